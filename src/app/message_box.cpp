@@ -1,0 +1,1 @@
+// placeholder: to be written (the error box with its single "&Abort" button)

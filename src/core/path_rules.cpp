@@ -1,0 +1,104 @@
+#include "path_rules.h"
+
+#include <algorithm>
+
+#include "payload_format.h"
+
+namespace ssi {
+namespace {
+
+size_t LastSeparator(const std::string& path) { return path.find_last_of("\\:"); }
+
+bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20 || c == 0x7F; }
+
+bool OnlyDots(const std::string& s) {
+  return !s.empty() && s.find_first_not_of('.') == std::string::npos;
+}
+
+}  // namespace
+
+std::string PathExtension(const std::string& path) {
+  const size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos) return {};
+  const size_t sep = LastSeparator(path);
+  if (sep != std::string::npos && dot < sep) return {};
+  return path.substr(dot);
+}
+
+std::string ReplaceExtension(const std::string& name, const std::string& ext) {
+  const std::string old = PathExtension(name);
+  return name.substr(0, name.size() - old.size()) + ext;
+}
+
+std::string FileNamePart(const std::string& path) {
+  const size_t sep = LastSeparator(path);
+  return sep == std::string::npos ? path : path.substr(sep + 1);
+}
+
+std::string FolderPart(const std::string& path) {
+  const size_t sep = LastSeparator(path);
+  return sep == std::string::npos ? std::string() : path.substr(0, sep + 1);
+}
+
+std::string AsciiLower(std::string text) {
+  for (char& c : text)
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  return text;
+}
+
+bool IsPlainFileName(const std::string& name) {
+  if (name.empty() || name == "." || name == "..") return false;
+  return std::none_of(name.begin(), name.end(), [](char c) {
+    return c == '\\' || c == '/' || c == ':' || IsControl(c);
+  });
+}
+
+bool IsValidSaverName(const std::string& name) {
+  if (OnlyDots(name)) return false;
+  return name.find_first_of("\\/:*?\"<>|") == std::string::npos &&
+         std::none_of(name.begin(), name.end(), IsControl);
+}
+
+bool IsContainedRelativePath(const std::string& path) {
+  if (path.empty() || path.find(':') != std::string::npos) return false;
+  if (std::any_of(path.begin(), path.end(), IsControl)) return false;
+  size_t start = 0;
+  while (true) {
+    const size_t sep = path.find_first_of("\\/", start);
+    const std::string part = path.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
+    if (part.empty() || part == "." || part == "..") return false;
+    if (sep == std::string::npos) return true;
+    start = sep + 1;
+  }
+}
+
+std::optional<std::string> EntryDestination(int32_t kind, const std::string& name,
+                                            const std::string& windowsDir,
+                                            const std::string& saverDir) {
+  switch (kind) {
+    case 1:
+    case 4:
+    case 5:
+    case 6:
+      return saverDir + name;
+    case 2:
+      return windowsDir + name;
+    case 3:
+      return windowsDir + (name == "flashax.exe" ? name : ReplaceExtension(name, ".dll"));
+    default:
+      return std::nullopt;
+  }
+}
+
+std::string PreviewBitmapName(const std::string& name) {
+  std::string result = ReplaceExtension(name, ".bmp");
+  if (result.size() > kEntryNameMax) result.resize(kEntryNameMax);
+  return result;
+}
+
+std::string WithTrailingBackslash(std::string folder) {
+  if (folder.empty() || folder.back() != '\\') folder += '\\';
+  return folder;
+}
+
+}  // namespace ssi
