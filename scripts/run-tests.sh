@@ -1,0 +1,47 @@
+#!/bin/bash
+# Builds everything and runs every test: native unit tests (ASan, UBSan), the
+# Win32 tests under Wine, and a short fuzzing run of every fuzz target.
+set -uo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh || exit 1
+jobs=$(nproc)
+fuzz_seconds=${SSI_FUZZ_SECONDS:-30}
+log=$(mktemp)
+status=0
+
+step() { echo; echo "=== $*"; }
+run_ctest() {  # run_ctest PRESET: ctest, its summary kept for the closing line
+  ctest --preset "$1" -j "$jobs" 2>&1 | tee -a "$log"
+  return "${PIPESTATUS[0]}"
+}
+
+step "native build and tests"
+{ cmake --preset native >/dev/null && cmake --build --preset native -j "$jobs"; } || exit 1
+run_ctest native || status=1
+
+step "Win32 build and tests under Wine"
+{ cmake --preset win32 >/dev/null && cmake --build --preset win32 -j "$jobs"; } || exit 1
+run_ctest win32 || status=1
+
+step "fuzzing, ${fuzz_seconds} s per target"
+{ cmake --preset fuzz >/dev/null && cmake --build --preset fuzz -j "$jobs"; } || exit 1
+if [ -x tests/fuzz/run-fuzzers.sh ]; then
+  if tests/fuzz/run-fuzzers.sh "$fuzz_seconds" build/fuzz; then
+    echo "fuzz: passed" | tee -a "$log"
+  else
+    echo "fuzz: FAILED" | tee -a "$log"; status=1
+  fi
+fi
+
+# One closing line over every runner.
+passed=0; failed=0
+while read -r p f; do passed=$((passed + p)); failed=$((failed + f)); done < <(
+  sed -nE 's/^[0-9]+% tests passed, ([0-9]+) tests failed out of ([0-9]+)$/\2 \1/p' "$log" |
+    awk '{print $1 - $2, $2}')
+grep -q '^fuzz: passed' "$log" && passed=$((passed + 1))
+grep -q '^fuzz: FAILED' "$log" && failed=$((failed + 1))
+rm -f "$log"
+echo
+echo "$passed passed, $failed failed"
+[ "$failed" -eq 0 ] || status=1
+exit $status
