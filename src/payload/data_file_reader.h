@@ -30,6 +30,15 @@ class DataFileReader {
   ChunkEntry& Slot(int32_t index) { return directory_.at(static_cast<size_t>(index)); }
 
  private:
+  ResultCode WriteChunkFile(InstallerUi& ui, const ChunkHeader& header, int64_t dataStart,
+                            const std::string& destination, const SaverIni* ini,
+                            int32_t& fileCounter);
+  ResultCode ExpandChunk(InstallerUi& ui, const ChunkHeader& header, int64_t dataStart,
+                         const std::string& destination, bool& made);
+  ResultCode CopyStoredChunk(InstallerUi& ui, const ChunkHeader& header, int64_t dataStart,
+                             const std::string& destination, bool& made);
+  ResultCode CheckDataFits(int64_t dataStart, int32_t size) const;
+
   FileStream file_;
   bool dataFileOpen_ = false;
   SettingsRecord settings_;
