@@ -35,6 +35,11 @@ constexpr const char* kFailedRefused =
     "Installation Failed. Please try again with new copy of the installer.";
 constexpr const char* kFailed = "Installation Failed.";
 
+// A failure that escaped a step and reached the window.
+constexpr const char* kOutOfMemory = "Installation Error: Not enough memory to go on.";
+constexpr const char* kUnexpectedFailure =
+    "Installation Error: An unexpected failure stopped the installer.";
+
 // "Install " + name: the application title once the payload is read.
 std::string ApplicationTitleFor(const std::string& saverName);
 
