@@ -1,6 +1,160 @@
 #include "install_sequence.h"
-// placeholder: to be written
+
+#include <windows.h>
+
+#include <exception>
+#include <new>
+#include <string>
+
+#include "activation.h"
+#include "error_box.h"
+#include "file_replace.h"
+#include "flash_support.h"
+#include "messages.h"
+#include "path_rules.h"
+#include "payload_reader.h"
+#include "settings_file.h"
+
 namespace ssi {
-void InstallInteractively(Installer&) {}
-void InstallSilently(Installer&) {}
+namespace {
+
+// Failures that escape a step are rare here (the steps return codes), but
+// running out of memory can still throw. Each becomes a code and a box, so
+// that the run always reaches its end and the window can close.
+void ReportEscapedFailure(Installer& in, ResultCode code) noexcept {
+  try {
+    ShowInstallError(in.ui, code, code == rc::kUnspecified ? std::string() : in.paths.saverName);
+  } catch (...) {
+    // Not even the box could be built; the final status still tells.
+  }
+}
+
+template <typename Step>
+ResultCode Guarded(Installer& in, Step step) noexcept {
+  try {
+    return step();
+  } catch (const std::bad_alloc&) {
+    ReportEscapedFailure(in, ERROR_NOT_ENOUGH_MEMORY);
+    return ERROR_NOT_ENOUGH_MEMORY;
+  } catch (...) {
+    ReportEscapedFailure(in, rc::kUnspecified);
+    return rc::kUnspecified;
+  }
+}
+
+// Steps without a result of their own, run under the same guard.
+template <typename Step>
+ResultCode GuardedAction(Installer& in, Step step) noexcept {
+  return Guarded(in, [&] {
+    step();
+    return rc::kOk;
+  });
+}
+
+// The data file is deleted only when it lies in the screen saver's folder.
+void DeleteDataFile(const Installer& in) {
+  const std::string& path = in.paths.dataFilePath;
+  const std::string& folder = in.paths.saverDir;
+  if (folder.empty() || path.compare(0, folder.size(), folder) != 0) return;
+  if (!IsPlainFileName(path.substr(folder.size()))) return;
+  DeleteFileOnce(path);
+}
+
+// After a successful activation: show the result, the read-me, register.
+ResultCode HandOverToSystem(Installer& in) {
+  ResultCode a = GuardedAction(in, [&] { OpenDisplayProperties(in); });
+  if (a == rc::kOk) a = GuardedAction(in, [&] { OpenReadMe(in); });
+  // A failed registration does not fail the install; it reports itself.
+  if (a == rc::kOk) a = GuardedAction(in, [&] { WriteUninstallEntry(in); });
+  return a;
+}
+
+ResultCode RunInteractiveSteps(Installer& in) {
+  InstallerUi& ui = in.ui;
+  ResultCode a = Guarded(in, [&] { return ExtractInstallFiles(in, in.paths.tempCopyPath); });
+  if (a == rc::kOk) a = Guarded(in, [&] { return ReadSettingsRecord(in); });
+  if (a == rc::kOk) {
+    ui.ShowStatus(msg::kExpandingFiles);
+    a = Guarded(in, [&] { return ExpandDataFile(in); });
+    ui.StepProgress();
+  }
+  if (a == rc::kOk) a = Guarded(in, [&] { return WriteSettingsFile(in); });
+  if (a == rc::kOk) a = Guarded(in, [&] { return ActivateScreenSaver(in); });
+  if (a == rc::kOk) a = HandOverToSystem(in);
+  if (a == rc::kOk) ui.ShowStatus(msg::kInstallComplete);
+  return a;
+}
+
+ResultCode RunSilentSteps(Installer& in) {
+  ResultCode a = Guarded(in, [&] {
+    ResultCode flash = rc::kOk;
+    // The install goes on whether or not the player can be created now.
+    RunFlashCheck(in, flash);
+    return flash;
+  });
+  if (a == rc::kOk) a = Guarded(in, [&] { return ExtractInstallFiles(in, in.paths.tempCopyPath); });
+  if (a == rc::kOk) a = Guarded(in, [&] { return ReadSettingsRecord(in); });
+  if (a == rc::kOk) a = Guarded(in, [&] { return ExpandDataFile(in); });
+  if (a == rc::kOk) a = Guarded(in, [&] { return WriteSettingsFile(in); });
+  if (a == rc::kOk) a = Guarded(in, [&] { return ActivateScreenSaver(in); });
+  if (a == rc::kOk) a = HandOverToSystem(in);
+  return a;
+}
+
+void SetCursorShape(const char* shape) { SetCursor(LoadCursor(nullptr, shape)); }
+
+}  // namespace
+
+void InstallInteractively(Installer& in) {
+  InstallerUi& ui = in.ui;
+  try {
+    ui.ShowStatus(msg::kPreparing);
+    ui.StepProgress();
+    const ResultCode a = RunInteractiveSteps(in);
+    if (a != rc::kOk) {
+      ui.ShowStatus(msg::FailedStatus(a));
+      CleanUpFailedInstall(in);
+    }
+    ui.SetProgressFull(true);
+    ui.Pause();
+    ui.Pause();
+    // saver.ini does not outlive the install, nor does the data file unless
+    // a failed expansion still holds it open.
+    in.saverIni.reset();
+    DeleteFileOnce(in.paths.saverIniPath);
+    DeleteDataFile(in);
+    ui.SetProgressFull(false);
+  } catch (...) {
+    // Only the status and clean-up texts can get here (out of memory while
+    // building them); the caller still clears Busy and closes the window.
+  }
+}
+
+void InstallSilently(Installer& in) {
+  if (in.busy) return;
+  SetCursorShape(IDC_WAIT);
+  in.busy = true;
+  ResultCode a = rc::kOk;
+  try {
+    CloseDisplayProperties();
+    a = RunSilentSteps(in);
+  } catch (...) {
+    a = rc::kUnspecified;
+  }
+  in.busy = false;
+  SetCursorShape(IDC_ARROW);
+  try {
+    DeleteFileOnce(in.paths.saverIniPath);
+    DeleteDataFile(in);
+    DeleteFileOnce(in.paths.tempCopyPath);
+    if (a != rc::kOk) {
+      // Without a window this box is the only report of the run.
+      ShowInstallError(in.ui, a, std::string());
+      CleanUpFailedInstall(in);
+    }
+  } catch (...) {
+    // As above: nothing may keep the program from ending.
+  }
+}
+
 }  // namespace ssi

@@ -2,10 +2,18 @@
 // Handing the installed screen saver over to the system: system.ini, the
 // screen saver active flag, Display Properties, the read-me and the uninstall
 // entry.
+#include <windows.h>
+
 #include "installer.h"
 #include "result_codes.h"
 
 namespace ssi {
+
+// The exact title and command line by which Display Properties is known.
+constexpr const char* kDisplayPropertiesTitle = "Display Properties";
+constexpr const char* kDisplayPropertiesCommand =
+    "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1";
+constexpr const char* kUninstallKeyBase = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 ResultCode ActivateScreenSaver(Installer& in);
 void OpenDisplayProperties(Installer& in);
@@ -13,5 +21,13 @@ void CloseDisplayProperties();
 void OpenReadMe(Installer& in);
 ResultCode WriteUninstallEntry(Installer& in);
 void CleanUpFailedInstall(Installer& in);
+
+// Switches screen saving on (SPI_SETSCREENSAVEACTIVE, broadcast, not saved to
+// the profile); false when the system refuses. Wine never refuses, so tests
+// put a function of their own here to exercise the refusal; the program never
+// changes it.
+using SetScreenSaverActiveFn = bool (*)();
+extern SetScreenSaverActiveFn g_setScreenSaverActive;
+bool SetScreenSaverActiveThroughSystem();
 
 }  // namespace ssi
