@@ -1,0 +1,189 @@
+// explode: decodes a DCL stream (format in dcl_codes.h).
+//
+// The input may be hostile. Every code indexes a complete table, every
+// distance is checked against the output produced so far, and the bit reader
+// never touches a byte the read callback did not deliver: once the input has
+// ended it shifts in zero bits and counts them as owed, and a symbol that used
+// any of them ends the call.
+#include <cstring>
+#include <new>
+
+#include "dcl.h"
+#include "dcl_codes.h"
+#include "dcl_work_area.h"
+
+namespace ssi::dcl {
+namespace {
+
+using namespace codes;
+
+constexpr auto kLiteralDecode = BuildDecodeTable<kLiteralTableBits>(kLiteralCode);
+constexpr auto kLengthDecode = BuildDecodeTable<kLengthTableBits>(kLengthCode);
+constexpr auto kDistanceDecode = BuildDecodeTable<kDistanceTableBits>(kDistanceCode);
+
+constexpr unsigned kHistory = kMaxDictSize;
+// Output collects in the window until it reaches kFlushAt; then it is handed
+// out and the last kHistory bytes move to the front.
+constexpr unsigned kFlushAt = 2 * kHistory;
+constexpr unsigned kCopySlack = 8;  // wide copies may overshoot a match by up to 7 bytes
+constexpr unsigned kWindowSize = kFlushAt + kMaxLength + kCopySlack;
+constexpr unsigned kInputSize = 2048;
+
+struct ExplodeState {
+  dcl_read_fn read;
+  dcl_write_fn write;
+  void* param;
+  uint8_t input[kInputSize];
+  uint8_t window[kWindowSize];
+};
+static_assert(FitsWorkArea<ExplodeState>(DCL_EXPLODE_WORK_SIZE), "explode state must fit the work area");
+
+uint64_t Load64(const uint8_t* p) {
+  uint64_t v = 0;
+  for (unsigned i = 0; i < 8; ++i) v |= uint64_t{p[i]} << (8 * i);
+  return v;
+}
+
+void Emit(ExplodeState& s, const uint8_t* from, unsigned count) {
+  if (count == 0) return;
+  unsigned size = count;
+  s.write(reinterpret_cast<char*>(const_cast<uint8_t*>(from)), &size, s.param);
+}
+
+// Bit reader state kept in locals of Decode so that it lives in registers;
+// window stores through uint8_t pointers would otherwise force reloads.
+struct Bits {
+  uint64_t buffer = 0;
+  int count = 0;  // negative once more bits were used than the input held
+  const uint8_t* next = nullptr;
+  const uint8_t* end = nullptr;
+  bool ended = false;
+};
+
+// Tops the buffer up to at least 57 bits unless the input ends first.
+inline void Refill(ExplodeState& s, Bits& b) {
+  if (b.end - b.next >= 8) {
+    // Bits of a byte only partly taken land where that byte goes next time,
+    // so loading it again later ORs in the same bits.
+    b.buffer |= Load64(b.next) << b.count;
+    b.next += (63 - b.count) >> 3;
+    b.count |= 56;
+    return;
+  }
+  while (b.count <= 56) {
+    if (b.next == b.end) {
+      if (b.ended) return;
+      unsigned want = kInputSize;
+      unsigned got = s.read(reinterpret_cast<char*>(s.input), &want, s.param);
+      if (got > kInputSize) got = kInputSize;  // a callback that claims too much gets no trust
+      if (got == 0) {
+        b.ended = true;
+        return;
+      }
+      b.next = s.input;
+      b.end = s.input + got;
+    }
+    b.buffer |= uint64_t{*b.next++} << b.count;
+    b.count += 8;
+  }
+}
+
+inline unsigned Take(Bits& b, unsigned n) {
+  const unsigned v = static_cast<unsigned>(b.buffer & ((uint64_t{1} << n) - 1));
+  b.buffer >>= n;
+  b.count -= static_cast<int>(n);
+  return v;
+}
+
+inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
+  const uint8_t* from = to - distance;
+  if (distance >= 8) {
+    uint8_t* const end = to + length;
+    do {
+      std::memcpy(to, from, 8);
+      to += 8;
+      from += 8;
+    } while (to < end);
+  } else if (distance == 1) {
+    std::memset(to, *from, length);
+  } else {
+    for (unsigned i = 0; i < length; ++i) to[i] = from[i];
+  }
+}
+
+unsigned Decode(ExplodeState& s, Bits b, bool ascii, unsigned dictBits) {
+  uint8_t* const window = s.window;
+  unsigned pos = 0;      // next output byte in the window
+  unsigned flushed = 0;  // window bytes already handed out
+  unsigned result = DCL_CMP_NO_ERROR;
+  for (;;) {
+    if (b.count < 32) Refill(s, b);  // one symbol takes at most 30 bits
+    if ((b.buffer & 1u) == 0) {
+      unsigned literal;
+      if (ascii) {
+        const unsigned e = kLiteralDecode[(b.buffer >> 1) & ((1u << kLiteralTableBits) - 1)];
+        Take(b, 1 + (e >> 8));
+        literal = e & 0xFFu;
+      } else {
+        literal = (Take(b, 9) >> 1) & 0xFFu;
+      }
+      if (b.count < 0) {
+        result = DCL_CMP_ABORT;
+        break;
+      }
+      window[pos++] = static_cast<uint8_t>(literal);
+    } else {
+      const unsigned le = kLengthDecode[(b.buffer >> 1) & ((1u << kLengthTableBits) - 1)];
+      Take(b, 1 + (le >> 8));
+      const unsigned symbol = le & 0xFFu;
+      const unsigned length = kLengthBase[symbol] + Take(b, kLengthExtra[symbol]);
+      if (length == kEndLength) {
+        if (b.count < 0) result = DCL_CMP_ABORT;
+        break;
+      }
+      const unsigned lowBits = length == 2 ? 2 : dictBits;
+      const unsigned de = kDistanceDecode[b.buffer & ((1u << kDistanceTableBits) - 1)];
+      Take(b, de >> 8);
+      const unsigned distance = ((de & 0xFFu) << lowBits) + Take(b, lowBits) + 1;
+      if (b.count < 0) {
+        result = DCL_CMP_ABORT;
+        break;
+      }
+      if (distance > pos) {  // reaches before the start of the output
+        result = DCL_CMP_BAD_DATA;
+        break;
+      }
+      CopyMatch(window + pos, distance, length);
+      pos += length;
+    }
+    if (pos >= kFlushAt) {
+      Emit(s, window + flushed, pos - flushed);
+      std::memmove(window, window + pos - kHistory, kHistory);
+      pos = flushed = kHistory;
+    }
+  }
+  Emit(s, window + flushed, pos - flushed);
+  return result;
+}
+
+}  // namespace
+}  // namespace ssi::dcl
+
+extern "C" unsigned int dcl_explode(dcl_read_fn read_buf, dcl_write_fn write_buf, char* work_buf,
+                                    void* param) {
+  using namespace ssi::dcl;
+  if (read_buf == nullptr || write_buf == nullptr || work_buf == nullptr) return DCL_CMP_ABORT;
+  ExplodeState& s = *new (AlignedIn<ExplodeState>(work_buf)) ExplodeState;
+  s.read = read_buf;
+  s.write = write_buf;
+  s.param = param;
+
+  Bits b;
+  while (b.count < 16 && !b.ended) Refill(s, b);
+  if (b.count < 16) return DCL_CMP_ABORT;  // not even a header
+  const unsigned mode = Take(b, 8);
+  const unsigned dictBits = Take(b, 8);
+  if (dictBits < 4 || dictBits > codes::kMaxDictBits) return DCL_CMP_INVALID_DICTSIZE;
+  if (mode != DCL_CMP_BINARY && mode != DCL_CMP_ASCII) return DCL_CMP_INVALID_MODE;
+  return Decode(s, b, mode == DCL_CMP_ASCII, dictBits);
+}

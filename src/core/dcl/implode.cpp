@@ -1,0 +1,356 @@
+// implode: encodes a DCL stream (format in dcl_codes.h).
+//
+// The codes of the format are fixed, so the exact cost in bits of every
+// literal and every (length, distance) pair is known in advance. That allows
+// an optimal parse: the input is cut into blocks, the cheapest path through
+// each block is found by dynamic programming over the candidate matches at
+// every position, and that path is emitted. For each length the nearest
+// distance is the cheapest, so the match finder reports, per position, the
+// nearest distance for each longer length it meets (hash chains on three
+// bytes; a short chain on two bytes for length-2 matches, which may only
+// reach 256 bytes back). A match of kNiceLength or more ends the block at
+// once, which keeps long runs fast.
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "dcl.h"
+#include "dcl_codes.h"
+#include "dcl_work_area.h"
+
+namespace ssi::dcl {
+namespace {
+
+using namespace codes;
+
+constexpr unsigned kHistory = kMaxDictSize;  // history kept in the window
+constexpr unsigned kBlock = 1024;            // positions parsed together
+constexpr unsigned kReadSlack = 512;         // lets reads come in useful sizes
+constexpr unsigned kWindowSize = kHistory + kBlock + kMaxLength + kReadSlack;
+constexpr unsigned kSteps = kBlock + kMaxLength + 1;
+constexpr unsigned kOutSize = 512;
+constexpr unsigned kOutFlush = kOutSize - 16;
+
+constexpr unsigned kHash3Bits = 12;
+constexpr unsigned kHash2Bits = 10;
+constexpr unsigned kChainMask = kHistory - 1;
+constexpr unsigned kChain2Mask = kMaxLength2Distance - 1;
+
+constexpr unsigned kNiceLength = 128;
+constexpr unsigned kMaxChain = 64;
+constexpr unsigned kMaxPairs = 32;
+constexpr uint16_t kUnreached = 0xFFFF;
+
+struct ImplodeState {
+  dcl_read_fn read;
+  dcl_write_fn write;
+  void* param;
+  bool ascii;
+  unsigned dictBits;
+  unsigned dictSize;
+  uint32_t base;      // stream position of window[0]; wraps harmlessly
+  unsigned avail;     // bytes in the window
+  unsigned cur;       // next byte to encode
+  bool inputEnded;
+  uint64_t acc;       // pending output bits, first bit lowest
+  unsigned accBits;
+  unsigned outLen;
+  // Chains hold stream positions modulo 2^16; every candidate is verified by
+  // comparing bytes, so a stale entry costs a comparison, never correctness.
+  uint16_t head3[1u << kHash3Bits];
+  uint16_t prev3[kHistory];
+  uint16_t head2[1u << kHash2Bits];
+  uint16_t prev2[kMaxLength2Distance];
+  // The parse of one block: cheapest bit count to reach each position and
+  // the step (length, distance) that reaches it that cheaply.
+  uint16_t price[kSteps];
+  uint16_t stepLength[kSteps];
+  uint16_t stepDistance[kSteps];
+  uint8_t window[kWindowSize];
+  uint8_t out[kOutSize];
+};
+static_assert(FitsWorkArea<ImplodeState>(DCL_IMPLODE_WORK_SIZE), "implode state must fit the work area");
+static_assert(kSteps * 14 < kUnreached, "block prices must fit 16 bits");
+
+constexpr std::array<uint8_t, kEndLength + 1> BuildLengthCosts() {
+  std::array<uint8_t, kEndLength + 1> t{};
+  for (unsigned len = kMinLength; len <= kEndLength; ++len) {
+    const unsigned s = kLengthSymbol[len];
+    t[len] = static_cast<uint8_t>(1 + kLengthCode.bits[s] + kLengthExtra[s]);
+  }
+  return t;
+}
+constexpr std::array<uint8_t, kEndLength + 1> kLengthCost = BuildLengthCosts();
+
+struct Matches {
+  unsigned length2Distance;  // nearest distance of a 2-byte match, 0 if none
+  unsigned count;
+  uint16_t length[kMaxPairs];  // increasing
+  uint16_t distance[kMaxPairs];
+};
+
+inline unsigned LowBits(const ImplodeState& s, unsigned length) { return length == 2 ? 2 : s.dictBits; }
+
+inline unsigned DistanceCost(const ImplodeState& s, unsigned length, unsigned distance) {
+  const unsigned low = LowBits(s, length);
+  return kDistanceCode.bits[(distance - 1) >> low] + low;
+}
+
+inline unsigned LiteralCost(const ImplodeState& s, uint8_t c) {
+  return s.ascii ? 1u + kLiteralCode.bits[c] : 9u;
+}
+
+inline unsigned Hash3(const uint8_t* p) {
+  const uint32_t v = uint32_t{p[0]} | uint32_t{p[1]} << 8 | uint32_t{p[2]} << 16;
+  return (v * 0x9E3779B1u) >> (32 - kHash3Bits);
+}
+
+inline unsigned Hash2(const uint8_t* p) {
+  const uint32_t v = uint32_t{p[0]} | uint32_t{p[1]} << 8;
+  return (v * 0x9E3779B1u) >> (32 - kHash2Bits);
+}
+
+inline uint16_t StreamPos(const ImplodeState& s, unsigned p) { return static_cast<uint16_t>(s.base + p); }
+
+inline unsigned MatchLength(const uint8_t* a, const uint8_t* b, unsigned limit) {
+  unsigned n = 0;
+  while (n + 8 <= limit) {
+    uint64_t x, y;
+    std::memcpy(&x, a + n, 8);
+    std::memcpy(&y, b + n, 8);
+    if (x != y) {
+      // Memory order: on little-endian hosts the first differing byte is the lowest.
+      while (a[n] == b[n]) ++n;
+      return n;
+    }
+    n += 8;
+  }
+  while (n < limit && a[n] == b[n]) ++n;
+  return n;
+}
+
+void Insert(ImplodeState& s, unsigned p) {
+  const uint16_t here = StreamPos(s, p);
+  if (p + 3 <= s.avail) {
+    const unsigned h = Hash3(s.window + p);
+    s.prev3[here & kChainMask] = s.head3[h];
+    s.head3[h] = here;
+  }
+  if (p + 2 <= s.avail) {
+    const unsigned h = Hash2(s.window + p);
+    s.prev2[here & kChain2Mask] = s.head2[h];
+    s.head2[h] = here;
+  }
+}
+
+// Finds the candidate matches at window position p (then inserts p).
+void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, Matches& m) {
+  m.length2Distance = 0;
+  m.count = 0;
+  const uint16_t here = StreamPos(s, p);
+  const uint8_t* const w = s.window;
+  if (lookahead >= 2) {
+    uint16_t cand = s.head2[Hash2(w + p)];
+    unsigned last = 0;
+    for (;;) {
+      const unsigned d = static_cast<uint16_t>(here - cand);
+      if (d <= last || d > kMaxLength2Distance || d > p) break;
+      if (w[p - d] == w[p] && w[p - d + 1] == w[p + 1]) {
+        m.length2Distance = d;
+        break;
+      }
+      last = d;
+      cand = s.prev2[cand & kChain2Mask];
+    }
+  }
+  if (lookahead >= 3) {
+    uint16_t cand = s.head3[Hash3(w + p)];
+    unsigned last = 0;
+    unsigned best = 2;
+    for (unsigned steps = kMaxChain; steps != 0; --steps) {
+      const unsigned d = static_cast<uint16_t>(here - cand);
+      if (d <= last || d > s.dictSize || d > p) break;
+      const uint8_t* q = w + p - d;
+      if (q[best] == w[p + best] && q[0] == w[p] && q[1] == w[p + 1]) {
+        const unsigned len = MatchLength(q, w + p, lookahead);
+        if (len > best) {
+          best = len;
+          const unsigned slot = m.count < kMaxPairs ? m.count++ : kMaxPairs - 1;
+          m.length[slot] = static_cast<uint16_t>(len);
+          m.distance[slot] = static_cast<uint16_t>(d);
+          if (len >= kNiceLength || len == lookahead) break;
+        }
+      }
+      last = d;
+      cand = s.prev3[cand & kChainMask];
+    }
+  }
+  Insert(s, p);
+}
+
+// --- output ---
+
+void FlushOutput(ImplodeState& s) {
+  if (s.outLen == 0) return;
+  unsigned size = s.outLen;
+  s.write(reinterpret_cast<char*>(s.out), &size, s.param);
+  s.outLen = 0;
+}
+
+inline void PutBits(ImplodeState& s, uint32_t value, unsigned count) {
+  s.acc |= uint64_t{value} << s.accBits;
+  s.accBits += count;
+  if (s.accBits >= 32) {
+    for (unsigned i = 0; i < 4; ++i) s.out[s.outLen++] = static_cast<uint8_t>(s.acc >> (8 * i));
+    s.acc >>= 32;
+    s.accBits -= 32;
+  }
+}
+
+void PutLiteral(ImplodeState& s, uint8_t c) {
+  if (s.ascii) {
+    PutBits(s, uint32_t{kLiteralCode.stream[c]} << 1, kLiteralCode.bits[c] + 1u);
+  } else {
+    PutBits(s, uint32_t{c} << 1, 9);
+  }
+}
+
+void PutMatch(ImplodeState& s, unsigned length, unsigned distance) {
+  const unsigned sym = kLengthSymbol[length];
+  PutBits(s, (uint32_t{kLengthCode.stream[sym]} << 1) | 1u, kLengthCode.bits[sym] + 1u);
+  PutBits(s, length - kLengthBase[sym], kLengthExtra[sym]);
+  if (length == kEndLength) return;
+  const unsigned low = LowBits(s, length);
+  const unsigned high = (distance - 1) >> low;
+  PutBits(s, kDistanceCode.stream[high], kDistanceCode.bits[high]);
+  PutBits(s, (distance - 1) & ((1u << low) - 1), low);
+}
+
+// --- input ---
+
+void FillWindow(ImplodeState& s) {
+  if (s.inputEnded || s.avail - s.cur >= kBlock + kMaxLength) return;
+  if (s.cur > kHistory) {
+    const unsigned shift = s.cur - kHistory;
+    std::memmove(s.window, s.window + shift, s.avail - shift);
+    s.base += shift;
+    s.cur -= shift;
+    s.avail -= shift;
+  }
+  while (!s.inputEnded && s.avail < kWindowSize) {
+    unsigned want = kWindowSize - s.avail;
+    unsigned got = s.read(reinterpret_cast<char*>(s.window + s.avail), &want, s.param);
+    if (got == 0) s.inputEnded = true;
+    s.avail += std::min(got, kWindowSize - s.avail);
+  }
+}
+
+// --- parsing ---
+
+inline void Relax(ImplodeState& s, unsigned to, unsigned price, unsigned length, unsigned distance) {
+  if (price < s.price[to]) {
+    s.price[to] = static_cast<uint16_t>(price);
+    s.stepLength[to] = static_cast<uint16_t>(length);
+    s.stepDistance[to] = static_cast<uint16_t>(distance);
+  }
+}
+
+// Parses and emits up to kBlock positions from s.cur; returns how many bytes it covered.
+unsigned CompressBlock(ImplodeState& s) {
+  const unsigned n = std::min(kBlock, s.avail - s.cur);
+  std::fill(s.price + 1, s.price + n + kMaxLength + 1, kUnreached);
+  s.price[0] = 0;
+  unsigned end = n;
+  Matches m;
+  for (unsigned i = 0; i < end; ++i) {
+    const unsigned p = s.cur + i;
+    const unsigned lookahead = std::min(kMaxLength, s.avail - p);
+    FindMatches(s, p, lookahead, m);
+    const unsigned here = s.price[i];
+    Relax(s, i + 1, here + LiteralCost(s, s.window[p]), 1, 0);
+    if (m.count != 0 && m.length[m.count - 1] >= kNiceLength) {
+      // Take the long match outright and end the block behind it.
+      const unsigned len = m.length[m.count - 1];
+      const unsigned d = m.distance[m.count - 1];
+      s.price[i + len] = static_cast<uint16_t>(here + kLengthCost[len] + DistanceCost(s, len, d));
+      s.stepLength[i + len] = static_cast<uint16_t>(len);
+      s.stepDistance[i + len] = static_cast<uint16_t>(d);
+      for (unsigned k = 1; k < len; ++k) Insert(s, p + k);
+      end = i + len;
+      break;
+    }
+    // Matches are cut at the block's end; the next block picks them up.
+    const unsigned room = n - i;
+    if (m.length2Distance != 0 && room >= 2) {
+      Relax(s, i + 2, here + kLengthCost[2] + DistanceCost(s, 2, m.length2Distance), 2, m.length2Distance);
+    }
+    unsigned from = 3;
+    for (unsigned k = 0; k < m.count; ++k) {
+      const unsigned top = std::min<unsigned>(m.length[k], room);
+      const unsigned d = m.distance[k];
+      const unsigned dcost = here + DistanceCost(s, 3, d);
+      for (unsigned len = from; len <= top; ++len) Relax(s, i + len, dcost + kLengthCost[len], len, d);
+      from = m.length[k] + 1u;
+    }
+  }
+  // Walk the cheapest path back, leaving each step's length at its start.
+  for (unsigned j = end; j > 0;) {
+    const unsigned len = s.stepLength[j];
+    j -= len;
+    s.price[j] = static_cast<uint16_t>(len);
+  }
+  for (unsigned j = 0; j < end;) {
+    const unsigned len = s.price[j];
+    if (len == 1) {
+      PutLiteral(s, s.window[s.cur + j]);
+    } else {
+      PutMatch(s, len, s.stepDistance[j + len]);
+    }
+    if (s.outLen >= kOutFlush) FlushOutput(s);
+    j += len;
+  }
+  return end;
+}
+
+}  // namespace
+}  // namespace ssi::dcl
+
+extern "C" unsigned int dcl_implode(dcl_read_fn read_buf, dcl_write_fn write_buf, char* work_buf, void* param,
+                                    unsigned int* type, unsigned int* dsize) {
+  using namespace ssi::dcl;
+  if (read_buf == nullptr || write_buf == nullptr || work_buf == nullptr) return DCL_CMP_ABORT;
+  if (dsize == nullptr) return DCL_CMP_INVALID_DICTSIZE;
+  unsigned dictBits = 0;
+  switch (*dsize) {
+    case 1024: dictBits = 4; break;
+    case 2048: dictBits = 5; break;
+    case 4096: dictBits = 6; break;
+    default: return DCL_CMP_INVALID_DICTSIZE;
+  }
+  if (type == nullptr || (*type != DCL_CMP_BINARY && *type != DCL_CMP_ASCII)) return DCL_CMP_INVALID_MODE;
+
+  ImplodeState& s = *new (AlignedIn<ImplodeState>(work_buf)) ImplodeState;
+  std::memset(&s, 0, sizeof s);
+  s.read = read_buf;
+  s.write = write_buf;
+  s.param = param;
+  s.ascii = *type == DCL_CMP_ASCII;
+  s.dictBits = dictBits;
+  s.dictSize = *dsize;
+  s.out[s.outLen++] = static_cast<uint8_t>(*type);
+  s.out[s.outLen++] = static_cast<uint8_t>(dictBits);
+
+  for (;;) {
+    FillWindow(s);
+    if (s.cur == s.avail) break;
+    s.cur += CompressBlock(s);
+  }
+  PutMatch(s, codes::kEndLength, 0);
+  while (s.accBits > 0) {
+    s.out[s.outLen++] = static_cast<uint8_t>(s.acc);
+    s.acc >>= 8;
+    s.accBits = s.accBits > 8 ? s.accBits - 8 : 0;
+  }
+  FlushOutput(s);
+  return DCL_CMP_NO_ERROR;
+}
