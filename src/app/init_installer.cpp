@@ -1,1 +1,190 @@
-// placeholder: to be written (TInstallerForm::InitInstaller)
+// The window's set-up: everything the installer does before the user clicks
+// Install, and the window's size that follows from it.
+#include <windows.h>
+// after windows.h
+#include <commctrl.h>
+
+#include <cstdint>
+
+#include "file_stream.h"
+#include "flash_support.h"
+#include "install_sequence.h"
+#include "installer_form.h"
+#include "messages.h"
+#include "payload_reader.h"
+#include "work_paths.h"
+
+namespace ssi {
+namespace {
+
+constexpr int kArrangedWidth = 359;
+constexpr int kLicenceHeight = 103;
+
+// The licence box shows lines split by CR LF only; files may use LF or CR
+// alone. A NUL would end the text early, so it shows as a space.
+std::string ToEditText(const std::string& text) {
+  std::string out;
+  out.reserve(text.size() + text.size() / 16);
+  for (size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (c == '\r' || c == '\n') {
+      if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') ++i;
+      out += "\r\n";
+    } else {
+      out += c == '\0' ? ' ' : c;
+    }
+  }
+  return out;
+}
+
+}  // namespace
+
+bool CommandLineHasArgument(const char* commandLine) {
+  if (!commandLine) return false;
+  const char* p = commandLine;
+  // The program's own name: quoted, or up to the first blank.
+  if (*p == '"') {
+    ++p;
+    while (*p && *p != '"') ++p;
+    if (*p == '"') ++p;
+  } else {
+    while (*p && *p != ' ' && *p != '\t') ++p;
+  }
+  while (*p == ' ' || *p == '\t') ++p;
+  return *p != '\0';
+}
+
+void TInstallerForm::InitInstaller() {
+  Installer& in = installer_;
+  const auto& entries = in.header.entries;
+  ResultCode r = rc::kOk;
+  in.busy = false;
+  in.fileCounter = 0;
+  in.licenceShown = false;
+  in.readMeReady = false;
+
+  if (!CommandLineHasArgument(GetCommandLineA())) {
+    ResolveWorkPaths(in);
+    r = CopySelfToTemp(in);
+    if (r == rc::kOk) r = ReadPayloadHeader(in);
+    PrepareSaverDir(in);  // even when the header could not be read
+
+    in.displayMode = in.header.displayMode;
+    in.readMeReady = in.header.readMeFlag != 0;
+    if (in.readMeReady) r = ExtractReadMe(in);  // replaces any earlier failure
+
+    if (r == rc::kOk) {
+      if (in.Silent()) {
+        ShowWindow(handle_, SW_HIDE);
+        SetWindowSize(0, 0);
+        InstallSilently(in);
+        Close();
+      } else {
+        applicationTitle_ = msg::ApplicationTitleFor(in.paths.saverName);
+        SetWindowTextA(handle_, applicationTitle_.c_str());
+      }
+    }
+
+    SendMessageA(progressBar, PBM_SETRANGE32, 0, 10);
+
+    in.licenceShown = in.header.licenceFlag != 0;
+    if (in.header.licenceFlag != 0 && r == rc::kOk) {
+      r = ExtractLicense(in);
+      if (r == rc::kOk) {
+        in.licenceShown = true;
+        LoadLicenceText(in.paths.saverDir + entries[entry::kLicence].name);
+        ShowWindow(licenseScrollBox, SW_SHOW);
+        SetBorderSizeable(true);
+        minimumSizeSet_ = true;
+        RECT box{};
+        GetWindowRect(licenseScrollBox, &box);
+        SetWindowPos(licenseScrollBox, nullptr, 0, 0, box.right - box.left, kLicenceHeight,
+                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      } else {
+        in.licenceShown = false;
+      }
+    }
+
+    if (in.licenceShown) {
+      SetWindowTextA(installBtn, msg::kAcceptAndInstallCaption);
+      ShowWindow(declineBtn, SW_SHOW);
+    } else {
+      SetWindowTextA(installBtn, msg::kInstallCaptionPlain);
+      ShowWindow(declineBtn, SW_HIDE);
+      ShowWindow(licenseScrollBox, SW_HIDE);
+      SetBorderSizeable(false);
+      r = rc::kOk;  // without a licence, earlier failures no longer count
+    }
+
+    if (r == rc::kOk && !in.Silent()) r = ExtractPreview(in);
+
+    if (r == rc::kOk) {
+      const std::string previewPath = in.paths.saverDir + entries[entry::kPreview].name;
+      if (in.displayMode == 1) {
+        LoadPicture(previewPath);
+        ShowWindow(bmpPanel, SW_SHOW);
+        SetWindowPos(bmpPanel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+      } else if (in.displayMode == 2 || in.displayMode == 3) {
+        if (RunFlashCheck(in, r)) r = CreateMoviePlayer(in.moviePlayer, contentPanel, previewPath);
+      }
+      // Display modes 0 and 5 to 255 show no preview.
+    }
+  }
+
+  ArrangeWindow();
+  if (r != rc::kOk) EnableWindow(installBtn, FALSE);
+  SetWaitCursor(false);
+}
+
+void TInstallerForm::LoadLicenceText(const std::string& path) {
+  if (!licenseScrollBox) return;
+  // A licence that cannot be read leaves the box empty; the install goes on.
+  FileStream file;
+  int64_t size = 0;
+  std::string text;
+  if (file.Open(path, FileStream::Mode::kRead) == rc::kOk && file.Size(size) == rc::kOk &&
+      size > 0 && size < INT32_MAX) {
+    text.resize(static_cast<size_t>(size));
+    if (file.Read(text.data(), static_cast<uint32_t>(size)) != rc::kOk) text.clear();
+  }
+  SendMessageA(licenseScrollBox, EM_SETLIMITTEXT, 0, 0);  // no limit beyond the system's
+  SetWindowTextA(licenseScrollBox, ToEditText(text).c_str());
+}
+
+void TInstallerForm::LoadPicture(const std::string& path) {
+  // A file that is no loadable bitmap leaves the preview empty.
+  picture_.reset(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
+                            LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+  if (bmpPanel) InvalidateRect(bmpPanel, nullptr, TRUE);
+}
+
+void TInstallerForm::ArrangeWindow() {
+  if (!handle_) return;
+  if (installer_.Silent()) {
+    SetWindowSize(0, 0);
+    return;
+  }
+  RECT window{};
+  GetWindowRect(handle_, &window);
+  SetWindowSize(kArrangedWidth, window.bottom - window.top);
+  FitWindowHeight();
+}
+
+// The frame plus the client height that the visible parts need.
+void TInstallerForm::FitWindowHeight() {
+  if (!handle_) return;
+  RECT window{};
+  GetWindowRect(handle_, &window);
+  RECT content{};
+  GetWindowRect(contentPanel, &content);
+  MapWindowPoints(HWND_DESKTOP, handle_, reinterpret_cast<POINT*>(&content), 2);
+  RECT box{};
+  GetWindowRect(licenseScrollBox, &box);
+  RECT panel{};
+  GetWindowRect(buttonPanel, &panel);
+  int needed = content.bottom + (panel.bottom - panel.top);
+  if (installer_.licenceShown) needed += (box.bottom - box.top) + 4;
+  SetWindowSize(window.right - window.left, FrameHeight() + needed);
+}
+
+}  // namespace ssi

@@ -1,3 +1,68 @@
+// The program entry: a safe DLL search, COM for the Flash preview, common
+// controls for the progress bar, then the installer window.
 #include <windows.h>
-// placeholder: to be written (program entry)
-int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR, int) { return 0; }
+#include <commctrl.h>
+#include <objbase.h>
+
+#include <new>
+
+#include "installer_form.h"
+#include "message_box.h"
+#include "messages.h"
+
+namespace {
+
+// Installers are run from download folders, where a planted DLL would be
+// loaded in place of a system one. Only System32 is searched from here on;
+// where the system predates that, at least the current directory is dropped.
+void RestrictDllSearch() {
+  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
+  if (!kernel) return;
+  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
+  using SetDllDirectoryAFn = BOOL(WINAPI*)(LPCSTR);
+  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
+  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
+  if (setDefault && setDefault(kSearchSystem32)) return;
+  const auto setDirectory = reinterpret_cast<SetDllDirectoryAFn>(
+      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
+  if (setDirectory) setDirectory("");
+}
+
+int RunMessageLoop(const ssi::TInstallerForm& form) {
+  MSG message;
+  BOOL got;
+  while ((got = GetMessageA(&message, nullptr, 0, 0)) != 0 && got != -1) {
+    if (!form.Handle() || !IsDialogMessageA(form.Handle(), &message)) {
+      TranslateMessage(&message);
+      DispatchMessageA(&message);
+    }
+  }
+  return got == 0 ? static_cast<int>(message.wParam) : 1;
+}
+
+int Run(HINSTANCE instance) {
+  ssi::TInstallerForm form(instance, ssi::msg::kApplicationTitle);
+  // A silent payload has installed and closed inside the creation already.
+  if (form.DisplayMode() == 4 || !form.Handle()) return 0;
+  form.Show();
+  return RunMessageLoop(form);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  RestrictDllSearch();
+  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
+  InitCommonControlsEx(&controls);
+  int exitCode = 0;
+  try {
+    exitCode = Run(instance);
+  } catch (const std::bad_alloc&) {
+    ssi::ShowAbortBox(nullptr, ssi::msg::kOutOfMemory, ssi::msg::kErrorTitle, MB_ICONERROR);
+    exitCode = 1;
+  }
+  if (SUCCEEDED(com)) CoUninitialize();
+  return exitCode;
+}

@@ -1,0 +1,128 @@
+#pragma once
+// The installer's one window. Plain Win32: a top-level window with two panels
+// (`contentPanel` for the preview, `buttonPanel` for the status line, the
+// progress bar and the buttons) and the licence box between them. Positions
+// are client pixels of the parent, as the window was laid out at design time.
+//
+// Control IDs, stable because the Wine tests find the controls by them:
+//   installBtn 1001, declineBtn 1002, labCopying 1003, progressBar 1004,
+//   licenseScrollBox 1005, labFile 1006, contentPanel 1010, bmpPanel 1011,
+//   buttonPanel 1012.
+// Panels have the window class "SsiPanel", the form "SsiInstallerForm".
+#include <windows.h>
+
+#include <string>
+
+#include "installer.h"
+#include "installer_ui.h"
+#include "win_handles.h"
+
+namespace ssi {
+
+namespace control_id {
+constexpr int kInstallBtn = 1001;
+constexpr int kDeclineBtn = 1002;
+constexpr int kLabCopying = 1003;
+constexpr int kProgressBar = 1004;
+constexpr int kLicenseScrollBox = 1005;
+constexpr int kLabFile = 1006;
+constexpr int kContentPanel = 1010;
+constexpr int kBmpPanel = 1011;
+constexpr int kButtonPanel = 1012;
+}  // namespace control_id
+
+constexpr const char* kFormClassName = "SsiInstallerForm";
+constexpr const char* kPanelClassName = "SsiPanel";
+
+// True when the command line names anything after the program itself; the
+// set-up is then skipped.
+bool CommandLineHasArgument(const char* commandLine);
+
+class TInstallerForm final : public InstallerUi {
+ public:
+  // Creates the window and runs its creation handler, which does the whole
+  // set-up (and, for a silent payload, the whole install). `applicationTitle`
+  // is the title the program entry chose.
+  TInstallerForm(HINSTANCE instance, std::string applicationTitle);
+  ~TInstallerForm() override;
+  TInstallerForm(const TInstallerForm&) = delete;
+  TInstallerForm& operator=(const TInstallerForm&) = delete;
+
+  HWND Handle() const { return handle_; }
+  uint8_t DisplayMode() const { return installer_.displayMode; }
+  const std::string& ApplicationTitle() const { return applicationTitle_; }
+  // Centres the window and shows it; the program entry calls it before the
+  // message loop.
+  void Show();
+  // Close as the user would: refused while Busy, then `FormClose` and the
+  // window is destroyed.
+  void Close();
+
+  // InstallerUi
+  void ShowStatus(const std::string& text) override;
+  void StepProgress() override;
+  void Pause() override;
+  void SetProgressFull(bool full) override;
+  void ShowErrorBox(const std::string& text) override;
+  void ShowInformationBox(const std::string& text) override;
+  void BringToFront() override;
+  HWND ContentPanel() override { return contentPanel; }
+
+ private:
+  static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
+  LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
+  void CreateControls();
+  HWND CreateChild(const char* className, const char* text, DWORD style, DWORD exStyle, HWND parent,
+                   int id, RECT bounds);
+
+  // Event handlers.
+  void FormCreate();
+  void FormResize();
+  bool FormCloseQuery() const;
+  void FormClose();
+  void declineBtnClick();
+  void installBtnClick();
+  void pauseTimerTimer();
+  void OnCommand(int id, int code);
+  void DrawPicture(const DRAWITEMSTRUCT& item) const;
+
+  // The set-up and its parts (init_installer.cpp).
+  void InitInstaller();
+  void LoadLicenceText(const std::string& path);
+  void LoadPicture(const std::string& path);
+  void ArrangeWindow();
+  void FitWindowHeight();
+
+  // Window helpers.
+  void SetBorderSizeable(bool sizeable);
+  void SetWindowSize(int width, int height);
+  int FrameHeight() const;
+  void AnchorButtonPanelChildren(int panelWidth);
+  void SetWaitCursor(bool wait);
+  void SetPauseTimerEnabled(bool enabled);
+  bool WorkPathsResolved() const;
+
+  Installer installer_{*this};
+  HINSTANCE instance_;
+  std::string applicationTitle_;
+  HWND handle_ = nullptr;
+
+  // Controls, named as on the design-time form.
+  HWND contentPanel = nullptr;
+  HWND bmpPanel = nullptr;
+  HWND licenseScrollBox = nullptr;
+  HWND buttonPanel = nullptr;
+  HWND labFile = nullptr;
+  HWND labCopying = nullptr;
+  HWND progressBar = nullptr;
+  HWND declineBtn = nullptr;
+  HWND installBtn = nullptr;
+  bool pauseTimerEnabled_ = false;  // `pauseTimer`: the window's timer 1
+
+  bool minimumSizeSet_ = false;  // 359 by 340 once a licence is shown
+  bool waitCursor_ = false;
+  GdiObject font_;
+  GdiObject picture_;  // the bitmap preview, stretched into `bmpPanel`
+};
+
+}  // namespace ssi
