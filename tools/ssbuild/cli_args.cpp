@@ -1,0 +1,116 @@
+#include "cli_args.h"
+
+#include <ostream>
+
+#include "cli.h"
+
+namespace ssbuild {
+
+bool ParseInteger(const std::string& text, int64_t min, int64_t max, int64_t& value) {
+  if (text.empty() || text.size() > 12) return false;
+  size_t i = text[0] == '-' ? 1 : 0;
+  if (i == text.size()) return false;
+  int64_t v = 0;
+  for (; i < text.size(); ++i) {
+    if (text[i] < '0' || text[i] > '9') return false;
+    v = v * 10 + (text[i] - '0');
+  }
+  if (text[0] == '-') v = -v;
+  if (v < min || v > max) return false;
+  value = v;
+  return true;
+}
+
+bool ArgList::TakeValue(const std::string& option, std::string& value) {
+  if (Done()) {
+    Fail(option + " needs a value");
+    return false;
+  }
+  value = Take();
+  return true;
+}
+
+bool ArgList::TakeInt(const std::string& option, int64_t min, int64_t max, int64_t& value) {
+  std::string text;
+  if (!TakeValue(option, text)) return false;
+  if (ParseInteger(text, min, max, value)) return true;
+  Fail(option + " " + text + ": expected a number from " + std::to_string(min) + " to " +
+       std::to_string(max));
+  return false;
+}
+
+bool TakeDataFileOption(const std::string& option, const std::string& prefix, ArgList& args,
+                        DataFileSpec& spec) {
+  std::string value;
+  int64_t number = 0;
+  DataFileSpec::Chunk* last = spec.chunks.empty() ? nullptr : &spec.chunks.back();
+  auto needChunk = [&]() {
+    if (last == nullptr) args.Fail(option + " must follow a chunk");
+    return last != nullptr;
+  };
+  if (option == prefix + "settings") {
+    if (args.TakeValue(option, value)) spec.settingsPath = value;
+  } else if (option == prefix + "first-chunk-kind") {
+    if (args.TakeInt(option, INT32_MIN, INT32_MAX, number)) spec.firstChunkKind = static_cast<int32_t>(number);
+  } else if (option == prefix + "chunk" || option == prefix + "copy") {
+    if (args.TakeValue(option, value)) {
+      DataFileSpec::Chunk chunk;
+      chunk.copy = option == prefix + "copy";
+      chunk.path = value;
+      spec.chunks.push_back(chunk);
+    }
+  } else if (option == "--chunk-name") {
+    if (needChunk() && args.TakeValue(option, value)) last->name = value;
+  } else if (option == "--chunk-kind") {
+    if (needChunk() && args.TakeInt(option, 0, 255, number)) last->kind = static_cast<uint8_t>(number);
+  } else if (option == "--chunk-store") {
+    if (needChunk()) last->compression = CompressionChoice{false, false, 4096};
+  } else if (option == "--chunk-compress") {
+    CompressionChoice choice;
+    if (needChunk() && args.TakeValue(option, value)) {
+      if (ParseCompressionChoice(value, choice)) {
+        last->compression = choice;
+      } else {
+        args.Fail(option + " " + value + ": expected store, binary[:DICT] or ascii[:DICT]");
+      }
+    }
+  } else {
+    return false;
+  }
+  spec.any = true;
+  return true;
+}
+
+Status BuildDataFileFromSpec(const DataFileSpec& spec, Bytes& out) {
+  DataFileInput input;
+  if (!spec.settingsPath.empty()) {
+    const Status status = ReadWholeFile(spec.settingsPath, input.settings);
+    if (!status.ok()) return status;
+    input.settingsPath = spec.settingsPath;
+  }
+  input.firstChunkKind = spec.firstChunkKind;
+  for (const DataFileSpec::Chunk& c : spec.chunks) {
+    ChunkSource source;
+    if (c.copy) {
+      source = ChunkSource::Copy(c.path);
+    } else {
+      Bytes bytes;
+      const Status status = ReadWholeFile(c.path, bytes);
+      if (!status.ok()) return status;
+      source = ChunkSource::File(std::move(bytes), c.path);
+      source.name = c.name;
+      source.kind = c.kind;
+    }
+    if (c.copy && !c.name.empty()) source.name = c.name;
+    source.compression = c.compression.value_or(spec.defaultCompression.value_or(CompressionChoice{}));
+    input.chunks.push_back(std::move(source));
+  }
+  return BuildDataFile(input, out);
+}
+
+int ReportProblems(std::ostream& err, const std::string& file, const std::vector<std::string>& problems) {
+  for (const std::string& p : problems) err << "ssbuild: " << file << ": " << p << "\n";
+  return problems.empty() ? kExitOk : kExitFailed;
+}
+
+}  // namespace ssbuild

@@ -1,0 +1,42 @@
+// ssbuild data: a screen saver data file from a settings record and chunks.
+#include <ostream>
+
+#include "cli.h"
+#include "cli_args.h"
+#include "cli_commands.h"
+#include "data_file_inspector.h"
+#include "listing.h"
+
+namespace ssbuild {
+
+int DataCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
+  ArgList args(argv, 0);
+  DataFileSpec spec;
+  std::string output;
+  while (!args.Done() && !args.Failed()) {
+    const std::string option = args.Take();
+    if (option == "-o" || option == "--output") {
+      args.TakeValue(option, output);
+    } else if (option == "--store-all") {
+      spec.defaultCompression = CompressionChoice{false, false, 4096};
+    } else if (!TakeDataFileOption(option, "--", args, spec)) {
+      args.Fail("data: unknown option \"" + option + "\"");
+    }
+  }
+  if (!args.Failed() && output.empty()) args.Fail("data needs -o OUT");
+  if (args.Failed()) return UsageFailure(err, args.Error());
+
+  Bytes image;
+  Status status = BuildDataFileFromSpec(spec, image);
+  if (status.ok()) status = WriteWholeFile(output, image);
+  if (!status.ok()) {
+    err << "ssbuild: " << status.text() << "\n";
+    return kExitFailed;
+  }
+  DataFileView view;
+  if (ReadDataFile(image, view).ok()) PrintDataFileSummary(out, image, view);
+  out << "wrote " << output << "\n";
+  return kExitOk;
+}
+
+}  // namespace ssbuild

@@ -1,0 +1,226 @@
+// ssbuild list / verify / extract: reading installers and data files back.
+#include <filesystem>
+#include <optional>
+#include <ostream>
+#include <set>
+#include <system_error>
+
+#include "cli.h"
+#include "cli_args.h"
+#include "cli_commands.h"
+#include "data_file_inspector.h"
+#include "installer_inspector.h"
+#include "listing.h"
+#include "path_rules.h"
+
+namespace ssbuild {
+namespace {
+
+enum class FileType { kAuto, kInstaller, kData };
+
+struct InspectOptions {
+  std::string file;
+  FileType type = FileType::kAuto;
+  std::optional<uint32_t> payloadOffset;
+  bool json = false;
+  bool allowIncomplete = false;
+  std::string directory;
+};
+
+// `extras` names the options that the command accepts besides the common ones.
+void ParseInspectOptions(ArgList& args, const std::string& command, const std::set<std::string>& extras,
+                         InspectOptions& o) {
+  while (!args.Done() && !args.Failed()) {
+    const std::string option = args.Take();
+    int64_t number = 0;
+    if (option == "--installer") {
+      o.type = FileType::kInstaller;
+    } else if (option == "--data") {
+      o.type = FileType::kData;
+    } else if (option == "--payload-offset") {
+      if (args.TakeInt(option, 0, 0x7FFFFFFF, number)) {
+        o.payloadOffset = static_cast<uint32_t>(number);
+        o.type = FileType::kInstaller;
+      }
+    } else if (extras.count(option) == 0 && option.size() > 1 && option[0] == '-') {
+      args.Fail(command + ": unknown option \"" + option + "\"");
+    } else if (option == "--json") {
+      o.json = true;
+    } else if (option == "--allow-incomplete") {
+      o.allowIncomplete = true;
+    } else if (option == "-C") {
+      args.TakeValue(option, o.directory);
+    } else if (o.file.empty()) {
+      o.file = option;
+    } else {
+      args.Fail(command + ": more than one file given");
+    }
+  }
+  if (!args.Failed() && o.file.empty()) args.Fail(command + " needs a FILE");
+}
+
+// Reads the file and decides what it is; prints the failure itself.
+bool Load(const InspectOptions& o, Bytes& image, FileType& type, std::ostream& err) {
+  const Status status = ReadWholeFile(o.file, image);
+  if (!status.ok()) {
+    err << "ssbuild: " << status.text() << "\n";
+    return false;
+  }
+  type = o.type;
+  if (type == FileType::kAuto) {
+    if (LooksLikeInstaller(image)) type = FileType::kInstaller;
+    else if (LooksLikeDataFile(image)) type = FileType::kData;
+  }
+  if (type == FileType::kAuto) {
+    err << "ssbuild: " << o.file
+        << ": neither an installer (no usable payload offset field) nor a data file\n";
+    return false;
+  }
+  return true;
+}
+
+int Failure(std::ostream& err, const std::string& file, const Status& status) {
+  err << "ssbuild: " << file << ": " << status.text() << "\n";
+  return kExitFailed;
+}
+
+Status WriteInto(const std::string& directory, const std::string& name, const Bytes& bytes) {
+  return WriteWholeFile(directory + "/" + name, bytes);
+}
+
+int ExtractInstaller(const InspectOptions& o, const Bytes& image, std::ostream& out, std::ostream& err) {
+  InstallerView view;
+  const Status status = ReadInstaller(image, o.payloadOffset, view);
+  if (!status.ok()) return Failure(err, o.file, status);
+  // Every name is checked before anything is written.
+  for (size_t i = 0; i < view.header.entries.size(); ++i) {
+    const ssi::PayloadEntry& e = view.header.entries[i];
+    if (!e.IsEmpty() && !ssi::IsPlainFileName(e.name))
+      return Failure(err, o.file,
+                     Status::Fail("entry " + std::to_string(i) + ": the name \"" + e.name +
+                                  "\" is not a plain file name; nothing extracted"));
+  }
+  int result = kExitOk;
+  for (size_t i = 0; i < view.header.entries.size(); ++i) {
+    const ssi::PayloadEntry& e = view.header.entries[i];
+    if (e.IsEmpty()) continue;
+    Bytes content;
+    Status entry = EntryContent(image, e, content);
+    if (entry.ok()) entry = WriteInto(o.directory, e.name, content);
+    if (!entry.ok()) {
+      err << "ssbuild: " << o.file << ": entry " << i << " (" << e.name << "): " << entry.text() << "\n";
+      result = kExitFailed;
+      continue;
+    }
+    out << e.name << " (" << content.size() << " bytes)\n";
+  }
+  return result;
+}
+
+int ExtractDataFile(const InspectOptions& o, const Bytes& image, std::ostream& out, std::ostream& err) {
+  DataFileView view;
+  const Status status = ReadDataFile(image, view);
+  if (!status.ok()) return Failure(err, o.file, status);
+  for (size_t i = 1; i <= view.entries.size(); ++i) {
+    const std::string& name = view.entries[i - 1].name;
+    if (!name.empty() && !IsCopyEntry(view, i) && !ssi::IsPlainFileName(ssi::FileNamePart(name)))
+      return Failure(err, o.file,
+                     Status::Fail("chunk " + std::to_string(i) + ": the name \"" + name +
+                                  "\" has no plain file-name part; nothing extracted"));
+  }
+  int result = kExitOk;
+  for (size_t i = 1; i <= view.entries.size(); ++i) {
+    const ssi::ChunkEntry& entry = view.entries[i - 1];
+    if (entry.name.empty()) continue;
+    if (IsCopyEntry(view, i)) {
+      out << entry.name << " (copy, not written)\n";
+      continue;
+    }
+    ssi::ChunkHeader header;
+    Bytes content;
+    Status chunk = ChunkContent(image, entry, header, content);
+    if (chunk.ok() && header.expandedSize > 0)
+      chunk = WriteInto(o.directory, ssi::FileNamePart(entry.name), content);
+    if (!chunk.ok()) {
+      err << "ssbuild: " << o.file << ": chunk " << i << " (" << entry.name << "): " << chunk.text() << "\n";
+      result = kExitFailed;
+      continue;
+    }
+    out << ssi::FileNamePart(entry.name) << " (" << content.size() << " bytes"
+        << (header.expandedSize > 0 ? "" : ", empty, not written") << ")\n";
+  }
+  return result;
+}
+
+}  // namespace
+
+int ListCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
+  ArgList args(argv, 0);
+  InspectOptions o;
+  ParseInspectOptions(args, "list", {"--json"}, o);
+  if (args.Failed()) return UsageFailure(err, args.Error());
+  Bytes image;
+  FileType type = FileType::kAuto;
+  if (!Load(o, image, type, err)) return kExitFailed;
+  if (type == FileType::kInstaller) {
+    InstallerView view;
+    const Status status = ReadInstaller(image, o.payloadOffset, view);
+    if (!status.ok()) return Failure(err, o.file, status);
+    if (o.json) PrintInstallerJson(out, view, image.size());
+    else PrintInstallerListing(out, view, image.size());
+    return kExitOk;
+  }
+  DataFileView view;
+  const Status status = ReadDataFile(image, view);
+  if (!status.ok()) return Failure(err, o.file, status);
+  if (o.json) PrintDataFileJson(out, image, view);
+  else PrintDataFileListing(out, image, view);
+  return kExitOk;
+}
+
+int VerifyCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
+  ArgList args(argv, 0);
+  InspectOptions o;
+  ParseInspectOptions(args, "verify", {"--allow-incomplete"}, o);
+  if (args.Failed()) return UsageFailure(err, args.Error());
+  Bytes image;
+  FileType type = FileType::kAuto;
+  if (!Load(o, image, type, err)) return kExitFailed;
+  std::vector<std::string> problems;
+  if (type == FileType::kInstaller) {
+    InstallerView view;
+    const Status status = ReadInstaller(image, o.payloadOffset, view);
+    if (!status.ok()) return Failure(err, o.file, status);
+    VerifyOptions options;
+    options.allowIncomplete = o.allowIncomplete;
+    problems = VerifyInstaller(image, view, options);
+  } else {
+    problems = VerifyDataFile(image);
+  }
+  if (problems.empty()) {
+    out << o.file << ": ok (" << (type == FileType::kInstaller ? "installer" : "data file") << ")\n";
+    return kExitOk;
+  }
+  return ReportProblems(err, o.file, problems);
+}
+
+int ExtractCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
+  ArgList args(argv, 0);
+  InspectOptions o;
+  ParseInspectOptions(args, "extract", {"-C"}, o);
+  if (!args.Failed() && o.directory.empty()) args.Fail("extract needs -C DIR");
+  if (args.Failed()) return UsageFailure(err, args.Error());
+  Bytes image;
+  FileType type = FileType::kAuto;
+  if (!Load(o, image, type, err)) return kExitFailed;
+  std::error_code ec;
+  std::filesystem::create_directories(o.directory, ec);
+  if (ec) {
+    err << "ssbuild: " << o.directory << ": cannot create: " << ec.message() << "\n";
+    return kExitFailed;
+  }
+  return type == FileType::kInstaller ? ExtractInstaller(o, image, out, err)
+                                      : ExtractDataFile(o, image, out, err);
+}
+
+}  // namespace ssbuild

@@ -1,0 +1,12 @@
+// ssbuild: builds, lists, verifies and unpacks installers and data files.
+#include <iostream>
+#include <string>
+#include <vector>
+
+#include "cli.h"
+
+int main(int argc, char** argv) {
+  std::vector<std::string> args;
+  for (int i = 1; i < argc; ++i) args.emplace_back(argv[i]);
+  return ssbuild::RunCli(args, std::cout, std::cerr);
+}
