@@ -40,6 +40,13 @@ bool FindFileSize(const std::string& path, int64_t& size) {
 
 }  // namespace
 
+// A count the directory cannot hold was refused when the file was opened, and
+// leaves no entry to extract.
+int32_t DataFileReader::EntryCount() const {
+  const int32_t count = settings_.ChunkCount();
+  return count < 0 || count > kMaxChunkCount ? 0 : count;
+}
+
 ResultCode DataFileReader::OpenDataFile(InstallerUi& ui, const std::string& path,
                                         bool reportErrors) {
   if (dataFileOpen_) {
@@ -81,7 +88,7 @@ ResultCode DataFileReader::ExtractChunk(InstallerUi& ui, const std::string& dest
   ChunkHeader header;
   int64_t dataStart = 0;
 
-  if (index > settings_.ChunkCount() || index < 1 || index > kMaxChunkCount) {
+  if (index < 1 || index > EntryCount()) {
     result = rc::kBadChunkIndex;
   } else if (!dataFileOpen_) {
     result = rc::kDataFileNotOpen;

@@ -30,6 +30,7 @@ class DataFileReader {
   ChunkEntry& Slot(int32_t index) { return directory_.at(static_cast<size_t>(index)); }
 
  private:
+  int32_t EntryCount() const;
   ResultCode WriteChunkFile(InstallerUi& ui, const ChunkHeader& header, int64_t dataStart,
                             const std::string& destination, const SaverIni* ini,
                             int32_t& fileCounter);
