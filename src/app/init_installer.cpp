@@ -20,9 +20,9 @@ namespace {
 constexpr int kArrangedWidth = 359;
 constexpr int kLicenceHeight = 103;
 
-// The licence box shows lines split by CR LF only; files may use LF or CR
-// alone. A NUL would end the text early, so it shows as a space.
-std::string ToEditText(const std::string& text) {
+}  // namespace
+
+std::string LicenceTextForEdit(const std::string& text) {
   std::string out;
   out.reserve(text.size() + text.size() / 16);
   for (size_t i = 0; i < text.size(); ++i) {
@@ -37,18 +37,13 @@ std::string ToEditText(const std::string& text) {
   return out;
 }
 
-}  // namespace
-
 bool CommandLineHasArgument(const char* commandLine) {
   if (!commandLine) return false;
   const char* p = commandLine;
-  // The program's own name: quoted, or up to the first blank.
-  if (*p == '"') {
-    ++p;
-    while (*p && *p != '"') ++p;
-    if (*p == '"') ++p;
-  } else {
-    while (*p && *p != ' ' && *p != '\t') ++p;
+  // The program's own name runs to the first blank outside quotes.
+  bool quoted = false;
+  for (; *p && (quoted || (*p != ' ' && *p != '\t')); ++p) {
+    if (*p == '"') quoted = !quoted;
   }
   while (*p == ' ' || *p == '\t') ++p;
   return *p != '\0';
@@ -148,7 +143,7 @@ void TInstallerForm::LoadLicenceText(const std::string& path) {
     if (file.Read(text.data(), static_cast<uint32_t>(size)) != rc::kOk) text.clear();
   }
   SendMessageA(licenseScrollBox, EM_SETLIMITTEXT, 0, 0);  // no limit beyond the system's
-  SetWindowTextA(licenseScrollBox, ToEditText(text).c_str());
+  SetWindowTextA(licenseScrollBox, LicenceTextForEdit(text).c_str());
 }
 
 void TInstallerForm::LoadPicture(const std::string& path) {

@@ -38,6 +38,10 @@ constexpr const char* kPanelClassName = "SsiPanel";
 // set-up is then skipped.
 bool CommandLineHasArgument(const char* commandLine);
 
+// The licence box shows lines split by CR LF only; files may use LF or CR
+// alone. A NUL would end the text early, so it shows as a space.
+std::string LicenceTextForEdit(const std::string& text);
+
 class TInstallerForm final : public InstallerUi {
  public:
   // Creates the window and runs its creation handler, which does the whole
