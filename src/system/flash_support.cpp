@@ -1,9 +1,92 @@
 #include "flash_support.h"
-// placeholder: to be written
+
+#include <shellapi.h>
+
+#include "com_ptr.h"
+#include "flash_host.h"
+#include "payload_reader.h"
+
 namespace ssi {
-bool FlashPlayerAvailable() { return false; }
-ResultCode RunFlashInstaller(const Installer&) { return rc::kFlashInstallerMissing; }
-ResultCode CreateMoviePlayer(MoviePlayerRef&, HWND, const std::string&) { return rc::kUnspecified; }
-ResultCode ReleaseMoviePlayer(MoviePlayerRef& player) { player.reset(); return rc::kOk; }
-bool RunFlashCheck(Installer&, ResultCode& result) { result = rc::kUnspecified; return false; }
+namespace {
+
+// Waiting for the Flash installer to register the control is done by
+// immediate retries only, never by a timed wait.
+constexpr int kCreationAttempts = 10000;
+
+bool IsFile(const std::string& path) {
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+}
+
+// The seven steps of one attempt. Step 1 stores the control in `player` only
+// when it was created whole; any later failure leaves it there, set up as far
+// as it got.
+HRESULT TryCreateMoviePlayer(MoviePlayerRef& player, HWND panel, const std::string& moviePath) {
+  HRESULT hr = CreateFlashControl(panel, player);
+  if (FAILED(hr)) return hr;
+  FlashControl& control = *player;
+
+  RECT client{};
+  if (!GetClientRect(panel, &client)) return HRESULT_FROM_WIN32(GetLastError());
+  // One pixel inside every edge of the panel.
+  const RECT bounds{1, 1, client.right - 1, client.bottom - 1};
+  if (FAILED(hr = PlaceFlashControl(control, bounds))) return hr;
+  if (FAILED(hr = SetFlashMovie(control, moviePath))) return hr;
+  if (FAILED(hr = SetFlashParent(control, panel))) return hr;
+
+  const Bstr wmode = Bstr::FromAnsi("WMode");
+  const Bstr opaque = Bstr::FromAnsi("Opaque");
+  if (FAILED(hr = SetFlashVariable(control, wmode.get(), opaque.get()))) return hr;
+
+  Bstr align;
+  if (FAILED(hr = ReadFlashSAlign(control, align))) return hr;
+  const Bstr alClient = Bstr::FromAnsi("alClient");
+  if (FAILED(hr = SetFlashVariable(control, align.get(), alClient.get()))) return hr;
+
+  return SetFlashMenu(control, false);
+}
+
+}  // namespace
+
+bool FlashPlayerAvailable() {
+  for (int attempt = 0; attempt < kCreationAttempts; ++attempt)
+    if (ProbeFlashControl()) return true;
+  return false;
+}
+
+ResultCode RunFlashInstaller(const Installer& in) {
+  const std::string path = in.paths.windowsDir + "flashax.exe";
+  if (!IsFile(path)) return rc::kFlashInstallerMissing;
+  const HINSTANCE shell = ShellExecuteA(nullptr, nullptr, path.c_str(), "/Q", nullptr, SW_HIDE);
+  const INT_PTR value = reinterpret_cast<INT_PTR>(shell);
+  if (value > 32) return rc::kOk;
+  if (value <= 0) return rc::kUnspecified;
+  return static_cast<ResultCode>(value);
+}
+
+ResultCode CreateMoviePlayer(MoviePlayerRef& player, HWND panel, const std::string& moviePath) {
+  ResultCode result = rc::kOk;
+  for (int attempt = 0; attempt < kCreationAttempts && !player; ++attempt)
+    if (FAILED(TryCreateMoviePlayer(player, panel, moviePath))) result = rc::kUnspecified;
+  return result;
+}
+
+ResultCode ReleaseMoviePlayer(MoviePlayerRef& player) {
+  if (!player) return rc::kOk;
+  // A control that refuses to stop is destroyed all the same, so that the
+  // window can always close.
+  StopFlashPlay(*player);
+  player.reset();
+  return rc::kOk;
+}
+
+bool RunFlashCheck(Installer& in, ResultCode& result) {
+  result = rc::kOk;
+  if (FlashPlayerAvailable()) return true;
+  result = ExtractFlashInstaller(in);
+  if (result == rc::kOk) result = RunFlashInstaller(in);
+  if (result != rc::kOk) return false;
+  return FlashPlayerAvailable();
+}
+
 }  // namespace ssi
