@@ -36,8 +36,10 @@ constexpr unsigned kHash2Bits = 10;
 constexpr unsigned kChainMask = kHistory - 1;
 constexpr unsigned kChain2Mask = kMaxLength2Distance - 1;
 
-constexpr unsigned kNiceLength = 128;
-constexpr unsigned kMaxChain = 64;
+constexpr unsigned kNiceLength = 40;
+constexpr unsigned kMaxChain = 40;
+constexpr unsigned kGoodLength = 12;  // once a match this long is in hand, search on only briefly
+constexpr unsigned kGoodSteps = 4;
 constexpr unsigned kMaxPairs = 32;
 constexpr uint16_t kUnreached = 0xFFFF;
 
@@ -112,6 +114,12 @@ inline unsigned Hash2(const uint8_t* p) {
 
 inline uint16_t StreamPos(const ImplodeState& s, unsigned p) { return static_cast<uint16_t>(s.base + p); }
 
+inline uint16_t Load16(const uint8_t* p) {
+  uint16_t v;
+  std::memcpy(&v, p, 2);
+  return v;
+}
+
 inline unsigned MatchLength(const uint8_t* a, const uint8_t* b, unsigned limit) {
   unsigned n = 0;
   while (n + 8 <= limit) {
@@ -167,18 +175,20 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, Matches& m) {
     uint16_t cand = s.head3[Hash3(w + p)];
     unsigned last = 0;
     unsigned best = 2;
+    const uint8_t* const at = w + p;
     for (unsigned steps = kMaxChain; steps != 0; --steps) {
       const unsigned d = static_cast<uint16_t>(here - cand);
       if (d <= last || d > s.dictSize || d > p) break;
-      const uint8_t* q = w + p - d;
-      if (q[best] == w[p + best] && q[0] == w[p] && q[1] == w[p + 1]) {
-        const unsigned len = MatchLength(q, w + p, lookahead);
+      const uint8_t* q = at - d;
+      if (q[best] == at[best] && Load16(q) == Load16(at)) {
+        const unsigned len = MatchLength(q, at, lookahead);
         if (len > best) {
           best = len;
           const unsigned slot = m.count < kMaxPairs ? m.count++ : kMaxPairs - 1;
           m.length[slot] = static_cast<uint16_t>(len);
           m.distance[slot] = static_cast<uint16_t>(d);
           if (len >= kNiceLength || len == lookahead) break;
+          if (len >= kGoodLength) steps = std::min(steps, kGoodSteps);
         }
       }
       last = d;
