@@ -121,6 +121,8 @@ void TInstallerForm::InitInstaller() {
         SetWindowPos(bmpPanel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       } else if (in.displayMode == 2 || in.displayMode == 3) {
         if (RunFlashCheck(in, r)) r = CreateMoviePlayer(in.moviePlayer, contentPanel, previewPath);
+        // The empty picture lies beneath the movie, never over it.
+        SetWindowPos(bmpPanel, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
       }
       // Display modes 0 and 5 to 255 show no preview.
     }
