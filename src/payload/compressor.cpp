@@ -1,7 +1,135 @@
 #include "compressor.h"
-// placeholder: to be written
+
+#include <algorithm>
+#include <cstring>
+#include <new>
+
+#include "error_box.h"
+#include "file_replace.h"
+#include "messages.h"
+#include "path_rules.h"
+
 namespace ssi {
-TCompressor::TCompressor(InstallerUi& ui) : ui_(ui) {}
-TCompressor::~TCompressor() = default;
-ResultCode TCompressor::ExpandToFile(const std::string&, const uint8_t*, int32_t) { return rc::kUnspecified; }
+namespace {
+
+constexpr UINT kWindowsDirBufferSize = 301;
+
+// The library's work area for explode. One for the whole program, so only one
+// expansion may run at a time.
+constexpr size_t kExplodeWorkAreaSize = 12596;
+alignas(16) char explodeWorkArea[kExplodeWorkAreaSize];
+
+bool warnOnLoadFailure = false;
+
+ResultCode LastErrorCode() {
+  const DWORD error = GetLastError();
+  return error == 0 ? rc::kUnspecified : static_cast<ResultCode>(error);
+}
+
+template <typename Fn>
+Fn Resolve(HMODULE library, const char* name) {
+  // FARPROC goes through the generic function pointer type so that the cast
+  // to the real signature is explicit.
+  return reinterpret_cast<Fn>(reinterpret_cast<void (*)()>(GetProcAddress(library, name)));
+}
+
+}  // namespace
+
+std::string CompressionLibraryPath(const std::string& windowsDir) {
+  return WithTrailingBackslash(windowsDir) + "impborl.dll";
+}
+
+void SetCompressionLibraryWarning(bool on) { warnOnLoadFailure = on; }
+bool CompressionLibraryWarning() { return warnOnLoadFailure; }
+
+// The library calls these with the address of a variable that holds the
+// expander. Nothing may escape into the library's frames.
+struct CompressorCallbacks {
+  static unsigned int __cdecl Read(char* buffer, unsigned int* size, void* param) noexcept {
+    if (!buffer || !size || !param) return 0;
+    TCompressor& self = **static_cast<TCompressor**>(param);
+    const size_t left = self.input_.size() - self.inputPos_;
+    const size_t count = std::min<size_t>(*size, left);
+    if (count > 0) std::memcpy(buffer, self.input_.data() + self.inputPos_, count);
+    self.inputPos_ += count;
+    return static_cast<unsigned int>(count);
+  }
+
+  static void __cdecl Write(char* buffer, unsigned int* size, void* param) noexcept {
+    if (!buffer || !size || !param) return;
+    TCompressor& self = **static_cast<TCompressor**>(param);
+    // A short write (a full disk) shows as a wrong size to the caller.
+    DWORD written = 0;
+    WriteFile(self.outputStream_.get(), buffer, *size, &written, nullptr);
+    if (*size > 0) {
+      unsigned long crc = self.outputCrc_;
+      crc = self.crcEntry_(buffer, size, &crc);
+      self.outputCrc_ = static_cast<uint32_t>(crc);
+    }
+  }
+};
+
+TCompressor::TCompressor(InstallerUi& ui) : ui_(ui) {
+  char buffer[kWindowsDirBufferSize] = {};
+  const UINT n = GetWindowsDirectoryA(buffer, kWindowsDirBufferSize);
+  const std::string path =
+      CompressionLibraryPath(n < kWindowsDirBufferSize ? std::string(buffer, n) : std::string());
+  if (!FileExists(path)) return;
+  libraryHandle_.reset(LoadLibraryA(path.c_str()));
+  if (!libraryHandle_) {
+    if (warnOnLoadFailure) {
+      const ResultCode error = LastErrorCode();
+      warnOnLoadFailure = false;
+      ShowErrorWithSystemText(ui_, error, msg::kCompressionLibraryWarning);
+    }
+    return;
+  }
+  implodeEntry_ = Resolve<ImplodeFn>(libraryHandle_.get(), "_implode");
+  explodeEntry_ = Resolve<ExplodeFn>(libraryHandle_.get(), "_explode");
+  crcEntry_ = Resolve<CrcFn>(libraryHandle_.get(), "_crc32");
+  available_ = implodeEntry_ && explodeEntry_ && crcEntry_;
+  if (!available_) {
+    implodeEntry_ = nullptr;
+    explodeEntry_ = nullptr;
+    crcEntry_ = nullptr;
+    libraryHandle_.reset();
+  }
+}
+
+TCompressor::~TCompressor() {
+  if (available_) {
+    libraryHandle_.reset();
+    available_ = false;
+  }
+}
+
+ResultCode TCompressor::ExpandToFile(const std::string& fileName, const uint8_t* source,
+                                     int32_t sourceSize) {
+  outputCrc_ = 0xFFFFFFFFu;
+  ResultCode result = rc::kOk;
+  const size_t size = source && sourceSize > 0 ? static_cast<size_t>(sourceSize) : 0;
+  try {
+    input_.assign(source, source + size);
+  } catch (const std::bad_alloc&) {
+    result = ERROR_NOT_ENOUGH_MEMORY;
+  }
+  inputPos_ = 0;
+  if (result == rc::kOk) {
+    outputStream_.reset(CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                    FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!outputStream_) result = LastErrorCode();
+  }
+  // The library's status is not looked at: a damaged block shows as a file
+  // of the wrong size.
+  if (result == rc::kOk && explodeEntry_) {
+    TCompressor* self = this;
+    explodeEntry_(&CompressorCallbacks::Read, &CompressorCallbacks::Write, explodeWorkArea, &self);
+  }
+  std::vector<uint8_t>().swap(input_);
+  inputPos_ = 0;
+  outputStream_.reset();
+  outputCrc_ = ~outputCrc_;
+  return result;
+}
+
 }  // namespace ssi

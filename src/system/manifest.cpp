@@ -1,6 +1,21 @@
 #include "manifest.h"
-// placeholder: to be written
+
+#include <windows.h>
+
 namespace ssi {
-ResultCode SaverIni::WriteString(const std::string&, const std::string&, const std::string&) const { return rc::kOk; }
-ResultCode RecordInManifest(const SaverIni&, int32_t& fileCounter, const std::string&) { ++fileCounter; return rc::kOk; }
+
+ResultCode SaverIni::WriteString(const std::string& section, const std::string& key,
+                                 const std::string& value) const {
+  if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str()))
+    return rc::kOk;
+  const DWORD error = GetLastError();
+  return error == 0 ? rc::kUnspecified : static_cast<ResultCode>(error);
+}
+
+ResultCode RecordInManifest(const SaverIni& ini, int32_t& fileCounter, const std::string& path) {
+  const ResultCode result = ini.WriteString("Files", std::to_string(fileCounter), path);
+  if (result == rc::kOk) ++fileCounter;
+  return result;
+}
+
 }  // namespace ssi

@@ -1,0 +1,174 @@
+// The expander against stand-in libraries in the Windows directory, and
+// compressed payload entries written through it.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "artifacts.h"
+#include "compressor.h"
+#include "file_replace.h"
+#include "messages.h"
+#include "payload_test_support.h"
+
+namespace ssi::test {
+namespace {
+
+const std::string kLibraryPath = WindowsDir() + "impborl.dll";
+
+std::string Pattern(size_t size) {
+  std::string bytes(size, '\0');
+  for (size_t i = 0; i < size; ++i) bytes[i] = static_cast<char>((i * 7 + i / 251) & 0xFF);
+  return bytes;
+}
+
+class Expander : public ::testing::Test {
+ protected:
+  void TearDown() override { InstallLibrary(""); }
+  RecordingUi ui;
+  std::string dir = MakeTempFolder("ssi-expander");
+};
+
+TEST(ExpanderRules, LibraryPathHasOneBackslash) {
+  EXPECT_EQ(CompressionLibraryPath("C:\\"), "C:\\impborl.dll");
+  EXPECT_EQ(CompressionLibraryPath("C:\\WINDOWS"), "C:\\WINDOWS\\impborl.dll");
+  EXPECT_FALSE(CompressionLibraryWarning());
+}
+
+TEST_F(Expander, NoLibraryFileMeansNotAvailable) {
+  ASSERT_TRUE(InstallLibrary(""));
+  TCompressor expander(ui);
+  EXPECT_FALSE(expander.Available());
+  EXPECT_TRUE(ui.errorBoxes.empty());
+}
+
+TEST_F(Expander, LibraryWithoutAllEntryPointsIsReleasedAtOnce) {
+  ASSERT_TRUE(InstallLibrary("fake_impborl_no_crc.dll"));
+  {
+    TCompressor expander(ui);
+    EXPECT_FALSE(expander.Available());
+    EXPECT_FALSE(ModuleLoaded(kLibraryPath));
+  }
+  EXPECT_TRUE(ui.errorBoxes.empty());
+}
+
+TEST_F(Expander, LibraryThatWillNotLoadWarnsOnceWhenTheSwitchIsOn) {
+  ASSERT_TRUE(WriteWholeFile(kLibraryPath, "not a library"));
+  {
+    TCompressor expander(ui);
+    EXPECT_FALSE(expander.Available());
+  }
+  EXPECT_TRUE(ui.errorBoxes.empty());
+  SetCompressionLibraryWarning(true);
+  { TCompressor first(ui); }
+  { TCompressor second(ui); }
+  ASSERT_EQ(ui.errorBoxes.size(), 1u);
+  EXPECT_EQ(ui.errorBoxes[0].rfind(std::string(msg::kCompressionLibraryWarning) + "\r\n\r\n", 0), 0u);
+  EXPECT_FALSE(CompressionLibraryWarning());
+}
+
+TEST_F(Expander, EveryExpanderHoldsTheLibraryUntilItGoes) {
+  ASSERT_TRUE(InstallLibrary("fake_impborl.dll"));
+  {
+    TCompressor first(ui);
+    ASSERT_TRUE(first.Available());
+    {
+      TCompressor second(ui);
+      EXPECT_TRUE(second.Available());
+    }
+    EXPECT_TRUE(ModuleLoaded(kLibraryPath));
+  }
+  EXPECT_FALSE(ModuleLoaded(kLibraryPath));
+}
+
+TEST_F(Expander, ReplacesTheDestinationWithTheOutputAndItsCrc) {
+  ASSERT_TRUE(InstallLibrary("fake_impborl.dll"));
+  const std::string target = dir + "out.bin";
+  ASSERT_TRUE(WriteWholeFile(target, std::string(20000, 'x')));
+  const std::string block = Pattern(5555);
+  TCompressor expander(ui);
+  ASSERT_TRUE(expander.Available());
+  EXPECT_EQ(expander.ExpandToFile(target, reinterpret_cast<const uint8_t*>(block.data()),
+                                  static_cast<int32_t>(block.size())),
+            rc::kOk);
+  EXPECT_EQ(ReadWholeFile(target), block);
+  EXPECT_EQ(expander.OutputCrc(), Crc32(block));
+  EXPECT_EQ(expander.OutputCrc(), 0x00000000u + Crc32(block));
+
+  // An empty block leaves an empty file, and the CRC of nothing.
+  EXPECT_EQ(expander.ExpandToFile(target, nullptr, 0), rc::kOk);
+  EXPECT_TRUE(FileExists(target));
+  EXPECT_EQ(ReadWholeFile(target), "");
+  EXPECT_EQ(expander.OutputCrc(), 0u);
+  EXPECT_TRUE(ui.errorBoxes.empty());
+}
+
+TEST_F(Expander, ADestinationThatCannotBeCreatedReturnsItsError) {
+  ASSERT_TRUE(InstallLibrary("fake_impborl.dll"));
+  TCompressor expander(ui);
+  ASSERT_TRUE(expander.Available());
+  const uint8_t block[] = {1, 2, 3};
+  EXPECT_GT(expander.ExpandToFile(dir + "no such folder\\out.bin", block, 3), 0);
+  EXPECT_EQ(expander.ExpandToFile(dir + "again.bin", block, 3), rc::kOk);
+  EXPECT_EQ(ReadWholeFile(dir + "again.bin"), std::string("\1\2\3"));
+}
+
+class CompressedEntry : public Expander {
+ protected:
+  ScratchInstall s;
+  PayloadFileBuilder payload;
+};
+
+TEST_F(CompressedEntry, IsExpandedCheckedAndRecorded) {
+  ASSERT_TRUE(InstallLibrary("fake_impborl.dll"));
+  const std::string block = Pattern(3000);
+  payload.Add(6, "meadow.scr", 2, block, true);
+  EXPECT_EQ(s.Extract(payload, 6, true), rc::kOk);
+  EXPECT_EQ(ReadWholeFile(s.in.paths.windowsDir + "meadow.scr"), block);
+  EXPECT_EQ(s.Manifest(0), s.in.paths.windowsDir + "meadow.scr");
+  EXPECT_TRUE(s.ui.errorBoxes.empty());
+  EXPECT_FALSE(ModuleLoaded(kLibraryPath));
+}
+
+TEST_F(CompressedEntry, OfTheWrongSizeIsReportedAndLeftInPlace) {
+  ASSERT_TRUE(InstallLibrary("fake_impborl.dll"));
+  // The stand-in passes bytes through: a block "cut short" of what the entry
+  // promises.
+  payload.Add(3, "installer.scf", 5, "abc", true, 4);
+  EXPECT_EQ(s.Extract(payload, 3), rc::kSizeMismatch);
+  const std::string target = s.in.paths.saverDir + "installer.scf";
+  EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>{msg::InstallErrorText(rc::kSizeMismatch, target, "")});
+  EXPECT_EQ(ReadWholeFile(target), "abc");
+  EXPECT_EQ(s.in.fileCounter, 0);
+}
+
+TEST_F(CompressedEntry, WhoseFileCannotBeMadeIsMissingAndTheCauseIsNamed) {
+  ASSERT_TRUE(InstallLibrary("fake_impborl.dll"));
+  const std::string target = s.in.paths.saverDir + "saver1.dll";
+  ASSERT_TRUE(CreateDirectoryA(target.c_str(), nullptr));
+  payload.Add(9, "saver1.dll", 5, "abc", true);
+  EXPECT_EQ(s.Extract(payload, 9), rc::kExpandedMissing);
+  ASSERT_EQ(s.ui.errorBoxes.size(), 2u);
+  const std::string named = "Installation Error: Problem using " + target + ". \r\n\r\n";
+  EXPECT_EQ(s.ui.errorBoxes[0].rfind(named, 0), 0u);
+  EXPECT_GT(s.ui.errorBoxes[0].size(), named.size());  // the system's reason
+  EXPECT_EQ(s.ui.errorBoxes[1], named);
+  EXPECT_EQ(s.in.fileCounter, 0);
+}
+
+TEST_F(CompressedEntry, WithoutAUsableLibraryIsNotWritten) {
+  for (const char* library : {"", "fake_impborl_no_crc.dll"}) {
+    s.ui.errorBoxes.clear();
+    ASSERT_TRUE(InstallLibrary(library));
+    const std::string target = s.in.paths.saverDir + "saver2.dll";
+    ASSERT_TRUE(WriteWholeFile(target, "old"));
+    PayloadFileBuilder p;
+    p.Add(10, "saver2.dll", 5, "abc", true);
+    EXPECT_EQ(s.Extract(p, 10), rc::kNoCompressor);
+    EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>{msg::InstallErrorText(rc::kNoCompressor, target, "")});
+    EXPECT_FALSE(FileExists(target));
+  }
+  EXPECT_EQ(s.in.fileCounter, 0);
+}
+
+}  // namespace
+}  // namespace ssi::test

@@ -1,0 +1,179 @@
+// The work locations: the Windows directory rule, the numbered temporary
+// copy of the installer, and the screen saver's folder with its manifest.
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include "artifacts.h"
+#include "file_replace.h"
+#include "messages.h"
+#include "payload_test_support.h"
+#include "system_text.h"
+#include "work_paths.h"
+
+namespace ssi::test {
+namespace {
+
+TEST(WorkPathRules, WindowsDirectoryGetsOneTrailingBackslash) {
+  WorkPaths p;
+  SetTempLocations(p, "C:\\WINDOWS");
+  EXPECT_EQ(p.windowsDir, "C:\\WINDOWS\\");
+  EXPECT_EQ(p.windowsTempDir, "C:\\WINDOWS\\TEMP\\");
+  EXPECT_EQ(p.tempCopyDir, "C:\\WINDOWS\\TEMP\\VLF temp");
+  EXPECT_EQ(p.tempCopyPath, "C:\\WINDOWS\\TEMP\\VLF temp\\temp1.dat");
+  SetTempLocations(p, "C:\\");
+  EXPECT_EQ(p.windowsDir, "C:\\");
+  EXPECT_EQ(p.tempCopyPath, "C:\\TEMP\\VLF temp\\temp1.dat");
+  EXPECT_EQ(TempCopyPathFor("D:\\x", 12), "D:\\x\\temp12.dat");
+  EXPECT_EQ(SaverDirFor("C:\\WINDOWS\\", "meadow"), "C:\\WINDOWS\\meadow dir\\");
+  EXPECT_EQ(SaverDirFor("C:\\WINDOWS\\", ""), "C:\\WINDOWS\\TempSaverDir dir\\");
+}
+
+// ResolveWorkPaths works in the real Windows directory; each test starts
+// with an empty "VLF temp" folder.
+class TempCopy : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    copyDir = WindowsDir() + "TEMP\\VLF temp\\";
+    WIN32_FIND_DATAA found;
+    HANDLE h = FindFirstFileA((copyDir + "*").c_str(), &found);
+    if (h == INVALID_HANDLE_VALUE) return;
+    do {
+      const std::string path = copyDir + found.cFileName;
+      if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        RemoveDirectoryA(path.c_str());
+      else
+        DeleteFileA(path.c_str());
+    } while (FindNextFileA(h, &found));
+    FindClose(h);
+  }
+  std::string copyDir;
+  RecordingUi ui;
+  Installer in{ui};
+};
+
+TEST_F(TempCopy, CopiesTheRunningProgramToTheFirstFreeNumber) {
+  ResolveWorkPaths(in);
+  EXPECT_EQ(in.paths.windowsDir, WindowsDir());
+  EXPECT_EQ(in.paths.tempCopyDir + "\\", copyDir);
+  EXPECT_TRUE(FolderExists(in.paths.windowsTempDir));
+  EXPECT_TRUE(FolderExists(in.paths.tempCopyDir));
+  EXPECT_EQ(in.paths.tempCopyPath, copyDir + "temp1.dat");
+  char self[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  EXPECT_EQ(in.paths.installerPath, self);
+
+  EXPECT_EQ(CopySelfToTemp(in), rc::kOk);
+  EXPECT_EQ(ReadWholeFile(in.paths.tempCopyPath), ReadWholeFile(self));
+  EXPECT_TRUE(ui.errorBoxes.empty());
+
+  // A second installer finds the first one's copy and takes the next number.
+  Installer second{ui};
+  ResolveWorkPaths(second);
+  EXPECT_EQ(second.paths.tempCopyPath, copyDir + "temp2.dat");
+}
+
+TEST_F(TempCopy, SkipsCopiesLeftBehind) {
+  ASSERT_TRUE(CreateDirectoryA((WindowsDir() + "TEMP").c_str(), nullptr) ||
+              GetLastError() == ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(CreateDirectoryA(copyDir.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(WriteWholeFile(copyDir + "temp1.dat", "a"));
+  ASSERT_TRUE(WriteWholeFile(copyDir + "temp2.dat", "b"));
+  ResolveWorkPaths(in);
+  EXPECT_EQ(in.paths.tempCopyPath, copyDir + "temp3.dat");
+}
+
+TEST_F(TempCopy, AFolderInTheWayIsNoFileAndTheCopyFails) {
+  ResolveWorkPaths(in);
+  ASSERT_TRUE(CreateDirectoryA((copyDir + "temp1.dat").c_str(), nullptr));
+  ResolveWorkPaths(in);
+  EXPECT_EQ(in.paths.tempCopyPath, copyDir + "temp1.dat");
+  const ResultCode result = CopySelfToTemp(in);
+  EXPECT_GT(result, 0);
+  ASSERT_EQ(ui.errorBoxes.size(), 1u);
+  EXPECT_EQ(ui.errorBoxes[0],
+            msg::WithSystemText(msg::CopySelfFailedText(in.paths.installerPath, in.paths.tempCopyPath),
+                                SystemErrorText(result)));
+}
+
+TEST_F(TempCopy, ABusyOldCopyStopsTheCopy) {
+  ResolveWorkPaths(in);
+  ASSERT_TRUE(WriteWholeFile(in.paths.tempCopyPath, "old"));
+  HeldFile held(in.paths.tempCopyPath);
+  ASSERT_TRUE(held.Holding());
+  EXPECT_EQ(CopySelfToTemp(in), rc::kFileBusy);
+  ASSERT_EQ(ui.errorBoxes.size(), 1u);
+  EXPECT_EQ(ui.errorBoxes[0], msg::InstallErrorText(rc::kFileBusy, in.paths.tempCopyPath, ""));
+}
+
+// PrepareSaverDir works under whatever WindowsDir says; these use scratch
+// folders.
+class SaverDir : public ::testing::Test {
+ protected:
+  SaverDir() { in.paths.windowsDir = MakeTempFolder("ssi-windows"); }
+  std::string Manifest(int key) const {
+    char buffer[1024] = {};
+    GetPrivateProfileStringA("Files", std::to_string(key).c_str(), "", buffer, sizeof buffer,
+                             in.paths.saverIniPath.c_str());
+    return buffer;
+  }
+  RecordingUi ui;
+  Installer in{ui};
+};
+
+TEST_F(SaverDir, UnreadHeaderGivesTheStandInFolderWithItsManifest) {
+  PrepareSaverDir(in);
+  const std::string expected = in.paths.windowsDir + "TempSaverDir dir\\";
+  EXPECT_EQ(in.paths.saverName, "");
+  EXPECT_EQ(in.paths.saverDir, expected);
+  EXPECT_TRUE(FolderExists(expected));
+  EXPECT_EQ(in.paths.saverIniPath, expected + "saver.ini");
+  EXPECT_EQ(in.paths.dataFilePath, expected);
+  ASSERT_TRUE(in.saverIni.has_value());
+  EXPECT_EQ(in.fileCounter, 1);
+  EXPECT_EQ(Manifest(0), expected + "saver.ini");
+  EXPECT_TRUE(ui.errorBoxes.empty());
+}
+
+TEST_F(SaverDir, NamedSaverGetsItsFolderAndDataFilePath) {
+  in.header.SetSaverName("meadow");
+  in.header.entries[8].name = "meadow.ssd";
+  PrepareSaverDir(in);
+  const std::string expected = in.paths.windowsDir + "meadow dir\\";
+  EXPECT_EQ(in.paths.saverName, "meadow");
+  EXPECT_EQ(in.paths.saverDir, expected);
+  EXPECT_EQ(in.paths.dataFilePath, expected + "meadow.ssd");
+  EXPECT_EQ(Manifest(0), expected + "saver.ini");
+  // An existing folder is no failure either.
+  Installer again{ui};
+  again.paths.windowsDir = in.paths.windowsDir;
+  again.header = in.header;
+  PrepareSaverDir(again);
+  EXPECT_EQ(again.paths.saverDir, expected);
+  EXPECT_TRUE(ui.errorBoxes.empty());
+}
+
+TEST_F(SaverDir, NamesThatWouldLeaveTheirFolderAreNotUsed) {
+  in.header.SetSaverName("..");
+  in.header.entries[8].name = "..\\..\\victim.ssd";
+  PrepareSaverDir(in);
+  EXPECT_EQ(in.paths.saverName, "");
+  EXPECT_EQ(in.paths.saverDir, in.paths.windowsDir + "TempSaverDir dir\\");
+  EXPECT_EQ(in.paths.dataFilePath, in.paths.saverDir);
+}
+
+TEST_F(SaverDir, AManifestThatCannotBeWrittenIsReportedAndTheSetUpGoesOn) {
+  // A folder where saver.ini belongs refuses every write.
+  const std::string saverDir = in.paths.windowsDir + "TempSaverDir dir\\";
+  ASSERT_TRUE(CreateDirectoryA(saverDir.c_str(), nullptr));
+  ASSERT_TRUE(CreateDirectoryA((saverDir + "saver.ini").c_str(), nullptr));
+  PrepareSaverDir(in);
+  EXPECT_EQ(in.fileCounter, 0);
+  ASSERT_EQ(ui.errorBoxes.size(), 1u);
+  EXPECT_EQ(ui.errorBoxes[0].rfind("Installation Error: Problem using " + saverDir + "saver.ini. ", 0), 0u)
+      << ui.errorBoxes[0];
+  EXPECT_EQ(in.paths.saverIniPath, saverDir + "saver.ini");
+}
+
+}  // namespace
+}  // namespace ssi::test
