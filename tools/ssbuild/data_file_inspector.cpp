@@ -53,7 +53,7 @@ Status ChunkContent(const Bytes& image, const ssi::ChunkEntry& entry, ssi::Chunk
     return Status::Fail("its " + std::to_string(dataSize) + " data bytes run past the end of the file");
   const uint8_t* data = image.data() + dataStart;
   if (header.compressed == 0) {
-    content.assign(data, data + dataSize);
+    content.assign(data, data + static_cast<size_t>(dataSize));
     return {};
   }
   return ExplodeExactly(data, static_cast<size_t>(dataSize), static_cast<size_t>(header.expandedSize),

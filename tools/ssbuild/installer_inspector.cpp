@@ -138,8 +138,8 @@ Status EntryBytes(const Bytes& image, const ssi::PayloadEntry& entry, Bytes& out
     return Status::Fail("bytes " + std::to_string(entry.startOffset) + ".." +
                         std::to_string(entry.endOffset) + " lie outside the file of " +
                         std::to_string(image.size()) + " bytes");
-  const auto begin = image.begin() + entry.startOffset;
-  out.assign(begin, begin + length);
+  const uint8_t* begin = image.data() + static_cast<size_t>(entry.startOffset);
+  out.assign(begin, begin + static_cast<size_t>(length));
   return {};
 }
 
