@@ -1,0 +1,36 @@
+#pragma once
+// What every end-to-end test starts from: the stub and the compression
+// library that the build made, and a Windows directory without the traces of
+// an earlier test in the same prefix.
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "file_checks.h"
+#include "installer_session.h"
+#include "test_installer.h"
+
+namespace ssi::e2e {
+
+class E2eTest : public ::testing::Test {
+ protected:
+  void SetUp() override;
+
+  // Launches `image` and waits for its window; null (and a test failure)
+  // when the window does not come.
+  HWND LaunchAndWaitForForm(InstallerSession& session, const std::string& image,
+                            const std::string& argument = {});
+
+  // Closes the window as the user would and waits for the process to end.
+  void CloseAndWait(InstallerSession& session, HWND form, driver::CloseHow how);
+
+  std::string Meadow(bool withLicence, bool withReadMe) const {
+    return Compose(stub_, MeadowPayload(library_, withLicence, withReadMe)).image;
+  }
+
+  std::string stub_;
+  std::string library_;  // impborl.dll as built, or stand-in bytes without one
+  InstallerPlaces meadow_ = PlacesFor("meadow");
+};
+
+}  // namespace ssi::e2e

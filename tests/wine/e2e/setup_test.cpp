@@ -1,0 +1,107 @@
+// The files and manifest keys that the set-up writes before the user chooses,
+// and what closing the window without installing leaves behind.
+#include <gtest/gtest.h>
+
+#include "artifacts.h"
+#include "e2e_fixture.h"
+#include "installer_form.h"
+#include "messages.h"
+
+namespace ssi::e2e {
+namespace {
+
+class SetupFiles : public E2eTest {};
+
+TEST_F(SetupFiles, WritesLibraryReadMeLicenceAndBitmapPreviewAndRecordsThemInOrder) {
+  const std::string image = Meadow(true, true);
+  InstallerSession session;
+  HWND form = LaunchAndWaitForForm(session, image);
+  ASSERT_TRUE(form);
+  EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
+
+  EXPECT_EQ(test::ReadWholeFile(meadow_.windowsDir + "impborl.dll"), library_);
+  EXPECT_EQ(test::ReadWholeFile(meadow_.TempCopy(1)), image) << "the temporary copy of the installer";
+  const std::string readMe = meadow_.saverDir + "readme.txt";
+  const std::string licence = meadow_.saverDir + "licence.txt";
+  const std::string preview = meadow_.saverDir + "installer.bmp";
+  EXPECT_EQ(test::ReadWholeFile(readMe), kReadMeText);
+  EXPECT_EQ(test::ReadWholeFile(licence), kLicenceText);
+  EXPECT_EQ(test::ReadWholeFile(preview), MakeBitmap(350, 150));
+  EXPECT_FALSE(FileExists(meadow_.saverDir + "installer.scf")) << "a bitmap preview is written as .bmp";
+
+  const std::map<std::string, std::string> expected = {
+      {"0", meadow_.saverIni}, {"1", readMe}, {"2", licence}, {"3", preview}};
+  EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);
+
+  // Nothing of the install phase yet.
+  EXPECT_FALSE(FileExists(meadow_.windowsDir + "meadow.scr"));
+  EXPECT_FALSE(FileExists(meadow_.saverDir + "meadow.ssd"));
+  EXPECT_FALSE(FileExists(meadow_.saverDir + "meadow.txt"));
+
+  // Decline: the temporary copy goes, the manifest of the set-up stays.
+  HWND decline = driver::FindControl(form, control_id::kDeclineBtn);
+  ASSERT_TRUE(driver::PressButton(decline));
+  ASSERT_TRUE(session.WaitForEnd()) << "Decline should close the installer";
+  EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
+  EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
+  EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);
+  EXPECT_TRUE(FileExists(preview));
+}
+
+TEST_F(SetupFiles, TheCloseBoxDeletesTheTemporaryCopyAndKeepsTheManifest) {
+  InstallerSession session;
+  HWND form = LaunchAndWaitForForm(session, Meadow(false, false));
+  ASSERT_TRUE(form);
+  EXPECT_TRUE(FileExists(meadow_.TempCopy(1)));
+  const std::map<std::string, std::string> expected = {{"0", meadow_.saverIni},
+                                                       {"1", meadow_.saverDir + "installer.bmp"}};
+  EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);
+
+  CloseAndWait(session, form, driver::CloseHow::kCloseBox);
+  EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
+  EXPECT_TRUE(FolderExists(meadow_.tempCopyDir)) << "the temporary folders stay";
+  EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);
+  EXPECT_TRUE(FileExists(meadow_.saverDir + "installer.bmp"));
+}
+
+TEST_F(SetupFiles, ACopyLeftByEarlierRunsIsNeverReused) {
+  ASSERT_TRUE(CreateDirectoryA(meadow_.tempCopyDir.c_str(), nullptr) ||
+              GetLastError() == ERROR_ALREADY_EXISTS);
+  ASSERT_TRUE(test::WriteWholeFile(meadow_.TempCopy(1), "left by a crash"));
+  ASSERT_TRUE(test::WriteWholeFile(meadow_.TempCopy(2), "held by another installer"));
+  const std::string image = Meadow(false, false);
+
+  InstallerSession session;
+  HWND form = LaunchAndWaitForForm(session, image);
+  ASSERT_TRUE(form);
+  EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
+  EXPECT_EQ(test::ReadWholeFile(meadow_.TempCopy(3)), image);
+
+  CloseAndWait(session, form, driver::CloseHow::kCloseMessage);
+  EXPECT_FALSE(FileExists(meadow_.TempCopy(3)));
+  EXPECT_EQ(test::ReadWholeFile(meadow_.TempCopy(1)), "left by a crash");
+  EXPECT_EQ(test::ReadWholeFile(meadow_.TempCopy(2)), "held by another installer");
+}
+
+TEST_F(SetupFiles, ACommandLineArgumentSkipsTheSetUpAndWritesNothing) {
+  const std::set<std::string> windowsBefore = FolderEntries(meadow_.windowsDir);
+  const std::set<std::string> tempCopiesBefore = FolderEntries(meadow_.tempCopyDir);
+
+  InstallerSession session;
+  HWND form = LaunchAndWaitForForm(session, Meadow(true, true), "/s");
+  ASSERT_TRUE(form);
+  EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
+  const driver::WindowState w = driver::ReadWindow(form);
+  EXPECT_EQ(w.caption, msg::kDesignCaption) << "the caption changes only after a read header";
+  EXPECT_TRUE(driver::ReadControlById(form, control_id::kInstallBtn).enabled);
+  EXPECT_EQ(FolderEntries(meadow_.windowsDir), windowsBefore);
+  EXPECT_EQ(FolderEntries(meadow_.tempCopyDir), tempCopiesBefore);
+  EXPECT_FALSE(FileExists(meadow_.saverIni));
+
+  CloseAndWait(session, form, driver::CloseHow::kCloseBox);
+  EXPECT_EQ(FolderEntries(meadow_.windowsDir), windowsBefore);
+  EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
+}
+
+}  // namespace
+}  // namespace ssi::e2e
