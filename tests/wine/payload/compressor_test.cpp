@@ -2,10 +2,13 @@
 // compressed payload entries written through it.
 #include <windows.h>
 
+#include <cstdlib>
+
 #include <gtest/gtest.h>
 
 #include "artifacts.h"
 #include "compressor.h"
+#include "dcl_buffer.h"
 #include "file_replace.h"
 #include "messages.h"
 #include "payload_test_support.h"
@@ -168,6 +171,29 @@ TEST_F(CompressedEntry, WithoutAUsableLibraryIsNotWritten) {
     EXPECT_FALSE(FileExists(target));
   }
   EXPECT_EQ(s.in.fileCounter, 0);
+}
+
+// The real library, once the build makes it, on data our own codec imploded
+// as the builder does (binary, 4096-byte dictionary).
+TEST_F(CompressedEntry, RealLibraryExpandsImplodedEntriesAndSurvivesDamagedOnes) {
+  const char* built = std::getenv("SSI_IMPBORL");
+  if (!built || !*built) GTEST_SKIP() << "impborl.dll is not built";
+  ASSERT_TRUE(InstallLibraryFrom(ArtifactPath("SSI_IMPBORL")));
+  const std::string program = Pattern(200000);
+  std::vector<uint8_t> imploded;
+  ASSERT_EQ(dcl::ImplodeBuffer(reinterpret_cast<const uint8_t*>(program.data()), program.size(),
+                               DCL_CMP_BINARY, 4096, imploded),
+            0u);
+  const std::string block(imploded.begin(), imploded.end());
+  payload.Add(6, "meadow.scr", 2, block, true, static_cast<int32_t>(program.size()));
+  payload.Add(9, "saver1.dll", 5, block.substr(0, block.size() / 2), true,
+              static_cast<int32_t>(program.size()));
+  payload.Add(10, "saver2.dll", 5, std::string(5000, '\xFF'), true, 1000);
+  EXPECT_EQ(s.Extract(payload, 6), rc::kOk);
+  EXPECT_EQ(ReadWholeFile(s.in.paths.windowsDir + "meadow.scr"), program);
+  EXPECT_EQ(s.Extract(payload, 9), rc::kSizeMismatch);
+  EXPECT_EQ(s.Extract(payload, 10), rc::kSizeMismatch);
+  EXPECT_EQ(s.ui.errorBoxes.size(), 2u);
 }
 
 }  // namespace

@@ -111,9 +111,15 @@ ResultCode ScratchInstall::Extract(const PayloadFileBuilder& payload, int index,
 }
 
 bool InstallLibrary(const std::string& fileName) {
-  const std::string target = WindowsDir() + "impborl.dll";
-  if (fileName.empty()) return DeleteFileA(target.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
-  return CopyFileA((TestProgramDir() + fileName).c_str(), target.c_str(), FALSE) != FALSE;
+  if (fileName.empty()) {
+    const std::string target = WindowsDir() + "impborl.dll";
+    return DeleteFileA(target.c_str()) || GetLastError() == ERROR_FILE_NOT_FOUND;
+  }
+  return InstallLibraryFrom(TestProgramDir() + fileName);
+}
+
+bool InstallLibraryFrom(const std::string& path) {
+  return CopyFileA(path.c_str(), (WindowsDir() + "impborl.dll").c_str(), FALSE) != FALSE;
 }
 
 bool ModuleLoaded(const std::string& path) { return GetModuleHandleA(path.c_str()) != nullptr; }

@@ -72,6 +72,8 @@ struct ScratchInstall {
 // Puts a stand-in library (a file next to the test program) in place as
 // WindowsDir + "impborl.dll"; an empty name removes it.
 bool InstallLibrary(const std::string& fileName);
+// The same from a full path.
+bool InstallLibraryFrom(const std::string& path);
 
 // Whether a module with this full path is loaded in the process.
 bool ModuleLoaded(const std::string& path);
