@@ -21,11 +21,11 @@ namespace {
 // Failures that escape a step are rare here (the steps return codes), but
 // running out of memory can still throw. Each becomes a code and a box, so
 // that the run always reaches its end and the window can close.
-void ReportEscapedFailure(Installer& in, ResultCode code) noexcept {
+void ReportEscapedFailure(Installer& in, const char* text) noexcept {
   try {
-    ShowInstallError(in.ui, code, code == rc::kUnspecified ? std::string() : in.paths.saverName);
+    in.ui.ShowErrorBox(text);
   } catch (...) {
-    // Not even the box could be built; the final status still tells.
+    // Not even the box could be shown; the final status still tells.
   }
 }
 
@@ -34,10 +34,10 @@ ResultCode Guarded(Installer& in, Step step) noexcept {
   try {
     return step();
   } catch (const std::bad_alloc&) {
-    ReportEscapedFailure(in, ERROR_NOT_ENOUGH_MEMORY);
+    ReportEscapedFailure(in, msg::kOutOfMemory);
     return ERROR_NOT_ENOUGH_MEMORY;
   } catch (...) {
-    ReportEscapedFailure(in, rc::kUnspecified);
+    ReportEscapedFailure(in, msg::kUnexpectedFailure);
     return rc::kUnspecified;
   }
 }

@@ -1,0 +1,203 @@
+// The hand-over steps one by one: the name system.ini receives, the screen
+// saver flag refused, the uninstall entry, Display Properties opened and
+// closed, and the clean-up after a failed install.
+#include <windows.h>
+#include <shlwapi.h>
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "activation.h"
+#include "artifacts.h"
+#include "install_fixture.h"
+#include "messages.h"
+
+namespace ssi::test {
+namespace {
+
+// An Installer whose program (payload entry 6) is `programName` in the real
+// Windows directory, with a scratch folder for the screen saver.
+struct Handover {
+  explicit Handover(const std::string& saverName, const std::string& programName = {}) {
+    in.paths.windowsDir = WindowsDir();
+    in.paths.saverName = saverName;
+    in.paths.saverDir = MakeTempFolder("ssi-activation");
+    in.header.entries[6].name = programName.empty() ? saverName + ".scr" : programName;
+  }
+  std::string ProgramPath() const { return in.paths.windowsDir + in.header.entries[6].name; }
+  RecordingUi ui;
+  Installer in{ui};
+};
+
+std::string UninstallKey(const std::string& name) { return std::string(kUninstallKeyBase) + name; }
+
+TEST(Activation, EightThreeNameIsWrittenAsItIs) {
+  Handover h("meadow");
+  ASSERT_TRUE(WriteWholeFile(h.ProgramPath(), "program"));
+  EXPECT_EQ(ActivateScreenSaver(h.in), rc::kOk);
+  EXPECT_EQ(ScreenSaverSetting(), "meadow.scr");
+  EXPECT_TRUE(h.ui.errorBoxes.empty());
+}
+
+// Windows would give SUNNYM~1.SCR; Wine makes its short names from a hash of
+// the long name (SUNN~4ZD.SCR under Wine 8). Either way the setting is the
+// short name that the file system reports, without a folder.
+TEST(Activation, LongNameIsWrittenAsItsShortName) {
+  Handover h("Sunny Meadow");
+  ASSERT_TRUE(WriteWholeFile(h.ProgramPath(), "program"));
+  WIN32_FIND_DATAA found{};
+  const HANDLE search = FindFirstFileA(h.ProgramPath().c_str(), &found);
+  ASSERT_NE(search, INVALID_HANDLE_VALUE);
+  FindClose(search);
+  const std::string shortName = found.cAlternateFileName;
+  ASSERT_FALSE(shortName.empty());
+
+  EXPECT_EQ(ActivateScreenSaver(h.in), rc::kOk);
+  EXPECT_EQ(ScreenSaverSetting(), shortName);
+  EXPECT_EQ(shortName.find_first_of(" \\"), std::string::npos) << shortName;
+  EXPECT_LE(shortName.size(), 12u);
+  EXPECT_EQ(shortName.substr(shortName.size() - 4), ".SCR");
+}
+
+TEST(Activation, MissingProgramIsWrittenAsItsFullPath) {
+  Handover h("nowhere");
+  DeleteFileA(h.ProgramPath().c_str());
+  EXPECT_EQ(ActivateScreenSaver(h.in), rc::kOk);
+  EXPECT_EQ(ScreenSaverSetting(), h.ProgramPath());
+}
+
+TEST(Activation, RefusedFlagGives25AndKeepsTheSetting) {
+  Handover h("declined");
+  ASSERT_TRUE(WriteWholeFile(h.ProgramPath(), "program"));
+  g_setScreenSaverActive = [] { return false; };
+  const ResultCode result = ActivateScreenSaver(h.in);
+  g_setScreenSaverActive = &SetScreenSaverActiveThroughSystem;
+  EXPECT_EQ(result, rc::kScreenSaverRefused);
+  EXPECT_EQ(ScreenSaverSetting(), "declined.scr");
+  EXPECT_TRUE(h.ui.errorBoxes.empty()) << "the final status is the only report";
+}
+
+TEST(Uninstall, WritesTheNameAndTheUninstallCommand) {
+  Handover h("meadow");
+  EXPECT_EQ(WriteUninstallEntry(h.in), rc::kOk);
+  EXPECT_EQ(MachineString(UninstallKey("meadow"), "DisplayName"), "meadow Screen Saver");
+  EXPECT_EQ(MachineString(UninstallKey("meadow"), "UninstallString"), WindowsDir() + "meadow.scr /u");
+}
+
+TEST(Uninstall, SecondInstallOfTheSameNameOverwritesBothValues) {
+  Handover first("twice");
+  first.in.paths.windowsDir = "D:\\OLD\\";
+  ASSERT_EQ(WriteUninstallEntry(first.in), rc::kOk);
+  ASSERT_EQ(MachineString(UninstallKey("twice"), "UninstallString"), "D:\\OLD\\twice.scr /u");
+
+  Handover second("twice");
+  EXPECT_EQ(WriteUninstallEntry(second.in), rc::kOk);
+  EXPECT_EQ(MachineString(UninstallKey("twice"), "DisplayName"), "twice Screen Saver");
+  EXPECT_EQ(MachineString(UninstallKey("twice"), "UninstallString"), WindowsDir() + "twice.scr /u");
+}
+
+TEST(Uninstall, EmptyNameRegistersNothing) {
+  Handover h("");
+  EXPECT_EQ(WriteUninstallEntry(h.in), rc::kOk);
+  EXPECT_EQ(MachineString(UninstallKey(""), "DisplayName"), "<missing>");
+  EXPECT_EQ(MachineString(UninstallKey(""), "UninstallString"), "<missing>");
+  EXPECT_TRUE(h.ui.errorBoxes.empty());
+}
+
+// Wine lets every user write under HKEY_LOCAL_MACHINE; a volatile parent key
+// refuses non-volatile children, which stands in for a user without rights.
+TEST(UninstallRefused, RefusalIsReportedNamingTheKey) {
+  const std::string base = kUninstallKeyBase;
+  const std::string parent = base.substr(0, base.size() - 1);
+  SHDeleteKeyA(HKEY_LOCAL_MACHINE, parent.c_str());
+  RegKey volatileKey;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_LOCAL_MACHINE, parent.c_str(), 0, nullptr, REG_OPTION_VOLATILE,
+                            KEY_ALL_ACCESS, nullptr, volatileKey.put(), nullptr),
+            ERROR_SUCCESS);
+
+  Handover h("meadow");
+  const ResultCode result = WriteUninstallEntry(h.in);
+  EXPECT_NE(result, rc::kOk);
+  ASSERT_EQ(h.ui.errorBoxes.size(), 1u);
+  EXPECT_EQ(h.ui.errorBoxes[0].rfind("Installation Error: Problem using HKEY_LOCAL_MACHINE\\" +
+                                         UninstallKey("meadow") + ". \r\n\r\n",
+                                     0),
+            0u)
+      << h.ui.errorBoxes[0];
+  EXPECT_EQ(MachineString(UninstallKey("meadow"), "DisplayName"), "<missing>");
+}
+
+TEST(Activation, RefusedSystemIniWriteIsReportedWithItsErrorNumber) {
+  Handover h("blocked");
+  const std::string systemIni = WindowsDir() + "system.ini";
+  if (!FileExistsAt(systemIni)) {
+    ASSERT_TRUE(WriteWholeFile(systemIni, "[boot]\r\n"));
+  }
+  FileHandle locked(CreateFileA(systemIni.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(static_cast<bool>(locked));
+  const ResultCode result = ActivateScreenSaver(h.in);
+  locked.reset();
+  EXPECT_EQ(result, ERROR_SHARING_VIOLATION);
+  ASSERT_EQ(h.ui.errorBoxes.size(), 1u);
+  EXPECT_EQ(h.ui.errorBoxes[0].rfind("Installation Error: Problem using system.ini. \r\n\r\n", 0), 0u);
+  EXPECT_NE(ScreenSaverSetting(), "blocked.scr");
+}
+
+TEST(DisplayProperties, CloseClicksCancelOfTheOpenControlPanel) {
+  ASSERT_TRUE(InstallDisplayPropertiesStandIn());
+  CloseDisplayProperties();  // none open: nothing happens
+  WinExec(kDisplayPropertiesCommand, SW_SHOWNORMAL);
+  ASSERT_NE(WaitForWindow(kDisplayPropertiesTitle, 15000), nullptr);
+  CloseDisplayProperties();
+  EXPECT_TRUE(WaitForNoWindow(kDisplayPropertiesTitle, 15000));
+}
+
+TEST(DisplayProperties, OpenShowsStatusRaisesTheWindowAndSteps) {
+  ASSERT_TRUE(InstallDisplayPropertiesStandIn());
+  Handover h("shown");
+  h.in.header.displayPropertiesFlag = 1;
+  h.in.displayMode = 1;
+  OpenDisplayProperties(h.in);
+  EXPECT_EQ(h.ui.statuses, std::vector<std::string>{msg::kOpeningDisplayProperties});
+  EXPECT_EQ(h.ui.broughtToFront, 1);
+  EXPECT_EQ(h.ui.progressSteps, 1);
+  ASSERT_NE(WaitForWindow(kDisplayPropertiesTitle, 15000), nullptr);
+  CloseDisplayProperties();
+  EXPECT_TRUE(WaitForNoWindow(kDisplayPropertiesTitle, 15000));
+}
+
+TEST(DisplayProperties, OpenDoesNothingWithoutTheFlag) {
+  ASSERT_TRUE(InstallDisplayPropertiesStandIn());
+  Handover h("unshown");
+  h.in.displayMode = 1;
+  OpenDisplayProperties(h.in);
+  EXPECT_TRUE(h.ui.statuses.empty());
+  EXPECT_EQ(h.ui.broughtToFront + h.ui.progressSteps, 0);
+  EXPECT_EQ(WaitForWindow(kDisplayPropertiesTitle, 2000), nullptr);
+}
+
+TEST(CleanUp, RemovesOnlyTheProgramFromTheWindowsDirectory) {
+  Handover h("cleaned");
+  ASSERT_TRUE(WriteWholeFile(h.ProgramPath(), "program"));
+  const std::string kept = h.in.paths.saverDir + "kept.txt";
+  ASSERT_TRUE(WriteWholeFile(kept, "kept"));
+  CleanUpFailedInstall(h.in);
+  EXPECT_FALSE(FileExistsAt(h.ProgramPath()));
+  EXPECT_TRUE(FileExistsAt(kept));
+}
+
+TEST(CleanUp, NameWithFolderPartsDeletesNothingOutsideTheWindowsDirectory) {
+  const std::string outside = MakeTempFolder("ssi-outside") + "victim.scr";
+  ASSERT_TRUE(WriteWholeFile(outside, "not ours"));
+  Handover h("hostile");
+  h.in.paths.windowsDir = MakeTempFolder("ssi-windows");
+  // From the scratch Windows directory up to the temp folder and across.
+  const std::string relative = outside.substr(outside.find("ssi-outside"));
+  h.in.header.entries[6].name = "..\\" + relative;
+  CleanUpFailedInstall(h.in);
+  EXPECT_TRUE(FileExistsAt(outside));
+}
+
+}  // namespace
+}  // namespace ssi::test
