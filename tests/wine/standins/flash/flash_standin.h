@@ -23,10 +23,12 @@ namespace ssi::standin {
 //   Fail           REG_SZ  members that return E_FAIL, comma-separated:
 //                          Movie, SAlign, Menu, SetVariable, StopPlay,
 //                          DoVerb, Close, InitNew
+//   InstallerSkips DWORD   non-zero: flashax.exe /Q registers nothing
 constexpr const char* kSettingsKey = "Software\\SsiFlashStandin";
 constexpr const char* kFailCreations = "FailCreations";
 constexpr const char* kSAlign = "SAlign";
 constexpr const char* kFail = "Fail";
+constexpr const char* kInstallerSkips = "InstallerSkips";
 
 // The control's window class; it fills its window and names the movie.
 constexpr const char* kWindowClass = "SsiFlashStandin";

@@ -60,6 +60,16 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
     ssi::standin::Log("flashax without /Q: nothing done");
     return 0;
   }
+  // How it was started, so that tests can tell that it ran hidden.
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  GetStartupInfoA(&startup);
+  const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
+  ssi::standin::Log("flashax /Q show=" + std::to_string(show));
+  if (ssi::standin::ReadNumber(ssi::standin::kInstallerSkips) != 0) {
+    ssi::standin::Log("flashax /Q: told to register nothing");
+    return 0;
+  }
   char dir[MAX_PATH + 1] = {};
   const UINT n = GetSystemDirectoryA(dir, MAX_PATH);
   const std::string path = std::string(dir, n) + "\\" + ssi::standin::kControlFileName;

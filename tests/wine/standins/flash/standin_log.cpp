@@ -71,6 +71,17 @@ bool RefuseCreation() {
   return true;
 }
 
+DWORD ReadNumber(const char* name) {
+  SettingsKey key;
+  DWORD value = 0;
+  DWORD size = sizeof value;
+  DWORD type = 0;
+  if (!key.get() || RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != 0 ||
+      type != REG_DWORD)
+    return 0;
+  return value;
+}
+
 std::wstring InitialSAlign() {
   const std::string text = ReadString(kSAlign);
   const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);

@@ -16,5 +16,7 @@ bool ShouldFail(const char* member);
 // Counts FailCreations down by one; true when this creation is to be refused.
 bool RefuseCreation();
 std::wstring InitialSAlign();
+// A DWORD setting; 0 when it is not set.
+DWORD ReadNumber(const char* name);
 
 }  // namespace ssi::standin
