@@ -2,6 +2,7 @@
 
 #include <cstring>
 
+#include "data_file_inspector.h"
 #include "path_rules.h"
 #include "payload_roles.h"
 #include "stub_marker.h"
@@ -39,6 +40,10 @@ Status CheckCompleteness(const InstallerInput& input) {
   if (input.displayMode >= 1 && input.displayMode <= 3 && !Used(input, ssi::entry::kPreview))
     return Status::Fail("DisplayMode " + std::to_string(input.displayMode) +
                         " shows a preview but entry 3 (preview) is missing" + hint);
+  const EntrySource& data = input.entries[ssi::entry::kDataFile];
+  const std::vector<std::string> problems = VerifyDataFile(data.bytes);
+  if (!problems.empty())
+    return Status::Fail(Describe(ssi::entry::kDataFile, data) + ": " + problems.front() + hint);
   return {};
 }
 

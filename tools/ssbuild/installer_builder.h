@@ -60,8 +60,9 @@ struct InstallerInput {
   std::array<EntrySource, ssi::kPayloadEntryCount> entries{};  // [0] is not used
   // Without this the builder refuses an installer that the stub could not
   // install: entry 1 or any of 6..10 missing (the stub stops with
-  // "Unspecified error"), a flag whose entry is missing, or a preview mode
-  // without a preview.
+  // "Unspecified error"), a flag whose entry is missing, a preview mode
+  // without a preview, or a data file (entry 8) that fails VerifyDataFile,
+  // such as one with more than 108 chunks.
   bool allowIncomplete = false;
 };
 
