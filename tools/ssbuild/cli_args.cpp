@@ -40,24 +40,24 @@ bool ArgList::TakeInt(const std::string& option, int64_t min, int64_t max, int64
 }
 
 bool TakeDataFileOption(const std::string& option, const std::string& prefix, ArgList& args,
-                        DataFileSpec& spec) {
+                        DataFileParts& parts) {
   std::string value;
   int64_t number = 0;
-  DataFileSpec::Chunk* last = spec.chunks.empty() ? nullptr : &spec.chunks.back();
+  DataFileParts::Chunk* last = parts.chunks.empty() ? nullptr : &parts.chunks.back();
   auto needChunk = [&]() {
     if (last == nullptr) args.Fail(option + " must follow a chunk");
     return last != nullptr;
   };
   if (option == prefix + "settings") {
-    if (args.TakeValue(option, value)) spec.settingsPath = value;
+    if (args.TakeValue(option, value)) parts.settingsPath = value;
   } else if (option == prefix + "first-chunk-kind") {
-    if (args.TakeInt(option, INT32_MIN, INT32_MAX, number)) spec.firstChunkKind = static_cast<int32_t>(number);
+    if (args.TakeInt(option, INT32_MIN, INT32_MAX, number)) parts.firstChunkKind = static_cast<int32_t>(number);
   } else if (option == prefix + "chunk" || option == prefix + "copy") {
     if (args.TakeValue(option, value)) {
-      DataFileSpec::Chunk chunk;
+      DataFileParts::Chunk chunk;
       chunk.copy = option == prefix + "copy";
       chunk.path = value;
-      spec.chunks.push_back(chunk);
+      parts.chunks.push_back(chunk);
     }
   } else if (option == "--chunk-name") {
     if (needChunk() && args.TakeValue(option, value)) last->name = value;
@@ -77,19 +77,19 @@ bool TakeDataFileOption(const std::string& option, const std::string& prefix, Ar
   } else {
     return false;
   }
-  spec.any = true;
+  parts.any = true;
   return true;
 }
 
-Status BuildDataFileFromSpec(const DataFileSpec& spec, Bytes& out) {
+Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out) {
   DataFileInput input;
-  if (!spec.settingsPath.empty()) {
-    const Status status = ReadWholeFile(spec.settingsPath, input.settings);
+  if (!parts.settingsPath.empty()) {
+    const Status status = ReadWholeFile(parts.settingsPath, input.settings);
     if (!status.ok()) return status;
-    input.settingsPath = spec.settingsPath;
+    input.settingsPath = parts.settingsPath;
   }
-  input.firstChunkKind = spec.firstChunkKind;
-  for (const DataFileSpec::Chunk& c : spec.chunks) {
+  input.firstChunkKind = parts.firstChunkKind;
+  for (const DataFileParts::Chunk& c : parts.chunks) {
     ChunkSource source;
     if (c.copy) {
       source = ChunkSource::Copy(c.path);
@@ -102,7 +102,7 @@ Status BuildDataFileFromSpec(const DataFileSpec& spec, Bytes& out) {
       source.kind = c.kind;
     }
     if (c.copy && !c.name.empty()) source.name = c.name;
-    source.compression = c.compression.value_or(spec.defaultCompression.value_or(CompressionChoice{}));
+    source.compression = c.compression.value_or(parts.defaultCompression.value_or(CompressionChoice{}));
     input.chunks.push_back(std::move(source));
   }
   return BuildDataFile(input, out);

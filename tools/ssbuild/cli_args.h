@@ -41,7 +41,7 @@ bool ParseInteger(const std::string& text, int64_t min, int64_t max, int64_t& va
 
 // The parts of a data file as the command line names them; the files are
 // read only once the whole command line was accepted.
-struct DataFileSpec {
+struct DataFileParts {
   struct Chunk {
     bool copy = false;
     std::string path;  // the chunk's file, or the copy's name
@@ -61,10 +61,10 @@ struct DataFileSpec {
 // "--chunk-name", "--chunk-kind", "--chunk-store", "--chunk-compress".
 // Returns false when `option` is none of them.
 bool TakeDataFileOption(const std::string& option, const std::string& prefix, ArgList& args,
-                        DataFileSpec& spec);
+                        DataFileParts& parts);
 
-// Reads the files of `spec` and builds the data file.
-Status BuildDataFileFromSpec(const DataFileSpec& spec, Bytes& out);
+// Reads the files of `parts` and builds the data file.
+Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out);
 
 // Writes `problems` as "ssbuild: FILE: problem" lines; returns the exit code.
 int ReportProblems(std::ostream& err, const std::string& file, const std::vector<std::string>& problems);

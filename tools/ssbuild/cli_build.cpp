@@ -21,7 +21,7 @@ struct BuildOptions {
   std::array<std::string, ssi::kPayloadEntryCount> paths{};
   std::array<std::optional<CompressionChoice>, ssi::kPayloadEntryCount> compression{};
   std::optional<CompressionChoice> defaultCompression;
-  DataFileSpec data;
+  DataFileParts data;
 };
 
 // "ROLE=VALUE" into the role's index and the value.
@@ -118,7 +118,7 @@ Status LoadEntries(BuildOptions& o) {
   if (o.data.any) {
     o.data.defaultCompression = o.defaultCompression;
     Bytes dataFile;
-    status = BuildDataFileFromSpec(o.data, dataFile);
+    status = BuildDataFileFromParts(o.data, dataFile);
     if (!status.ok()) return Status::Fail("data file: " + status.text());
     o.input.entries[ssi::entry::kDataFile].Use(std::move(dataFile));
   }

@@ -11,15 +11,15 @@ namespace ssbuild {
 
 int DataCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   ArgList args(argv, 0);
-  DataFileSpec spec;
+  DataFileParts parts;
   std::string output;
   while (!args.Done() && !args.Failed()) {
     const std::string option = args.Take();
     if (option == "-o" || option == "--output") {
       args.TakeValue(option, output);
     } else if (option == "--store-all") {
-      spec.defaultCompression = CompressionChoice{false, false, 4096};
-    } else if (!TakeDataFileOption(option, "--", args, spec)) {
+      parts.defaultCompression = CompressionChoice{false, false, 4096};
+    } else if (!TakeDataFileOption(option, "--", args, parts)) {
       args.Fail("data: unknown option \"" + option + "\"");
     }
   }
@@ -27,7 +27,7 @@ int DataCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   if (args.Failed()) return UsageFailure(err, args.Error());
 
   Bytes image;
-  Status status = BuildDataFileFromSpec(spec, image);
+  Status status = BuildDataFileFromParts(parts, image);
   if (status.ok()) status = WriteWholeFile(output, image);
   if (!status.ok()) {
     err << "ssbuild: " << status.text() << "\n";
