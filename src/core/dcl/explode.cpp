@@ -19,6 +19,19 @@ using namespace codes;
 
 constexpr auto kLiteralDecode = BuildDecodeTable<kLiteralTableBits>(kLiteralCode);
 constexpr auto kLengthDecode = BuildDecodeTable<kLengthTableBits>(kLengthCode);
+
+// Per next-7-bits after the flag: length base, bits taken by flag and code
+// (bits 16-23), extra bit count (bits 24-31).
+constexpr std::array<uint32_t, (1u << kLengthTableBits)> BuildLengthEntries() {
+  std::array<uint32_t, (1u << kLengthTableBits)> t{};
+  for (size_t i = 0; i < t.size(); ++i) {
+    const unsigned symbol = kLengthDecode[i] & 0xFFu;
+    const unsigned head = 1 + (kLengthDecode[i] >> 8);
+    t[i] = kLengthBase[symbol] | head << 16 | uint32_t{kLengthExtra[symbol]} << 24;
+  }
+  return t;
+}
+constexpr auto kLengthEntry = BuildLengthEntries();
 constexpr auto kDistanceDecode = BuildDecodeTable<kDistanceTableBits>(kDistanceCode);
 
 constexpr unsigned kHistory = kMaxDictSize;
@@ -38,10 +51,16 @@ struct ExplodeState {
 };
 static_assert(FitsWorkArea<ExplodeState>(DCL_EXPLODE_WORK_SIZE), "explode state must fit the work area");
 
-uint64_t Load64(const uint8_t* p) {
+inline uint64_t Load64(const uint8_t* p) {
+#if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+  uint64_t v;
+  std::memcpy(&v, p, 8);
+  return v;
+#else
   uint64_t v = 0;
   for (unsigned i = 0; i < 8; ++i) v |= uint64_t{p[i]} << (8 * i);
   return v;
+#endif
 }
 
 void Emit(ExplodeState& s, const uint8_t* from, unsigned count) {
@@ -111,7 +130,8 @@ inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
   }
 }
 
-unsigned Decode(ExplodeState& s, Bits b, bool ascii, unsigned dictBits) {
+template <bool kAscii>
+unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
   uint8_t* const window = s.window;
   unsigned pos = 0;      // next output byte in the window
   unsigned flushed = 0;  // window bytes already handed out
@@ -120,7 +140,7 @@ unsigned Decode(ExplodeState& s, Bits b, bool ascii, unsigned dictBits) {
     if (b.count < 32) Refill(s, b);  // one symbol takes at most 30 bits
     if ((b.buffer & 1u) == 0) {
       unsigned literal;
-      if (ascii) {
+      if (kAscii) {
         const unsigned e = kLiteralDecode[(b.buffer >> 1) & ((1u << kLiteralTableBits) - 1)];
         Take(b, 1 + (e >> 8));
         literal = e & 0xFFu;
@@ -133,18 +153,25 @@ unsigned Decode(ExplodeState& s, Bits b, bool ascii, unsigned dictBits) {
       }
       window[pos++] = static_cast<uint8_t>(literal);
     } else {
-      const unsigned le = kLengthDecode[(b.buffer >> 1) & ((1u << kLengthTableBits) - 1)];
-      Take(b, 1 + (le >> 8));
-      const unsigned symbol = le & 0xFFu;
-      const unsigned length = kLengthBase[symbol] + Take(b, kLengthExtra[symbol]);
+      // All fields of a match are cut from one snapshot of the bit buffer,
+      // so only the table look-ups depend on each other.
+      const uint64_t bits = b.buffer;
+      const uint32_t le = kLengthEntry[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
+      unsigned used = (le >> 16) & 0xFFu;
+      const unsigned extraBits = le >> 24;
+      const unsigned length = (le & 0xFFFFu) + static_cast<unsigned>((bits >> used) & ((1u << extraBits) - 1));
+      used += extraBits;
       if (length == kEndLength) {
+        Take(b, used);
         if (b.count < 0) result = DCL_CMP_ABORT;
         break;
       }
       const unsigned lowBits = length == 2 ? 2 : dictBits;
-      const unsigned de = kDistanceDecode[b.buffer & ((1u << kDistanceTableBits) - 1)];
-      Take(b, de >> 8);
-      const unsigned distance = ((de & 0xFFu) << lowBits) + Take(b, lowBits) + 1;
+      const unsigned de = kDistanceDecode[(bits >> used) & ((1u << kDistanceTableBits) - 1)];
+      used += de >> 8;
+      const unsigned distance =
+          ((de & 0xFFu) << lowBits) + static_cast<unsigned>((bits >> used) & ((1u << lowBits) - 1)) + 1;
+      Take(b, used + lowBits);
       if (b.count < 0) {
         result = DCL_CMP_ABORT;
         break;
@@ -185,5 +212,5 @@ extern "C" unsigned int dcl_explode(dcl_read_fn read_buf, dcl_write_fn write_buf
   const unsigned dictBits = Take(b, 8);
   if (dictBits < 4 || dictBits > codes::kMaxDictBits) return DCL_CMP_INVALID_DICTSIZE;
   if (mode != DCL_CMP_BINARY && mode != DCL_CMP_ASCII) return DCL_CMP_INVALID_MODE;
-  return Decode(s, b, mode == DCL_CMP_ASCII, dictBits);
+  return mode == DCL_CMP_ASCII ? Decode<true>(s, b, dictBits) : Decode<false>(s, b, dictBits);
 }
