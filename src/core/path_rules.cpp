@@ -15,6 +15,18 @@ bool OnlyDots(const std::string& s) {
   return !s.empty() && s.find_first_not_of('.') == std::string::npos;
 }
 
+// CON, NUL, COM1 and the like name devices in every folder, with or without
+// an extension: a file of that name would be written to the device instead.
+bool IsDeviceName(const std::string& name) {
+  std::string base = AsciiLower(name.substr(0, name.find('.')));
+  while (!base.empty() && base.back() == ' ') base.pop_back();
+  if (base == "con" || base == "prn" || base == "aux" || base == "nul" || base == "conin$" ||
+      base == "conout$")
+    return true;
+  return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
+         base[3] >= '1' && base[3] <= '9';
+}
+
 }  // namespace
 
 std::string PathExtension(const std::string& path) {
@@ -47,14 +59,14 @@ std::string AsciiLower(std::string text) {
 }
 
 bool IsPlainFileName(const std::string& name) {
-  if (name.empty() || name == "." || name == "..") return false;
+  if (name.empty() || OnlyDots(name) || IsDeviceName(name)) return false;
   return std::none_of(name.begin(), name.end(), [](char c) {
     return c == '\\' || c == '/' || c == ':' || IsControl(c);
   });
 }
 
 bool IsValidSaverName(const std::string& name) {
-  if (OnlyDots(name)) return false;
+  if (OnlyDots(name) || IsDeviceName(name)) return false;
   return name.find_first_of("\\/:*?\"<>|") == std::string::npos &&
          std::none_of(name.begin(), name.end(), IsControl);
 }
@@ -66,7 +78,7 @@ bool IsContainedRelativePath(const std::string& path) {
   while (true) {
     const size_t sep = path.find_first_of("\\/", start);
     const std::string part = path.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
-    if (part.empty() || part == "." || part == "..") return false;
+    if (part.empty() || OnlyDots(part) || IsDeviceName(part)) return false;
     if (sep == std::string::npos) return true;
     start = sep + 1;
   }

@@ -25,8 +25,9 @@ std::string FolderPart(const std::string& path);
 // ASCII lower-casing; other bytes of the ANSI code page are left alone.
 std::string AsciiLower(std::string text);
 
-// A payload entry name must be a bare file name: not empty, not "." or "..",
-// and without "\", "/", ":" or control characters.
+// A payload entry name must be a bare file name: not empty, not dots alone,
+// not a device name (CON, NUL, COM1, ...), and without "\", "/", ":" or
+// control characters.
 bool IsPlainFileName(const std::string& name);
 
 // A screen saver name becomes a folder name under the Windows directory: it

@@ -246,7 +246,8 @@ TEST(PathRules, FileAndFolderParts) {
 TEST(PathRules, PlainFileNames) {
   for (const char* good : {"a", "meadow.scr", "a b.txt", "x.", "\xE4pfel.swf", "...a"})
     EXPECT_TRUE(IsPlainFileName(good)) << good;
-  for (const char* bad : {"", ".", "..", "..\\x", "a\\b", "a/b", "C:x", "a:stream", "a\tb", "\x7F"})
+  for (const char* bad : {"", ".", "..", "...", "..\\x", "a\\b", "a/b", "C:x", "a:stream", "a\tb",
+                          "\x7F", "CON", "nul.txt", "Com1.dll", "lpt9", "aux .bmp"})
     EXPECT_FALSE(IsPlainFileName(bad)) << bad;
 }
 
