@@ -150,8 +150,8 @@ void TInstallerForm::LoadLicenceText(const std::string& path) {
 
 void TInstallerForm::LoadPicture(const std::string& path) {
   // A file that is no loadable bitmap leaves the preview empty.
-  picture_.reset(LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
-                            LR_LOADFROMFILE | LR_CREATEDIBSECTION));
+  picture_.reset(
+      LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
   if (bmpPanel) InvalidateRect(bmpPanel, nullptr, TRUE);
 }
 

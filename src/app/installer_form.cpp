@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <cstdlib>
 #include <new>
 #include <stdexcept>
 
@@ -133,10 +134,10 @@ TInstallerForm::~TInstallerForm() {
   if (handle_) DestroyWindow(handle_);
 }
 
-LRESULT CALLBACK TInstallerForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam,
-                                            LPARAM lParam) {
+LRESULT CALLBACK TInstallerForm::WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
   if (message == WM_NCCREATE) {
-    auto* form = static_cast<TInstallerForm*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
+    auto* form =
+        static_cast<TInstallerForm*>(reinterpret_cast<CREATESTRUCTA*>(lParam)->lpCreateParams);
     form->handle_ = hwnd;
     SetWindowLongPtrA(hwnd, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(form));
   }
@@ -223,10 +224,9 @@ LRESULT TInstallerForm::HandleMessage(UINT message, WPARAM wParam, LPARAM lParam
 
 HWND TInstallerForm::CreateChild(const char* className, const char* text, DWORD style,
                                  DWORD exStyle, HWND parent, int id, RECT b) {
-  const HWND child = CreateWindowExA(exStyle, className, text, style | WS_CHILD | WS_CLIPSIBLINGS,
-                                     b.left, b.top, b.right, b.bottom, parent,
-                                     reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_,
-                                     nullptr);
+  const HWND child = CreateWindowExA(
+      exStyle, className, text, style | WS_CHILD | WS_CLIPSIBLINGS, b.left, b.top, b.right,
+      b.bottom, parent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(id)), instance_, nullptr);
   if (child) SendMessageA(child, WM_SETFONT, reinterpret_cast<WPARAM>(font_.get()), FALSE);
   return child;
 }
@@ -245,18 +245,17 @@ void TInstallerForm::CreateControls() {
   SetWindowLongPtrA(contentPanel, GWLP_USERDATA, kLoweredBevel);
   bmpPanel = CreateChild("STATIC", "", kVisible | SS_OWNERDRAW, 0, contentPanel, kBmpPanel,
                          {1, 1, 350, 150});
-  licenseScrollBox =
-      CreateChild("EDIT", "",
-                  kVisible | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
-                  WS_EX_CLIENTEDGE, handle_, kLicenseScrollBox, {0, 153, 350, 105});
+  licenseScrollBox = CreateChild(
+      "EDIT", "", kVisible | WS_TABSTOP | WS_VSCROLL | ES_MULTILINE | ES_READONLY | ES_AUTOVSCROLL,
+      WS_EX_CLIENTEDGE, handle_, kLicenseScrollBox, {0, 153, 350, 105});
   buttonPanel = CreateChild(kPanelClassName, "", kVisible | WS_CLIPCHILDREN, WS_EX_CONTROLPARENT,
                             handle_, kButtonPanel, {0, 256, 350, kButtonPanelHeight});
-  labFile = CreateChild("STATIC", "", SS_LEFT | SS_NOPREFIX, 0, buttonPanel, kLabFile,
-                        {-1, 2, 190, 18});
+  labFile =
+      CreateChild("STATIC", "", SS_LEFT | SS_NOPREFIX, 0, buttonPanel, kLabFile, {-1, 2, 190, 18});
   labCopying = CreateChild("STATIC", "", SS_LEFT | SS_NOPREFIX, 0, buttonPanel, kLabCopying,
                            {1, 3, 419, 13});
-  progressBar = CreateChild(PROGRESS_CLASSA, "", kVisible, 0, buttonPanel, kProgressBar,
-                            {1, 20, 347, 11});
+  progressBar =
+      CreateChild(PROGRESS_CLASSA, "", kVisible, 0, buttonPanel, kProgressBar, {1, 20, 347, 11});
   SendMessageA(progressBar, PBM_SETRANGE32, 0, 100);
   SendMessageA(progressBar, PBM_SETSTEP, 1, 0);
   declineBtn = CreateChild("BUTTON", msg::kDeclineCaption, WS_TABSTOP | BS_PUSHBUTTON, 0,
@@ -272,12 +271,7 @@ void TInstallerForm::CreateControls() {
 
 void TInstallerForm::Show() {
   if (!handle_) return;
-  // Centred with its final size, as the user first sees it.
-  RECT r;
-  GetWindowRect(handle_, &r);
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
-  SetWindowPos(handle_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CentreOnScreen();  // again, now with its final size
   ShowWindow(handle_, SW_SHOW);
   UpdateWindow(handle_);
   if (IsWindowEnabled(installBtn)) SetFocus(installBtn);
@@ -285,11 +279,7 @@ void TInstallerForm::Show() {
 
 void TInstallerForm::FormCreate() {
   SetBorderSizeable(false);
-  RECT r;
-  GetWindowRect(handle_, &r);
-  const int x = (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2;
-  const int y = (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
-  SetWindowPos(handle_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+  CentreOnScreen();
   InitInstaller();
 }
 
@@ -471,6 +461,14 @@ void TInstallerForm::SetBorderSizeable(bool sizeable) {
   SetWindowLongPtrA(handle_, GWL_STYLE, style);
   SetWindowPos(handle_, nullptr, 0, 0, 0, 0,
                SWP_FRAMECHANGED | SWP_NOMOVE | SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+void TInstallerForm::CentreOnScreen() {
+  RECT r{};
+  GetWindowRect(handle_, &r);
+  const int x = (GetSystemMetrics(SM_CXSCREEN) - (r.right - r.left)) / 2;
+  const int y = (GetSystemMetrics(SM_CYSCREEN) - (r.bottom - r.top)) / 2;
+  SetWindowPos(handle_, nullptr, x, y, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 void TInstallerForm::SetWindowSize(int width, int height) {

@@ -99,6 +99,7 @@ class TInstallerForm final : public InstallerUi {
 
   // Window helpers.
   void SetBorderSizeable(bool sizeable);
+  void CentreOnScreen();
   void SetWindowSize(int width, int height);
   int FrameHeight() const;
   void AnchorButtonPanelChildren(int panelWidth);

@@ -70,7 +70,8 @@ TEST(AbortBox, ErrorAndInformationHaveOneAbortButton) {
 }
 
 TEST(AbortBox, OwnerThatIsGoneIsDropped) {
-  const HWND gone = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
+  const HWND gone =
+      CreateWindowExA(0, "STATIC", "", 0, 0, 0, 1, 1, nullptr, nullptr, nullptr, nullptr);
   ASSERT_TRUE(gone);
   DestroyWindow(gone);
   const SeenBox box = WatchBox([&] { ShowAbortBox(gone, "text", "Error", MB_ICONERROR); });
