@@ -356,8 +356,10 @@ void TInstallerForm::installBtnClick() {
 
 void TInstallerForm::OnCommand(int id, int code) {
   if (code != BN_CLICKED) return;
-  if (id == control_id::kInstallBtn) installBtnClick();
-  if (id == control_id::kDeclineBtn) declineBtnClick();
+  // A disabled button cannot be clicked; a forged notification is ignored,
+  // so nothing installs after a failed set-up.
+  if (id == control_id::kInstallBtn && IsWindowEnabled(installBtn)) installBtnClick();
+  if (id == control_id::kDeclineBtn && IsWindowEnabled(declineBtn)) declineBtnClick();
 }
 
 void TInstallerForm::DrawPicture(const DRAWITEMSTRUCT& item) const {

@@ -152,6 +152,15 @@ TEST_F(InstallerFormTest, InstallWithoutWorkLocationsOnlyCloses) {
   form_->Pause();
 }
 
+TEST_F(InstallerFormTest, DisabledButtonsIgnoreClicks) {
+  EnableWindow(Control(control_id::kInstallBtn), FALSE);
+  Click(control_id::kInstallBtn);
+  EXPECT_TRUE(IsWindow(top_));
+  EnableWindow(Control(control_id::kDeclineBtn), FALSE);
+  Click(control_id::kDeclineBtn);
+  EXPECT_TRUE(IsWindow(top_));
+}
+
 TEST_F(InstallerFormTest, DeclineCloses) {
   Click(control_id::kDeclineBtn);
   EXPECT_FALSE(IsWindow(top_));
