@@ -40,6 +40,8 @@ constexpr unsigned kNiceLength = 40;
 constexpr unsigned kMaxChain = 40;
 constexpr unsigned kGoodLength = 12;  // once a match this long is in hand, search on only briefly
 constexpr unsigned kGoodSteps = 4;
+constexpr unsigned kInsideLength = 16;
+constexpr unsigned kInsideSteps = 8;
 constexpr unsigned kMaxPairs = 32;
 constexpr uint16_t kUnreached = 0xFFFF;
 
@@ -120,6 +122,7 @@ inline uint16_t Load16(const uint8_t* p) {
   return v;
 }
 
+// How far a and b agree, looking at most up to `limit` bytes.
 inline unsigned MatchLength(const uint8_t* a, const uint8_t* b, unsigned limit) {
   unsigned n = 0;
   while (n + 8 <= limit) {
@@ -127,9 +130,12 @@ inline unsigned MatchLength(const uint8_t* a, const uint8_t* b, unsigned limit) 
     std::memcpy(&x, a + n, 8);
     std::memcpy(&y, b + n, 8);
     if (x != y) {
-      // Memory order: on little-endian hosts the first differing byte is the lowest.
+#if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
+      return n + static_cast<unsigned>(__builtin_ctzll(x ^ y) >> 3);
+#else
       while (a[n] == b[n]) ++n;
       return n;
+#endif
     }
     n += 8;
   }
@@ -137,28 +143,31 @@ inline unsigned MatchLength(const uint8_t* a, const uint8_t* b, unsigned limit) 
   return n;
 }
 
+inline void Link3(ImplodeState& s, unsigned h, uint16_t here) {
+  s.prev3[here & kChainMask] = s.head3[h];
+  s.head3[h] = here;
+}
+
+inline void Link2(ImplodeState& s, unsigned h, uint16_t here) {
+  s.prev2[here & kChain2Mask] = s.head2[h];
+  s.head2[h] = here;
+}
+
 void Insert(ImplodeState& s, unsigned p) {
   const uint16_t here = StreamPos(s, p);
-  if (p + 3 <= s.avail) {
-    const unsigned h = Hash3(s.window + p);
-    s.prev3[here & kChainMask] = s.head3[h];
-    s.head3[h] = here;
-  }
-  if (p + 2 <= s.avail) {
-    const unsigned h = Hash2(s.window + p);
-    s.prev2[here & kChain2Mask] = s.head2[h];
-    s.head2[h] = here;
-  }
+  if (p + 3 <= s.avail) Link3(s, Hash3(s.window + p), here);
+  if (p + 2 <= s.avail) Link2(s, Hash2(s.window + p), here);
 }
 
 // Finds the candidate matches at window position p (then inserts p).
-void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, Matches& m) {
+void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSteps, Matches& m) {
   m.length2Distance = 0;
   m.count = 0;
   const uint16_t here = StreamPos(s, p);
   const uint8_t* const w = s.window;
   if (lookahead >= 2) {
-    uint16_t cand = s.head2[Hash2(w + p)];
+    const unsigned h2 = Hash2(w + p);
+    uint16_t cand = s.head2[h2];
     unsigned last = 0;
     for (;;) {
       const unsigned d = static_cast<uint16_t>(here - cand);
@@ -170,13 +179,15 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, Matches& m) {
       last = d;
       cand = s.prev2[cand & kChain2Mask];
     }
+    Link2(s, h2, here);
   }
   if (lookahead >= 3) {
-    uint16_t cand = s.head3[Hash3(w + p)];
+    const unsigned h3 = Hash3(w + p);
+    uint16_t cand = s.head3[h3];
     unsigned last = 0;
     unsigned best = 2;
     const uint8_t* const at = w + p;
-    for (unsigned steps = kMaxChain; steps != 0; --steps) {
+    for (unsigned steps = maxSteps; steps != 0; --steps) {
       const unsigned d = static_cast<uint16_t>(here - cand);
       if (d <= last || d > s.dictSize || d > p) break;
       const uint8_t* q = at - d;
@@ -194,8 +205,8 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, Matches& m) {
       last = d;
       cand = s.prev3[cand & kChainMask];
     }
+    Link3(s, h3, here);
   }
-  Insert(s, p);
 }
 
 // --- output ---
@@ -272,10 +283,14 @@ unsigned CompressBlock(ImplodeState& s) {
   s.price[0] = 0;
   unsigned end = n;
   Matches m;
+  unsigned previousLongest = 0;
   for (unsigned i = 0; i < end; ++i) {
     const unsigned p = s.cur + i;
     const unsigned lookahead = std::min(kMaxLength, s.avail - p);
-    FindMatches(s, p, lookahead, m);
+    // Inside a long match the next position mostly offers the same match
+    // one shorter: a brief search there finds what the parse will use.
+    FindMatches(s, p, lookahead, previousLongest > kInsideLength ? kInsideSteps : kMaxChain, m);
+    previousLongest = m.count != 0 ? m.length[m.count - 1] : 0;
     const unsigned here = s.price[i];
     Relax(s, i + 1, here + LiteralCost(s, s.window[p]), 1, 0);
     if (m.count != 0 && m.length[m.count - 1] >= kNiceLength) {
