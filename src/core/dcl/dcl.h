@@ -4,8 +4,18 @@
 // global mutable state, so any number of calls may run side by side.
 //
 // read_buf(buf, &size, param): fill up to *size bytes, return the count
-//   delivered; 0 means the input is used up.
+//   delivered; 0 means the input is used up. Any piece size works, down to
+//   one byte per call; a count above *size is taken as *size.
 // write_buf(buf, &size, param): take *size bytes of output.
+//
+// Results of dcl_explode: DCL_CMP_INVALID_DICTSIZE for a dictionary byte
+// other than 4, 5, 6 (checked first), DCL_CMP_INVALID_MODE for a mode byte
+// other than 0, 1, DCL_CMP_BAD_DATA for a distance reaching before the start
+// of the output, DCL_CMP_ABORT when the input ends before the end code (or
+// before the header). Whatever was decoded before an error has been written.
+// dcl_implode returns DCL_CMP_INVALID_DICTSIZE / DCL_CMP_INVALID_MODE for bad
+// parameters, else DCL_CMP_NO_ERROR. A null callback or work area gives
+// DCL_CMP_ABORT. The calling convention is cdecl.
 #include <stddef.h>
 
 #ifdef __cplusplus
