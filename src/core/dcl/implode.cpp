@@ -36,12 +36,14 @@ constexpr unsigned kHash2Bits = 10;
 constexpr unsigned kChainMask = kHistory - 1;
 constexpr unsigned kChain2Mask = kMaxLength2Distance - 1;
 
-constexpr unsigned kNiceLength = 40;
+// Search effort, tuned on the benchmark corpus: deeper search gains well
+// under 1% in size at a fraction of the speed.
+constexpr unsigned kNiceLength = 40;  // a match this long is taken without further parsing
 constexpr unsigned kMaxChain = 40;
 constexpr unsigned kGoodLength = 12;  // once a match this long is in hand, search on only briefly
 constexpr unsigned kGoodSteps = 4;
-constexpr unsigned kInsideLength = 16;
-constexpr unsigned kInsideSteps = 8;
+constexpr unsigned kInsideLength = 16;  // after a match this long, the next position
+constexpr unsigned kInsideSteps = 8;    // is searched only this deep
 constexpr unsigned kMaxPairs = 32;
 constexpr uint16_t kUnreached = 0xFFFF;
 
