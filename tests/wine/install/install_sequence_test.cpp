@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -56,6 +57,11 @@ TEST(InteractiveInstall, CompleteRunInstallsEverythingAndHandsOverToTheSystem) {
   LoggingUi& ui = prepared.ui;
   ui.log.clear();
   const WorkPaths p = prepared.in.paths;
+  // With the compression library built, the program travels imploded and
+  // goes through the expander, as in a real installer.
+  if (std::getenv("SSI_IMPBORL") != nullptr) {
+    EXPECT_NE(prepared.in.header.entries[entry::kSaverProgram].compressed, 0);
+  }
 
   InstallInteractively(prepared.in);
 
