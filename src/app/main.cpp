@@ -53,7 +53,9 @@ int Run(HINSTANCE instance) {
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   RestrictDllSearch();
-  const HRESULT com = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+  // A single-threaded apartment with OLE on top: an ActiveX control hosted in
+  // place (the Flash preview) may use OLE's clipboard, drag and drop and menus.
+  const HRESULT com = OleInitialize(nullptr);
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   int exitCode = 0;
@@ -63,6 +65,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     ssi::ShowAbortBox(nullptr, ssi::msg::kOutOfMemory, ssi::msg::kErrorTitle, MB_ICONERROR);
     exitCode = 1;
   }
-  if (SUCCEEDED(com)) CoUninitialize();
+  if (SUCCEEDED(com)) OleUninitialize();
   return exitCode;
 }
