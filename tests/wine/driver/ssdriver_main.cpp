@@ -7,7 +7,7 @@
 //   ssdriver click PID TITLE ID
 //   ssdriver press-box PID [BUTTON-CAPTION] [--title T]
 //   ssdriver close PID TITLE [--message]
-//   ssdriver wait-exit PID [--timeout S]
+//   ssdriver wait-exit PID [--timeout S] [--answer-boxes]
 //   ssdriver kill PID
 //
 // Output is one "key value" pair per line (pid, hwnd, x11, rect, client,
@@ -39,6 +39,7 @@ struct Options {
   std::string title = kErrorTitle;
   DWORD timeoutMs = 20000;
   bool closeMessage = false;
+  bool answerBoxes = false;
 };
 
 bool ParseOptions(int argc, char** argv, Options& options) {
@@ -55,6 +56,8 @@ bool ParseOptions(int argc, char** argv, Options& options) {
       options.title = argv[++i];
     } else if (word == "--message") {
       options.closeMessage = true;
+    } else if (word == "--answer-boxes") {
+      options.answerBoxes = true;
     } else if (word.rfind("--", 0) == 0) {
       return false;
     } else {
@@ -73,7 +76,7 @@ int Usage() {
       "       ssdriver click PID TITLE ID\n"
       "       ssdriver press-box PID [BUTTON-CAPTION] [--title T]\n"
       "       ssdriver close PID TITLE [--message]\n"
-      "       ssdriver wait-exit PID [--timeout S]\n"
+      "       ssdriver wait-exit PID [--timeout S] [--answer-boxes]\n"
       "       ssdriver kill PID\n",
       stderr);
   return kUsage;
@@ -112,6 +115,28 @@ int WaitAndReport(DWORD pid, HANDLE process, const std::string& title, DWORD tim
     return kErrorBox;
   }
   PrintWindow(found.hwnd);
+  return kOk;
+}
+
+// Waits for the process to end; with `answerBoxes`, every message box it shows
+// meanwhile is printed and answered with its first button.
+int WaitForExitAnswering(DWORD pid, HANDLE process, DWORD timeoutMs, bool answerBoxes) {
+  const DWORD start = GetTickCount();
+  DWORD code = 0;
+  while (!WaitForExit(process, 100, &code)) {
+    if (GetTickCount() - start >= timeoutMs) return std::printf("timeout\n"), kNotFound;
+    if (!answerBoxes) continue;
+    for (HWND hwnd : TopLevelWindows(pid)) {
+      if (!IsWindowVisible(hwnd) || ClassOf(hwnd) != "#32770") continue;
+      Sleep(50);  // let the box fill in its text
+      const MessageBoxContent box = ReadMessageBox(hwnd);
+      std::printf("box [%s] %s\n", box.title.c_str(), OneLine(box.text).c_str());
+      std::fflush(stdout);
+      PressMessageBoxButton(hwnd);
+      WaitForWindowGone(hwnd, 5000);
+    }
+  }
+  std::printf("exit-code %lu\n", static_cast<unsigned long>(code));
   return kOk;
 }
 
@@ -177,11 +202,8 @@ int Run(const std::string& command, const Options& options) {
                                                                                                     : kNotFound;
   }
   if (command == "wait-exit") {
-    if (!process) return std::printf("exit-code unknown (no such process)\n"), kOk;
-    DWORD code = 0;
-    if (!WaitForExit(process.get(), options.timeoutMs, &code)) return std::printf("timeout\n"), kNotFound;
-    std::printf("exit-code %lu\n", static_cast<unsigned long>(code));
-    return kOk;
+    if (!process) return std::printf("exit-code unknown (the process has ended already)\n"), kOk;
+    return WaitForExitAnswering(pid, process.get(), options.timeoutMs, options.answerBoxes);
   }
   if (command == "kill") {
     Terminate(process.get());

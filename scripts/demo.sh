@@ -1,0 +1,256 @@
+#!/bin/bash
+# The demo: builds a sample screen saver installer ("meadow": a bitmap
+# preview, a licence, a read-me, the sample screen saver and a data file of
+# pictures) with ssbuild, runs it under Wine in a throw-away 32-bit prefix on
+# a virtual display of its own, saves a screenshot of the installer window,
+# shows what the set-up wrote, then presses "Accept and Install" and shows
+# what the install left on the system.
+#
+# Everything must be built already (scripts/run-demo.sh does that). Paths can
+# be given through the environment; the defaults are the preset build dirs:
+#   SSBUILD            native builder      build/release/tools/ssbuild/ssbuild
+#   SSI_STUB           the stub            build/win32/src/install.exe
+#   SSI_IMPBORL        compression library build/win32/tools/impborl/impborl.dll
+#   SSDRIVER           window driver       build/win32/tests/wine/driver/ssdriver.exe
+#   SSI_SAMPLE_SAVER   sample .scr         build/win32/tools/sample-saver/sample.scr
+#   SSI_DEMO_DIR       output              build/demo
+#   SSI_PAUSE_MS       the installer's pause (default: its own one second)
+#   SSI_DEMO_DISPLAY   an X display number for Xvfb (default: a free one)
+#   SSI_DEMO_KEEP_PREFIX=1 keeps the Wine prefix for a look afterwards.
+# Exit status: 0 when every step and every check passed.
+set -euo pipefail
+
+root=$(cd "$(dirname "$0")/.." && pwd)
+release_dir=${SSI_RELEASE_DIR:-$root/build/release}
+win32_dir=${SSI_WIN32_DIR:-$root/build/win32}
+ssbuild=${SSBUILD:-$release_dir/tools/ssbuild/ssbuild}
+stub=${SSI_STUB:-$win32_dir/src/install.exe}
+impborl=${SSI_IMPBORL:-$win32_dir/tools/impborl/impborl.dll}
+ssdriver=${SSDRIVER:-$win32_dir/tests/wine/driver/ssdriver.exe}
+sample_saver=${SSI_SAMPLE_SAVER:-$win32_dir/tools/sample-saver/sample.scr}
+out=${SSI_DEMO_DIR:-$root/build/demo}
+name=meadow
+title="Install $name"
+window_timeout=60     # seconds for the set-up to show its window
+install_timeout=180   # seconds for the install to end
+
+failures=0
+step() { printf '\n== %s\n' "$*"; }
+fail() { printf 'FAILED: %s\n' "$*" >&2; failures=$((failures + 1)); }
+die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
+winpath() { printf 'Z:%s' "${1//\//\\}"; }
+
+# ---------------------------------------------------------------- inputs
+for tool in "$ssbuild" "$stub" "$impborl" "$ssdriver"; do
+  [ -f "$tool" ] || die "missing $tool (build it first: scripts/run-demo.sh, or set the variables above)"
+done
+for cmd in wine wineserver wineboot Xvfb import convert; do
+  command -v "$cmd" >/dev/null || die "missing the program $cmd"
+done
+
+# ---------------------------------------------------------------- clean-up
+xvfb_pid=""
+prefix=""
+cleanup() {
+  set +e
+  if [ -n "$prefix" ]; then
+    WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+    if [ "${SSI_DEMO_KEEP_PREFIX:-0}" = 1 ]; then
+      echo "demo: the Wine prefix stays in $prefix"
+    else
+      rm -rf "$prefix"
+    fi
+  fi
+  [ -n "$xvfb_pid" ] && kill "$xvfb_pid" 2>/dev/null && wait "$xvfb_pid" 2>/dev/null
+}
+trap cleanup EXIT
+trap 'exit 130' INT TERM
+
+# ---------------------------------------------------------------- material
+step "Sample material in $out/material"
+rm -rf "$out"
+material=$out/material
+mkdir -p "$material"
+# Pictures are drawn now rather than kept in the repository.
+convert -size 350x150 gradient:'#9fd3f0-#e8f6ff' \
+  \( -size 350x60 gradient:'#5fae3c-#2f6e22' \) -gravity south -composite \
+  -fill '#ffd84a' -draw 'circle 290,35 290,55' \
+  -fill '#f4f4f4' -draw 'ellipse 80,40 35,12 0,360' -draw 'ellipse 110,34 28,11 0,360' \
+  -fill '#d04a7a' -draw 'circle 60,128 60,132' -draw 'circle 150,135 150,139' -draw 'circle 240,126 240,130' \
+  BMP3:"$material/$name-preview.bmp"
+convert -size 640x480 gradient:'#7fbfea-#dff1ff' \
+  \( -size 640x200 gradient:'#6bb544-#2b6a1f' \) -gravity south -composite \
+  -fill '#ffe066' -draw 'circle 520,90 520,140' BMP3:"$material/${name}1.bmp"
+convert -size 640x480 gradient:'#f7b267-#4f6d9a' \
+  \( -size 640x180 gradient:'#4d8a35-#1d4515' \) -gravity south -composite \
+  -fill '#fff3c4' -draw 'circle 120,110 120,140' BMP3:"$material/${name}2.bmp"
+cp "$root/samples/$name/licence.txt" "$root/samples/$name/readme.txt" "$root/samples/$name/$name.cfg" "$material/"
+printf 'Meadow screen saver: pictures drawn by the demo script.\r\n' >"$material/$name-credits.txt"
+printf 'grass sky sun cloud flower wind\r\n' >"$material/$name-words.txt"
+if [ -f "$sample_saver" ]; then
+  saver_program=$sample_saver
+else
+  # Without the sample screen saver the install still runs; the program
+  # just cannot be started afterwards.
+  echo "demo: no sample screen saver at $sample_saver; a stand-in file takes its place"
+  saver_program=$material/stand-in.scr
+  printf 'stand-in for the sample screen saver\r\n' >"$saver_program"
+fi
+ls -l "$material"
+
+# ---------------------------------------------------------------- build
+step "Building $out/$name-setup.exe with ssbuild"
+installer=$out/$name-setup.exe
+# SSI_DEMO_BUILD_OPTIONS may add builder options, e.g. --store-all.
+# shellcheck disable=SC2086
+"$ssbuild" build -o "$installer" --stub "$stub" --saver-name "$name" --display-mode 1 \
+  --licence-flag --readme-flag \
+  --library "$impborl" \
+  --preview "$material/$name-preview.bmp" \
+  --licence "$material/licence.txt" \
+  --readme "$material/readme.txt" \
+  --saver "$saver_program" \
+  --further "$material/$name.cfg" \
+  --data-chunk "$material/${name}1.bmp" --data-chunk "$material/${name}2.bmp" \
+  --support1 "$material/$name-credits.txt" \
+  --support2 "$material/$name-words.txt" \
+  ${SSI_DEMO_BUILD_OPTIONS:-}
+"$ssbuild" list "$installer"
+
+# ---------------------------------------------------------------- Wine
+step "A throw-away Wine prefix and a virtual display"
+prefix=$(mktemp -d /tmp/e2e-demo.XXXXXX)
+if [ -n "${SSI_DEMO_DISPLAY:-}" ]; then
+  display=${SSI_DEMO_DISPLAY#:}
+  Xvfb ":$display" -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  for _ in $(seq 50); do
+    [ -e "/tmp/.X11-unix/X$display" ] && break
+    sleep 0.1
+  done
+  [ -e "/tmp/.X11-unix/X$display" ] && kill -0 "$xvfb_pid" 2>/dev/null || display=""
+else
+  # Xvfb picks a free display itself and tells us which.
+  exec 3<> <(:)
+  Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp >"$out/xvfb.log" 2>&1 &
+  xvfb_pid=$!
+  display=""
+  for _ in $(seq 100); do
+    read -r -t 0.1 -u 3 display || true
+    [ -n "$display" ] && break
+  done
+fi
+[ -n "$display" ] || die "Xvfb did not start (see $out/xvfb.log)"
+export DISPLAY=":$display" WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+echo "display $DISPLAY, prefix $WINEPREFIX"
+timeout 300 wineboot -i >"$out/wineboot.log" 2>&1 || die "wineboot failed (see $out/wineboot.log)"
+# Wine draws the window frames itself: there is no window manager on Xvfb.
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
+wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
+timeout 60 wineserver -w || true
+
+drive_c=$prefix/drive_c
+windows=$drive_c/windows
+saver_dir="$windows/$name dir"
+
+# ssdriver's output goes through a file, not a pipe: the installer it starts
+# inherits the descriptor and would hold a pipe open for its whole life.
+driver() {
+  local log rc=0
+  log=$(mktemp "$out/ssdriver.XXXXXX")
+  timeout 300 wine "$ssdriver" "$@" >"$log" 2>&1 </dev/null || rc=$?
+  tr -d '\r' <"$log"
+  rm -f "$log"
+  return "$rc"
+}
+field() { sed -n "s/^$1 //p" <<<"$2" | head -n 1; }
+
+# ---------------------------------------------------------------- set-up
+step "Starting the installer and waiting for its window"
+set +e
+started=$(driver run-and-wait-window "$(winpath "$installer")" "$title" --timeout "$window_timeout")
+status=$?
+set -e
+echo "$started"
+pid=$(field pid "$started")
+[ "$status" = 0 ] || die "the window \"$title\" did not show (status $status)"
+x11=$(field x11 "$started")
+read -r left top width height <<<"$(field rect "$started")"
+
+sleep 1  # let the preview paint
+shot=$out/installer-window.png
+if [ -n "$x11" ]; then
+  import -display "$DISPLAY" -window "$x11" "$shot"
+else
+  import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage "$shot"
+fi
+echo "screenshot of the installer window: $shot ($(identify -format '%wx%h' "$shot"))"
+driver dump "$pid"
+
+step "What the set-up wrote"
+for path in "$windows/impborl.dll" "$saver_dir/saver.ini" "$saver_dir/$name-preview.bmp" \
+            "$saver_dir/licence.txt" "$saver_dir/readme.txt"; do
+  [ -f "$path" ] || fail "the set-up did not write ${path#"$drive_c"/}"
+done
+echo "C:\\windows\\impborl.dll: $(stat -c %s "$windows/impborl.dll" 2>/dev/null || echo missing) bytes"
+echo "C:\\windows\\$name dir\\:"
+ls -l "$saver_dir"
+echo "saver.ini:"
+tr -d '\r' <"$saver_dir/saver.ini"
+echo "temporary copy: $(find "$windows/temp/VLF temp" -type f -printf '%f ' 2>/dev/null)"
+[ -f "$windows/temp/VLF temp/temp1.dat" ] || fail "no temporary copy C:\\windows\\TEMP\\VLF temp\\temp1.dat"
+
+# ---------------------------------------------------------------- install
+step "Pressing \"Accept and Install\""
+driver click "$pid" "$title" 1001 || die "could not press the install button"
+sleep 2
+progress_shot=$out/installer-progress.png
+if [ -n "$x11" ] && import -display "$DISPLAY" -window "$x11" "$progress_shot" 2>/dev/null; then
+  echo "screenshot while installing: $progress_shot"
+else
+  echo "(the window closed before a screenshot of the progress could be taken)"
+fi
+set +e
+ended=$(driver wait-exit "$pid" --timeout "$install_timeout" --answer-boxes)
+status=$?
+set -e
+echo "$ended"
+[ "$status" = 0 ] || die "the installer did not end within $install_timeout s"
+grep -q '^box ' <<<"$ended" && fail "the install showed message boxes"
+
+step "What the install left"
+scr="$windows/$name.scr"
+if [ -f "$scr" ]; then echo "C:\\windows\\$name.scr: $(stat -c %s "$scr") bytes"; else fail "no C:\\windows\\$name.scr"; fi
+echo "C:\\windows\\$name dir\\:"
+ls -l "$saver_dir"
+for path in "${name}1.bmp" "${name}2.bmp" saver.dat "$name.cfg" "$name-credits.txt" "$name-words.txt"; do
+  [ -f "$saver_dir/$path" ] || fail "missing C:\\windows\\$name dir\\$path"
+done
+[ -f "$saver_dir/saver.ini" ] && fail "saver.ini is still there"
+[ -f "$saver_dir/$name.ssd" ] && fail "the data file $name.ssd is still there"
+[ -f "$windows/temp/VLF temp/temp1.dat" ] && fail "the temporary copy is still there"
+for gone in "$saver_dir/saver.ini" "$saver_dir/$name.ssd" "$windows/temp/VLF temp/temp1.dat"; do
+  [ -e "$gone" ] || echo "gone: ${gone#"$drive_c"/}"
+done
+
+scrnsave=$(tr -d '\r' <"$windows/system.ini" | grep -i '^SCRNSAVE.EXE=' || true)
+echo "system.ini: ${scrnsave:-(no SCRNSAVE.EXE line)}"
+[ -n "$scrnsave" ] || fail "system.ini names no screen saver"
+uninstall_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$name"
+if registry=$(timeout 60 wine reg query "$uninstall_key" 2>/dev/null | tr -d '\r'); then
+  echo "$registry"
+  grep -q "DisplayName.*$name Screen Saver" <<<"$registry" || fail "the uninstall entry has no DisplayName"
+  grep -qi "UninstallString.*$name.scr /u" <<<"$registry" || fail "the uninstall entry has no UninstallString"
+else
+  fail "no uninstall entry $uninstall_key"
+fi
+
+step "Summary"
+echo "installer:  $installer"
+echo "screenshot: $shot"
+if [ "$failures" -gt 0 ]; then
+  echo "demo: $failures check(s) failed"
+  exit 1
+fi
+echo "demo: all checks passed"
