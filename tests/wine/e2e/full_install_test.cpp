@@ -1,0 +1,84 @@
+// A whole install through the window: the set-up, a press of Install, and
+// everything the run leaves on the system once the window has closed itself.
+#include <gtest/gtest.h>
+
+#include "artifacts.h"
+#include "data_file_builder.h"
+#include "e2e_fixture.h"
+#include "installer_form.h"
+#include "win_handles.h"
+
+namespace ssi::e2e {
+namespace {
+
+class FullInstall : public E2eTest {
+ protected:
+  // A data file of two stored picture chunks and a zero settings record.
+  std::string DataFile() const {
+    ssbuild::DataFileInput input;
+    for (const char* name : {"meadow1.bmp", "meadow2.bmp"}) {
+      const std::string bmp = MakeBitmap(64, 48);
+      ssbuild::ChunkSource chunk = ssbuild::ChunkSource::File(ssbuild::Bytes(bmp.begin(), bmp.end()), name);
+      chunk.compression.implode = false;
+      input.chunks.push_back(std::move(chunk));
+    }
+    ssbuild::Bytes out;
+    const ssbuild::Status status = ssbuild::BuildDataFile(input, out);
+    EXPECT_TRUE(status.ok()) << status.text();
+    return std::string(out.begin(), out.end());
+  }
+};
+
+std::string RegistryString(const std::string& key, const std::string& value) {
+  RegKey opened;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, opened.put()) != ERROR_SUCCESS) return {};
+  char buffer[1024] = {};
+  DWORD size = sizeof buffer - 1;
+  DWORD type = 0;
+  if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ)
+    return {};
+  return buffer;
+}
+
+TEST_F(FullInstall, InstallWritesTheScreenSaverMakesItCurrentAndRegistersIt) {
+  TestPayload p = MeadowPayload(library_, true, false);
+  p.entries[entry::kDataFile].bytes = DataFile();
+  p.entries[entry::kSupportLibrary1] = {"saver1.dat", "first support file", 5};
+  p.entries[entry::kSupportLibrary2] = {"saver2.dat", "second support file", 5};
+  const OutsideSnapshot before = TakeOutsideSnapshot();
+
+  InstallerSession session;
+  HWND form = LaunchAndWaitForForm(session, Compose(stub_, p).image);
+  ASSERT_TRUE(form);
+  ASSERT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
+  ASSERT_TRUE(driver::PressControl(form, control_id::kInstallBtn));
+  ASSERT_TRUE(session.WaitForEnd()) << "the window closes itself after the install";
+  EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
+
+  EXPECT_EQ(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr"), p.entries[entry::kSaverProgram].bytes);
+  EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "meadow.txt"), p.entries[entry::kFurtherFile].bytes);
+  EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "saver1.dat"), "first support file");
+  EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "saver2.dat"), "second support file");
+  EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "meadow1.bmp"), MakeBitmap(64, 48));
+  EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "meadow2.bmp"), MakeBitmap(64, 48));
+  EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "saver.dat").size(), 1220u);
+  EXPECT_TRUE(FileExists(meadow_.saverDir + "licence.txt"));
+  EXPECT_TRUE(FileExists(meadow_.saverDir + "installer.bmp"));
+
+  EXPECT_FALSE(FileExists(meadow_.saverIni)) << "saver.ini does not outlive the install";
+  EXPECT_FALSE(FileExists(meadow_.saverDir + "meadow.ssd")) << "the data file is deleted";
+  EXPECT_FALSE(FileExists(meadow_.TempCopy(1))) << "the temporary copy is deleted";
+
+  char scrnsave[MAX_PATH] = {};
+  GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", scrnsave, sizeof scrnsave, "system.ini");
+  EXPECT_STREQ(scrnsave, "meadow.scr");
+  const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\meadow";
+  EXPECT_EQ(RegistryString(key, "DisplayName"), "meadow Screen Saver");
+  EXPECT_EQ(RegistryString(key, "UninstallString"), meadow_.windowsDir + "meadow.scr /u");
+  EXPECT_EQ(NewOutsideEntries(before, TakeOutsideSnapshot(), {"impborl.dll", "meadow dir", "meadow.scr"}), "");
+}
+
+}  // namespace
+}  // namespace ssi::e2e
