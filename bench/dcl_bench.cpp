@@ -1,10 +1,13 @@
 // Prints the DCL codec's speed and ratio on a corpus: per mode, per file kind.
 // Usage: dcl_bench CORPUS_DIR [RUNS] [MODE...]   (MODE like binary/4096)
 // Figures are medians over RUNS runs (default 5); MB/s counts uncompressed bytes.
+// Wall-clock speeds, and on POSIX also speeds by the process's CPU time, which
+// move less when other programs share the machine.
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
+#include <ctime>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
@@ -76,12 +79,30 @@ double Seconds(std::chrono::steady_clock::time_point a, std::chrono::steady_cloc
   return std::chrono::duration<double>(b - a).count();
 }
 
+#ifdef _WIN32
+constexpr bool kCpuClock = false;  // clock() is wall time there
+#else
+constexpr bool kCpuClock = true;
+#endif
+
+double CpuSeconds(std::clock_t a, std::clock_t b) { return static_cast<double>(b - a) / CLOCKS_PER_SEC; }
+
+struct Times {
+  double wall = 0;
+  double cpu = 0;
+};
+
 struct KindFigures {
   size_t original = 0;
   size_t packed = 0;
-  std::vector<double> implodeSeconds;
-  std::vector<double> explodeSeconds;
+  std::vector<double> implodeSeconds, explodeSeconds, implodeCpu, explodeCpu;
 };
+
+std::string Speed(double mb, const std::vector<double>& seconds) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%7.1f", mb / Median(seconds));
+  return text;
+}
 
 bool RunMode(std::vector<File>& files, const Mode& mode, int runs) {
   std::map<std::string, KindFigures> kinds;
@@ -89,30 +110,36 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs) {
   const auto explodeWork = std::make_unique<char[]>(DCL_EXPLODE_WORK_SIZE);
   std::vector<uint8_t> unpacked;
   for (int run = 0; run < runs; ++run) {
-    std::map<std::string, double> implodeTime, explodeTime;
+    std::map<std::string, Times> implodeTime, explodeTime;
     for (File& f : files) {
       unsigned type = mode.type, dictSize = mode.dictSize;
       f.packed.resize(f.data.size() / 2 + 64);
       Cursor ci{&f.data, 0, &f.packed, 0};
+      const std::clock_t c0 = std::clock();
       const auto t0 = std::chrono::steady_clock::now();
       const unsigned ri = dcl_implode(ReadMem, WriteMem, implodeWork.get(), &ci, &type, &dictSize);
       const auto t1 = std::chrono::steady_clock::now();
+      const std::clock_t c1 = std::clock();
       f.packed.resize(ci.outLen);
       unpacked.resize(f.data.size());
       Cursor ce{&f.packed, 0, &unpacked, 0};
+      const std::clock_t c2 = std::clock();
       const auto t2 = std::chrono::steady_clock::now();
       const unsigned re = dcl_explode(ReadMem, WriteMem, explodeWork.get(), &ce);
       const auto t3 = std::chrono::steady_clock::now();
+      const std::clock_t c3 = std::clock();
       if (ri != 0 || re != 0 || ce.outLen != f.data.size() ||
           std::memcmp(unpacked.data(), f.data.data(), f.data.size()) != 0) {
         std::printf("ROUND TRIP FAILED: %s in %s (implode %u, explode %u)\n", f.name.c_str(),
                     mode.Name().c_str(), ri, re);
         return false;
       }
-      implodeTime[f.kind] += Seconds(t0, t1);
-      explodeTime[f.kind] += Seconds(t2, t3);
-      implodeTime["all"] += Seconds(t0, t1);
-      explodeTime["all"] += Seconds(t2, t3);
+      for (const std::string& k : {f.kind, std::string("all")}) {
+        implodeTime[k].wall += Seconds(t0, t1);
+        implodeTime[k].cpu += CpuSeconds(c0, c1);
+        explodeTime[k].wall += Seconds(t2, t3);
+        explodeTime[k].cpu += CpuSeconds(c2, c3);
+      }
       if (run == 0) {
         for (const char* k : {f.kind.c_str(), "all"}) {
           kinds[k].original += f.data.size();
@@ -120,15 +147,26 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs) {
         }
       }
     }
-    for (auto& [k, t] : implodeTime) kinds[k].implodeSeconds.push_back(t);
-    for (auto& [k, t] : explodeTime) kinds[k].explodeSeconds.push_back(t);
+    for (auto& [k, t] : implodeTime) {
+      kinds[k].implodeSeconds.push_back(t.wall);
+      kinds[k].implodeCpu.push_back(t.cpu);
+    }
+    for (auto& [k, t] : explodeTime) {
+      kinds[k].explodeSeconds.push_back(t.wall);
+      kinds[k].explodeCpu.push_back(t.cpu);
+    }
   }
   for (auto& [k, fig] : kinds) {
     const double mb = static_cast<double>(fig.original) / 1e6;
-    std::printf("%-12s %-7s %10zu -> %10zu  ratio %.4f  implode %7.1f MB/s  explode %7.1f MB/s\n",
-                mode.Name().c_str(), k.c_str(), fig.original, fig.packed,
+    std::printf("%-12s %-7s %10zu -> %10zu  ratio %.4f  implode %s MB/s  explode %s MB/s", mode.Name().c_str(),
+                k.c_str(), fig.original, fig.packed,
                 static_cast<double>(fig.packed) / static_cast<double>(fig.original),
-                mb / Median(fig.implodeSeconds), mb / Median(fig.explodeSeconds));
+                Speed(mb, fig.implodeSeconds).c_str(), Speed(mb, fig.explodeSeconds).c_str());
+    if (kCpuClock) {
+      std::printf("   by CPU time: implode %s  explode %s", Speed(mb, fig.implodeCpu).c_str(),
+                  Speed(mb, fig.explodeCpu).c_str());
+    }
+    std::printf("\n");
   }
   std::fflush(stdout);
   return true;
