@@ -3,5 +3,5 @@ function(ssi_warnings target)
   target_compile_options(${target} PRIVATE
     -Wall -Wextra -Wpedantic -Wshadow -Wconversion -Wsign-conversion
     -Wnon-virtual-dtor -Wold-style-cast -Wcast-align -Woverloaded-virtual
-    -Wnull-dereference -Wdouble-promotion -Wformat=2 -Werror)
+    -Wdouble-promotion -Wformat=2 -Werror)
 endfunction()
