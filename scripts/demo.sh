@@ -6,6 +6,16 @@
 # shows what the set-up wrote, then presses "Accept and Install" and shows
 # what the install left on the system.
 #
+# Then, in the same prefix, a second installer ("meadow-movie") previews the
+# screen saver as a Flash movie (display mode 3). No real Flash player is
+# used: its entry 2 is the STAND-IN flashax.exe from the Wine tests
+# (tests/wine/standins/flash, test material only), which, run with /Q,
+# registers a stand-in control under the Shockwave Flash class that shows the
+# movie's file name instead of playing it. The prefix starts without any
+# Flash control, so the installer writes flashax.exe, runs it hidden, then
+# creates the control in its preview panel. The demo saves a screenshot of
+# that window and presses "Decline".
+#
 # Everything must be built already (scripts/run-demo.sh does that). Paths can
 # be given through the environment; the defaults are the preset build dirs:
 #   SSBUILD            native builder      build/release/tools/ssbuild/ssbuild
@@ -13,6 +23,7 @@
 #   SSI_IMPBORL        compression library build/win32/tools/impborl/impborl.dll
 #   SSDRIVER           window driver       build/win32/tests/wine/driver/ssdriver.exe
 #   SSI_SAMPLE_SAVER   sample .scr         build/win32/tools/sample-saver/sample.scr
+#   SSI_FLASH_STANDIN  stand-in flashax    build/win32/tests/wine/standins/flash/flashax.exe
 #   SSI_DEMO_DIR       output              build/demo
 #   SSI_PAUSE_MS       the installer's pause (default: its own one second)
 #   SSI_DEMO_DISPLAY   an X display number for Xvfb (default: a free one)
@@ -28,9 +39,13 @@ stub=${SSI_STUB:-$win32_dir/src/install.exe}
 impborl=${SSI_IMPBORL:-$win32_dir/tools/impborl/impborl.dll}
 ssdriver=${SSDRIVER:-$win32_dir/tests/wine/driver/ssdriver.exe}
 sample_saver=${SSI_SAMPLE_SAVER:-$win32_dir/tools/sample-saver/sample.scr}
+flash_standin=${SSI_FLASH_STANDIN:-$win32_dir/tests/wine/standins/flash/flashax.exe}
 out=${SSI_DEMO_DIR:-$root/build/demo}
 name=meadow
 title="Install $name"
+movie_name=meadow-movie
+movie_title="Install $movie_name"
+movie_file=meadow-intro.swf
 window_timeout=60     # seconds for the set-up to show its window
 install_timeout=180   # seconds for the install to end
 
@@ -41,7 +56,7 @@ die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 # ---------------------------------------------------------------- inputs
-for tool in "$ssbuild" "$stub" "$impborl" "$ssdriver"; do
+for tool in "$ssbuild" "$stub" "$impborl" "$ssdriver" "$flash_standin"; do
   [ -f "$tool" ] || die "missing $tool (build it first: scripts/run-demo.sh, or set the variables above)"
 done
 for cmd in wine wineserver wineboot Xvfb import convert; do
@@ -96,6 +111,10 @@ else
   saver_program=$material/stand-in.scr
   printf 'stand-in for the sample screen saver\r\n' >"$saver_program"
 fi
+# The movie: its content does not matter, the stand-in control only shows
+# the file's name.
+{ printf 'FWS\006'; printf 'placeholder movie for the demo; the stand-in Flash control shows its name\r\n'; } \
+  >"$material/$movie_file"
 ls -l "$material"
 
 # ---------------------------------------------------------------- build
@@ -116,6 +135,23 @@ installer=$out/$name-setup.exe
   --support2 "$material/$name-words.txt" \
   ${SSI_DEMO_BUILD_OPTIONS:-}
 "$ssbuild" list "$installer"
+
+step "Building $out/$movie_name-setup.exe (movie preview, STAND-IN Flash player as entry 2)"
+movie_installer=$out/$movie_name-setup.exe
+# shellcheck disable=SC2086
+"$ssbuild" build -o "$movie_installer" --stub "$stub" --saver-name "$movie_name" --display-mode 3 \
+  --licence-flag \
+  --library "$impborl" \
+  --flash "$flash_standin" \
+  --preview "$material/$movie_file" \
+  --licence "$material/licence.txt" \
+  --saver "$saver_program" \
+  --further "$material/$name.cfg" \
+  --data-chunk "$material/${name}1.bmp" \
+  --support1 "$material/$name-credits.txt" \
+  --support2 "$material/$name-words.txt" \
+  ${SSI_DEMO_BUILD_OPTIONS:-}
+"$ssbuild" list "$movie_installer"
 
 # ---------------------------------------------------------------- Wine
 step "A throw-away Wine prefix and a virtual display"
@@ -246,9 +282,93 @@ else
   fail "no uninstall entry $uninstall_key"
 fi
 
+# ---------------------------------------------------------------- movie
+step "The movie installer: a STAND-IN Flash player, not the real one"
+echo "Entry 2 of $movie_name-setup.exe is the stand-in flashax.exe (test material from"
+echo "tests/wine/standins/flash): run with /Q it registers ssi-flash-standin.ocx under the"
+echo "Shockwave Flash class; that control shows the movie's file name instead of playing it."
+flash_key='HKCR\CLSID\{D27CDB6E-AE6D-11CF-96B8-444553540000}'
+standin_control=$windows/system32/ssi-flash-standin.ocx
+standin_log=$windows/temp/flash-standin.log
+movie_dir="$windows/$movie_name dir"
+flash_registered() { timeout 60 wine reg query "$flash_key\\InprocServer32" >/dev/null 2>&1; }
+if flash_registered || [ -f "$standin_control" ]; then
+  fail "a Flash control is registered before the movie installer runs"
+else
+  echo "before: no Flash control in the prefix ($flash_key is missing)"
+fi
+rm -f "$standin_log"
+
+set +e
+movie_started=$(driver run-and-wait-window "$(winpath "$movie_installer")" "$movie_title" --timeout "$window_timeout")
+status=$?
+set -e
+echo "$movie_started"
+movie_pid=$(field pid "$movie_started")
+[ "$status" = 0 ] || die "the window \"$movie_title\" did not show (status $status)"
+movie_x11=$(field x11 "$movie_started")
+read -r left top width height <<<"$(field rect "$movie_started")"
+
+sleep 1  # let the movie panel paint
+movie_shot=$out/movie-window.png
+if [ -n "$movie_x11" ]; then
+  import -display "$DISPLAY" -window "$movie_x11" "$movie_shot"
+else
+  import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage "$movie_shot"
+fi
+echo "screenshot of the movie installer window: $movie_shot ($(identify -format '%wx%h' "$movie_shot"))"
+movie_dump=$(driver dump "$movie_pid")
+echo "$movie_dump"
+
+step "What the movie set-up did"
+[ -f "$movie_dir/$movie_file" ] || fail "the set-up did not write the movie ${movie_dir#"$drive_c"/}/$movie_file"
+if [ -f "$windows/flashax.exe" ]; then
+  printf 'C:\\windows\\flashax.exe (the stand-in, from entry 2): %s bytes\n' "$(stat -c %s "$windows/flashax.exe")"
+else
+  fail "the set-up did not write C:\\windows\\flashax.exe"
+fi
+if [ -f "$standin_control" ]; then
+  echo "C:\\windows\\system32\\ssi-flash-standin.ocx: $(stat -c %s "$standin_control") bytes"
+else
+  fail "the stand-in flashax.exe did not write C:\\windows\\system32\\ssi-flash-standin.ocx"
+fi
+if flash_registered; then
+  echo "after: $flash_key is registered (the stand-in control)"
+else
+  fail "no Flash control registered after the set-up"
+fi
+printf '%s\n' "the stand-in's log (C:\\windows\\temp\\flash-standin.log):"
+standin_lines=$(tr -d '\r' <"$standin_log" 2>/dev/null || true)
+while IFS= read -r line; do printf '  %s\n' "$line"; done <<<"${standin_lines:-(empty)}"
+grep -qx 'flashax /Q show=0' <<<"$standin_lines" || fail "flashax.exe did not run hidden with /Q"
+grep -qx 'flashax /Q: control registered' <<<"$standin_lines" || fail "flashax.exe did not register the control"
+grep -qxF "dispatch put Movie C:\\windows\\$movie_name dir\\$movie_file" <<<"$standin_lines" ||
+  fail "the control was not given the movie"
+grep -q '^  id [0-9-]* SsiFlashStandin ".*" visible' <<<"$movie_dump" ||
+  fail "no visible Flash control in the preview panel"
+grep -q '^  id 1001 .* disabled' <<<"$movie_dump" && fail "the install button is disabled"
+
+step "Pressing \"Decline\""
+: >"$standin_log"
+driver click "$movie_pid" "$movie_title" 1002 || die "could not press the decline button"
+set +e
+movie_ended=$(driver wait-exit "$movie_pid" --timeout 60 --answer-boxes)
+status=$?
+set -e
+echo "$movie_ended"
+[ "$status" = 0 ] || die "the movie installer did not end within 60 s"
+grep -q '^box ' <<<"$movie_ended" && fail "declining showed message boxes"
+standin_lines=$(tr -d '\r' <"$standin_log" 2>/dev/null || true)
+echo "the stand-in control on closing: $(paste -sd, <<<"$standin_lines" | sed 's/,/, /g')"
+grep -qx 'destroy' <<<"$standin_lines" || fail "the Flash control was not destroyed on closing"
+leftover=$(find "$windows/temp/VLF temp" -type f -printf '%f ' 2>/dev/null || true)
+[ -z "$leftover" ] || fail "temporary copies are left: $leftover"
+
 step "Summary"
-echo "installer:  $installer"
-echo "screenshot: $shot"
+echo "installers:  $installer"
+echo "             $movie_installer (movie preview, stand-in Flash player)"
+echo "screenshots: $shot"
+echo "             $movie_shot"
 if [ "$failures" -gt 0 ]; then
   echo "demo: $failures check(s) failed"
   exit 1
