@@ -13,9 +13,9 @@
 #include "cli.h"
 #include "compression.h"
 #include "data_file_builder.h"
-#include "data_file_inspector.h"
+#include "data_file_examiner.h"
 #include "installer_builder.h"
-#include "installer_inspector.h"
+#include "installer_examiner.h"
 #include "le_bytes.h"
 #include "payload_offset_field.h"
 

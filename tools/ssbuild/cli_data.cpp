@@ -4,7 +4,7 @@
 #include "cli.h"
 #include "cli_args.h"
 #include "cli_commands.h"
-#include "data_file_inspector.h"
+#include "data_file_examiner.h"
 #include "listing.h"
 
 namespace ssbuild {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-#include "data_file_inspector.h"
+#include "data_file_examiner.h"
 #include "path_rules.h"
 #include "payload_roles.h"
 #include "stub_marker.h"

@@ -3,8 +3,8 @@
 #include <iosfwd>
 
 #include "byte_file.h"
-#include "data_file_inspector.h"
-#include "installer_inspector.h"
+#include "data_file_examiner.h"
+#include "installer_examiner.h"
 
 namespace ssbuild {
 

@@ -8,8 +8,8 @@
 #include "cli.h"
 #include "cli_args.h"
 #include "cli_commands.h"
-#include "data_file_inspector.h"
-#include "installer_inspector.h"
+#include "data_file_examiner.h"
+#include "installer_examiner.h"
 #include "listing.h"
 #include "path_rules.h"
 

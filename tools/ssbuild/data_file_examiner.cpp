@@ -1,4 +1,4 @@
-#include "data_file_inspector.h"
+#include "data_file_examiner.h"
 
 #include "compression.h"
 #include "path_rules.h"

@@ -1,7 +1,7 @@
-#include "installer_inspector.h"
+#include "installer_examiner.h"
 
 #include "compression.h"
-#include "data_file_inspector.h"
+#include "data_file_examiner.h"
 #include "installer_builder.h"
 #include "path_rules.h"
 #include "payload_offset_field.h"
