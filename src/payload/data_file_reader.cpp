@@ -186,13 +186,16 @@ ResultCode DataFileReader::ExpandChunk(InstallerUi& ui, const ChunkHeader& heade
   TCompressor expander(ui);
   if (!expander.Available()) return rc::kNoCompressor;
   const ResultCode expandResult = expander.ExpandToFile(destination, buffer.get(), header.storedSize);
-  int64_t size = 0;
-  if (!FindFileSize(destination, size)) {
-    // The expander could not even create the file: say so rather than let
-    // the install stop without a word.
-    if (expandResult > 0) ShowInstallError(ui, expandResult, destination);
+  if (expandResult != rc::kOk) {
+    // The expander could not even create the file (it is busy, or its folder
+    // is missing): nothing was written, so a file found there now is an older
+    // one that must neither pass the size check nor be deleted. Say so rather
+    // than let the install stop without a word.
+    ShowInstallError(ui, expandResult, destination);
     return rc::kExpandedMissing;
   }
+  int64_t size = 0;
+  if (!FindFileSize(destination, size)) return rc::kExpandedMissing;
   made = true;
   return size == header.expandedSize ? rc::kOk : rc::kSizeMismatch;
 }

@@ -18,7 +18,9 @@ bool IsCopyEntry(const ChunkEntry& entry) { return entry.kind == kChunkKindCopy;
 // Every name the chunks would write, checked before the first chunk is
 // written, so that a damaged data file puts nothing outside SaverDir: an
 // extracted chunk keeps only its file-name part, a copy keeps its whole
-// name, so that must stay inside, and so must the file it copies.
+// name, so that must stay inside, and so must the file it copies. An empty
+// first name makes the copy's source SaverDir itself, which no copy can
+// read: that copy fails as any other, without a box.
 ResultCode CheckChunkNames(Installer& in, int32_t count, const std::string& firstName) {
   for (int32_t i = 1; i <= count; ++i) {
     const ChunkEntry& entry = in.dataFile.Slot(i);
@@ -28,7 +30,7 @@ ResultCode CheckChunkNames(Installer& in, int32_t count, const std::string& firs
       if (!IsPlainFileName(FileNamePart(entry.name))) bad = &entry.name;
     } else if (!IsContainedRelativePath(entry.name)) {
       bad = &entry.name;
-    } else if (i > 1 && !IsContainedRelativePath(firstName)) {
+    } else if (i > 1 && !firstName.empty() && !IsContainedRelativePath(firstName)) {
       bad = &firstName;
     }
     if (bad) {

@@ -10,6 +10,7 @@
 #include "dcl_buffer.h"
 #include "messages.h"
 #include "system_text.h"
+#include "win_handles.h"
 
 namespace ssi::test {
 namespace {
@@ -78,6 +79,25 @@ TEST_F(CompressedChunkTest, WithoutTheLibraryNothingIsExpanded) {
   EXPECT_FALSE(Exists(InSaverDir("movie.swf")));
   EXPECT_EQ(Manifest(1), InSaverDir("movie.swf"));
   EXPECT_TRUE(ui.errorBoxes.empty());
+}
+
+// A running screen saver may hold its movie open: the expander cannot replace
+// it, and the older file, though of the right size, is not the chunk.
+TEST_F(CompressedChunkTest, BusyOlderFileIsNeitherTakenForTheChunkNorDeleted) {
+  const std::string movie = Sample(500);
+  const std::string older(movie.size(), 'o');
+  const std::string target = InSaverDir("movie.swf");
+  ASSERT_TRUE(WriteWholeFile(target, older));
+  FileHandle holder(CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  ASSERT_TRUE(holder);
+  DataFileBuilder builder;
+  builder.Compressed("movie.swf", static_cast<int32_t>(movie.size()), Implode(movie));
+  EXPECT_EQ(Expand(builder), -16);
+  EXPECT_EQ(ui.errorBoxes, (std::vector<std::string>{msg::InstallErrorText(
+                               ERROR_SHARING_VIOLATION, target, SystemErrorText(ERROR_SHARING_VIOLATION))}));
+  holder.reset();
+  EXPECT_EQ(ReadWholeFile(target), older);
+  EXPECT_EQ(Manifest(1), target);
 }
 
 TEST_F(CompressedChunkTest, DestinationTheExpanderCannotCreateIsNamed) {

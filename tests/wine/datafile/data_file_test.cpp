@@ -113,6 +113,16 @@ TEST_F(DataFileTest, LaterCopyDuplicatesTheFirstChunkUnderItsWholeName) {
   EXPECT_EQ(Manifest(2), InSaverDir("after.txt"));
 }
 
+TEST_F(DataFileTest, LaterCopyWithoutAFirstNameFailsWithoutABox) {
+  DataFileBuilder builder;
+  builder.Stored("", "skipped");
+  builder.Copy("copy.swf");  // its source would be SaverDir itself
+  EXPECT_EQ(Expand(builder), -1);
+  EXPECT_FALSE(Exists(InSaverDir("copy.swf")));
+  EXPECT_TRUE(ui.errorBoxes.empty());
+  EXPECT_EQ(Manifest(1), "<none>");
+}
+
 TEST_F(DataFileTest, StoredChunkPastTheEndIsDeletedButRecorded) {
   DataFileBuilder builder;
   builder.Stored("ok.txt", "fine");
