@@ -72,8 +72,10 @@ struct CompressorCallbacks {
 TCompressor::TCompressor(InstallerUi& ui) : ui_(ui) {
   char buffer[kWindowsDirBufferSize] = {};
   const UINT n = GetWindowsDirectoryA(buffer, kWindowsDirBufferSize);
-  const std::string path =
-      CompressionLibraryPath(n < kWindowsDirBufferSize ? std::string(buffer, n) : std::string());
+  // Without the Windows directory the path would fall back to the root of the
+  // current drive, a library nobody put there for us.
+  if (n == 0 || n >= kWindowsDirBufferSize) return;
+  const std::string path = CompressionLibraryPath(std::string(buffer, n));
   if (!FileExists(path)) return;
   libraryHandle_.reset(LoadLibraryA(path.c_str()));
   if (!libraryHandle_) {

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include "com_ptr.h"
+#include "file_replace.h"
 #include "flash_host.h"
 #include "payload_reader.h"
 
@@ -13,9 +14,10 @@ namespace {
 // immediate retries only, never by a timed wait.
 constexpr int kCreationAttempts = 10000;
 
-bool IsFile(const std::string& path) {
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY) == 0;
+// A failure whose last-error value went missing is still a failure.
+HRESULT LastErrorResult() {
+  const DWORD error = GetLastError();
+  return error == 0 ? E_FAIL : HRESULT_FROM_WIN32(error);
 }
 
 // The seven steps of one attempt. Step 1 stores the control in `player` only
@@ -27,7 +29,7 @@ HRESULT TryCreateMoviePlayer(MoviePlayerRef& player, HWND panel, const std::stri
   FlashControl& control = *player;
 
   RECT client{};
-  if (!GetClientRect(panel, &client)) return HRESULT_FROM_WIN32(GetLastError());
+  if (!GetClientRect(panel, &client)) return LastErrorResult();
   // One pixel inside every edge of the panel.
   const RECT bounds{1, 1, client.right - 1, client.bottom - 1};
   if (FAILED(hr = PlaceFlashControl(control, bounds))) return hr;
@@ -56,7 +58,7 @@ bool FlashPlayerAvailable() {
 
 ResultCode RunFlashInstaller(const Installer& in) {
   const std::string path = in.paths.windowsDir + "flashax.exe";
-  if (!IsFile(path)) return rc::kFlashInstallerMissing;
+  if (!FileExists(path)) return rc::kFlashInstallerMissing;
   const HINSTANCE shell = ShellExecuteA(nullptr, nullptr, path.c_str(), "/Q", nullptr, SW_HIDE);
   const INT_PTR value = reinterpret_cast<INT_PTR>(shell);
   if (value > 32) return rc::kOk;
