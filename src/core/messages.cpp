@@ -68,12 +68,6 @@ std::string BadEntryKindText(int index, const std::string& name, int32_t kind) {
          std::to_string(kind) + ".";
 }
 
-std::string BadEntryBoundsText(int index, const std::string& name) {
-  return "Installation Error: The installer is damaged." + std::string(kCrLf) + kCrLf +
-         "Payload entry " + std::to_string(index) + " (\"" + name +
-         "\") lies outside the installer file.";
-}
-
 std::string BadSaverNameText(const std::string& name) {
   return "Installation Error: The installer is damaged." + std::string(kCrLf) + kCrLf +
          "The screen saver name \"" + name + "\" is not a valid folder name.";
@@ -87,10 +81,6 @@ std::string BadChunkNameText(const std::string& name) {
 std::string BadChunkCountText(int32_t count) {
   return "Screen Saver Error: The screen saver data file is damaged." + std::string(kCrLf) +
          kCrLf + "It declares " + std::to_string(count) + " chunks; at most 108 are allowed.";
-}
-
-std::string UnexpectedFailureText(const std::string& what, const std::string& fileName) {
-  return "Installation Error: " + what + " " + fileName;
 }
 
 }  // namespace ssi::msg

@@ -74,10 +74,8 @@ constexpr const char* kCompressionLibraryWarning =
 // Our own refusals of hostile input.
 std::string BadEntryNameText(int index, const std::string& name);
 std::string BadEntryKindText(int index, const std::string& name, int32_t kind);
-std::string BadEntryBoundsText(int index, const std::string& name);
 std::string BadSaverNameText(const std::string& name);
 std::string BadChunkNameText(const std::string& name);
 std::string BadChunkCountText(int32_t count);
-std::string UnexpectedFailureText(const std::string& what, const std::string& fileName);
 
 }  // namespace ssi::msg

@@ -86,6 +86,8 @@ WriteOutcome WriteEntryFile(Installer& in, FileStream& stream, const PayloadEntr
   if (sized != rc::kOk) return {sized, false};
   if (e.startOffset < 0 || e.startOffset + length > fileSize) return {rc::kEntryShort, false};
   const auto size = static_cast<uint32_t>(length);
+  // No exception may cross the window procedure: a buffer that cannot be had
+  // is reported with the entry like any other failure.
   std::unique_ptr<uint8_t[]> buffer(new (std::nothrow) uint8_t[size]);
   if (!buffer) return {ERROR_NOT_ENOUGH_MEMORY, false};
   if (e.compressed != 0) return WriteCompressed(in, stream, e, destination, buffer.get(), size);
@@ -167,15 +169,19 @@ ResultCode ExtractPayloadEntry(Installer& in, FileStream& stream, int index, boo
   WriteOutcome written;
   if (!e.IsEmpty()) {
     if (RefuseUnsafeEntry(in, index, e)) return rc::kUnspecified;
-    // A negative start is refused with the bounds check below.
-    const ResultCode sought = e.startOffset >= 0 ? stream.Seek(e.startOffset) : rc::kOk;
+    // A negative start is refused by the bounds check before anything is read.
+    result = e.startOffset >= 0 ? stream.Seek(e.startOffset) : rc::kOk;
     destination = *EntryDestination(e.kind, e.name, in.paths.windowsDir, in.paths.saverDir);
-    if (showProgress) in.ui.StepProgress();
-    // A library in use stays silently; the install can live with the old one.
-    result = PathExtension(destination) == ".dll" ? DeleteFileOnce(destination)
-                                                  : DeleteFileRetrying(in, destination);
+    // A stream that cannot even be positioned stops the entry before the old
+    // file is touched or the progress bar moves.
     if (result == rc::kOk) {
-      written = sought == rc::kOk ? WriteEntryFile(in, stream, e, destination) : WriteOutcome{sought};
+      if (showProgress) in.ui.StepProgress();
+      // A library in use stays silently; the install can live with the old one.
+      result = PathExtension(destination) == ".dll" ? DeleteFileOnce(destination)
+                                                    : DeleteFileRetrying(in, destination);
+    }
+    if (result == rc::kOk) {
+      written = WriteEntryFile(in, stream, e, destination);
       result = written.result;
     }
   }

@@ -243,6 +243,21 @@ TEST_F(InstallFiles, StopsAtTheFirstRefusedEntry) {
   EXPECT_FALSE(FileExists(s.in.paths.saverDir + "meadow.ssd"));
 }
 
+TEST_F(InstallFiles, AManifestThatCannotRecordTheCopyStopsBeforeAnyEntry) {
+  payload.Add(6, "meadow.scr", 2, "program");
+  Prepare();
+  // A folder where saver.ini belongs refuses every write.
+  ASSERT_TRUE(CreateDirectoryA(s.in.paths.saverIniPath.c_str(), nullptr));
+  const ResultCode result = ExtractInstallFiles(s.in, s.in.paths.tempCopyPath);
+  EXPECT_GT(result, 0);
+  ASSERT_EQ(s.ui.errorBoxes.size(), 1u);
+  EXPECT_EQ(s.ui.errorBoxes[0].rfind("Installation Error: Problem using " + s.in.paths.saverIniPath + ". ", 0), 0u)
+      << s.ui.errorBoxes[0];
+  EXPECT_FALSE(FileExists(s.in.paths.windowsDir + "meadow.scr"));
+  EXPECT_EQ(s.ui.progressSteps, 0);
+  EXPECT_EQ(s.in.fileCounter, 0);
+}
+
 TEST_F(InstallFiles, AMissingPayloadFileIsReportedWithItsPath) {
   const std::string path = s.root + "gone.dat";
   EXPECT_EQ(ExtractInstallFiles(s.in, path), ERROR_FILE_NOT_FOUND);
