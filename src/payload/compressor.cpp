@@ -108,6 +108,9 @@ TCompressor::~TCompressor() {
 ResultCode TCompressor::ExpandToFile(const std::string& fileName, const uint8_t* source,
                                      int32_t sourceSize) {
   outputCrc_ = 0xFFFFFFFFu;
+  // The block is read from memory and the writes are not checked, so the two
+  // failures below are the only ones; they are returned for the callers to
+  // report with the file's name, so the "Zip Error" box has no occasion here.
   ResultCode result = rc::kOk;
   const size_t size = source && sourceSize > 0 ? static_cast<size_t>(sourceSize) : 0;
   try {

@@ -45,8 +45,7 @@ class TCompressor {
   // Available(). Damaged data is not detected here: the caller checks the
   // written file's size. A destination that cannot be created, or memory for
   // the copy of the block that cannot be had, is not reported here: its
-  // system error number is returned, and the caller, finding no file, names
-  // it.
+  // system error number is returned for the caller to report.
   ResultCode ExpandToFile(const std::string& fileName, const uint8_t* source, int32_t sourceSize);
 
  private:

@@ -24,7 +24,8 @@ void ShowChunkReadError(InstallerUi& ui, ResultCode code) {
   ui.ShowErrorBox(msg::ChunkReadErrorText(SystemErrorText(code)));
 }
 
-// A chunk buffer, or none when the memory cannot be had.
+// A chunk buffer, or none when the memory cannot be had: the shortage is
+// reported with the chunk's name instead of escaping as an exception.
 std::unique_ptr<uint8_t[]> TakeBuffer(int32_t size) {
   return std::unique_ptr<uint8_t[]>(new (std::nothrow) uint8_t[static_cast<size_t>(size)]);
 }
@@ -62,7 +63,9 @@ ResultCode DataFileReader::OpenDataFile(InstallerUi& ui, const std::string& path
     directory_.fill(ChunkEntry{});
     const int32_t count = settings_.ChunkCount();
     // The directory has room for 108 entries; a larger (or negative) count
-    // marks a damaged file, refused before a single entry is read.
+    // marks a damaged file, refused before a single entry is read. Said even
+    // when no report was asked for: the install, which asks for none, would
+    // otherwise stop without naming the cause.
     if (count < 0 || count > kMaxChunkCount) {
       ui.ShowErrorBox(msg::BadChunkCountText(count));
       return rc::kUnspecified;

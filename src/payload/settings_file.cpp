@@ -71,6 +71,8 @@ ResultCode ExpandDataFile(Installer& in) {
   const std::string& saverDir = in.paths.saverDir;
   ResultCode result = reader.OpenDataFile(in.ui, in.paths.dataFilePath, false);
 
+  // The install's own record bounds the loop; it is not the reader's when the
+  // reader was already open on another file.
   const int32_t count = in.settings.ChunkCount();
   if (result == rc::kOk && (count < 0 || count > kMaxChunkCount)) {
     in.ui.ShowErrorBox(msg::BadChunkCountText(count));
