@@ -74,6 +74,11 @@ void TInstallerForm::InitInstaller() {
         SetWindowSize(0, 0);
         InstallSilently(in);
         Close();
+        // The install has deleted the temporary copy that the licence would
+        // be read from, and the window is gone: going on would only report a
+        // missing copy after a finished install, in a box that the pending
+        // quit message closes unseen.
+        return;
       } else {
         applicationTitle_ = msg::ApplicationTitleFor(in.paths.saverName);
         SetWindowTextA(handle_, applicationTitle_.c_str());

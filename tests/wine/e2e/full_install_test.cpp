@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "artifacts.h"
-#include "data_file_builder.h"
 #include "e2e_fixture.h"
 #include "installer_form.h"
 #include "win_handles.h"
@@ -11,23 +10,7 @@
 namespace ssi::e2e {
 namespace {
 
-class FullInstall : public E2eTest {
- protected:
-  // A data file of two stored picture chunks and a zero settings record.
-  std::string DataFile() const {
-    ssbuild::DataFileInput input;
-    for (const char* name : {"meadow1.bmp", "meadow2.bmp"}) {
-      const std::string bmp = MakeBitmap(64, 48);
-      ssbuild::ChunkSource chunk = ssbuild::ChunkSource::File(ssbuild::Bytes(bmp.begin(), bmp.end()), name);
-      chunk.compression.implode = false;
-      input.chunks.push_back(std::move(chunk));
-    }
-    ssbuild::Bytes out;
-    const ssbuild::Status status = ssbuild::BuildDataFile(input, out);
-    EXPECT_TRUE(status.ok()) << status.text();
-    return std::string(out.begin(), out.end());
-  }
-};
+class FullInstall : public E2eTest {};
 
 std::string RegistryString(const std::string& key, const std::string& value) {
   RegKey opened;
@@ -44,7 +27,7 @@ std::string RegistryString(const std::string& key, const std::string& value) {
 
 TEST_F(FullInstall, InstallWritesTheScreenSaverMakesItCurrentAndRegistersIt) {
   TestPayload p = MeadowPayload(library_, true, false);
-  p.entries[entry::kDataFile].bytes = DataFile();
+  p.entries[entry::kDataFile].bytes = TwoPictureDataFile();
   p.entries[entry::kSupportLibrary1] = {"saver1.dat", "first support file", 5};
   p.entries[entry::kSupportLibrary2] = {"saver2.dat", "second support file", 5};
   const OutsideSnapshot before = TakeOutsideSnapshot();
