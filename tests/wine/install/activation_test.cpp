@@ -140,6 +140,18 @@ TEST(DisplayProperties, OpenShowsStatusRaisesTheWindowAndSteps) {
   EXPECT_TRUE(WaitForNoWindow(kDisplayPropertiesTitle, 15000));
 }
 
+TEST(DisplayProperties, WithoutTheFlagNothingHappensAtAll) {
+  ASSERT_TRUE(InstallDisplayPropertiesStandIn());
+  Handover h("unshown");
+  h.in.header.displayPropertiesFlag = 0;
+  h.in.displayMode = 1;
+  OpenDisplayProperties(h.in);
+  EXPECT_TRUE(h.ui.statuses.empty());
+  EXPECT_EQ(h.ui.broughtToFront, 0);
+  EXPECT_EQ(h.ui.progressSteps, 0);
+  EXPECT_EQ(WaitForWindow(kDisplayPropertiesTitle, 2000), nullptr);
+}
+
 TEST(CleanUp, NameWithFolderPartsDeletesNothingOutsideTheWindowsDirectory) {
   const std::string outside = MakeTempFolder("ssi-outside") + "victim.scr";
   ASSERT_TRUE(WriteWholeFile(outside, "not ours"));

@@ -256,5 +256,41 @@ TEST(FailedInstall, RefusedSystemIniWriteIsReportedAndFailsTheInstall) {
   EXPECT_EQ(MachineString(UninstallKey("locked"), "DisplayName"), "<missing>");
 }
 
+// A silent run has no status line: a step that reported its failure is
+// reported once more, without a file name, after the work files are gone.
+TEST(FailedInstall, SilentRunReportsTheFailureAgainWithoutAFileNameAndCleansUp) {
+  SaverPackage package;
+  package.saverName = "mute";
+  package.displayMode = 4;
+  package.displayPropertiesFlag = false;
+  package.withFlashInstaller = true;
+  const std::string file = BuildInstallerFile(package, MakeTempFolder("ssi-install"));
+  ASSERT_FALSE(file.empty());
+  PreparedInstall prepared(file);
+  ASSERT_TRUE(prepared.ok) << Joined(prepared.ui.errorBoxes);
+  const WorkPaths p = prepared.in.paths;
+  const std::string systemIni = p.windowsDir + "system.ini";
+  if (!FileExistsAt(systemIni)) {
+    ASSERT_TRUE(WriteWholeFile(systemIni, "[boot]\r\n"));
+  }
+  {
+    FileHandle locked(CreateFileA(systemIni.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(static_cast<bool>(locked));
+    InstallSilently(prepared.in);
+  }
+
+  ASSERT_EQ(prepared.ui.errorBoxes.size(), 2u) << Joined(prepared.ui.errorBoxes);
+  EXPECT_EQ(prepared.ui.errorBoxes[0].rfind("Installation Error: Problem using system.ini. \r\n\r\n", 0), 0u)
+      << prepared.ui.errorBoxes[0];
+  EXPECT_EQ(prepared.ui.errorBoxes[1].rfind("Installation Error: Problem using . \r\n\r\n", 0), 0u)
+      << prepared.ui.errorBoxes[1];
+  EXPECT_FALSE(prepared.in.busy);
+  EXPECT_FALSE(FileExistsAt(p.windowsDir + "mute.scr")) << "the clean-up removes the program";
+  EXPECT_FALSE(FileExistsAt(p.saverIniPath));
+  EXPECT_FALSE(FileExistsAt(p.dataFilePath));
+  EXPECT_FALSE(FileExistsAt(p.tempCopyPath));
+  EXPECT_EQ(MachineString(UninstallKey("mute"), "DisplayName"), "<missing>");
+}
+
 }  // namespace
 }  // namespace ssi::test
