@@ -108,5 +108,29 @@ TEST_F(SetupErrors, ALicenceAfterAFailedReadMeStillAsksForAcceptanceButCannotIns
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
 }
 
+// Without a licence the failed read-me no longer counts once the buttons are
+// set: the preview is still written and Install stays enabled, but the title
+// stays the design-time one.
+TEST_F(SetupErrors, AFailedReadMeWithoutLicenceStillShowsThePreviewAndAllowsInstall) {
+  ComposedInstaller installer = Compose(stub_, MeadowPayload(library_, false, true));
+  PayloadHeader header = installer.header;
+  header.entries[entry::kReadMe].endOffset = static_cast<int32_t>(installer.image.size()) + 5000;
+  RewriteHeader(installer, header);
+
+  InstallerSession session;
+  HWND form = LaunchAndWaitForForm(session, installer.image);
+  ASSERT_TRUE(form);
+  ExpectSingleErrorBox(session, msg::InstallErrorText(rc::kEntryShort, meadow_.saverDir + "readme.txt", ""));
+  EXPECT_EQ(driver::ReadWindow(form).caption, msg::kDesignCaption);
+  const driver::ControlState install = driver::ReadControlById(form, id::kInstallBtn);
+  EXPECT_EQ(install.text, "Install");
+  EXPECT_TRUE(install.enabled);
+  EXPECT_FALSE(driver::ReadControlById(form, id::kDeclineBtn).visible);
+  EXPECT_FALSE(driver::ReadControlById(form, id::kLicenseScrollBox).visible);
+  EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "installer.bmp"), MakeBitmap(350, 150));
+  CloseAndWait(session, form, driver::CloseHow::kCloseBox);
+  EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
+}
+
 }  // namespace
 }  // namespace ssi::e2e
