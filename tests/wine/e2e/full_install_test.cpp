@@ -63,5 +63,44 @@ TEST_F(FullInstall, InstallWritesTheScreenSaverMakesItCurrentAndRegistersIt) {
   EXPECT_EQ(NewOutsideEntries(before, TakeOutsideSnapshot(), {"impborl.dll", "meadow dir", "meadow.scr"}), "");
 }
 
+// While the install runs the window stays responsive but cannot be closed,
+// and a second press of Install starts nothing; the run ends as usual and
+// the window then closes itself.
+TEST_F(FullInstall, ClosingOrPressingInstallAgainDuringTheRunChangesNothing) {
+  TestPayload p = MeadowPayload(library_, false, false);
+  p.entries[entry::kDataFile].bytes = TwoPictureDataFile();
+  p.entries[entry::kSupportLibrary1] = {"saver1.dat", "first support file", 5};
+  p.entries[entry::kSupportLibrary2] = {"saver2.dat", "second support file", 5};
+  // Pauses long enough to act during the run.
+  char previous[16] = {};
+  GetEnvironmentVariableA("SSI_PAUSE_MS", previous, sizeof previous);
+  SetEnvironmentVariableA("SSI_PAUSE_MS", "300");
+  InstallerSession session;
+  HWND form = LaunchAndWaitForForm(session, Compose(stub_, p).image);
+  SetEnvironmentVariableA("SSI_PAUSE_MS", previous[0] ? previous : nullptr);
+  ASSERT_TRUE(form);
+  ASSERT_TRUE(driver::PressControl(form, control_id::kInstallBtn));
+
+  const DWORD start = GetTickCount();
+  while (!driver::ReadControlById(form, control_id::kLabCopying).visible && GetTickCount() - start < 10000)
+    Sleep(20);
+  ASSERT_TRUE(driver::ReadControlById(form, control_id::kLabCopying).visible) << "the install did not start";
+  EXPECT_FALSE(driver::ReadControlById(form, control_id::kDeclineBtn).enabled);
+  ASSERT_TRUE(driver::RequestClose(form, driver::CloseHow::kCloseBox));
+  ASSERT_TRUE(driver::RequestClose(form, driver::CloseHow::kCloseMessage));
+  ASSERT_TRUE(driver::PressControl(form, control_id::kInstallBtn));
+  Sleep(400);  // more than one pause: the requests have been handled
+  EXPECT_TRUE(IsWindow(form)) << "the window closed during the install";
+
+  ASSERT_TRUE(session.WaitForEnd()) << "the window closes itself after the install";
+  EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
+  EXPECT_TRUE(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr") == p.entries[entry::kSaverProgram].bytes);
+  EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "saver2.dat"), "second support file");
+  EXPECT_EQ(RegistryString("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\meadow", "DisplayName"),
+            "meadow Screen Saver");
+  EXPECT_FALSE(FileExists(meadow_.saverIni));
+  EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
+}
+
 }  // namespace
 }  // namespace ssi::e2e
