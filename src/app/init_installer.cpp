@@ -51,7 +51,6 @@ bool CommandLineHasArgument(const char* commandLine) {
 
 void TInstallerForm::InitInstaller() {
   Installer& in = installer_;
-  const auto& entries = in.header.entries;
   ResultCode r = rc::kOk;
   in.busy = false;
   in.fileCounter = 0;
@@ -68,74 +67,83 @@ void TInstallerForm::InitInstaller() {
     in.readMeReady = in.header.readMeFlag != 0;
     if (in.readMeReady) r = ExtractReadMe(in);  // replaces any earlier failure
 
+    if (r == rc::kOk && in.Silent()) {
+      ShowWindow(handle_, SW_HIDE);
+      SetWindowSize(0, 0);
+      InstallSilently(in);
+      Close();
+      // The install has deleted the temporary copy that every payload reader
+      // uses, and the window is gone: the licence could only fail to be read,
+      // and be reported after a finished install.
+      return;
+    }
     if (r == rc::kOk) {
-      if (in.Silent()) {
-        ShowWindow(handle_, SW_HIDE);
-        SetWindowSize(0, 0);
-        InstallSilently(in);
-        Close();
-        // The install has deleted the temporary copy that the licence would
-        // be read from, and the window is gone: going on would only report a
-        // missing copy after a finished install, in a box that the pending
-        // quit message closes unseen.
-        return;
-      } else {
-        applicationTitle_ = msg::ApplicationTitleFor(in.paths.saverName);
-        SetWindowTextA(handle_, applicationTitle_.c_str());
-      }
+      applicationTitle_ = msg::ApplicationTitleFor(in.paths.saverName);
+      SetWindowTextA(handle_, applicationTitle_.c_str());
     }
 
     SendMessageA(progressBar, PBM_SETRANGE32, 0, 10);
-
-    in.licenceShown = in.header.licenceFlag != 0;
-    if (in.header.licenceFlag != 0 && r == rc::kOk) {
-      r = ExtractLicense(in);
-      if (r == rc::kOk) {
-        in.licenceShown = true;
-        LoadLicenceText(in.paths.saverDir + entries[entry::kLicence].name);
-        ShowWindow(licenseScrollBox, SW_SHOW);
-        SetBorderSizeable(true);
-        minimumSizeSet_ = true;
-        RECT box{};
-        GetWindowRect(licenseScrollBox, &box);
-        SetWindowPos(licenseScrollBox, nullptr, 0, 0, box.right - box.left, kLicenceHeight,
-                     SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
-      } else {
-        in.licenceShown = false;
-      }
-    }
-
-    if (in.licenceShown) {
-      SetWindowTextA(installBtn, msg::kAcceptAndInstallCaption);
-      ShowWindow(declineBtn, SW_SHOW);
-    } else {
-      SetWindowTextA(installBtn, msg::kInstallCaptionPlain);
-      ShowWindow(declineBtn, SW_HIDE);
-      ShowWindow(licenseScrollBox, SW_HIDE);
-      SetBorderSizeable(false);
-      r = rc::kOk;  // without a licence, earlier failures no longer count
-    }
-
+    r = ShowLicence(r);
     if (r == rc::kOk && !in.Silent()) r = ExtractPreview(in);
-
-    if (r == rc::kOk) {
-      const std::string previewPath = in.paths.saverDir + entries[entry::kPreview].name;
-      if (in.displayMode == 1) {
-        LoadPicture(previewPath);
-        ShowWindow(bmpPanel, SW_SHOW);
-        SetWindowPos(bmpPanel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      } else if (in.displayMode == 2 || in.displayMode == 3) {
-        if (RunFlashCheck(in, r)) r = CreateMoviePlayer(in.moviePlayer, contentPanel, previewPath);
-        // The empty picture lies beneath the movie, never over it.
-        SetWindowPos(bmpPanel, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-      }
-      // Display modes 0 and 5 to 255 show no preview.
-    }
+    if (r == rc::kOk) r = ShowPreview();
   }
 
   ArrangeWindow();
   if (r != rc::kOk) EnableWindow(installBtn, FALSE);
   SetWaitCursor(false);
+}
+
+// The licence, when the payload asks for one and the set-up went well so
+// far, and the buttons that follow from it. Without a licence on show the
+// earlier failures no longer count.
+ResultCode TInstallerForm::ShowLicence(ResultCode r) {
+  Installer& in = installer_;
+  in.licenceShown = in.header.licenceFlag != 0;
+  if (in.header.licenceFlag != 0 && r == rc::kOk) {
+    r = ExtractLicense(in);
+    if (r == rc::kOk) {
+      in.licenceShown = true;
+      LoadLicenceText(in.paths.saverDir + in.header.entries[entry::kLicence].name);
+      ShowWindow(licenseScrollBox, SW_SHOW);
+      SetBorderSizeable(true);
+      minimumSizeSet_ = true;
+      RECT box{};
+      GetWindowRect(licenseScrollBox, &box);
+      SetWindowPos(licenseScrollBox, nullptr, 0, 0, box.right - box.left, kLicenceHeight,
+                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    } else {
+      in.licenceShown = false;
+    }
+  }
+
+  if (in.licenceShown) {
+    SetWindowTextA(installBtn, msg::kAcceptAndInstallCaption);
+    ShowWindow(declineBtn, SW_SHOW);
+    return r;
+  }
+  SetWindowTextA(installBtn, msg::kInstallCaptionPlain);
+  ShowWindow(declineBtn, SW_HIDE);
+  ShowWindow(licenseScrollBox, SW_HIDE);
+  SetBorderSizeable(false);
+  return rc::kOk;
+}
+
+// The extracted preview: a bitmap, or a movie once the Flash player is there.
+ResultCode TInstallerForm::ShowPreview() {
+  Installer& in = installer_;
+  const std::string previewPath = in.paths.saverDir + in.header.entries[entry::kPreview].name;
+  ResultCode r = rc::kOk;
+  if (in.displayMode == 1) {
+    LoadPicture(previewPath);
+    ShowWindow(bmpPanel, SW_SHOW);
+    SetWindowPos(bmpPanel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  } else if (in.displayMode == 2 || in.displayMode == 3) {
+    if (RunFlashCheck(in, r)) r = CreateMoviePlayer(in.moviePlayer, contentPanel, previewPath);
+    // The empty picture lies beneath the movie, never over it.
+    SetWindowPos(bmpPanel, HWND_BOTTOM, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
+  }
+  // Display modes 0 and 5 to 255 show no preview.
+  return r;
 }
 
 void TInstallerForm::LoadLicenceText(const std::string& path) {

@@ -148,7 +148,8 @@ void InstallSilently(Installer& in) {
     DeleteDataFile(in);
     DeleteFileOnce(in.paths.tempCopyPath);
     if (a != rc::kOk) {
-      // Without a window this box is the only report of the run.
+      // There is no status line: this box is the run's own report, even
+      // after a step has shown its own.
       ShowInstallError(in.ui, a, std::string());
       CleanUpFailedInstall(in);
     }

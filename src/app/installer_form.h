@@ -92,6 +92,8 @@ class TInstallerForm final : public InstallerUi {
 
   // The set-up and its parts (init_installer.cpp).
   void InitInstaller();
+  ResultCode ShowLicence(ResultCode r);
+  ResultCode ShowPreview();
   void LoadLicenceText(const std::string& path);
   void LoadPicture(const std::string& path);
   void ArrangeWindow();

@@ -5,6 +5,7 @@
 #include "artifacts.h"
 #include "e2e_fixture.h"
 #include "installer_form.h"
+#include "sample_data_file.h"
 #include "win_handles.h"
 
 namespace ssi::e2e {

@@ -8,6 +8,7 @@
 #include "artifacts.h"
 #include "e2e_fixture.h"
 #include "messages.h"
+#include "sample_data_file.h"
 
 namespace ssi::e2e {
 namespace {

@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <vector>
 
-#include "data_file_builder.h"
 #include "payload_offset_field.h"
 
 namespace ssi::e2e {
@@ -127,20 +126,6 @@ TestPayload MeadowPayload(const std::string& library, bool withLicence, bool wit
   p.entries[entry::kFurtherFile] = {"meadow.txt", "further file\r\n", 5};
   p.entries[entry::kDataFile] = {"meadow.ssd", std::string(1220, '\0'), 4};
   return p;
-}
-
-std::string TwoPictureDataFile() {
-  ssbuild::DataFileInput input;
-  for (const char* name : {"meadow1.bmp", "meadow2.bmp"}) {
-    const std::string bmp = MakeBitmap(64, 48);
-    ssbuild::ChunkSource chunk = ssbuild::ChunkSource::File(ssbuild::Bytes(bmp.begin(), bmp.end()), name);
-    chunk.compression.implode = false;
-    input.chunks.push_back(std::move(chunk));
-  }
-  ssbuild::Bytes out;
-  const ssbuild::Status status = ssbuild::BuildDataFile(input, out);
-  EXPECT_TRUE(status.ok()) << status.text();
-  return std::string(out.begin(), out.end());
 }
 
 }  // namespace ssi::e2e

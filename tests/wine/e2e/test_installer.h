@@ -48,10 +48,6 @@ std::string MakeBitmap(int width, int height);
 // impborl.dll.
 TestPayload MeadowPayload(const std::string& library, bool withLicence, bool withReadMe);
 
-// A data file of two stored 64 by 48 pictures, "meadow1.bmp" and
-// "meadow2.bmp", and a zero settings record.
-std::string TwoPictureDataFile();
-
 constexpr const char* kLicenceText =
     "Meadow screen saver licence\r\n\r\nYou may use this screen saver on any number of computers.\r\n";
 constexpr const char* kReadMeText = "Meadow screen saver\r\n\r\nA quiet meadow in the wind.\r\n";
