@@ -13,9 +13,12 @@
 namespace ssi::e2e {
 
 // Bounds for every wait of the end-to-end tests. Starting a program under
-// Wine takes a second or two; a set-up a few more.
-constexpr DWORD kWindowTimeoutMs = 30000;
-constexpr DWORD kExitTimeoutMs = 30000;
+// Wine takes a second or two, a set-up a few more; but a Flash check without
+// a Flash player makes 10000 failed creations back to back, which takes 2 s on
+// an idle machine and more than 20 s while other tests load both cores. The
+// bounds are generous because a passing test never waits for them.
+constexpr DWORD kWindowTimeoutMs = 120000;
+constexpr DWORD kExitTimeoutMs = 120000;
 
 class InstallerSession {
  public:

@@ -59,7 +59,7 @@ TEST_F(FlashCheckTest, AMissingControlIsInstalledFromThePayloadAndThenPlays) {
   const bool available = RunFlashCheck(f.in, result);
   EXPECT_EQ(result, 0);
   EXPECT_TRUE(Exists(FlashaxPath()));
-  ASSERT_TRUE(WaitForLogLine("flashax /Q: control registered", 10000));
+  ASSERT_TRUE(WaitForLogLine("flashax /Q: control registered", 60000));
   EXPECT_TRUE(WaitForLogLine("flashax /Q show=0", 0)) << "run hidden";
   // The check gives the installer only its 10000 attempts; report whether
   // they were enough here, and check the control works from now on.
@@ -87,14 +87,14 @@ TEST_F(FlashCheckTest, AnInstallerThatLeavesTheControlMissingGivesFalseWithResul
   ResultCode result = 99;
   EXPECT_FALSE(RunFlashCheck(f.in, result));
   EXPECT_EQ(result, 0);
-  EXPECT_TRUE(WaitForLogLine("flashax /Q: told to register nothing", 10000));
+  EXPECT_TRUE(WaitForLogLine("flashax /Q: told to register nothing", 60000));
 }
 
 TEST_F(FlashCheckTest, RunFlashInstallerStartsItHiddenWithTheQuietSwitch) {
   ASSERT_TRUE(CopyFileA(StandinInstallerPath().c_str(), FlashaxPath().c_str(), FALSE));
   FlashInstallerFixture f("");
   EXPECT_EQ(RunFlashInstaller(f.in), 0);
-  ASSERT_TRUE(WaitForLogLine("flashax /Q: control registered", 10000));
+  ASSERT_TRUE(WaitForLogLine("flashax /Q: control registered", 60000));
   EXPECT_TRUE(WaitForLogLine("flashax /Q show=0", 0));
 }
 
