@@ -30,7 +30,9 @@ struct File {
 struct Mode {
   unsigned type;
   unsigned dictSize;
-  std::string Name() const { return (type == DCL_CMP_ASCII ? "ascii/" : "binary/") + std::to_string(dictSize); }
+  std::string Name() const {
+    return (type == DCL_CMP_ASCII ? "ascii/" : "binary/") + std::to_string(dictSize);
+  }
 };
 
 struct Cursor {
@@ -52,7 +54,8 @@ unsigned int ReadMem(char* buf, unsigned int* size, void* param) {
 // that the decoder's own speed is what the clock sees.
 void WriteMem(char* buf, unsigned int* size, void* param) {
   auto& c = *static_cast<Cursor*>(param);
-  if (c.outLen + *size > c.out->size()) c.out->resize(std::max(c.out->size() * 2, c.outLen + *size));
+  if (c.outLen + *size > c.out->size())
+    c.out->resize(std::max(c.out->size() * 2, c.outLen + *size));
   std::memcpy(c.out->data() + c.outLen, buf, *size);
   c.outLen += *size;
 }
@@ -85,7 +88,9 @@ constexpr bool kCpuClock = false;  // clock() is wall time there
 constexpr bool kCpuClock = true;
 #endif
 
-double CpuSeconds(std::clock_t a, std::clock_t b) { return static_cast<double>(b - a) / CLOCKS_PER_SEC; }
+double CpuSeconds(std::clock_t a, std::clock_t b) {
+  return static_cast<double>(b - a) / CLOCKS_PER_SEC;
+}
 
 struct Times {
   double wall = 0;
@@ -158,8 +163,8 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs) {
   }
   for (auto& [k, fig] : kinds) {
     const double mb = static_cast<double>(fig.original) / 1e6;
-    std::printf("%-12s %-7s %10zu -> %10zu  ratio %.4f  implode %s MB/s  explode %s MB/s", mode.Name().c_str(),
-                k.c_str(), fig.original, fig.packed,
+    std::printf("%-12s %-7s %10zu -> %10zu  ratio %.4f  implode %s MB/s  explode %s MB/s",
+                mode.Name().c_str(), k.c_str(), fig.original, fig.packed,
                 static_cast<double>(fig.packed) / static_cast<double>(fig.original),
                 Speed(mb, fig.implodeSeconds).c_str(), Speed(mb, fig.explodeSeconds).c_str());
     if (kCpuClock) {
@@ -199,7 +204,8 @@ int main(int argc, char** argv) {
     std::ifstream in(entry.path(), std::ios::binary);
     files.push_back({name, KindOf(name), {std::istreambuf_iterator<char>(in), {}}, {}});
   }
-  std::sort(files.begin(), files.end(), [](const File& a, const File& b) { return a.name < b.name; });
+  std::sort(files.begin(), files.end(),
+            [](const File& a, const File& b) { return a.name < b.name; });
   if (files.empty()) {
     std::fprintf(stderr, "no files in %s\n", argv[1]);
     return 2;

@@ -11,7 +11,9 @@ int32_t SettingsRecord::ChunkCount() const { return ReadI32(bytes.data() + kChun
 int32_t SettingsRecord::FirstChunkKind() const {
   return ReadI32(bytes.data() + kFirstChunkKindOffset);
 }
-void SettingsRecord::SetChunkCount(int32_t count) { WriteI32(bytes.data() + kChunkCountOffset, count); }
+void SettingsRecord::SetChunkCount(int32_t count) {
+  WriteI32(bytes.data() + kChunkCountOffset, count);
+}
 void SettingsRecord::SetFirstChunkKind(int32_t kind) {
   WriteI32(bytes.data() + kFirstChunkKindOffset, kind);
 }

@@ -65,9 +65,9 @@ struct ChunkHeader {
   int32_t compressed = 0;
 };
 
-ChunkEntry ParseChunkEntry(const uint8_t* bytes);             // kChunkEntrySize bytes
+ChunkEntry ParseChunkEntry(const uint8_t* bytes);  // kChunkEntrySize bytes
 void SerializeChunkEntry(const ChunkEntry& entry, uint8_t* bytes);
-ChunkHeader ParseChunkHeader(const uint8_t* bytes);           // kChunkHeaderSize bytes
+ChunkHeader ParseChunkHeader(const uint8_t* bytes);  // kChunkHeaderSize bytes
 void SerializeChunkHeader(const ChunkHeader& header, uint8_t* bytes);
 
 }  // namespace ssi

@@ -74,13 +74,13 @@ std::string BadSaverNameText(const std::string& name) {
 }
 
 std::string BadChunkNameText(const std::string& name) {
-  return "Screen Saver Error: The screen saver data file is damaged." + std::string(kCrLf) +
-         kCrLf + "The chunk name \"" + name + "\" would leave the screen saver's folder.";
+  return "Screen Saver Error: The screen saver data file is damaged." + std::string(kCrLf) + kCrLf +
+         "The chunk name \"" + name + "\" would leave the screen saver's folder.";
 }
 
 std::string BadChunkCountText(int32_t count) {
-  return "Screen Saver Error: The screen saver data file is damaged." + std::string(kCrLf) +
-         kCrLf + "It declares " + std::to_string(count) + " chunks; at most 108 are allowed.";
+  return "Screen Saver Error: The screen saver data file is damaged." + std::string(kCrLf) + kCrLf +
+         "It declares " + std::to_string(count) + " chunks; at most 108 are allowed.";
 }
 
 }  // namespace ssi::msg

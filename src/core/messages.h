@@ -61,9 +61,9 @@ std::string CopySelfFailedText(const std::string& installerPath, const std::stri
 
 // Data file reader.
 constexpr const char* kDataFileInUse = "Screen Saver data file already in use.";
-std::string DataFileOpenErrorText(ResultCode code);                    // number in decimal
-std::string ChunkReadErrorText(const std::string& systemText);         // one line break
-std::string DataFileCloseErrorText(const std::string& systemText);     // one line break
+std::string DataFileOpenErrorText(ResultCode code);                 // number in decimal
+std::string ChunkReadErrorText(const std::string& systemText);      // one line break
+std::string DataFileCloseErrorText(const std::string& systemText);  // one line break
 
 // Expander.
 constexpr const char* kExpandErrorPrefix = "Zip Error: Problem expanding file in memory.";

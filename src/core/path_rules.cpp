@@ -60,9 +60,8 @@ std::string AsciiLower(std::string text) {
 
 bool IsPlainFileName(const std::string& name) {
   if (name.empty() || OnlyDots(name) || IsDeviceName(name)) return false;
-  return std::none_of(name.begin(), name.end(), [](char c) {
-    return c == '\\' || c == '/' || c == ':' || IsControl(c);
-  });
+  return std::none_of(name.begin(), name.end(),
+                      [](char c) { return c == '\\' || c == '/' || c == ':' || IsControl(c); });
 }
 
 bool IsValidSaverName(const std::string& name) {
@@ -77,7 +76,8 @@ bool IsContainedRelativePath(const std::string& path) {
   size_t start = 0;
   while (true) {
     const size_t sep = path.find_first_of("\\/", start);
-    const std::string part = path.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
+    const std::string part =
+        path.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
     if (part.empty() || OnlyDots(part) || IsDeviceName(part)) return false;
     if (sep == std::string::npos) return true;
     start = sep + 1;

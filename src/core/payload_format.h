@@ -62,7 +62,7 @@ struct PayloadEntry {
   int32_t startOffset = 0;
   int32_t endOffset = 0;
   int32_t kind = 0;
-  uint8_t compressed = 0;  // the one flag byte
+  uint8_t compressed = 0;            // the one flag byte
   std::array<uint8_t, 3> padding{};  // carried as read so that files round-trip
   int32_t storedSize = 0;
   int32_t expandedSize = 0;

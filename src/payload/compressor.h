@@ -62,8 +62,8 @@ class TCompressor {
   ImplodeFn implodeEntry_ = nullptr;
   ExplodeFn explodeEntry_ = nullptr;
   CrcFn crcEntry_ = nullptr;
-  FileHandle outputStream_;        // during ExpandToFile only
-  std::vector<uint8_t> input_;     // the copy of the block, during ExpandToFile only
+  FileHandle outputStream_;     // during ExpandToFile only
+  std::vector<uint8_t> input_;  // the copy of the block, during ExpandToFile only
   size_t inputPos_ = 0;
   uint32_t outputCrc_ = 0;
   bool available_ = false;

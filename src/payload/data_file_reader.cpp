@@ -82,9 +82,9 @@ ResultCode DataFileReader::OpenDataFile(InstallerUi& ui, const std::string& path
 
 // The chunk's file: extracts it, and records in the manifest the folder it
 // creates and the chunk's destination, whatever the outcome.
-ResultCode DataFileReader::ExtractChunk(InstallerUi& ui, const std::string& destDir,
-                                        int32_t index, bool skipKind, uint8_t& kindOut,
-                                        const SaverIni* ini, int32_t& fileCounter) {
+ResultCode DataFileReader::ExtractChunk(InstallerUi& ui, const std::string& destDir, int32_t index,
+                                        bool skipKind, uint8_t& kindOut, const SaverIni* ini,
+                                        int32_t& fileCounter) {
   kindOut = 0;
   ResultCode result = rc::kOk;
   std::string destination;
@@ -136,7 +136,8 @@ ResultCode DataFileReader::WriteChunkFile(InstallerUi& ui, const ChunkHeader& he
   const std::string folder = FolderPart(destination);
   if (!FolderExists(folder)) {
     const bool created = CreateDirectoryA(folder.c_str(), nullptr) != FALSE;
-    const ResultCode createError = created ? rc::kOk : static_cast<ResultCode>(ReportLastError(ui, false));
+    const ResultCode createError =
+        created ? rc::kOk : static_cast<ResultCode>(ReportLastError(ui, false));
     if (ini) {
       const ResultCode recorded = RecordInManifest(*ini, fileCounter, folder);
       if (recorded != rc::kOk) result = recorded;
@@ -188,7 +189,8 @@ ResultCode DataFileReader::ExpandChunk(InstallerUi& ui, const ChunkHeader& heade
 
   TCompressor expander(ui);
   if (!expander.Available()) return rc::kNoCompressor;
-  const ResultCode expandResult = expander.ExpandToFile(destination, buffer.get(), header.storedSize);
+  const ResultCode expandResult =
+      expander.ExpandToFile(destination, buffer.get(), header.storedSize);
   if (expandResult != rc::kOk) {
     // The expander could not even create the file (it is busy, or its folder
     // is missing): nothing was written, so a file found there now is an older

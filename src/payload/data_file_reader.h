@@ -18,9 +18,8 @@ class SaverIni;
 class DataFileReader {
  public:
   ResultCode OpenDataFile(InstallerUi& ui, const std::string& path, bool reportErrors);
-  ResultCode ExtractChunk(InstallerUi& ui, const std::string& destDir, int32_t index,
-                          bool skipKind, uint8_t& kindOut, const SaverIni* ini,
-                          int32_t& fileCounter);
+  ResultCode ExtractChunk(InstallerUi& ui, const std::string& destDir, int32_t index, bool skipKind,
+                          uint8_t& kindOut, const SaverIni* ini, int32_t& fileCounter);
   ResultCode CloseDataFile(InstallerUi& ui);
 
   bool IsOpen() const { return dataFileOpen_; }

@@ -185,7 +185,7 @@ ResultCode ExtractPayloadEntry(Installer& in, FileStream& stream, int index, boo
       result = written.result;
     }
   }
-  if (result == rc::kSaverBusy) return result;  // DeleteFileRetrying has said so
+  if (result == rc::kSaverBusy) return result;    // DeleteFileRetrying has said so
   if (result == rc::kFileBusy) result = rc::kOk;  // the old file stays and counts as written
   if (result != rc::kOk) ShowInstallError(in.ui, result, destination);
   if (addToManifest && result == rc::kOk && in.saverIni) {
@@ -230,7 +230,8 @@ ResultCode ExtractInstallFiles(Installer& in, const std::string& path) {
       return result;
     }
   }
-  for (int index = first; index < static_cast<int>(kPayloadEntryCount) && result == rc::kOk; ++index)
+  for (int index = first; index < static_cast<int>(kPayloadEntryCount) && result == rc::kOk;
+       ++index)
     result = ExtractPayloadEntry(in, stream, index, true, true);
   return result;
 }

@@ -108,8 +108,9 @@ ResultCode WriteUninstallEntry(Installer& in) {
   if (name.empty() || name.find('\\') != std::string::npos) return rc::kOk;
   const std::string keyPath = std::string(kUninstallKeyBase) + name;
   RegKey key;
-  LONG status = RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr,
-                                REG_OPTION_NON_VOLATILE, KEY_SET_VALUE, nullptr, key.put(), nullptr);
+  LONG status =
+      RegCreateKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, nullptr, REG_OPTION_NON_VOLATILE,
+                      KEY_SET_VALUE, nullptr, key.put(), nullptr);
   ResultCode result = static_cast<ResultCode>(status);
   if (result == rc::kOk) result = SetStringValue(key, "DisplayName", name + " Screen Saver");
   if (result == rc::kOk) {

@@ -13,7 +13,8 @@ namespace ssi {
 constexpr const char* kDisplayPropertiesTitle = "Display Properties";
 constexpr const char* kDisplayPropertiesCommand =
     "rundll32.exe shell32.dll,Control_RunDLL desk.cpl,,1";
-constexpr const char* kUninstallKeyBase = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
+constexpr const char* kUninstallKeyBase =
+    "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\";
 
 ResultCode ActivateScreenSaver(Installer& in);
 void OpenDisplayProperties(Installer& in);

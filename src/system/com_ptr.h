@@ -61,9 +61,11 @@ class Bstr {
   // A UTF-16 copy of an ANSI text, as the control expects its texts.
   static Bstr FromAnsi(const std::string& text) {
     Bstr b;
-    const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+    const int n =
+        MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
     b.s_ = SysAllocStringLen(nullptr, static_cast<UINT>(n));
-    if (b.s_ && n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), b.s_, n);
+    if (b.s_ && n > 0)
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), b.s_, n);
     return b;
   }
   Bstr(const Bstr&) = delete;

@@ -47,7 +47,8 @@ ResultCode DeleteFileOnce(const std::string& path) {
 ResultCode DeleteFileRetrying(Installer& in, const std::string& path) {
   // A busy screen saver program means the screen saver page of Display
   // Properties still runs it; the user is told to close that instead.
-  const ResultCode busy = AsciiLower(PathExtension(path)) == ".scr" ? rc::kSaverBusy : rc::kFileBusy;
+  const ResultCode busy =
+      AsciiLower(PathExtension(path)) == ".scr" ? rc::kSaverBusy : rc::kFileBusy;
   ResultCode result = rc::kUnspecified;
   for (int attempt = 0; attempt < kDeleteAttempts && result != rc::kOk; ++attempt)
     result = DeleteClearingAttributes(path) ? rc::kOk : busy;

@@ -10,9 +10,9 @@ ResultCode LastError() {
 
 ResultCode FileStream::Open(const std::string& path, Mode mode) {
   const bool read = mode == Mode::kRead;
-  HANDLE h = CreateFileA(path.c_str(), read ? GENERIC_READ : GENERIC_WRITE,
-                         read ? FILE_SHARE_READ : 0, nullptr,
-                         read ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+  HANDLE h =
+      CreateFileA(path.c_str(), read ? GENERIC_READ : GENERIC_WRITE, read ? FILE_SHARE_READ : 0,
+                  nullptr, read ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (h == INVALID_HANDLE_VALUE) return LastError();
   file_.reset(h);
   return rc::kOk;

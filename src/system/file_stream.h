@@ -18,7 +18,7 @@ class FileStream {
 
   ResultCode Open(const std::string& path, Mode mode);
   ResultCode Seek(int64_t offset);
-  ResultCode Read(void* buffer, uint32_t size);  // 100 unless all `size` bytes came
+  ResultCode Read(void* buffer, uint32_t size);         // 100 unless all `size` bytes came
   ResultCode Write(const void* buffer, uint32_t size);  // 101 unless all were taken
   ResultCode Size(int64_t& size) const;
   ResultCode Close();  // also done by the destructor, ignoring the outcome

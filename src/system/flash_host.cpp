@@ -46,11 +46,15 @@ class FlashFrame final : public IOleInPlaceFrame {
   }
   HRESULT STDMETHODCALLTYPE ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE GetBorder(LPRECT) override { return INPLACE_E_NOTOOLSPACE; }
-  HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override { return INPLACE_E_NOTOOLSPACE; }
+  HRESULT STDMETHODCALLTYPE RequestBorderSpace(LPCBORDERWIDTHS) override {
+    return INPLACE_E_NOTOOLSPACE;
+  }
   HRESULT STDMETHODCALLTYPE SetBorderSpace(LPCBORDERWIDTHS widths) override {
     return widths ? INPLACE_E_NOTOOLSPACE : S_OK;
   }
-  HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override { return S_OK; }
+  HRESULT STDMETHODCALLTYPE SetActiveObject(IOleInPlaceActiveObject*, LPCOLESTR) override {
+    return S_OK;
+  }
   HRESULT STDMETHODCALLTYPE InsertMenus(HMENU, LPOLEMENUGROUPWIDTHS) override { return E_NOTIMPL; }
   HRESULT STDMETHODCALLTYPE SetMenu(HMENU, HOLEMENU, HWND) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE RemoveMenus(HMENU) override { return S_OK; }
@@ -118,8 +122,9 @@ class FlashSite final : public IOleClientSite, public IOleInPlaceSite {
   HRESULT STDMETHODCALLTYPE CanInPlaceActivate() override { return window_ ? S_OK : S_FALSE; }
   HRESULT STDMETHODCALLTYPE OnInPlaceActivate() override { return S_OK; }
   HRESULT STDMETHODCALLTYPE OnUIActivate() override { return S_OK; }
-  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame, IOleInPlaceUIWindow** document,
-                                             LPRECT position, LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
+  HRESULT STDMETHODCALLTYPE GetWindowContext(IOleInPlaceFrame** frame,
+                                             IOleInPlaceUIWindow** document, LPRECT position,
+                                             LPRECT clip, LPOLEINPLACEFRAMEINFO info) override {
     if (!frame || !document || !position || !clip || !info) return E_POINTER;
     *document = nullptr;
     *frame = new (std::nothrow) FlashFrame(GetAncestor(window_, GA_ROOT));
@@ -152,7 +157,8 @@ constexpr DWORD kClassContext = CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER;
 
 // Invoke by dispatch id; an exception the control reports is a failure like
 // any other, its texts freed here.
-HRESULT InvokeById(FlashControl& control, DISPID id, WORD kind, DISPPARAMS& params, VARIANT* result);
+HRESULT InvokeById(FlashControl& control, DISPID id, WORD kind, DISPPARAMS& params,
+                   VARIANT* result);
 
 }  // namespace
 
@@ -179,13 +185,15 @@ void FlashControlDeleter::operator()(FlashControl* control) const {
 
 namespace {
 
-HRESULT InvokeById(FlashControl& control, DISPID id, WORD kind, DISPPARAMS& params, VARIANT* result) {
+HRESULT InvokeById(FlashControl& control, DISPID id, WORD kind, DISPPARAMS& params,
+                   VARIANT* result) {
   ComPtr<IDispatch> dispatch;
   HRESULT hr = control.object.QueryInto(IID_IDispatch, dispatch);
   if (FAILED(hr)) return hr;
   EXCEPINFO exception{};
   UINT badArgument = 0;
-  hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params, result, &exception, &badArgument);
+  hr = dispatch->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, kind, &params, result, &exception,
+                        &badArgument);
   SysFreeString(exception.bstrSource);
   SysFreeString(exception.bstrDescription);
   SysFreeString(exception.bstrHelpFile);
@@ -206,13 +214,15 @@ HRESULT QueryFlash(FlashControl& control, ComPtr<flash::IShockwaveFlash>& flashI
 
 bool ProbeFlashControl() {
   ComPtr<IOleObject> probe;
-  return SUCCEEDED(CoCreateInstance(flash::kClsid, nullptr, kClassContext, IID_IOleObject, probe.PutVoid()));
+  return SUCCEEDED(
+      CoCreateInstance(flash::kClsid, nullptr, kClassContext, IID_IOleObject, probe.PutVoid()));
 }
 
 HRESULT CreateFlashControl(HWND owner, MoviePlayerRef& player) {
   MoviePlayerRef control(new (std::nothrow) FlashControl);
   if (!control) return E_OUTOFMEMORY;
-  HRESULT hr = CoCreateInstance(flash::kClsid, nullptr, kClassContext, IID_IOleObject, control->object.PutVoid());
+  HRESULT hr = CoCreateInstance(flash::kClsid, nullptr, kClassContext, IID_IOleObject,
+                                control->object.PutVoid());
   if (FAILED(hr)) return hr;
   control->site = ComPtr<FlashSite>::Adopt(new (std::nothrow) FlashSite(owner));
   if (!control->site) return E_OUTOFMEMORY;
@@ -239,8 +249,8 @@ HRESULT PlaceFlashControl(FlashControl& control, const RECT& bounds) {
 
 HRESULT SetFlashParent(FlashControl& control, HWND parent) {
   control.site->SetWindow(parent);
-  const HRESULT hr = control.object->DoVerb(OLEIVERB_INPLACEACTIVATE, nullptr, control.site->AsClientSite(), 0,
-                                            parent, &control.bounds);
+  const HRESULT hr = control.object->DoVerb(
+      OLEIVERB_INPLACEACTIVATE, nullptr, control.site->AsClientSite(), 0, parent, &control.bounds);
   // Even a failed activation may have got far enough to need deactivating.
   control.active = true;
   return hr;
@@ -259,7 +269,8 @@ HRESULT SetFlashMovie(FlashControl& control, const std::string& path) {
 HRESULT ReadFlashSAlign(FlashControl& control, Bstr& value) {
   DISPPARAMS none{nullptr, nullptr, 0, 0};
   Variant result;
-  HRESULT hr = InvokeById(control, flash::dispid::kSAlign, DISPATCH_PROPERTYGET, none, result.get());
+  HRESULT hr =
+      InvokeById(control, flash::dispid::kSAlign, DISPATCH_PROPERTYGET, none, result.get());
   if (FAILED(hr)) return hr;
   if (result.value().vt != VT_BSTR) {
     hr = VariantChangeType(result.get(), result.get(), 0, VT_BSTR);

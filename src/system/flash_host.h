@@ -26,10 +26,10 @@ HRESULT PlaceFlashControl(FlashControl& control, const RECT& bounds);
 // Activates the control in place: its window is created inside `parent`.
 HRESULT SetFlashParent(FlashControl& control, HWND parent);
 
-HRESULT SetFlashMovie(FlashControl& control, const std::string& path);  // `Movie`
-HRESULT ReadFlashSAlign(FlashControl& control, Bstr& value);            // `SAlign`
-HRESULT SetFlashMenu(FlashControl& control, bool shown);                // `Menu`
+HRESULT SetFlashMovie(FlashControl& control, const std::string& path);   // `Movie`
+HRESULT ReadFlashSAlign(FlashControl& control, Bstr& value);             // `SAlign`
+HRESULT SetFlashMenu(FlashControl& control, bool shown);                 // `Menu`
 HRESULT SetFlashVariable(FlashControl& control, BSTR name, BSTR value);  // `SetVariable`
-HRESULT StopFlashPlay(FlashControl& control);                           // `StopPlay`
+HRESULT StopFlashPlay(FlashControl& control);                            // `StopPlay`
 
 }  // namespace ssi

@@ -60,7 +60,8 @@ void ResolveWorkPaths(Installer& in) {
   CreateFolderIfMissing(p.tempCopyDir);
   // A copy left by an earlier run, or held by another running installer, is
   // never reused.
-  for (int n = 2; FileExists(p.tempCopyPath); ++n) p.tempCopyPath = TempCopyPathFor(p.tempCopyDir, n);
+  for (int n = 2; FileExists(p.tempCopyPath); ++n)
+    p.tempCopyPath = TempCopyPathFor(p.tempCopyDir, n);
 }
 
 ResultCode CopySelfToTemp(Installer& in) {
@@ -70,7 +71,8 @@ ResultCode CopySelfToTemp(Installer& in) {
   if (!CopyFileA(p.installerPath.c_str(), p.tempCopyPath.c_str(), FALSE)) {
     const DWORD error = GetLastError();
     result = error == 0 ? rc::kUnspecified : static_cast<ResultCode>(error);
-    ShowErrorWithSystemText(in.ui, result, msg::CopySelfFailedText(p.installerPath, p.tempCopyPath));
+    ShowErrorWithSystemText(in.ui, result,
+                            msg::CopySelfFailedText(p.installerPath, p.tempCopyPath));
   }
   return result;
 }

@@ -41,11 +41,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const unsigned piece = data[1] == 0 ? 0xFFFFFFFFu : data[1];
   std::vector<char> implodeWork(DCL_IMPLODE_WORK_SIZE);
   Feed plain{data + 2, size - 2, 0, piece, {}};
-  if (dcl_implode(Read, Write, implodeWork.data(), &plain, &type, &dictSize) != DCL_CMP_NO_ERROR) std::abort();
+  if (dcl_implode(Read, Write, implodeWork.data(), &plain, &type, &dictSize) != DCL_CMP_NO_ERROR)
+    std::abort();
   std::vector<char> explodeWork(DCL_EXPLODE_WORK_SIZE);
   Feed packed{plain.out.data(), plain.out.size(), 0, piece, {}};
   if (dcl_explode(Read, Write, explodeWork.data(), &packed) != DCL_CMP_NO_ERROR) std::abort();
-  if (packed.out.size() != size - 2 || (size > 2 && std::memcmp(packed.out.data(), data + 2, size - 2) != 0)) {
+  if (packed.out.size() != size - 2 ||
+      (size > 2 && std::memcmp(packed.out.data(), data + 2, size - 2) != 0)) {
     std::abort();
   }
   return 0;

@@ -216,8 +216,10 @@ TEST(PathRules, KindThreeKeepsOnlyTheExactFlashInstallerName) {
   EXPECT_EQ(EntryDestination(3, "impborl", win, saver), win + "impborl.dll");
   EXPECT_EQ(EntryDestination(3, "lib.tar.gz", win, saver), win + "lib.tar.dll");
   EXPECT_EQ(EntryDestination(2, "meadow.scr", win, saver), win + "meadow.scr");
-  for (int32_t kind : {1, 4, 5, 6}) EXPECT_EQ(EntryDestination(kind, "x.bin", win, saver), saver + "x.bin");
-  for (int32_t kind : {0, 7, -1, INT32_MAX}) EXPECT_FALSE(EntryDestination(kind, "x.bin", win, saver));
+  for (int32_t kind : {1, 4, 5, 6})
+    EXPECT_EQ(EntryDestination(kind, "x.bin", win, saver), saver + "x.bin");
+  for (int32_t kind : {0, 7, -1, INT32_MAX})
+    EXPECT_FALSE(EntryDestination(kind, "x.bin", win, saver));
 }
 
 TEST(PathRules, BitmapPreviewNameIsCutTo255) {
@@ -254,15 +256,16 @@ TEST(PathRules, PlainFileNames) {
 TEST(PathRules, SaverNamesMustBeFolderNames) {
   for (const char* good : {"", "meadow", "Sunny Meadow", "v1.2", "\xC4rger"})
     EXPECT_TRUE(IsValidSaverName(good)) << good;
-  for (const char* bad : {".", "..", "...", "a\\b", "a/b", "a:b", "a*", "a?", "a\"", "a<", "a>", "a|", "a\nb"})
+  for (const char* bad :
+       {".", "..", "...", "a\\b", "a/b", "a:b", "a*", "a?", "a\"", "a<", "a>", "a|", "a\nb"})
     EXPECT_FALSE(IsValidSaverName(bad)) << bad;
 }
 
 TEST(PathRules, ContainedRelativePaths) {
   for (const char* good : {"a.swf", "sub\\a.swf", "sub/a.swf", "a..b"})
     EXPECT_TRUE(IsContainedRelativePath(good)) << good;
-  for (const char* bad : {"", "\\a", "/a", "C:a", "a:b", "..", "..\\a", "a\\..\\b", ".\\a", "a\\\\b",
-                          "a\\", "a/./b", "a\x01"})
+  for (const char* bad : {"", "\\a", "/a", "C:a", "a:b", "..", "..\\a", "a\\..\\b", ".\\a",
+                          "a\\\\b", "a\\", "a/./b", "a\x01"})
     EXPECT_FALSE(IsContainedRelativePath(bad)) << bad;
 }
 
@@ -274,8 +277,10 @@ TEST(Messages, InstallErrorTexts) {
   EXPECT_EQ(msg::InstallErrorText(rc::kFileBusy, "C:\\WINDOWS\\a.dat", "sys"),
             "Installation Error: \r\n\r\nFile C:\\WINDOWS\\a.dat is busy and cannot be replaced. "
             "Please close any other application that may be using this file and try again.");
-  EXPECT_EQ(msg::InstallErrorText(rc::kUnspecified, "x", "sys"), "Installation Error: Unspecified error.");
-  EXPECT_EQ(msg::InstallErrorText(rc::kNoBuffer, "C:\\p", ""), "Installation Error: Problem using C:\\p. \r\n\r\n");
+  EXPECT_EQ(msg::InstallErrorText(rc::kUnspecified, "x", "sys"),
+            "Installation Error: Unspecified error.");
+  EXPECT_EQ(msg::InstallErrorText(rc::kNoBuffer, "C:\\p", ""),
+            "Installation Error: Problem using C:\\p. \r\n\r\n");
   EXPECT_EQ(msg::InstallErrorText(5, "", "Access is denied."),
             "Installation Error: Problem using . \r\n\r\nAccess is denied.");
 }
@@ -285,7 +290,8 @@ TEST(Messages, SharedAndStepTexts) {
   EXPECT_EQ(msg::LastErrorText(5, "sys"), "VL Error: 5\r\n\r\nsys");
   EXPECT_EQ(msg::CopySelfFailedText("C:\\in.exe", "C:\\WINDOWS\\TEMP\\VLF temp\\temp1.dat"),
             "Build Error: Problem copying C:\\in.exe to C:\\WINDOWS\\TEMP\\VLF temp\\temp1.dat. ");
-  EXPECT_EQ(msg::DataFileOpenErrorText(100), "Screen Saver Error: Problem opening screen saver data file:\r\n100");
+  EXPECT_EQ(msg::DataFileOpenErrorText(100),
+            "Screen Saver Error: Problem opening screen saver data file:\r\n100");
   EXPECT_EQ(msg::ChunkReadErrorText("sys"),
             "Screen Saver Error: Problem reading a chunk of the screen saver data file:\r\nsys");
   EXPECT_EQ(msg::DataFileCloseErrorText("sys"), "Vellora I/0 Error: Problem closing file:\r\nsys");
@@ -313,7 +319,8 @@ TEST(Messages, WindowAndStatusTexts) {
   EXPECT_STREQ(msg::kExpandingFiles, "Expanding files...");
   EXPECT_STREQ(msg::kOpeningDisplayProperties, "Opening Display Properties control panel...");
   EXPECT_STREQ(msg::kInstallComplete, "Screen Saver Installation and Setup Complete.");
-  EXPECT_EQ(msg::FailedStatus(rc::kSaverBusy), "Installation Failed. Close Screen Saver control panel and try again.");
+  EXPECT_EQ(msg::FailedStatus(rc::kSaverBusy),
+            "Installation Failed. Close Screen Saver control panel and try again.");
   EXPECT_EQ(msg::FailedStatus(rc::kScreenSaverRefused),
             "Installation Failed. Please try again with new copy of the installer.");
   EXPECT_EQ(msg::FailedStatus(rc::kEntryShort), "Installation Failed.");

@@ -37,7 +37,8 @@ class StreamWriter {
     Put(length - codes::kLengthBase[sym], codes::kLengthExtra[sym]);
     if (length == codes::kEndLength) return;
     const unsigned low = length == 2 ? 2 : dictBits_;
-    Put(codes::kDistanceCode.stream[(distance - 1) >> low], codes::kDistanceCode.bits[(distance - 1) >> low]);
+    Put(codes::kDistanceCode.stream[(distance - 1) >> low],
+        codes::kDistanceCode.bits[(distance - 1) >> low]);
     Put((distance - 1) & ((1u << low) - 1), low);
   }
   void End() { Match(codes::kEndLength, 0); }
@@ -117,7 +118,8 @@ class DclRoundTrip : public ::testing::TestWithParam<Mode> {
     EXPECT_EQ(packed[0], GetParam().type) << what;
     EXPECT_EQ(1024u << (packed[1] - 4), GetParam().dictSize) << what;
     ASSERT_EQ(ExplodeBuffer(packed.data(), packed.size(), back), DCL_CMP_NO_ERROR) << what;
-    EXPECT_TRUE(back == data) << what << ": " << data.size() << " bytes in, " << back.size() << " out";
+    EXPECT_TRUE(back == data) << what << ": " << data.size() << " bytes in, " << back.size()
+                              << " out";
     // Reading one byte at a time changes nothing.
     ASSERT_EQ(ExplodeInPieces(packed, 1, back), DCL_CMP_NO_ERROR) << what;
     EXPECT_TRUE(back == data) << what << " (1-byte reads)";
@@ -142,7 +144,8 @@ TEST_P(DclRoundTrip, EdgeInputs) {
   atDict.insert(atDict.end(), copy.begin(), copy.begin() + 600);
   ExpectRoundTrip(atDict, "repeat at exactly the dictionary distance");
   std::string text;
-  for (int i = 0; i < 400; ++i) text += "Line " + std::to_string(i * 37 % 101) + ": the screen saver is installed.\r\n";
+  for (int i = 0; i < 400; ++i)
+    text += "Line " + std::to_string(i * 37 % 101) + ": the screen saver is installed.\r\n";
   ExpectRoundTrip(FromString(text), "text");
 }
 
@@ -154,7 +157,8 @@ TEST_P(DclRoundTrip, UsesTheFarthestDistanceAndLongestLength) {
   const Bytes copy = data;
   for (int i = 0; i < 4; ++i) data.insert(data.end(), copy.begin(), copy.end());
   Bytes packed;
-  ASSERT_EQ(ImplodeBuffer(data.data(), data.size(), GetParam().type, dict, packed), DCL_CMP_NO_ERROR);
+  ASSERT_EQ(ImplodeBuffer(data.data(), data.size(), GetParam().type, dict, packed),
+            DCL_CMP_NO_ERROR);
   EXPECT_LT(packed.size(), dict * 2) << "repeats at the full dictionary distance were not found";
   // A long run costs about one 518-byte match per 518 bytes.
   const Bytes run(518 * 50 + 1, 'x');
@@ -163,8 +167,8 @@ TEST_P(DclRoundTrip, UsesTheFarthestDistanceAndLongestLength) {
 }
 
 INSTANTIATE_TEST_SUITE_P(AllModes, DclRoundTrip,
-                         ::testing::Values(Mode{0, 1024}, Mode{0, 2048}, Mode{0, 4096}, Mode{1, 1024},
-                                           Mode{1, 2048}, Mode{1, 4096}),
+                         ::testing::Values(Mode{0, 1024}, Mode{0, 2048}, Mode{0, 4096},
+                                           Mode{1, 1024}, Mode{1, 2048}, Mode{1, 4096}),
                          [](const ::testing::TestParamInfo<Mode>& mode) {
                            return std::string(mode.param.type ? "Ascii" : "Binary") +
                                   std::to_string(mode.param.dictSize);
@@ -200,9 +204,11 @@ TEST(DclExplode, DecodesEveryLengthAndEveryDistanceOfEachMode) {
       }
       auto match = [&](unsigned length, unsigned distance) {
         w.Match(length, distance);
-        for (unsigned i = 0; i < length; ++i) expected.push_back(expected[expected.size() - distance]);
+        for (unsigned i = 0; i < length; ++i)
+          expected.push_back(expected[expected.size() - distance]);
       };
-      for (unsigned length = 2; length <= codes::kMaxLength; ++length) match(length, 1 + length * 97 % 256);
+      for (unsigned length = 2; length <= codes::kMaxLength; ++length)
+        match(length, 1 + length * 97 % 256);
       for (unsigned distance = 1; distance <= dict; ++distance) match(3 + distance % 5, distance);
       for (unsigned distance = 1; distance <= 256; ++distance) match(2, distance);
       match(codes::kMaxLength, dict);
@@ -242,7 +248,8 @@ TEST(DclExplode, RejectsMalformedStreamsWithTheirCodes) {
       {"dictionary bits 3", {0x00, 0x03, 0x00}, DCL_CMP_INVALID_DICTSIZE, ""},
       {"dictionary bits 7", {0x01, 0x07, 0x00}, DCL_CMP_INVALID_DICTSIZE, ""},
       {"header only", {0x00, 0x06}, DCL_CMP_ABORT, ""},
-      {"match before any output", Stream([](StreamWriter& w) { w.Match(3, 1); }), DCL_CMP_BAD_DATA, ""},
+      {"match before any output", Stream([](StreamWriter& w) { w.Match(3, 1); }), DCL_CMP_BAD_DATA,
+       ""},
       {"distance one past the output", Stream([](StreamWriter& w) {
          w.Literal('x');
          w.Literal('y');
@@ -261,7 +268,8 @@ TEST(DclExplode, RejectsMalformedStreamsWithTheirCodes) {
          w.Match(6, 2);
        }),
        DCL_CMP_ABORT, "abababab"},
-      {"end code cut short", Bytes(complete.begin(), complete.end() - 1), DCL_CMP_ABORT, "abababab"},
+      {"end code cut short", Bytes(complete.begin(), complete.end() - 1), DCL_CMP_ABORT,
+       "abababab"},
       {"distance exactly the output size", complete, DCL_CMP_NO_ERROR, "abababab"},
   };
   for (const Malformed& c : cases) {
@@ -298,7 +306,8 @@ TEST(DclExplode, SurvivesRandomCorruptionOfValidStreams) {
 TEST(DclExplode, StopsAtTheOutputLimit) {
   const Bytes data(100000, 'z');
   Bytes packed, out;
-  ASSERT_EQ(ImplodeBuffer(data.data(), data.size(), DCL_CMP_BINARY, 4096, packed), DCL_CMP_NO_ERROR);
+  ASSERT_EQ(ImplodeBuffer(data.data(), data.size(), DCL_CMP_BINARY, 4096, packed),
+            DCL_CMP_NO_ERROR);
   EXPECT_EQ(ExplodeBuffer(packed.data(), packed.size(), out, 5000), DCL_CMP_ABORT);
   EXPECT_EQ(out.size(), 5000u);
 }
@@ -312,9 +321,11 @@ TEST(DclWorkArea, StaysInsideAMisalignedAreaAndShareNothing) {
     std::vector<char> area(offset + DCL_IMPLODE_WORK_SIZE + 64, '\x5A');
     unsigned type = DCL_CMP_ASCII, dict = 4096;
     Feed in{&data, 0, SIZE_MAX, {}};
-    ASSERT_EQ(dcl_implode(ReadFeed, WriteFeed, area.data() + offset, &in, &type, &dict), DCL_CMP_NO_ERROR);
+    ASSERT_EQ(dcl_implode(ReadFeed, WriteFeed, area.data() + offset, &in, &type, &dict),
+              DCL_CMP_NO_ERROR);
     for (size_t i = 0; i < offset; ++i) EXPECT_EQ(area[i], '\x5A');
-    for (size_t i = offset + DCL_IMPLODE_WORK_SIZE; i < area.size(); ++i) EXPECT_EQ(area[i], '\x5A');
+    for (size_t i = offset + DCL_IMPLODE_WORK_SIZE; i < area.size(); ++i)
+      EXPECT_EQ(area[i], '\x5A');
 
     std::vector<char> outer(offset + DCL_EXPLODE_WORK_SIZE + 64, '\x5A');
     // A second expansion runs to its end inside the first one's output
@@ -325,7 +336,8 @@ TEST(DclWorkArea, StaysInsideAMisalignedAreaAndShareNothing) {
       Bytes innerOut;
     };
     Bytes innerStream;
-    ASSERT_EQ(ImplodeBuffer(text.data(), text.size(), DCL_CMP_BINARY, 1024, innerStream), DCL_CMP_NO_ERROR);
+    ASSERT_EQ(ImplodeBuffer(text.data(), text.size(), DCL_CMP_BINARY, 1024, innerStream),
+              DCL_CMP_NO_ERROR);
     Nested n{{&in.out, 0, 3, {}}, &innerStream, {}};
     auto write = [](char* buf, unsigned int* size, void* param) {
       auto& nn = *static_cast<Nested*>(param);
@@ -333,7 +345,8 @@ TEST(DclWorkArea, StaysInsideAMisalignedAreaAndShareNothing) {
       if (nn.innerOut.empty()) {
         std::vector<char> work(DCL_EXPLODE_WORK_SIZE);
         Feed inner{nn.innerStream, 0, SIZE_MAX, {}};
-        if (dcl_explode(ReadFeed, WriteFeed, work.data(), &inner) == DCL_CMP_NO_ERROR) nn.innerOut = inner.out;
+        if (dcl_explode(ReadFeed, WriteFeed, work.data(), &inner) == DCL_CMP_NO_ERROR)
+          nn.innerOut = inner.out;
       }
     };
     auto read = [](char* buf, unsigned int* size, void* param) {
@@ -342,7 +355,8 @@ TEST(DclWorkArea, StaysInsideAMisalignedAreaAndShareNothing) {
     ASSERT_EQ(dcl_explode(read, write, outer.data() + offset, &n), DCL_CMP_NO_ERROR);
     EXPECT_TRUE(n.feed.out == data);
     EXPECT_TRUE(n.innerOut == text);
-    for (size_t i = offset + DCL_EXPLODE_WORK_SIZE; i < outer.size(); ++i) EXPECT_EQ(outer[i], '\x5A');
+    for (size_t i = offset + DCL_EXPLODE_WORK_SIZE; i < outer.size(); ++i)
+      EXPECT_EQ(outer[i], '\x5A');
   }
 }
 

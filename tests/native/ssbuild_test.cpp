@@ -140,8 +140,9 @@ TEST(InstallerBuilder, BuildsAPayloadThatReadsBackFieldByField) {
   EXPECT_EQ(stub.storedSize, 0);
   EXPECT_EQ(stub.expandedSize, 4000);
 
-  const char* names[] = {"", "impborl.dat", "flashax.exe", "installer.scf", "", "", "meadow.scr",
-                         "further.txt", "meadow.ssd", "saver1.dll", "saver2.dll"};
+  const char* names[] = {"",          "impborl.dat", "flashax.exe", "installer.scf", "",
+                         "",          "meadow.scr",  "further.txt", "meadow.ssd",    "saver1.dll",
+                         "saver2.dll"};
   const int32_t kinds[] = {6, 3, 3, 5, 5, 5, 2, 5, 4, 5, 5};
   int32_t next = 4000 + 3148;
   for (size_t i = 1; i <= 10; ++i) {
@@ -192,8 +193,10 @@ TEST(InstallerBuilder, ReproducesTheOffsetsOfTheExampleLayout) {
     in.entries[i].compression.implode = false;
   }
   const BuiltInstaller built = Build(in);
-  const int32_t starts[] = {0, 421452, 433740, 791756, 1215173, 1215173, 1215173, 1416992, 1418396, 1419924, 1435026};
-  const int32_t ends[] = {418303, 433739, 791755, 1215172, 1215173, 1215173, 1416991, 1418395, 1419923, 1435025, 1442482};
+  const int32_t starts[] = {0,       421452,  433740,  791756,  1215173, 1215173,
+                            1215173, 1416992, 1418396, 1419924, 1435026};
+  const int32_t ends[] = {418303,  433739,  791755,  1215172, 1215173, 1215173,
+                          1416991, 1418395, 1419923, 1435025, 1442482};
   for (size_t i = 0; i <= 10; ++i) {
     SCOPED_TRACE(i);
     EXPECT_EQ(built.header.entries[i].startOffset, starts[i]);
@@ -233,7 +236,8 @@ TEST(InstallerBuilder, TrailingEmptyEntriesPointAtTheEndOfTheFile) {
   EXPECT_NE(Refusal(in).find("entry 9 (support1) is missing"), std::string::npos);
   in.allowIncomplete = true;
   const BuiltInstaller built = Build(in);
-  EXPECT_EQ(built.header.entries[8].endOffset + int64_t{1}, static_cast<int64_t>(built.image.size()));
+  EXPECT_EQ(built.header.entries[8].endOffset + int64_t{1},
+            static_cast<int64_t>(built.image.size()));
   EXPECT_EQ(static_cast<size_t>(built.header.entries[10].startOffset), built.image.size());
   EXPECT_EQ(Joined(Verify(built.image, VerifyOptions{true})), "");
   EXPECT_NE(Joined(Verify(built.image)).find("entry 10 (support2) is missing"), std::string::npos);
@@ -253,14 +257,17 @@ TEST(InstallerBuilder, RefusesWhatTheStubWouldRefuse) {
   refusedWith([](InstallerInput& in) { in.displayMode = 256; }, "outside 0..255");
   refusedWith([](InstallerInput& in) { in.displayMode = -1; }, "outside 0..255");
   refusedWith([](InstallerInput& in) { in.entries[7].name = "..\\x"; }, "not a plain file name");
-  refusedWith([](InstallerInput& in) { in.entries[7].name = std::string(256, 'n'); }, "at most 255");
+  refusedWith([](InstallerInput& in) { in.entries[7].name = std::string(256, 'n'); },
+              "at most 255");
   refusedWith([](InstallerInput& in) { in.entries[1].name = "borland.dat"; }, "impborl.dll");
-  refusedWith([](InstallerInput& in) { in.entries[2].name = "FLASHAX.EXE"; }, "exactly flashax.exe");
+  refusedWith([](InstallerInput& in) { in.entries[2].name = "FLASHAX.EXE"; },
+              "exactly flashax.exe");
   refusedWith([](InstallerInput& in) { in.entries[6].name = "other.scr"; }, "meadow.scr");
   refusedWith([](InstallerInput& in) { in.entries[1].bytes.clear(); }, "length 0");
   refusedWith([](InstallerInput& in) { in.licenceFlag = true; }, "entry 4 (licence) is missing");
   refusedWith([](InstallerInput& in) { in.readMeFlag = true; }, "entry 5 (readme) is missing");
-  refusedWith([](InstallerInput& in) { in.entries[3] = EntrySource{}; }, "entry 3 (preview) is missing");
+  refusedWith([](InstallerInput& in) { in.entries[3] = EntrySource{}; },
+              "entry 3 (preview) is missing");
   refusedWith([](InstallerInput& in) { ssi::WriteI32(in.entries[8].bytes.data() + 212, 109); },
               "ChunkCount 109 is outside 0..108");
   refusedWith([](InstallerInput& in) { in.stub = Noise(4000, 3); }, "no payload offset marker");
@@ -270,7 +277,8 @@ TEST(InstallerBuilder, RefusesWhatTheStubWouldRefuse) {
         in.stub.insert(in.stub.end(), second.begin(), second.end());
       },
       "occurs 2 times");
-  refusedWith([](InstallerInput& in) { ssi::WriteU32(in.stub.data() + 116, 1234); }, "already holds 1234");
+  refusedWith([](InstallerInput& in) { ssi::WriteU32(in.stub.data() + 116, 1234); },
+              "already holds 1234");
 
   // Names that land where they must are accepted, and so is a stub taken
   // from an installer, whose field already holds its own size.
@@ -310,21 +318,29 @@ TEST(InstallerVerifier, CatchesBrokenLayouts) {
   ssi::WriteU32(badField.image.data() + 116, 3999);
   InstallerView view;
   ASSERT_TRUE(ReadInstaller(badField.image, 4000u, view).ok());
-  EXPECT_NE(Joined(VerifyInstaller(badField.image, view)).find("holds 3999, not the stub size 4000"),
-            std::string::npos);
+  EXPECT_NE(
+      Joined(VerifyInstaller(badField.image, view)).find("holds 3999, not the stub size 4000"),
+      std::string::npos);
   EXPECT_NE(problemsAfter([](BuiltInstaller& b) {
-              EditHeader(b, [](ssi::PayloadHeader& h) { h.entries[4].startOffset = h.entries[4].endOffset = 0; });
+              EditHeader(b, [](ssi::PayloadHeader& h) {
+                h.entries[4].startOffset = h.entries[4].endOffset = 0;
+              });
             }).find("entry 4: empty, so StartOffset and EndOffset must both be"),
             std::string::npos);
   EXPECT_NE(problemsAfter([](BuiltInstaller& b) {
-              EditHeader(b, [](ssi::PayloadHeader& h) { h.entries[1].compressed = 1; h.entries[1].kind = 5; });
+              EditHeader(b, [](ssi::PayloadHeader& h) {
+                h.entries[1].compressed = 1;
+                h.entries[1].kind = 5;
+              });
             }).find("must be kind 3"),
             std::string::npos);
   EXPECT_NE(problemsAfter([](BuiltInstaller& b) {
               EditHeader(b, [](ssi::PayloadHeader& h) { h.entries[9].startOffset += 1; });
             }).find("expected"),
             std::string::npos);
-  EXPECT_NE(problemsAfter([](BuiltInstaller& b) { b.image.push_back(0); }).find("the file's last byte is"),
+  EXPECT_NE(problemsAfter([](BuiltInstaller& b) {
+              b.image.push_back(0);
+            }).find("the file's last byte is"),
             std::string::npos);
   EXPECT_NE(problemsAfter([](BuiltInstaller& b) {
               EditHeader(b, [](ssi::PayloadHeader& h) { h.entries[0].kind = 5; });
@@ -405,7 +421,8 @@ TEST(DataFileBuilder, RoundTripsChunksAndCopies) {
 
 TEST(DataFileBuilder, RefusesMoreThan108ChunksAndUnsafeNames) {
   DataFileInput in;
-  for (int i = 0; i < 108; ++i) in.chunks.push_back(ChunkSource::File(Text("c"), "c" + std::to_string(i)));
+  for (int i = 0; i < 108; ++i)
+    in.chunks.push_back(ChunkSource::File(Text("c"), "c" + std::to_string(i)));
   Bytes image;
   ASSERT_TRUE(BuildDataFile(in, image).ok());
   EXPECT_EQ(Joined(VerifyDataFile(image)), "");
@@ -427,8 +444,10 @@ TEST(DataFileBuilder, RefusesMoreThan108ChunksAndUnsafeNames) {
   named.name = "x";
   named.kind = 3;
   EXPECT_NE(refusal(named).find("Kind 3"), std::string::npos);
-  EXPECT_NE(refusal(ChunkSource::Copy("..\\up.swf")).find("not a relative path inside"), std::string::npos);
-  EXPECT_NE(refusal(ChunkSource::Copy("C:\\x.swf")).find("not a relative path inside"), std::string::npos);
+  EXPECT_NE(refusal(ChunkSource::Copy("..\\up.swf")).find("not a relative path inside"),
+            std::string::npos);
+  EXPECT_NE(refusal(ChunkSource::Copy("C:\\x.swf")).find("not a relative path inside"),
+            std::string::npos);
   EXPECT_NE(refusal(ChunkSource::Copy("")).find("no chunk name"), std::string::npos);
   DataFileInput badSettings;
   badSettings.settings = Bytes(1219);
@@ -451,24 +470,36 @@ TEST(DataFileVerifier, CatchesDamagedFiles) {
   const size_t entry2 = entry1 + ssi::kChunkEntrySize;
   const size_t entry3 = entry2 + ssi::kChunkEntrySize;
   const auto header1 = static_cast<size_t>(ssi::ReadI32(good.data() + entry1 + 260));
-  EXPECT_NE(problemsAfter([&](Bytes& b) { ssi::WriteI32(b.data() + 212, 109); }).find("ChunkCount 109"),
+  EXPECT_NE(
+      problemsAfter([&](Bytes& b) { ssi::WriteI32(b.data() + 212, 109); }).find("ChunkCount 109"),
+      std::string::npos);
+  EXPECT_NE(problemsAfter([&](Bytes& b) {
+              ssi::WriteI32(b.data() + entry2 + 260, -5);
+            }).find("chunk 2 (b.txt): its header"),
             std::string::npos);
-  EXPECT_NE(problemsAfter([&](Bytes& b) { ssi::WriteI32(b.data() + entry2 + 260, -5); }).find("chunk 2 (b.txt): its header"),
+  EXPECT_NE(problemsAfter([&](Bytes& b) { b.resize(b.size() - 1); }).find("run past the end"),
             std::string::npos);
-  EXPECT_NE(problemsAfter([&](Bytes& b) { b.resize(b.size() - 1); }).find("run past the end"), std::string::npos);
-  EXPECT_NE(problemsAfter([&](Bytes& b) { ssi::WriteI32(b.data() + header1 + 8, 2401); }).find("not 2401"),
+  EXPECT_NE(problemsAfter([&](Bytes& b) {
+              ssi::WriteI32(b.data() + header1 + 8, 2401);
+            }).find("not 2401"),
             std::string::npos);
-  EXPECT_NE(problemsAfter([&](Bytes& b) { ssi::WriteI32(b.data() + header1 + 12, 0); }).find("StoredSize 0"),
+  EXPECT_NE(problemsAfter([&](Bytes& b) {
+              ssi::WriteI32(b.data() + header1 + 12, 0);
+            }).find("StoredSize 0"),
             std::string::npos);
-  EXPECT_NE(problemsAfter([&](Bytes& b) { std::memcpy(b.data() + entry2 + 2, "a/../../x\0", 10); })
-                .find("file-name part is not a plain file name"),
+  EXPECT_NE(problemsAfter([&](Bytes& b) {
+              std::memcpy(b.data() + entry2 + 2, "a/../../x\0", 10);
+            }).find("file-name part is not a plain file name"),
             std::string::npos);
-  EXPECT_NE(problemsAfter([&](Bytes& b) { std::memcpy(b.data() + entry3 + 2, "..\\x\0", 5); })
-                .find("a copy's name must be a relative path"),
+  EXPECT_NE(problemsAfter([&](Bytes& b) {
+              std::memcpy(b.data() + entry3 + 2, "..\\x\0", 5);
+            }).find("a copy's name must be a relative path"),
             std::string::npos);
-  EXPECT_NE(problemsAfter([&](Bytes& b) { b[entry1 + 2] = 0; }).find("chunk 1 has no name"), std::string::npos);
+  EXPECT_NE(problemsAfter([&](Bytes& b) { b[entry1 + 2] = 0; }).find("chunk 1 has no name"),
+            std::string::npos);
   // A folder part in front of a plain file-name part is what the installer strips.
-  EXPECT_EQ(problemsAfter([&](Bytes& b) { std::memcpy(b.data() + entry2 + 2, "..\\b.txt\0", 9); }), "");
+  EXPECT_EQ(problemsAfter([&](Bytes& b) { std::memcpy(b.data() + entry2 + 2, "..\\b.txt\0", 9); }),
+            "");
 }
 
 TEST(Codec, ExplodeNamesTheFault) {
@@ -479,7 +510,8 @@ TEST(Codec, ExplodeNamesTheFault) {
   EXPECT_TRUE(Explode(imploded.data(), imploded.size(), 1 << 20, out).ok());
   EXPECT_EQ(out, text);
   EXPECT_EQ(Explode(imploded.data(), imploded.size() / 2, 1 << 20, out).text(), "truncated data");
-  EXPECT_EQ(Explode(imploded.data(), imploded.size(), 10, out).text(), "output larger than 10 bytes");
+  EXPECT_EQ(Explode(imploded.data(), imploded.size(), 10, out).text(),
+            "output larger than 10 bytes");
   const Bytes badDict = {0, 9, 0, 0};
   EXPECT_EQ(Explode(badDict.data(), badDict.size(), 100, out).text(), "invalid dictionary size");
   const Bytes badMode = {5, 6, 0, 0};
@@ -494,7 +526,8 @@ class Cli : public ::testing::Test {
  protected:
   void SetUp() override {
     dir_ = fs::temp_directory_path() /
-           ("ssbuild_test_" + std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+           ("ssbuild_test_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -528,12 +561,40 @@ class Cli : public ::testing::Test {
     Write("a.swf", Repeated("movie ", 400));
   }
   std::vector<std::string> BuildArgs(const std::string& output) {
-    return {"build", "-o", Path(output), "--stub", Path("stub.exe"), "--saver-name", "meadow",
-            "--display-mode", "3", "--display-properties-flag", "--library", Path("lib.dll"),
-            "--flash", Path("flashax.exe"), "--preview", Path("installer.scf"), "--saver", Path("prog.scr"),
-            "--further", Path("further.txt"), "--support1", Path("saver1.dll"), "--support2",
-            Path("saver2.dll"), "--data-chunk", Path("a.swf"), "--chunk-compress", "ascii:1024",
-            "--data-copy", "copy.swf", "--compress", "preview=ascii:2048", "--store", "further"};
+    return {"build",
+            "-o",
+            Path(output),
+            "--stub",
+            Path("stub.exe"),
+            "--saver-name",
+            "meadow",
+            "--display-mode",
+            "3",
+            "--display-properties-flag",
+            "--library",
+            Path("lib.dll"),
+            "--flash",
+            Path("flashax.exe"),
+            "--preview",
+            Path("installer.scf"),
+            "--saver",
+            Path("prog.scr"),
+            "--further",
+            Path("further.txt"),
+            "--support1",
+            Path("saver1.dll"),
+            "--support2",
+            Path("saver2.dll"),
+            "--data-chunk",
+            Path("a.swf"),
+            "--chunk-compress",
+            "ascii:1024",
+            "--data-copy",
+            "copy.swf",
+            "--compress",
+            "preview=ascii:2048",
+            "--store",
+            "further"};
   }
 
   fs::path dir_;
@@ -588,7 +649,8 @@ TEST_F(Cli, VerifyFailsOnACorruptedEntry) {
   image[static_cast<size_t>(view.header.entries[6].startOffset) + 1] = 2;  // dictionary 1024
   Write("bad.exe", image);
   EXPECT_EQ(Run({"verify", Path("bad.exe")}), kExitFailed);
-  EXPECT_NE(err_.str().find("ssbuild: " + Path("bad.exe") + ": entry 6 (meadow.scr): "), std::string::npos)
+  EXPECT_NE(err_.str().find("ssbuild: " + Path("bad.exe") + ": entry 6 (meadow.scr): "),
+            std::string::npos)
       << err_.str();
 }
 
@@ -597,7 +659,8 @@ TEST_F(Cli, ExtractRefusesNamesThatLeaveTheFolder) {
   EditHeader(built, [](ssi::PayloadHeader& h) { h.entries[7].name = "..\\x"; });
   Write("evil.exe", built.image);
   EXPECT_EQ(Run({"extract", Path("evil.exe"), "-C", Path("out")}), kExitFailed);
-  EXPECT_NE(err_.str().find("\"..\\x\" is not a plain file name; nothing extracted"), std::string::npos)
+  EXPECT_NE(err_.str().find("\"..\\x\" is not a plain file name; nothing extracted"),
+            std::string::npos)
       << err_.str();
   EXPECT_TRUE(fs::is_empty(Path("out")));
 }
@@ -606,10 +669,11 @@ TEST_F(Cli, DataCommandBuildsAFileTheBuilderTakes) {
   Write("a.swf", Repeated("movie ", 400));
   Write("b.txt", Text("plain"));
   Write("settings.bin", Bytes(1220, 0x55));
-  ASSERT_EQ(Run({"data", "-o", Path("d.ssd"), "--settings", Path("settings.bin"), "--first-chunk-kind", "3",
-                 "--copy", "first.swf", "--chunk", Path("a.swf"), "--chunk-name", "movie.swf", "--chunk-kind",
-                 "2", "--chunk", Path("b.txt"), "--chunk-store"}),
-            kExitOk)
+  ASSERT_EQ(
+      Run({"data", "-o", Path("d.ssd"), "--settings", Path("settings.bin"), "--first-chunk-kind",
+           "3", "--copy", "first.swf", "--chunk", Path("a.swf"), "--chunk-name", "movie.swf",
+           "--chunk-kind", "2", "--chunk", Path("b.txt"), "--chunk-store"}),
+      kExitOk)
       << err_.str();
   const Bytes image = Read("d.ssd");
   DataFileView view;
@@ -643,16 +707,18 @@ TEST_F(Cli, ReportsUsageAndInputFailures) {
   EXPECT_EQ(Run({"build", "--bogus"}), kExitUsage);
   EXPECT_EQ(Run({"build", "-o", Path("x.exe"), "--stub", Path("stub.exe")}), kExitUsage);
   EXPECT_NE(err_.str().find("--saver-name"), std::string::npos);
-  EXPECT_EQ(Run({"build", "-o", Path("x"), "--stub", Path("stub.exe"), "--saver-name", "m", "--display-mode", "256"}),
+  EXPECT_EQ(Run({"build", "-o", Path("x"), "--stub", Path("stub.exe"), "--saver-name", "m",
+                 "--display-mode", "256"}),
             kExitUsage);
-  EXPECT_EQ(Run({"build", "-o", Path("x"), "--stub", Path("stub.exe"), "--saver-name", "m", "--compress",
-                 "library=binary"}),
+  EXPECT_EQ(Run({"build", "-o", Path("x"), "--stub", Path("stub.exe"), "--saver-name", "m",
+                 "--compress", "library=binary"}),
             kExitUsage);
 
   std::vector<std::string> args = BuildArgs("x.exe");
   *(std::find(args.begin(), args.end(), "--preview") + 1) = Path("preview.bmp");
   EXPECT_EQ(Run(args), kExitFailed);
-  EXPECT_EQ(err_.str(), "ssbuild: " + Path("preview.bmp") + ": cannot open: No such file or directory\n");
+  EXPECT_EQ(err_.str(),
+            "ssbuild: " + Path("preview.bmp") + ": cannot open: No such file or directory\n");
   EXPECT_FALSE(fs::exists(Path("x.exe")));
 
   args = BuildArgs("x.exe");

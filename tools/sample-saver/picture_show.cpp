@@ -22,7 +22,8 @@ std::vector<std::string> FindPictures(const std::string& folder) {
   const HANDLE search = FindFirstFileA((folder + "*.bmp").c_str(), &data);
   if (search == INVALID_HANDLE_VALUE) return found;
   do {
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0) found.push_back(folder + data.cFileName);
+    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+      found.push_back(folder + data.cFileName);
   } while (FindNextFileA(search, &data));
   FindClose(search);
   std::sort(found.begin(), found.end());

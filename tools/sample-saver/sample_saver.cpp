@@ -108,9 +108,10 @@ int RunSaver(HINSTANCE instance) {
   windowClass.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
   windowClass.lpszClassName = kClassName;
   if (!RegisterClassA(&windowClass)) return 1;
-  const HWND window = CreateWindowExA(
-      WS_EX_TOPMOST, kClassName, "Sample Screen Saver", WS_POPUP | WS_VISIBLE, 0, 0,
-      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr, nullptr, instance, nullptr);
+  const HWND window =
+      CreateWindowExA(WS_EX_TOPMOST, kClassName, "Sample Screen Saver", WS_POPUP | WS_VISIBLE, 0, 0,
+                      GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), nullptr,
+                      nullptr, instance, nullptr);
   if (window == nullptr) return 1;
   MSG message{};
   while (GetMessageA(&message, nullptr, 0, 0) > 0) {

@@ -51,7 +51,8 @@ bool TakeDataFileOption(const std::string& option, const std::string& prefix, Ar
   if (option == prefix + "settings") {
     if (args.TakeValue(option, value)) parts.settingsPath = value;
   } else if (option == prefix + "first-chunk-kind") {
-    if (args.TakeInt(option, INT32_MIN, INT32_MAX, number)) parts.firstChunkKind = static_cast<int32_t>(number);
+    if (args.TakeInt(option, INT32_MIN, INT32_MAX, number))
+      parts.firstChunkKind = static_cast<int32_t>(number);
   } else if (option == prefix + "chunk" || option == prefix + "copy") {
     if (args.TakeValue(option, value)) {
       DataFileParts::Chunk chunk;
@@ -62,7 +63,8 @@ bool TakeDataFileOption(const std::string& option, const std::string& prefix, Ar
   } else if (option == "--chunk-name") {
     if (needChunk() && args.TakeValue(option, value)) last->name = value;
   } else if (option == "--chunk-kind") {
-    if (needChunk() && args.TakeInt(option, 0, 255, number)) last->kind = static_cast<uint8_t>(number);
+    if (needChunk() && args.TakeInt(option, 0, 255, number))
+      last->kind = static_cast<uint8_t>(number);
   } else if (option == "--chunk-store") {
     if (needChunk()) last->compression = CompressionChoice{false, false, 4096};
   } else if (option == "--chunk-compress") {
@@ -102,13 +104,15 @@ Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out) {
       source.kind = c.kind;
     }
     if (c.copy && !c.name.empty()) source.name = c.name;
-    source.compression = c.compression.value_or(parts.defaultCompression.value_or(CompressionChoice{}));
+    source.compression =
+        c.compression.value_or(parts.defaultCompression.value_or(CompressionChoice{}));
     input.chunks.push_back(std::move(source));
   }
   return BuildDataFile(input, out);
 }
 
-int ReportProblems(std::ostream& err, const std::string& file, const std::vector<std::string>& problems) {
+int ReportProblems(std::ostream& err, const std::string& file,
+                   const std::vector<std::string>& problems) {
   for (const std::string& p : problems) err << "ssbuild: " << file << ": " << p << "\n";
   return problems.empty() ? kExitOk : kExitFailed;
 }

@@ -67,6 +67,7 @@ bool TakeDataFileOption(const std::string& option, const std::string& prefix, Ar
 Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out);
 
 // Writes `problems` as "ssbuild: FILE: problem" lines; returns the exit code.
-int ReportProblems(std::ostream& err, const std::string& file, const std::vector<std::string>& problems);
+int ReportProblems(std::ostream& err, const std::string& file,
+                   const std::vector<std::string>& problems);
 
 }  // namespace ssbuild

@@ -78,14 +78,17 @@ void ParseOptions(ArgList& args, BuildOptions& o) {
       args.TakeValue(option, o.paths[static_cast<size_t>(role)]);
     } else if (option == "--entry-name") {
       int named = 0;
-      if (SplitRoleValue(args, option, named, value)) o.input.entries[static_cast<size_t>(named)].name = value;
+      if (SplitRoleValue(args, option, named, value))
+        o.input.entries[static_cast<size_t>(named)].name = value;
     } else if (option == "--compress") {
       TakeCompression(args, option, o);
     } else if (option == "--store") {
       if (args.TakeValue(option, value)) {
         const int stored = RoleIndex(value);
-        if (stored < kFirstRole) args.Fail(option + " " + value + ": not a payload role");
-        else o.compression[static_cast<size_t>(stored)] = CompressionChoice{false, false, 4096};
+        if (stored < kFirstRole)
+          args.Fail(option + " " + value + ": not a payload role");
+        else
+          o.compression[static_cast<size_t>(stored)] = CompressionChoice{false, false, 4096};
       }
     } else if (option == "--store-all") {
       o.defaultCompression = CompressionChoice{false, false, 4096};
@@ -94,11 +97,15 @@ void ParseOptions(ArgList& args, BuildOptions& o) {
     }
   }
   if (args.Failed()) return;
-  if (o.output.empty()) args.Fail("build needs -o OUT");
-  else if (o.stubPath.empty()) args.Fail("build needs --stub STUB");
-  else if (!o.saverNameGiven) args.Fail("build needs --saver-name NAME");
+  if (o.output.empty())
+    args.Fail("build needs -o OUT");
+  else if (o.stubPath.empty())
+    args.Fail("build needs --stub STUB");
+  else if (!o.saverNameGiven)
+    args.Fail("build needs --saver-name NAME");
   else if (o.data.any && !o.paths[ssi::entry::kDataFile].empty())
-    args.Fail("give the data file either as --data FILE or by its parts (--data-chunk ...), not both");
+    args.Fail(
+        "give the data file either as --data FILE or by its parts (--data-chunk ...), not both");
 }
 
 Status LoadEntries(BuildOptions& o) {
@@ -108,7 +115,8 @@ Status LoadEntries(BuildOptions& o) {
   for (int i = kFirstRole; i <= kLastRole; ++i) {
     const auto slot = static_cast<size_t>(i);
     EntrySource& entry = o.input.entries[slot];
-    entry.compression = o.compression[slot].value_or(o.defaultCompression.value_or(CompressionChoice{}));
+    entry.compression =
+        o.compression[slot].value_or(o.defaultCompression.value_or(CompressionChoice{}));
     if (o.paths[slot].empty()) continue;
     Bytes bytes;
     status = ReadWholeFile(o.paths[slot], bytes);

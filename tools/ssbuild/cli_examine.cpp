@@ -28,8 +28,8 @@ struct InspectOptions {
 };
 
 // `extras` names the options that the command accepts besides the common ones.
-void ParseInspectOptions(ArgList& args, const std::string& command, const std::set<std::string>& extras,
-                         InspectOptions& o) {
+void ParseInspectOptions(ArgList& args, const std::string& command,
+                         const std::set<std::string>& extras, InspectOptions& o) {
   while (!args.Done() && !args.Failed()) {
     const std::string option = args.Take();
     int64_t number = 0;
@@ -68,8 +68,10 @@ bool Load(const InspectOptions& o, Bytes& image, FileType& type, std::ostream& e
   }
   type = o.type;
   if (type == FileType::kAuto) {
-    if (LooksLikeInstaller(image)) type = FileType::kInstaller;
-    else if (LooksLikeDataFile(image)) type = FileType::kData;
+    if (LooksLikeInstaller(image))
+      type = FileType::kInstaller;
+    else if (LooksLikeDataFile(image))
+      type = FileType::kData;
   }
   if (type == FileType::kAuto) {
     err << "ssbuild: " << o.file
@@ -88,7 +90,8 @@ Status WriteInto(const std::string& directory, const std::string& name, const By
   return WriteWholeFile(directory + "/" + name, bytes);
 }
 
-int ExtractInstaller(const InspectOptions& o, const Bytes& image, std::ostream& out, std::ostream& err) {
+int ExtractInstaller(const InspectOptions& o, const Bytes& image, std::ostream& out,
+                     std::ostream& err) {
   InstallerView view;
   const Status status = ReadInstaller(image, o.payloadOffset, view);
   if (!status.ok()) return Failure(err, o.file, status);
@@ -108,7 +111,8 @@ int ExtractInstaller(const InspectOptions& o, const Bytes& image, std::ostream& 
     Status entry = EntryContent(image, e, content);
     if (entry.ok()) entry = WriteInto(o.directory, e.name, content);
     if (!entry.ok()) {
-      err << "ssbuild: " << o.file << ": entry " << i << " (" << e.name << "): " << entry.text() << "\n";
+      err << "ssbuild: " << o.file << ": entry " << i << " (" << e.name << "): " << entry.text()
+          << "\n";
       result = kExitFailed;
       continue;
     }
@@ -117,7 +121,8 @@ int ExtractInstaller(const InspectOptions& o, const Bytes& image, std::ostream& 
   return result;
 }
 
-int ExtractDataFile(const InspectOptions& o, const Bytes& image, std::ostream& out, std::ostream& err) {
+int ExtractDataFile(const InspectOptions& o, const Bytes& image, std::ostream& out,
+                    std::ostream& err) {
   DataFileView view;
   const Status status = ReadDataFile(image, view);
   if (!status.ok()) return Failure(err, o.file, status);
@@ -142,7 +147,8 @@ int ExtractDataFile(const InspectOptions& o, const Bytes& image, std::ostream& o
     if (chunk.ok() && header.expandedSize > 0)
       chunk = WriteInto(o.directory, ssi::FileNamePart(entry.name), content);
     if (!chunk.ok()) {
-      err << "ssbuild: " << o.file << ": chunk " << i << " (" << entry.name << "): " << chunk.text() << "\n";
+      err << "ssbuild: " << o.file << ": chunk " << i << " (" << entry.name << "): " << chunk.text()
+          << "\n";
       result = kExitFailed;
       continue;
     }
@@ -166,15 +172,19 @@ int ListCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     InstallerView view;
     const Status status = ReadInstaller(image, o.payloadOffset, view);
     if (!status.ok()) return Failure(err, o.file, status);
-    if (o.json) PrintInstallerJson(out, view, image.size());
-    else PrintInstallerListing(out, view, image.size());
+    if (o.json)
+      PrintInstallerJson(out, view, image.size());
+    else
+      PrintInstallerListing(out, view, image.size());
     return kExitOk;
   }
   DataFileView view;
   const Status status = ReadDataFile(image, view);
   if (!status.ok()) return Failure(err, o.file, status);
-  if (o.json) PrintDataFileJson(out, image, view);
-  else PrintDataFileListing(out, image, view);
+  if (o.json)
+    PrintDataFileJson(out, image, view);
+  else
+    PrintDataFileListing(out, image, view);
   return kExitOk;
 }
 
@@ -198,7 +208,8 @@ int VerifyCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err)
     problems = VerifyDataFile(image);
   }
   if (problems.empty()) {
-    out << o.file << ": ok (" << (type == FileType::kInstaller ? "installer" : "data file") << ")\n";
+    out << o.file << ": ok (" << (type == FileType::kInstaller ? "installer" : "data file")
+        << ")\n";
     return kExitOk;
   }
   return ReportProblems(err, o.file, problems);

@@ -95,7 +95,8 @@ Status ImplodeRaw(const Bytes& data, bool ascii, unsigned dictSize, Bytes& out) 
   return {};
 }
 
-Status Pack(const Bytes& data, const CompressionChoice& choice, bool forceImplode, PackedBytes& out) {
+Status Pack(const Bytes& data, const CompressionChoice& choice, bool forceImplode,
+            PackedBytes& out) {
   out = PackedBytes{};
   if (choice.implode || forceImplode) {
     const CompressionChoice use = choice.implode ? choice : CompressionChoice{};

@@ -23,7 +23,7 @@ std::string DescribeCompressionChoice(const CompressionChoice& choice);
 
 // The result of packing one file.
 struct PackedBytes {
-  Bytes stored;           // the bytes that go into the payload or data file
+  Bytes stored;  // the bytes that go into the payload or data file
   bool compressed = false;
 };
 
@@ -32,7 +32,8 @@ struct PackedBytes {
 // as they are. `forceImplode` keeps the imploded form even when it is larger:
 // an empty file cannot be stored as a payload entry (a length of 0 is refused
 // by the stub), but imploded it is a few bytes that expand to nothing.
-Status Pack(const Bytes& data, const CompressionChoice& choice, bool forceImplode, PackedBytes& out);
+Status Pack(const Bytes& data, const CompressionChoice& choice, bool forceImplode,
+            PackedBytes& out);
 
 // Implodes raw bytes with the given mode and dictionary.
 Status ImplodeRaw(const Bytes& data, bool ascii, unsigned dictSize, Bytes& out);

@@ -20,11 +20,11 @@
 namespace ssbuild {
 
 struct ChunkSource {
-  bool copy = false;        // Kind 3: no data, `name` is where the copy goes
-  Bytes bytes;              // the chunk's file
-  std::string sourcePath;   // for messages; its base name is the default chunk name
-  std::string name;         // overrides the default; required for a copy
-  uint8_t kind = 0;         // Kind of entry and header for a chunk with data; not 3
+  bool copy = false;       // Kind 3: no data, `name` is where the copy goes
+  Bytes bytes;             // the chunk's file
+  std::string sourcePath;  // for messages; its base name is the default chunk name
+  std::string name;        // overrides the default; required for a copy
+  uint8_t kind = 0;        // Kind of entry and header for a chunk with data; not 3
   CompressionChoice compression;
 
   static ChunkSource File(Bytes data, std::string path) {
@@ -43,10 +43,10 @@ struct ChunkSource {
 };
 
 struct DataFileInput {
-  Bytes settings;                          // 1220 bytes, or empty for zeros
-  std::string settingsPath = "settings";   // for messages
-  std::optional<int32_t> firstChunkKind;   // written when given, else kept from `settings`
-  std::vector<ChunkSource> chunks;         // at most 108
+  Bytes settings;                         // 1220 bytes, or empty for zeros
+  std::string settingsPath = "settings";  // for messages
+  std::optional<int32_t> firstChunkKind;  // written when given, else kept from `settings`
+  std::vector<ChunkSource> chunks;        // at most 108
 };
 
 // Refuses more than 108 chunks, a settings record of the wrong size, empty

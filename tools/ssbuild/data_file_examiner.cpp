@@ -14,7 +14,8 @@ Status ReadDataFile(const Bytes& image, DataFileView& out) {
   const int32_t count = out.settings.ChunkCount();
   if (count < 0 || count > ssi::kMaxChunkCount)
     return Status::Fail("ChunkCount " + std::to_string(count) + " is outside 0..108");
-  const size_t directoryEnd = ssi::kSettingsRecordSize + static_cast<size_t>(count) * ssi::kChunkEntrySize;
+  const size_t directoryEnd =
+      ssi::kSettingsRecordSize + static_cast<size_t>(count) * ssi::kChunkEntrySize;
   if (image.size() < directoryEnd)
     return Status::Fail("the chunk directory of " + std::to_string(count) +
                         " entries runs past the end of the file");
@@ -38,7 +39,8 @@ Status ChunkContent(const Bytes& image, const ssi::ChunkEntry& entry, ssi::Chunk
                     Bytes& content) {
   content.clear();
   const int64_t offset = entry.chunkOffset;
-  if (offset < 0 || offset + static_cast<int64_t>(ssi::kChunkHeaderSize) > static_cast<int64_t>(image.size()))
+  if (offset < 0 ||
+      offset + static_cast<int64_t>(ssi::kChunkHeaderSize) > static_cast<int64_t>(image.size()))
     return Status::Fail("its header at " + std::to_string(offset) + " lies outside the file");
   const size_t at = static_cast<size_t>(offset);
   header = ssi::ParseChunkHeader(image.data() + at);
@@ -50,14 +52,15 @@ Status ChunkContent(const Bytes& image, const ssi::ChunkEntry& entry, ssi::Chunk
     return Status::Fail("compressed with StoredSize " + std::to_string(dataSize));
   const size_t dataStart = at + ssi::kChunkHeaderSize;
   if (static_cast<int64_t>(image.size() - dataStart) < dataSize)
-    return Status::Fail("its " + std::to_string(dataSize) + " data bytes run past the end of the file");
+    return Status::Fail("its " + std::to_string(dataSize) +
+                        " data bytes run past the end of the file");
   const uint8_t* data = image.data() + dataStart;
   if (header.compressed == 0) {
     content.assign(data, data + static_cast<size_t>(dataSize));
     return {};
   }
-  return ExplodeExactly(data, static_cast<size_t>(dataSize), static_cast<size_t>(header.expandedSize),
-                        content);
+  return ExplodeExactly(data, static_cast<size_t>(dataSize),
+                        static_cast<size_t>(header.expandedSize), content);
 }
 
 std::vector<std::string> VerifyDataFile(const Bytes& image) {

@@ -32,11 +32,14 @@ Status CheckCompleteness(const InstallerInput& input) {
   for (int i : {1, 6, 7, 8, 9, 10})
     if (!Used(input, i))
       return Status::Fail("entry " + std::to_string(i) + " (" + RoleName(i) +
-                          ") is missing: the installer would stop with \"Unspecified error\"" + hint);
+                          ") is missing: the installer would stop with \"Unspecified error\"" +
+                          hint);
   if (input.licenceFlag && !Used(input, ssi::entry::kLicence))
-    return Status::Fail(std::string("the licence flag is set but entry 4 (licence) is missing") + hint);
+    return Status::Fail(std::string("the licence flag is set but entry 4 (licence) is missing") +
+                        hint);
   if (input.readMeFlag && !Used(input, ssi::entry::kReadMe))
-    return Status::Fail(std::string("the read-me flag is set but entry 5 (readme) is missing") + hint);
+    return Status::Fail(std::string("the read-me flag is set but entry 5 (readme) is missing") +
+                        hint);
   if (input.displayMode >= 1 && input.displayMode <= 3 && !Used(input, ssi::entry::kPreview))
     return Status::Fail("DisplayMode " + std::to_string(input.displayMode) +
                         " shows a preview but entry 3 (preview) is missing" + hint);
@@ -55,8 +58,8 @@ Status CheckInstallerInput(const InstallerInput& input) {
   const std::string& saver = input.saverName;
   if (saver.empty()) return Status::Fail("the screen saver name is empty");
   if (saver.size() > ssi::kSaverNameFieldSize)
-    return Status::Fail("the screen saver name \"" + saver + "\" is " + std::to_string(saver.size()) +
-                        " bytes long; at most 64 fit");
+    return Status::Fail("the screen saver name \"" + saver + "\" is " +
+                        std::to_string(saver.size()) + " bytes long; at most 64 fit");
   if (!ssi::IsValidSaverName(saver))
     return Status::Fail("the screen saver name \"" + saver + "\" is not a valid folder name");
   if (input.stub.size() >= kMaxInstallerSize)

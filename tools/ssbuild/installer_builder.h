@@ -53,7 +53,7 @@ struct InstallerInput {
   Bytes stub;
   std::string stubPath = "stub";  // for messages
   std::string saverName;
-  int displayMode = 0;            // 0..255
+  int displayMode = 0;  // 0..255
   bool licenceFlag = false;
   bool readMeFlag = false;
   bool displayPropertiesFlag = false;

@@ -35,9 +35,9 @@ void CheckStub(const Bytes& image, const InstallerView& view, std::vector<std::s
   const auto size = static_cast<int32_t>(view.payloadOffset);
   if (e.name != "install.exe" || e.startOffset != 0 || e.endOffset != size - 1 || e.kind != 6 ||
       e.compressed != 0 || e.storedSize != 0 || e.expandedSize != size)
-    problems.push_back(Where(0, e) +
-                       "must describe the stub: \"install.exe\", 0.." + std::to_string(size - 1) +
-                       ", kind 6, stored, StoredSize 0, ExpandedSize " + std::to_string(size));
+    problems.push_back(Where(0, e) + "must describe the stub: \"install.exe\", 0.." +
+                       std::to_string(size - 1) + ", kind 6, stored, StoredSize 0, ExpandedSize " +
+                       std::to_string(size));
 }
 
 void CheckRole(size_t index, const ssi::PayloadEntry& e, const std::string& saverName,
@@ -51,7 +51,8 @@ void CheckRole(size_t index, const ssi::PayloadEntry& e, const std::string& save
     return;
   }
   const bool saverDir = LandsInSaverDir(e.kind);
-  if ((role == ssi::entry::kCompressionLibrary || role == ssi::entry::kFlashInstaller) && e.kind != 3)
+  if ((role == ssi::entry::kCompressionLibrary || role == ssi::entry::kFlashInstaller) &&
+      e.kind != 3)
     problems.push_back(where + "must be kind 3 (Windows directory, fixed name)");
   else if (role == ssi::entry::kSaverProgram && e.kind != 2)
     problems.push_back(where + "must be kind 2 (Windows directory)");
@@ -70,10 +71,11 @@ void CheckSizes(const Bytes& image, size_t index, const ssi::PayloadEntry& e,
   if (e.compressed == 0) {
     if (e.storedSize != 0) problems.push_back(where + "stored, so StoredSize must be 0");
     if (e.expandedSize != length)
-      problems.push_back(where + "stored, so ExpandedSize must be its length " + std::to_string(length));
+      problems.push_back(where + "stored, so ExpandedSize must be its length " +
+                         std::to_string(length));
   } else if (e.storedSize != length) {
-    problems.push_back(where + "StoredSize " + std::to_string(e.storedSize) + " is not its length " +
-                       std::to_string(length));
+    problems.push_back(where + "StoredSize " + std::to_string(e.storedSize) +
+                       " is not its length " + std::to_string(length));
   }
   Bytes content;
   const Status status = EntryContent(image, e, content);
@@ -116,7 +118,8 @@ Status ReadInstaller(const Bytes& image, std::optional<uint32_t> forcedOffset, I
   }
   if (static_cast<uint64_t>(offset) + ssi::kPayloadHeaderSize > image.size())
     return Status::Fail("the payload header at " + std::to_string(offset) +
-                        " does not fit into the file of " + std::to_string(image.size()) + " bytes");
+                        " does not fit into the file of " + std::to_string(image.size()) +
+                        " bytes");
   out.payloadOffset = offset;
   out.header = ssi::ParsePayloadHeader(image.data() + offset);
   return {};

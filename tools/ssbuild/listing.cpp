@@ -32,7 +32,8 @@ std::string JsonString(const std::string& text) {
 std::string Ratio(int64_t stored, int64_t expanded) {
   if (expanded <= 0) return "    -";
   char buf[32];
-  std::snprintf(buf, sizeof buf, "%5.1f%%", 100.0 * static_cast<double>(stored) / static_cast<double>(expanded));
+  std::snprintf(buf, sizeof buf, "%5.1f%%",
+                100.0 * static_cast<double>(stored) / static_cast<double>(expanded));
   return buf;
 }
 
@@ -47,10 +48,11 @@ std::string RightAligned(int64_t value, size_t width) {
   return text;
 }
 
-void SummaryLine(std::ostream& out, const std::string& label, const std::string& name, int64_t stored,
-                 int64_t expanded, const char* how) {
-  out << Padded(label, 6) << Padded(name, 24) << RightAligned(stored, 11) << RightAligned(expanded, 11)
-      << "  " << Ratio(stored, expanded) << (*how != '\0' ? "  " : "") << how << "\n";
+void SummaryLine(std::ostream& out, const std::string& label, const std::string& name,
+                 int64_t stored, int64_t expanded, const char* how) {
+  out << Padded(label, 6) << Padded(name, 24) << RightAligned(stored, 11)
+      << RightAligned(expanded, 11) << "  " << Ratio(stored, expanded) << (*how != '\0' ? "  " : "")
+      << how << "\n";
 }
 
 void SummaryHead(std::ostream& out) {
@@ -67,7 +69,8 @@ struct ChunkFigures {
 ChunkFigures Figures(const Bytes& image, const ssi::ChunkEntry& entry) {
   ChunkFigures f;
   const int64_t at = entry.chunkOffset;
-  if (at < 0 || at + static_cast<int64_t>(ssi::kChunkHeaderSize) > static_cast<int64_t>(image.size()))
+  if (at < 0 ||
+      at + static_cast<int64_t>(ssi::kChunkHeaderSize) > static_cast<int64_t>(image.size()))
     return f;
   f.readable = true;
   f.header = ssi::ParseChunkHeader(image.data() + at);
@@ -101,7 +104,8 @@ void PrintInstallerListing(std::ostream& out, const InstallerView& view, size_t 
       << "LicenceFlag:           " << static_cast<int>(h.licenceFlag) << "\n"
       << "ReadMeFlag:            " << static_cast<int>(h.readMeFlag) << "\n"
       << "DisplayPropertiesFlag: " << static_cast<int>(h.displayPropertiesFlag) << "\n\n";
-  out << "index  role      name                     StartOffset   EndOffset  kind  comp  StoredSize  "
+  out << "index  role      name                     StartOffset   EndOffset  kind  comp  "
+         "StoredSize  "
          "ExpandedSize\n";
   for (size_t i = 0; i < h.entries.size(); ++i) {
     const ssi::PayloadEntry& e = h.entries[i];
@@ -116,7 +120,8 @@ void PrintInstallerListing(std::ostream& out, const InstallerView& view, size_t 
 
 void PrintInstallerJson(std::ostream& out, const InstallerView& view, size_t fileSize) {
   const ssi::PayloadHeader& h = view.header;
-  out << "{\"type\": \"installer\", \"fileSize\": " << fileSize << ", \"payloadOffset\": " << view.payloadOffset
+  out << "{\"type\": \"installer\", \"fileSize\": " << fileSize
+      << ", \"payloadOffset\": " << view.payloadOffset
       << ", \"displayMode\": " << static_cast<int>(h.displayMode)
       << ", \"licenceFlag\": " << static_cast<int>(h.licenceFlag)
       << ", \"readMeFlag\": " << static_cast<int>(h.readMeFlag)
@@ -130,12 +135,14 @@ void PrintInstallerJson(std::ostream& out, const InstallerView& view, size_t fil
       stored += e.Length();
       expanded += e.expandedSize;
     }
-    out << (i == 0 ? "\n  " : ",\n  ") << "{\"index\": " << i << ", \"role\": "
-        << JsonString(RoleName(static_cast<int>(i))) << ", \"name\": " << JsonString(e.name)
-        << ", \"empty\": " << (e.IsEmpty() ? "true" : "false") << ", \"startOffset\": " << e.startOffset
-        << ", \"endOffset\": " << e.endOffset << ", \"length\": " << e.Length() << ", \"kind\": " << e.kind
-        << ", \"compressed\": " << static_cast<int>(e.compressed) << ", \"storedSize\": " << e.storedSize
-        << ", \"expandedSize\": " << e.expandedSize << "}";
+    out << (i == 0 ? "\n  " : ",\n  ") << "{\"index\": " << i
+        << ", \"role\": " << JsonString(RoleName(static_cast<int>(i)))
+        << ", \"name\": " << JsonString(e.name)
+        << ", \"empty\": " << (e.IsEmpty() ? "true" : "false")
+        << ", \"startOffset\": " << e.startOffset << ", \"endOffset\": " << e.endOffset
+        << ", \"length\": " << e.Length() << ", \"kind\": " << e.kind
+        << ", \"compressed\": " << static_cast<int>(e.compressed)
+        << ", \"storedSize\": " << e.storedSize << ", \"expandedSize\": " << e.expandedSize << "}";
   }
   out << "],\n \"total\": {\"stored\": " << stored << ", \"expanded\": " << expanded << "}}\n";
 }
@@ -153,7 +160,8 @@ void PrintDataFileSummary(std::ostream& out, const Bytes& image, const DataFileV
     }
     const ChunkFigures f = Figures(image, entry);
     if (!f.readable) {
-      out << Padded(std::to_string(i), 6) << Padded(entry.name, 24) << "  header outside the file\n";
+      out << Padded(std::to_string(i), 6) << Padded(entry.name, 24)
+          << "  header outside the file\n";
       continue;
     }
     SummaryLine(out, std::to_string(i), entry.name, f.stored, f.header.expandedSize,
@@ -172,7 +180,8 @@ void PrintDataFileListing(std::ostream& out, const Bytes& image, const DataFileV
   for (size_t i = 1; i <= view.entries.size(); ++i) {
     const ssi::ChunkEntry& entry = view.entries[i - 1];
     out << Padded(std::to_string(i), 7) << Padded(std::to_string(entry.kind), 6)
-        << Padded(entry.name.empty() ? "(empty)" : entry.name, 24) << RightAligned(entry.chunkOffset, 12);
+        << Padded(entry.name.empty() ? "(empty)" : entry.name, 24)
+        << RightAligned(entry.chunkOffset, 12);
     const ChunkFigures f = Figures(image, entry);
     if (IsCopyEntry(view, i)) {
       out << "  (copy)\n";
@@ -188,18 +197,21 @@ void PrintDataFileListing(std::ostream& out, const Bytes& image, const DataFileV
 }
 
 void PrintDataFileJson(std::ostream& out, const Bytes& image, const DataFileView& view) {
-  out << "{\"type\": \"data\", \"fileSize\": " << image.size() << ", \"chunkCount\": "
-      << view.settings.ChunkCount() << ", \"firstChunkKind\": " << view.settings.FirstChunkKind()
-      << ",\n \"chunks\": [";
+  out << "{\"type\": \"data\", \"fileSize\": " << image.size()
+      << ", \"chunkCount\": " << view.settings.ChunkCount()
+      << ", \"firstChunkKind\": " << view.settings.FirstChunkKind() << ",\n \"chunks\": [";
   for (size_t i = 1; i <= view.entries.size(); ++i) {
     const ssi::ChunkEntry& entry = view.entries[i - 1];
-    out << (i == 1 ? "\n  " : ",\n  ") << "{\"index\": " << i << ", \"kind\": " << static_cast<int>(entry.kind)
+    out << (i == 1 ? "\n  " : ",\n  ") << "{\"index\": " << i
+        << ", \"kind\": " << static_cast<int>(entry.kind)
         << ", \"name\": " << JsonString(entry.name) << ", \"chunkOffset\": " << entry.chunkOffset
         << ", \"copy\": " << (IsCopyEntry(view, i) ? "true" : "false");
     const ChunkFigures f = Figures(image, entry);
     if (f.readable && !IsCopyEntry(view, i))
-      out << ", \"headerKind\": " << static_cast<int>(f.header.kind) << ", \"compressed\": " << f.header.compressed
-          << ", \"storedSize\": " << f.header.storedSize << ", \"expandedSize\": " << f.header.expandedSize;
+      out << ", \"headerKind\": " << static_cast<int>(f.header.kind)
+          << ", \"compressed\": " << f.header.compressed
+          << ", \"storedSize\": " << f.header.storedSize
+          << ", \"expandedSize\": " << f.header.expandedSize;
     out << "}";
   }
   out << "]}\n";

@@ -7,13 +7,15 @@
 namespace ssbuild {
 namespace {
 
-constexpr const char* kRoleNames[] = {"stub",    "library", "flash", "preview",  "licence", "readme",
-                                      "saver",   "further", "data",  "support1", "support2"};
+constexpr const char* kRoleNames[] = {"stub",  "library", "flash", "preview",  "licence", "readme",
+                                      "saver", "further", "data",  "support1", "support2"};
 constexpr int kRoleCount = static_cast<int>(sizeof kRoleNames / sizeof kRoleNames[0]);
 
 }  // namespace
 
-const char* RoleName(int index) { return index >= 0 && index < kRoleCount ? kRoleNames[index] : ""; }
+const char* RoleName(int index) {
+  return index >= 0 && index < kRoleCount ? kRoleNames[index] : "";
+}
 
 int RoleIndex(const std::string& text) {
   for (int i = 0; i < kRoleCount; ++i)
@@ -38,7 +40,8 @@ int32_t RoleKind(int index) {
   }
 }
 
-std::string DefaultEntryName(int index, const std::string& saverName, const std::string& sourcePath) {
+std::string DefaultEntryName(int index, const std::string& saverName,
+                             const std::string& sourcePath) {
   switch (index) {
     case ssi::entry::kStub:
       return "install.exe";

@@ -6,7 +6,7 @@
 
 namespace ssbuild {
 
-constexpr int kFirstRole = 1;   // entry 0 is the stub itself
+constexpr int kFirstRole = 1;  // entry 0 is the stub itself
 constexpr int kLastRole = 10;
 
 // "stub", "library", "flash", "preview", "licence", "readme", "saver",
@@ -26,7 +26,8 @@ int32_t RoleKind(int index);
 // saver program (name + ".scr"); otherwise the source file's base name, or
 // name + ".ssd" for a data file that the builder made itself. Empty when the
 // role has no fixed name and there is no source file.
-std::string DefaultEntryName(int index, const std::string& saverName, const std::string& sourcePath);
+std::string DefaultEntryName(int index, const std::string& saverName,
+                             const std::string& sourcePath);
 
 // Checks a name given for a role against what the stub needs: a plain file
 // name of at most 255 bytes; for the library a name that lands as

@@ -30,7 +30,8 @@ uint32_t ReadPayloadOffsetField(const Bytes& image, size_t markerPos) {
 
 Status StampPayloadOffset(Bytes& stub) {
   const std::vector<size_t> markers = FindPayloadOffsetMarkers(stub, stub.size());
-  if (markers.empty()) return Status::Fail("no payload offset marker: this is not an installer stub");
+  if (markers.empty())
+    return Status::Fail("no payload offset marker: this is not an installer stub");
   if (markers.size() > 1)
     return Status::Fail("the payload offset marker occurs " + std::to_string(markers.size()) +
                         " times; the stub would not know which field is its own");

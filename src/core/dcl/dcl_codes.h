@@ -21,15 +21,15 @@ namespace ssi::dcl::codes {
 // Code lengths in the run form in which the format is usually published:
 // low nibble = bit length, high nibble = repeat count - 1.
 inline constexpr uint8_t kLiteralRuns[] = {
-    11,  124, 8,   7,   28,  7,   188, 13,  76,  4,  10, 8,  12, 10, 12, 10, 8,  23, 8,  9,
-    7,   6,   7,   8,   7,   6,   55,  8,   23,  24, 12, 11, 7,  9,  11, 12, 6,  7,  22, 5,
-    7,   24,  6,   11,  9,   6,   7,   22,  7,   11, 38, 7,  9,  8,  25, 11, 8,  11, 9,  12,
-    8,   12,  5,   38,  5,   38,  5,   11,  7,   5,  6,  21, 6,  10, 53, 8,  7,  24, 10, 27,
-    44,  253, 253, 253, 252, 252, 252, 13,  12,  45, 12, 45, 12, 61, 12, 45, 44, 173};
+    11, 124, 8,   7,   28,  7,   188, 13, 76, 4,  10, 8,  12, 10, 12, 10, 8,  23, 8,  9,
+    7,  6,   7,   8,   7,   6,   55,  8,  23, 24, 12, 11, 7,  9,  11, 12, 6,  7,  22, 5,
+    7,  24,  6,   11,  9,   6,   7,   22, 7,  11, 38, 7,  9,  8,  25, 11, 8,  11, 9,  12,
+    8,  12,  5,   38,  5,   38,  5,   11, 7,  5,  6,  21, 6,  10, 53, 8,  7,  24, 10, 27,
+    44, 253, 253, 253, 252, 252, 252, 13, 12, 45, 12, 45, 12, 61, 12, 45, 44, 173};
 inline constexpr uint8_t kLengthRuns[] = {2, 35, 36, 53, 38, 23};
 inline constexpr uint8_t kDistanceRuns[] = {2, 20, 53, 230, 247, 151, 248};
 
-inline constexpr uint16_t kLengthBase[16] = {3,  2,  4,  5,  6,  7,   8,   9,
+inline constexpr uint16_t kLengthBase[16] = {3,  2,  4,  5,  6,  7,  8,   9,
                                              10, 12, 16, 24, 40, 72, 136, 264};
 inline constexpr uint8_t kLengthExtra[16] = {0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8};
 
@@ -51,7 +51,8 @@ constexpr Code<N> BuildCode(const uint8_t (&runs)[R]) {
   Code<N> c{};
   size_t n = 0;
   for (size_t r = 0; r < R; ++r) {
-    for (unsigned k = 0; k <= (runs[r] >> 4u); ++k) c.bits[n++] = static_cast<uint8_t>(runs[r] & 15u);
+    for (unsigned k = 0; k <= (runs[r] >> 4u); ++k)
+      c.bits[n++] = static_cast<uint8_t>(runs[r] & 15u);
   }
   unsigned next = 0;
   for (unsigned len = 1; len <= 15; ++len) {
@@ -103,7 +104,8 @@ inline constexpr unsigned kDistanceTableBits = 8;
 constexpr std::array<uint8_t, kEndLength + 1> BuildLengthSymbols() {
   std::array<uint8_t, kEndLength + 1> t{};
   for (unsigned s = 0; s < 16; ++s) {
-    for (unsigned v = 0; v < (1u << kLengthExtra[s]); ++v) t[kLengthBase[s] + v] = static_cast<uint8_t>(s);
+    for (unsigned v = 0; v < (1u << kLengthExtra[s]); ++v)
+      t[kLengthBase[s] + v] = static_cast<uint8_t>(s);
   }
   return t;
 }

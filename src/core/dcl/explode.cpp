@@ -49,7 +49,8 @@ struct ExplodeState {
   uint8_t input[kInputSize];
   uint8_t window[kWindowSize];
 };
-static_assert(FitsWorkArea<ExplodeState>(DCL_EXPLODE_WORK_SIZE), "explode state must fit the work area");
+static_assert(FitsWorkArea<ExplodeState>(DCL_EXPLODE_WORK_SIZE),
+              "explode state must fit the work area");
 
 inline uint64_t Load64(const uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -159,7 +160,8 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
       const uint32_t le = kLengthEntry[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
       unsigned used = (le >> 16) & 0xFFu;
       const unsigned extraBits = le >> 24;
-      const unsigned length = (le & 0xFFFFu) + static_cast<unsigned>((bits >> used) & ((1u << extraBits) - 1));
+      const unsigned length =
+          (le & 0xFFFFu) + static_cast<unsigned>((bits >> used) & ((1u << extraBits) - 1));
       used += extraBits;
       if (length == kEndLength) {
         Take(b, used);
@@ -169,8 +171,8 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
       const unsigned lowBits = length == 2 ? 2 : dictBits;
       const unsigned de = kDistanceDecode[(bits >> used) & ((1u << kDistanceTableBits) - 1)];
       used += de >> 8;
-      const unsigned distance =
-          ((de & 0xFFu) << lowBits) + static_cast<unsigned>((bits >> used) & ((1u << lowBits) - 1)) + 1;
+      const unsigned distance = ((de & 0xFFu) << lowBits) +
+                                static_cast<unsigned>((bits >> used) & ((1u << lowBits) - 1)) + 1;
       Take(b, used + lowBits);
       if (b.count < 0) {
         result = DCL_CMP_ABORT;

@@ -54,11 +54,11 @@ struct ImplodeState {
   bool ascii;
   unsigned dictBits;
   unsigned dictSize;
-  uint32_t base;      // stream position of window[0]; wraps harmlessly
-  unsigned avail;     // bytes in the window
-  unsigned cur;       // next byte to encode
+  uint32_t base;   // stream position of window[0]; wraps harmlessly
+  unsigned avail;  // bytes in the window
+  unsigned cur;    // next byte to encode
   bool inputEnded;
-  uint64_t acc;       // pending output bits, first bit lowest
+  uint64_t acc;  // pending output bits, first bit lowest
   unsigned accBits;
   unsigned outLen;
   // Chains hold stream positions modulo 2^16; every candidate is verified by
@@ -75,7 +75,8 @@ struct ImplodeState {
   uint8_t window[kWindowSize];
   uint8_t out[kOutSize];
 };
-static_assert(FitsWorkArea<ImplodeState>(DCL_IMPLODE_WORK_SIZE), "implode state must fit the work area");
+static_assert(FitsWorkArea<ImplodeState>(DCL_IMPLODE_WORK_SIZE),
+              "implode state must fit the work area");
 static_assert(kSteps * 14 < kUnreached, "block prices must fit 16 bits");
 
 constexpr std::array<uint8_t, kEndLength + 1> BuildLengthCosts() {
@@ -95,7 +96,9 @@ struct Matches {
   uint16_t distance[kMaxPairs];
 };
 
-inline unsigned LowBits(const ImplodeState& s, unsigned length) { return length == 2 ? 2 : s.dictBits; }
+inline unsigned LowBits(const ImplodeState& s, unsigned length) {
+  return length == 2 ? 2 : s.dictBits;
+}
 
 inline unsigned DistanceCost(const ImplodeState& s, unsigned length, unsigned distance) {
   const unsigned low = LowBits(s, length);
@@ -116,7 +119,9 @@ inline unsigned Hash2(const uint8_t* p) {
   return (v * 0x9E3779B1u) >> (32 - kHash2Bits);
 }
 
-inline uint16_t StreamPos(const ImplodeState& s, unsigned p) { return static_cast<uint16_t>(s.base + p); }
+inline uint16_t StreamPos(const ImplodeState& s, unsigned p) {
+  return static_cast<uint16_t>(s.base + p);
+}
 
 inline uint16_t Load16(const uint8_t* p) {
   uint16_t v;
@@ -270,7 +275,8 @@ void FillWindow(ImplodeState& s) {
 
 // --- parsing ---
 
-inline void Relax(ImplodeState& s, unsigned to, unsigned price, unsigned length, unsigned distance) {
+inline void Relax(ImplodeState& s, unsigned to, unsigned price, unsigned length,
+                  unsigned distance) {
   if (price < s.price[to]) {
     s.price[to] = static_cast<uint16_t>(price);
     s.stepLength[to] = static_cast<uint16_t>(length);
@@ -309,14 +315,16 @@ unsigned CompressBlock(ImplodeState& s) {
     // Matches are cut at the block's end; the next block picks them up.
     const unsigned room = n - i;
     if (m.length2Distance != 0 && room >= 2) {
-      Relax(s, i + 2, here + kLengthCost[2] + DistanceCost(s, 2, m.length2Distance), 2, m.length2Distance);
+      Relax(s, i + 2, here + kLengthCost[2] + DistanceCost(s, 2, m.length2Distance), 2,
+            m.length2Distance);
     }
     unsigned from = 3;
     for (unsigned k = 0; k < m.count; ++k) {
       const unsigned top = std::min<unsigned>(m.length[k], room);
       const unsigned d = m.distance[k];
       const unsigned dcost = here + DistanceCost(s, 3, d);
-      for (unsigned len = from; len <= top; ++len) Relax(s, i + len, dcost + kLengthCost[len], len, d);
+      for (unsigned len = from; len <= top; ++len)
+        Relax(s, i + len, dcost + kLengthCost[len], len, d);
       from = m.length[k] + 1u;
     }
   }
@@ -342,19 +350,27 @@ unsigned CompressBlock(ImplodeState& s) {
 }  // namespace
 }  // namespace ssi::dcl
 
-extern "C" unsigned int dcl_implode(dcl_read_fn read_buf, dcl_write_fn write_buf, char* work_buf, void* param,
-                                    unsigned int* type, unsigned int* dsize) {
+extern "C" unsigned int dcl_implode(dcl_read_fn read_buf, dcl_write_fn write_buf, char* work_buf,
+                                    void* param, unsigned int* type, unsigned int* dsize) {
   using namespace ssi::dcl;
   if (read_buf == nullptr || write_buf == nullptr || work_buf == nullptr) return DCL_CMP_ABORT;
   if (dsize == nullptr) return DCL_CMP_INVALID_DICTSIZE;
   unsigned dictBits = 0;
   switch (*dsize) {
-    case 1024: dictBits = 4; break;
-    case 2048: dictBits = 5; break;
-    case 4096: dictBits = 6; break;
-    default: return DCL_CMP_INVALID_DICTSIZE;
+    case 1024:
+      dictBits = 4;
+      break;
+    case 2048:
+      dictBits = 5;
+      break;
+    case 4096:
+      dictBits = 6;
+      break;
+    default:
+      return DCL_CMP_INVALID_DICTSIZE;
   }
-  if (type == nullptr || (*type != DCL_CMP_BINARY && *type != DCL_CMP_ASCII)) return DCL_CMP_INVALID_MODE;
+  if (type == nullptr || (*type != DCL_CMP_BINARY && *type != DCL_CMP_ASCII))
+    return DCL_CMP_INVALID_MODE;
 
   ImplodeState& s = *new (AlignedIn<ImplodeState>(work_buf)) ImplodeState;
   std::memset(&s, 0, sizeof s);

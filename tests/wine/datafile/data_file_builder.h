@@ -14,12 +14,13 @@ class DataFileBuilder {
   struct Chunk {
     ChunkEntry entry;
     ChunkHeader header;
-    std::string data;           // the bytes behind the header
-    bool hasChunk = true;       // false: the entry points at offset 0
+    std::string data;      // the bytes behind the header
+    bool hasChunk = true;  // false: the entry points at offset 0
   };
 
   DataFileBuilder() {
-    for (size_t i = 0; i < kSettingsRecordSize; ++i) settings.bytes[i] = static_cast<uint8_t>(i * 7 + 1);
+    for (size_t i = 0; i < kSettingsRecordSize; ++i)
+      settings.bytes[i] = static_cast<uint8_t>(i * 7 + 1);
     settings.SetFirstChunkKind(0);
   }
 
@@ -67,7 +68,7 @@ class DataFileBuilder {
 
   SettingsRecord settings;
   std::optional<int32_t> chunkCount;  // the count written, when not the number of chunks
-  std::deque<Chunk> chunks;  // references stay valid as chunks are added
+  std::deque<Chunk> chunks;           // references stay valid as chunks are added
 
  private:
   Chunk& Add(const std::string& name) {

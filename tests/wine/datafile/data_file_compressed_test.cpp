@@ -17,15 +17,16 @@ namespace {
 
 std::string Sample(size_t size) {
   std::string text;
-  for (size_t i = 0; text.size() < size; ++i) text += "chunk line " + std::to_string(i % 97) + "\r\n";
+  for (size_t i = 0; text.size() < size; ++i)
+    text += "chunk line " + std::to_string(i % 97) + "\r\n";
   text.resize(size);
   return text;
 }
 
 std::string Implode(const std::string& data) {
   std::vector<uint8_t> out;
-  const unsigned status = dcl::ImplodeBuffer(reinterpret_cast<const uint8_t*>(data.data()), data.size(),
-                                             DCL_CMP_BINARY, 4096, out);
+  const unsigned status = dcl::ImplodeBuffer(reinterpret_cast<const uint8_t*>(data.data()),
+                                             data.size(), DCL_CMP_BINARY, 4096, out);
   EXPECT_EQ(status, 0u);
   return std::string(out.begin(), out.end());
 }
@@ -64,7 +65,8 @@ TEST_F(CompressedChunkTest, WrongSizeOrCutBlockIsDeleted) {
   ASSERT_EQ(in.dataFile.CloseDataFile(ui), 0);
 
   DataFileBuilder cut;
-  cut.Compressed("cut.swf", static_cast<int32_t>(movie.size()), imploded.substr(0, imploded.size() / 2));
+  cut.Compressed("cut.swf", static_cast<int32_t>(movie.size()),
+                 imploded.substr(0, imploded.size() / 2));
   EXPECT_EQ(Expand(cut), -13);
   EXPECT_FALSE(Exists(InSaverDir("cut.swf")));
   EXPECT_TRUE(ui.errorBoxes.empty());
@@ -88,13 +90,15 @@ TEST_F(CompressedChunkTest, BusyOlderFileIsNeitherTakenForTheChunkNorDeleted) {
   const std::string older(movie.size(), 'o');
   const std::string target = InSaverDir("movie.swf");
   ASSERT_TRUE(WriteWholeFile(target, older));
-  FileHandle holder(CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+  FileHandle holder(
+      CreateFileA(target.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
   ASSERT_TRUE(holder);
   DataFileBuilder builder;
   builder.Compressed("movie.swf", static_cast<int32_t>(movie.size()), Implode(movie));
   EXPECT_EQ(Expand(builder), -16);
-  EXPECT_EQ(ui.errorBoxes, (std::vector<std::string>{msg::InstallErrorText(
-                               ERROR_SHARING_VIOLATION, target, SystemErrorText(ERROR_SHARING_VIOLATION))}));
+  EXPECT_EQ(ui.errorBoxes,
+            (std::vector<std::string>{msg::InstallErrorText(
+                ERROR_SHARING_VIOLATION, target, SystemErrorText(ERROR_SHARING_VIOLATION))}));
   holder.reset();
   EXPECT_EQ(ReadWholeFile(target), older);
   EXPECT_EQ(Manifest(1), target);
@@ -109,10 +113,12 @@ TEST_F(CompressedChunkTest, DestinationTheExpanderCannotCreateIsNamed) {
   // A folder that cannot be made: the expander finds no place for its file.
   const std::string folder = InSaverDir("no\\such\\");
   uint8_t kind = 0;
-  EXPECT_EQ(in.dataFile.ExtractChunk(ui, folder, 1, true, kind, &*in.saverIni, in.fileCounter), -16);
-  EXPECT_EQ(ui.errorBoxes, (std::vector<std::string>{msg::InstallErrorText(
-                               ERROR_PATH_NOT_FOUND, folder + "movie.swf",
-                               SystemErrorText(ERROR_PATH_NOT_FOUND))}));
+  EXPECT_EQ(in.dataFile.ExtractChunk(ui, folder, 1, true, kind, &*in.saverIni, in.fileCounter),
+            -16);
+  EXPECT_EQ(
+      ui.errorBoxes,
+      (std::vector<std::string>{msg::InstallErrorText(ERROR_PATH_NOT_FOUND, folder + "movie.swf",
+                                                      SystemErrorText(ERROR_PATH_NOT_FOUND))}));
   EXPECT_EQ(Manifest(1), folder);
   EXPECT_EQ(Manifest(2), folder + "movie.swf");
   EXPECT_EQ(in.dataFile.CloseDataFile(ui), 0);

@@ -63,7 +63,8 @@ TEST_F(DataFileTest, StoredChunksAreWrittenAndRecordedInOrder) {
   builder.Stored("movies\\deep:clip.swf", "clip");  // only the last part is kept
   builder.Stored("nothing.txt", "").header.expandedSize = 0;
   EXPECT_EQ(Expand(builder), 0);
-  EXPECT_EQ(FilesIn(in.paths.saverDir), (Names{"clip.swf", "meadow.ssd", "movie.swf", "saver.ini"}));
+  EXPECT_EQ(FilesIn(in.paths.saverDir),
+            (Names{"clip.swf", "meadow.ssd", "movie.swf", "saver.ini"}));
   EXPECT_EQ(ReadWholeFile(InSaverDir("movie.swf")), "FWS movie bytes");
   EXPECT_EQ(ReadWholeFile(InSaverDir("clip.swf")), "clip");
   // The empty name leaves no record; the empty chunk leaves no file but a record.
@@ -222,7 +223,8 @@ TEST_F(DataFileTest, OpenFailuresAreReportedOnlyWhenAsked) {
   // A directory cut short after its settings record: open, but the read fails.
   DataFileBuilder builder;
   builder.Stored("a.txt", "a");
-  ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, builder.Build().substr(0, kSettingsRecordSize + 100)));
+  ASSERT_TRUE(
+      WriteWholeFile(in.paths.dataFilePath, builder.Build().substr(0, kSettingsRecordSize + 100)));
   EXPECT_EQ(reader.OpenDataFile(ui, in.paths.dataFilePath, true), 100);
   EXPECT_TRUE(reader.IsOpen());
   EXPECT_EQ(reader.CloseDataFile(ui), 0);
@@ -239,8 +241,9 @@ TEST_F(DataFileTest, ChunkCountsOutsideTheDirectoryAreRefused) {
     EXPECT_FALSE(Exists(InSaverDir("a.txt")));
     EXPECT_EQ(in.dataFile.Slot(1).name, "");
     uint8_t kind = 0;
-    EXPECT_EQ(in.dataFile.ExtractChunk(ui, in.paths.saverDir, 108, true, kind, nullptr, in.fileCounter),
-              -12);
+    EXPECT_EQ(
+        in.dataFile.ExtractChunk(ui, in.paths.saverDir, 108, true, kind, nullptr, in.fileCounter),
+        -12);
     ASSERT_EQ(in.dataFile.CloseDataFile(ui), 0);
   }
 }
@@ -252,9 +255,15 @@ TEST_F(DataFileTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
     std::string name;
   };
   const std::vector<Case> cases = {
-      {false, ".."},           {false, "sub\\."},         {false, "dir\\"},
-      {false, "a/../../x.txt"}, {true, "..\\escape.txt"},  {true, "\\escape.txt"},
-      {true, "C:\\escape.txt"}, {true, "sub\\..\\..\\x"},  {true, "d:escape.txt"},
+      {false, ".."},
+      {false, "sub\\."},
+      {false, "dir\\"},
+      {false, "a/../../x.txt"},
+      {true, "..\\escape.txt"},
+      {true, "\\escape.txt"},
+      {true, "C:\\escape.txt"},
+      {true, "sub\\..\\..\\x"},
+      {true, "d:escape.txt"},
   };
   for (const Case& c : cases) {
     DataFileBuilder builder;
@@ -290,8 +299,9 @@ TEST_F(DataFileTest, ExtractChunkRefusesANameWithoutAFile) {
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, builder.Build()));
   ASSERT_EQ(in.dataFile.OpenDataFile(ui, in.paths.dataFilePath, true), 0);
   uint8_t kind = 0;
-  EXPECT_EQ(in.dataFile.ExtractChunk(ui, in.paths.saverDir, 1, true, kind, &*in.saverIni, in.fileCounter),
-            -1);
+  EXPECT_EQ(
+      in.dataFile.ExtractChunk(ui, in.paths.saverDir, 1, true, kind, &*in.saverIni, in.fileCounter),
+      -1);
   EXPECT_EQ(ui.errorBoxes, (Names{msg::BadChunkNameText("folder\\")}));
   EXPECT_EQ(Manifest(1), "");
   EXPECT_EQ(in.dataFile.CloseDataFile(ui), 0);
@@ -314,7 +324,8 @@ TEST_F(DataFileTest, MissingChunkFolderIsCreatedAndRecordedOnce) {
   // A folder that cannot be made: the folder is still recorded, and the
   // write into it then fails with the chunk box.
   const std::string impossible = InSaverDir("no\\such\\");
-  EXPECT_NE(in.dataFile.ExtractChunk(ui, impossible, 1, true, kind, &*in.saverIni, in.fileCounter), 0);
+  EXPECT_NE(in.dataFile.ExtractChunk(ui, impossible, 1, true, kind, &*in.saverIni, in.fileCounter),
+            0);
   EXPECT_EQ(Manifest(4), impossible);
   EXPECT_EQ(Manifest(5), impossible + "a.txt");
   EXPECT_EQ(ui.errorBoxes.size(), 1u);
@@ -344,8 +355,9 @@ TEST_F(DataFileTest, WriteSettingsFileCarriesTheWholeRecord) {
   // Without its folder the write fails, and says so.
   in.paths.saverDir += "gone\\";
   EXPECT_EQ(WriteSettingsFile(in), ERROR_PATH_NOT_FOUND);
-  EXPECT_EQ(ui.errorBoxes, (Names{msg::InstallErrorText(ERROR_PATH_NOT_FOUND, InSaverDir("saver.dat"),
-                                                        SystemErrorText(ERROR_PATH_NOT_FOUND))}));
+  EXPECT_EQ(ui.errorBoxes,
+            (Names{msg::InstallErrorText(ERROR_PATH_NOT_FOUND, InSaverDir("saver.dat"),
+                                         SystemErrorText(ERROR_PATH_NOT_FOUND))}));
 }
 
 }  // namespace

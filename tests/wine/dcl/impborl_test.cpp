@@ -13,7 +13,8 @@
 namespace {
 
 using ExplodeFn = unsigned int(__cdecl*)(dcl_read_fn, dcl_write_fn, char*, void*);
-using ImplodeFn = unsigned int(__cdecl*)(dcl_read_fn, dcl_write_fn, char*, void*, unsigned int*, unsigned int*);
+using ImplodeFn = unsigned int(__cdecl*)(dcl_read_fn, dcl_write_fn, char*, void*, unsigned int*,
+                                         unsigned int*);
 using CrcFn = unsigned long(__cdecl*)(char*, unsigned int*, unsigned long*);
 
 struct Feed {
@@ -74,7 +75,8 @@ TEST_F(ImpborlDll, ExplodesTheKnownSampleReadOneByteAtATime) {
 
 TEST_F(ImpborlDll, ImplodesAndExplodesInEveryMode) {
   std::string text;
-  for (int i = 0; i < 2000; ++i) text += "saver " + std::to_string(i % 97) + (i % 5 ? "; " : "\r\n");
+  for (int i = 0; i < 2000; ++i)
+    text += "saver " + std::to_string(i % 97) + (i % 5 ? "; " : "\r\n");
   for (unsigned type : {0u, 1u}) {
     for (unsigned dict : {1024u, 2048u, 4096u}) {
       std::vector<char> implodeWork(DCL_IMPLODE_WORK_SIZE), explodeWork(DCL_EXPLODE_WORK_SIZE);

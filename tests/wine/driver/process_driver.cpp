@@ -4,7 +4,8 @@
 
 namespace ssi::driver {
 
-StartedProcess StartProgram(const std::string& exe, const std::string& argument, std::string& error) {
+StartedProcess StartProgram(const std::string& exe, const std::string& argument,
+                            std::string& error) {
   std::string commandLine = "\"" + exe + "\"";
   if (!argument.empty()) commandLine += " " + argument;
   std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
@@ -48,7 +49,8 @@ void Terminate(HANDLE process) {
 }
 
 KernelHandle OpenProcessById(DWORD pid) {
-  return KernelHandle(OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid));
+  return KernelHandle(
+      OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, pid));
 }
 
 }  // namespace ssi::driver

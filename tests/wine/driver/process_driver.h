@@ -17,7 +17,8 @@ struct StartedProcess {
 // Starts `exe` (a Windows path), with `argument` appended to its command line
 // when not empty. The working folder is the program's own folder. On failure
 // the result is empty and `error` says why.
-StartedProcess StartProgram(const std::string& exe, const std::string& argument, std::string& error);
+StartedProcess StartProgram(const std::string& exe, const std::string& argument,
+                            std::string& error);
 
 // True when the process ended within `timeoutMs`; its exit code in `exitCode`.
 bool WaitForExit(HANDLE process, DWORD timeoutMs, DWORD* exitCode = nullptr);

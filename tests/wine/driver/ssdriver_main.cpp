@@ -84,8 +84,10 @@ int Usage() {
 
 std::string OneLine(std::string text) {
   for (char& c : text)
-    if (c == '\r') c = ' ';
-    else if (c == '\n') c = '|';
+    if (c == '\r')
+      c = ' ';
+    else if (c == '\n')
+      c = '|';
   return text;
 }
 
@@ -141,7 +143,9 @@ int WaitForExitAnswering(DWORD pid, HANDLE process, DWORD timeoutMs, bool answer
 }
 
 DWORD PidArgument(const Options& options) {
-  return options.positional.empty() ? 0 : static_cast<DWORD>(std::strtoul(options.positional[0].c_str(), nullptr, 0));
+  return options.positional.empty()
+             ? 0
+             : static_cast<DWORD>(std::strtoul(options.positional[0].c_str(), nullptr, 0));
 }
 
 int Run(const std::string& command, const Options& options) {
@@ -198,8 +202,9 @@ int Run(const std::string& command, const Options& options) {
     if (args.size() != 2) return Usage();
     HWND top = FindWindowOf(pid, args[1]);
     if (!top) return std::printf("no window \"%s\"\n", args[1].c_str()), kNotFound;
-    return RequestClose(top, options.closeMessage ? CloseHow::kCloseMessage : CloseHow::kCloseBox) ? kOk
-                                                                                                    : kNotFound;
+    return RequestClose(top, options.closeMessage ? CloseHow::kCloseMessage : CloseHow::kCloseBox)
+               ? kOk
+               : kNotFound;
   }
   if (command == "wait-exit") {
     if (!process) return std::printf("exit-code unknown (the process has ended already)\n"), kOk;

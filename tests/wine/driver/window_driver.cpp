@@ -81,7 +81,8 @@ std::string TextOf(HWND hwnd) {
   if (!SendMessageTimeoutA(hwnd, WM_GETTEXT, text.size(), reinterpret_cast<LPARAM>(text.data()),
                            SMTO_ABORTIFHUNG, kSendTimeoutMs, &copied))
     return {};
-  text.resize(static_cast<size_t>(copied) < text.size() ? static_cast<size_t>(copied) : text.size() - 1);
+  text.resize(static_cast<size_t>(copied) < text.size() ? static_cast<size_t>(copied)
+                                                        : text.size() - 1);
   return text;
 }
 
@@ -167,16 +168,15 @@ MessageBoxContent ReadMessageBox(HWND box) {
   return content;
 }
 
-bool PressButton(HWND button) {
-  return button && PostMessageA(button, BM_CLICK, 0, 0) != FALSE;
-}
+bool PressButton(HWND button) { return button && PostMessageA(button, BM_CLICK, 0, 0) != FALSE; }
 
 bool PressControl(HWND top, int id) { return PressButton(FindControl(top, id)); }
 
 bool PressMessageBoxButton(HWND box, const std::string& caption) {
   const MessageBoxContent content = ReadMessageBox(box);
   for (size_t i = 0; i < content.buttons.size(); ++i)
-    if (caption.empty() || content.buttons[i] == caption) return PressButton(content.buttonHandles[i]);
+    if (caption.empty() || content.buttons[i] == caption)
+      return PressButton(content.buttonHandles[i]);
   return false;
 }
 
@@ -189,23 +189,25 @@ bool MinimumTrackSize(HWND hwnd, POINT& size) {
   MINMAXINFO info = {};
   info.ptMinTrackSize = {-1, -1};
   DWORD_PTR ignored = 0;
-  if (!SendMessageTimeoutA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info), SMTO_ABORTIFHUNG,
-                           kSendTimeoutMs, &ignored))
+  if (!SendMessageTimeoutA(hwnd, WM_GETMINMAXINFO, 0, reinterpret_cast<LPARAM>(&info),
+                           SMTO_ABORTIFHUNG, kSendTimeoutMs, &ignored))
     return false;
   size = info.ptMinTrackSize;
   return true;
 }
 
 bool ResizeWindow(HWND hwnd, int width, int height) {
-  return SetWindowPos(hwnd, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
+  return SetWindowPos(hwnd, nullptr, 0, 0, width, height,
+                      SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE) != FALSE;
 }
 
 std::string DumpWindow(HWND top) {
   std::ostringstream out;
   const WindowState w = ReadWindow(top);
-  out << "window \"" << w.caption << "\" class " << w.className << (w.visible ? " visible" : " hidden")
-      << (w.enabled ? "" : " disabled") << (w.sizeable ? " sizeable" : " fixed") << " rect "
-      << Describe(w.window) << " client " << Describe(w.client) << " frame " << w.frameHeight() << "\n";
+  out << "window \"" << w.caption << "\" class " << w.className
+      << (w.visible ? " visible" : " hidden") << (w.enabled ? "" : " disabled")
+      << (w.sizeable ? " sizeable" : " fixed") << " rect " << Describe(w.window) << " client "
+      << Describe(w.client) << " frame " << w.frameHeight() << "\n";
   for (HWND child : Descendants(top)) {
     const ControlState c = ReadControl(child);
     std::string text = c.text;

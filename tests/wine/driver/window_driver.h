@@ -70,7 +70,7 @@ struct WindowState {
   std::string className;
   bool visible = false;
   bool enabled = false;
-  bool sizeable = false;      // WS_THICKFRAME
+  bool sizeable = false;  // WS_THICKFRAME
   bool minimizeBox = false;
   bool maximizeBox = false;
   bool systemMenu = false;

@@ -32,7 +32,8 @@ HWND E2eTest::LaunchAndWaitForForm(InstallerSession& session, const std::string&
   }
   HWND form = session.WaitForForm();
   if (!form)
-    ADD_FAILURE() << "the installer window did not show; message boxes:\n" << DescribeBoxes(session.boxes);
+    ADD_FAILURE() << "the installer window did not show; message boxes:\n"
+                  << DescribeBoxes(session.boxes);
   return form;
 }
 

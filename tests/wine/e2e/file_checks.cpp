@@ -64,7 +64,8 @@ InstallerPlaces PlacesFor(const std::string& saverName) {
   InstallerPlaces places;
   places.windowsDir = test::WindowsDir();
   places.tempCopyDir = places.windowsDir + "TEMP\\VLF temp\\";
-  places.saverDir = places.windowsDir + (saverName.empty() ? std::string("TempSaverDir") : saverName) + " dir\\";
+  places.saverDir =
+      places.windowsDir + (saverName.empty() ? std::string("TempSaverDir") : saverName) + " dir\\";
   places.saverIni = places.saverDir + "saver.ini";
   return places;
 }

@@ -6,7 +6,7 @@
 
 namespace ssi::e2e {
 
-bool FileExists(const std::string& path);    // a file, not a folder
+bool FileExists(const std::string& path);  // a file, not a folder
 bool FolderExists(const std::string& path);
 
 // The names in a folder (files and folders, without "." and "..").
@@ -22,9 +22,9 @@ void DeleteFilesIn(const std::string& folder);
 // Where the installer works for a screen saver name, as the system reports
 // the Windows directory.
 struct InstallerPlaces {
-  std::string windowsDir;    // C:\windows\ .
-  std::string tempCopyDir;   // ...\TEMP\VLF temp\ .
-  std::string saverDir;      // ...\<name> dir\ .
+  std::string windowsDir;   // C:\windows\ .
+  std::string tempCopyDir;  // ...\TEMP\VLF temp\ .
+  std::string saverDir;     // ...\<name> dir\ .
   std::string saverIni;
   std::string TempCopy(int n) const { return tempCopyDir + "temp" + std::to_string(n) + ".dat"; }
 };

@@ -15,12 +15,13 @@ class FullInstall : public E2eTest {};
 
 std::string RegistryString(const std::string& key, const std::string& value) {
   RegKey opened;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, opened.put()) != ERROR_SUCCESS) return {};
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, key.c_str(), 0, KEY_READ, opened.put()) != ERROR_SUCCESS)
+    return {};
   char buffer[1024] = {};
   DWORD size = sizeof buffer - 1;
   DWORD type = 0;
-  if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer), &size) !=
-          ERROR_SUCCESS ||
+  if (RegQueryValueExA(opened.get(), value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buffer),
+                       &size) != ERROR_SUCCESS ||
       type != REG_SZ)
     return {};
   return buffer;
@@ -41,8 +42,10 @@ TEST_F(FullInstall, InstallWritesTheScreenSaverMakesItCurrentAndRegistersIt) {
   ASSERT_TRUE(session.WaitForEnd()) << "the window closes itself after the install";
   EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
 
-  EXPECT_EQ(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr"), p.entries[entry::kSaverProgram].bytes);
-  EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "meadow.txt"), p.entries[entry::kFurtherFile].bytes);
+  EXPECT_EQ(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr"),
+            p.entries[entry::kSaverProgram].bytes);
+  EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "meadow.txt"),
+            p.entries[entry::kFurtherFile].bytes);
   EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "saver1.dat"), "first support file");
   EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "saver2.dat"), "second support file");
   EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "meadow1.bmp"), MakeBitmap(64, 48));
@@ -61,7 +64,9 @@ TEST_F(FullInstall, InstallWritesTheScreenSaverMakesItCurrentAndRegistersIt) {
   const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\meadow";
   EXPECT_EQ(RegistryString(key, "DisplayName"), "meadow Screen Saver");
   EXPECT_EQ(RegistryString(key, "UninstallString"), meadow_.windowsDir + "meadow.scr /u");
-  EXPECT_EQ(NewOutsideEntries(before, TakeOutsideSnapshot(), {"impborl.dll", "meadow dir", "meadow.scr"}), "");
+  EXPECT_EQ(
+      NewOutsideEntries(before, TakeOutsideSnapshot(), {"impborl.dll", "meadow dir", "meadow.scr"}),
+      "");
 }
 
 // While the install runs the window stays responsive but cannot be closed,
@@ -83,9 +88,11 @@ TEST_F(FullInstall, ClosingOrPressingInstallAgainDuringTheRunChangesNothing) {
   ASSERT_TRUE(driver::PressControl(form, control_id::kInstallBtn));
 
   const DWORD start = GetTickCount();
-  while (!driver::ReadControlById(form, control_id::kLabCopying).visible && GetTickCount() - start < 10000)
+  while (!driver::ReadControlById(form, control_id::kLabCopying).visible &&
+         GetTickCount() - start < 10000)
     Sleep(20);
-  ASSERT_TRUE(driver::ReadControlById(form, control_id::kLabCopying).visible) << "the install did not start";
+  ASSERT_TRUE(driver::ReadControlById(form, control_id::kLabCopying).visible)
+      << "the install did not start";
   EXPECT_FALSE(driver::ReadControlById(form, control_id::kDeclineBtn).enabled);
   ASSERT_TRUE(driver::RequestClose(form, driver::CloseHow::kCloseBox));
   ASSERT_TRUE(driver::RequestClose(form, driver::CloseHow::kCloseMessage));
@@ -95,9 +102,11 @@ TEST_F(FullInstall, ClosingOrPressingInstallAgainDuringTheRunChangesNothing) {
 
   ASSERT_TRUE(session.WaitForEnd()) << "the window closes itself after the install";
   EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
-  EXPECT_TRUE(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr") == p.entries[entry::kSaverProgram].bytes);
+  EXPECT_TRUE(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr") ==
+              p.entries[entry::kSaverProgram].bytes);
   EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "saver2.dat"), "second support file");
-  EXPECT_EQ(RegistryString("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\meadow", "DisplayName"),
+  EXPECT_EQ(RegistryString("Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\meadow",
+                           "DisplayName"),
             "meadow Screen Saver");
   EXPECT_FALSE(FileExists(meadow_.saverIni));
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));

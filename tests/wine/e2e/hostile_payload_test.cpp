@@ -35,10 +35,13 @@ class HostilePayload : public E2eTest {
       EXPECT_FALSE(FileExists(path)) << path;
       EXPECT_FALSE(FolderExists(path)) << path;
     }
-    const std::string installerFolder = session.InstallerPath().substr(0, session.InstallerPath().rfind('\\') + 1);
+    const std::string installerFolder =
+        session.InstallerPath().substr(0, session.InstallerPath().rfind('\\') + 1);
     EXPECT_EQ(FolderEntries(installerFolder), std::set<std::string>{"setup.exe"})
         << "nothing lands beside the installer (a drive-relative name would)";
-    EXPECT_EQ(NewOutsideEntries(before, TakeOutsideSnapshot(), {"impborl.dll", "meadow dir", "TempSaverDir dir"}), "");
+    EXPECT_EQ(NewOutsideEntries(before, TakeOutsideSnapshot(),
+                                {"impborl.dll", "meadow dir", "TempSaverDir dir"}),
+              "");
   }
 
   TestPayload Payload(bool withLicence = false, bool withReadMe = false) const {
@@ -73,8 +76,10 @@ TEST_F(HostilePayload, APreviewNameThatClimbsToTheRootAndCannotInstall) {
 TEST_F(HostilePayload, ALibraryAimedIntoSystem32) {
   TestPayload p = Payload();
   p.entries[entry::kCompressionLibrary].name = "system32\\evil.dat";
-  RunRefused(Compose(stub_, p).image, msg::BadEntryNameText(entry::kCompressionLibrary, "system32\\evil.dat"),
-             {meadow_.windowsDir + "system32\\evil.dll", meadow_.windowsDir + "system32\\evil.dat"});
+  RunRefused(
+      Compose(stub_, p).image,
+      msg::BadEntryNameText(entry::kCompressionLibrary, "system32\\evil.dat"),
+      {meadow_.windowsDir + "system32\\evil.dll", meadow_.windowsDir + "system32\\evil.dat"});
 }
 
 TEST_F(HostilePayload, AnUnknownKind) {
@@ -91,13 +96,15 @@ TEST_F(HostilePayload, OffsetsPastTheEndOfTheFile) {
   RewriteHeader(installer, header);
   const std::string destination = meadow_.saverDir + "installer.bmp";
   bool installEnabled = true;
-  RunRefused(installer.image, msg::InstallErrorText(rc::kEntryShort, destination, ""), {}, &installEnabled);
+  RunRefused(installer.image, msg::InstallErrorText(rc::kEntryShort, destination, ""), {},
+             &installEnabled);
   EXPECT_FALSE(installEnabled);
 
   header.entries[entry::kPreview].startOffset = static_cast<int32_t>(installer.image.size()) + 10;
   header.entries[entry::kPreview].endOffset = header.entries[entry::kPreview].startOffset + 100;
   RewriteHeader(installer, header);
-  RunRefused(installer.image, msg::InstallErrorText(rc::kEntryShort, destination, ""), {}, &installEnabled);
+  RunRefused(installer.image, msg::InstallErrorText(rc::kEntryShort, destination, ""), {},
+             &installEnabled);
   EXPECT_FALSE(installEnabled);
   EXPECT_FALSE(FileExists(destination));
 }
@@ -114,7 +121,8 @@ TEST_F(HostilePayload, ASaverNameThatClimbsOutOfTheWindowsDirectory) {
 TEST_F(HostilePayload, ASaverNameWithAFolderPart) {
   TestPayload p = Payload();
   p.saverName = "sub\\meadow";
-  RunRefused(Compose(stub_, p).image, msg::BadSaverNameText("sub\\meadow"), {meadow_.windowsDir + "sub"});
+  RunRefused(Compose(stub_, p).image, msg::BadSaverNameText("sub\\meadow"),
+             {meadow_.windowsDir + "sub"});
 }
 
 }  // namespace

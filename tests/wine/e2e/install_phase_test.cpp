@@ -29,8 +29,10 @@ TEST_F(InstallPhase, AHostileFurtherFileStopsTheInstallAndTheWindowCloses) {
   EXPECT_EQ(session.boxes[0].text, msg::BadEntryNameText(entry::kFurtherFile, "..\\..\\evil.txt"))
       << DescribeBoxes(session.boxes);
   EXPECT_FALSE(FileExists("C:\\evil.txt"));
-  EXPECT_FALSE(FileExists(meadow_.saverDir + "meadow.ssd")) << "entries after the bad one are not written";
-  EXPECT_FALSE(FileExists(meadow_.windowsDir + "meadow.scr")) << "a failed install removes the program";
+  EXPECT_FALSE(FileExists(meadow_.saverDir + "meadow.ssd"))
+      << "entries after the bad one are not written";
+  EXPECT_FALSE(FileExists(meadow_.windowsDir + "meadow.scr"))
+      << "a failed install removes the program";
   EXPECT_FALSE(FileExists(meadow_.saverIni)) << "saver.ini does not outlive an install";
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
   EXPECT_EQ(NewOutsideEntries(before, TakeOutsideSnapshot(), {"impborl.dll", "meadow dir"}), "");

@@ -11,7 +11,8 @@ std::string TwoPictureDataFile() {
   ssbuild::DataFileInput input;
   for (const char* name : {"meadow1.bmp", "meadow2.bmp"}) {
     const std::string bmp = MakeBitmap(64, 48);
-    ssbuild::ChunkSource chunk = ssbuild::ChunkSource::File(ssbuild::Bytes(bmp.begin(), bmp.end()), name);
+    ssbuild::ChunkSource chunk =
+        ssbuild::ChunkSource::File(ssbuild::Bytes(bmp.begin(), bmp.end()), name);
     chunk.compression.implode = false;
     input.chunks.push_back(std::move(chunk));
   }

@@ -30,7 +30,9 @@ class SetupErrors : public E2eTest {
   }
 
   // -31: the header could not be read from the temporary copy.
-  std::string HeaderErrorText() const { return msg::InstallErrorText(rc::kHeaderShort, meadow_.TempCopy(1), ""); }
+  std::string HeaderErrorText() const {
+    return msg::InstallErrorText(rc::kHeaderShort, meadow_.TempCopy(1), "");
+  }
 };
 
 TEST_F(SetupErrors, AStubWithoutPayloadReportsTheHeaderAndDisablesInstall) {
@@ -38,7 +40,8 @@ TEST_F(SetupErrors, AStubWithoutPayloadReportsTheHeaderAndDisablesInstall) {
   HWND form = LaunchAndWaitForForm(session, stub_);
   ASSERT_TRUE(form);
   ExpectSingleErrorBox(session, HeaderErrorText());
-  EXPECT_EQ(HeaderErrorText(), "Installation Error: Problem using " + meadow_.TempCopy(1) + ". \r\n\r\n");
+  EXPECT_EQ(HeaderErrorText(),
+            "Installation Error: Problem using " + meadow_.TempCopy(1) + ". \r\n\r\n");
   EXPECT_EQ(driver::ReadWindow(form).caption, msg::kDesignCaption);
   ExpectInstallDisabled(form);
   EXPECT_FALSE(driver::ReadControlById(form, id::kDeclineBtn).visible);
@@ -90,7 +93,8 @@ TEST_F(SetupErrors, ALicenceAfterAFailedReadMeStillAsksForAcceptanceButCannotIns
   InstallerSession session;
   HWND form = LaunchAndWaitForForm(session, installer.image);
   ASSERT_TRUE(form);
-  ExpectSingleErrorBox(session, msg::InstallErrorText(rc::kEntryShort, meadow_.saverDir + "readme.txt", ""));
+  ExpectSingleErrorBox(session,
+                       msg::InstallErrorText(rc::kEntryShort, meadow_.saverDir + "readme.txt", ""));
   EXPECT_EQ(driver::ReadWindow(form).caption, msg::kDesignCaption)
       << "the title is set only after a clean start";
   const driver::ControlState install = driver::ReadControlById(form, id::kInstallBtn);
@@ -120,7 +124,8 @@ TEST_F(SetupErrors, AFailedReadMeWithoutLicenceStillShowsThePreviewAndAllowsInst
   InstallerSession session;
   HWND form = LaunchAndWaitForForm(session, installer.image);
   ASSERT_TRUE(form);
-  ExpectSingleErrorBox(session, msg::InstallErrorText(rc::kEntryShort, meadow_.saverDir + "readme.txt", ""));
+  ExpectSingleErrorBox(session,
+                       msg::InstallErrorText(rc::kEntryShort, meadow_.saverDir + "readme.txt", ""));
   EXPECT_EQ(driver::ReadWindow(form).caption, msg::kDesignCaption);
   const driver::ControlState install = driver::ReadControlById(form, id::kInstallBtn);
   EXPECT_EQ(install.text, "Install");

@@ -20,14 +20,16 @@ TEST_F(SetupFiles, WritesLibraryReadMeLicenceAndBitmapPreviewAndRecordsThemInOrd
   EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
 
   EXPECT_EQ(test::ReadWholeFile(meadow_.windowsDir + "impborl.dll"), library_);
-  EXPECT_EQ(test::ReadWholeFile(meadow_.TempCopy(1)), image) << "the temporary copy of the installer";
+  EXPECT_EQ(test::ReadWholeFile(meadow_.TempCopy(1)), image)
+      << "the temporary copy of the installer";
   const std::string readMe = meadow_.saverDir + "readme.txt";
   const std::string licence = meadow_.saverDir + "licence.txt";
   const std::string preview = meadow_.saverDir + "installer.bmp";
   EXPECT_EQ(test::ReadWholeFile(readMe), kReadMeText);
   EXPECT_EQ(test::ReadWholeFile(licence), kLicenceText);
   EXPECT_EQ(test::ReadWholeFile(preview), MakeBitmap(350, 150));
-  EXPECT_FALSE(FileExists(meadow_.saverDir + "installer.scf")) << "a bitmap preview is written as .bmp";
+  EXPECT_FALSE(FileExists(meadow_.saverDir + "installer.scf"))
+      << "a bitmap preview is written as .bmp";
 
   const std::map<std::string, std::string> expected = {
       {"0", meadow_.saverIni}, {"1", readMe}, {"2", licence}, {"3", preview}};

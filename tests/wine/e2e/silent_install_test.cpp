@@ -25,9 +25,11 @@ class SilentInstall : public E2eTest {
     p.entries[entry::kSupportLibrary2] = {"saver2.dat", "second support file", 5};
     const char* standIn = std::getenv("SSI_SAMPLE_SAVER");
     if (standIn && *standIn) {
-      p.entries[entry::kFlashInstaller] = {"flashax.exe", test::ReadWholeFile(test::UnixToWinePath(standIn)), 2};
+      p.entries[entry::kFlashInstaller] = {"flashax.exe",
+                                           test::ReadWholeFile(test::UnixToWinePath(standIn)), 2};
     }
-    EXPECT_FALSE(p.entries[entry::kFlashInstaller].bytes.empty()) << "SSI_SAMPLE_SAVER names no program";
+    EXPECT_FALSE(p.entries[entry::kFlashInstaller].bytes.empty())
+        << "SSI_SAMPLE_SAVER names no program";
     return p;
   }
 
@@ -45,7 +47,8 @@ TEST_F(SilentInstall, InstallsWithoutAWindowAndEndsLeavingNoWorkFiles) {
   RunToEnd(session, Compose(stub_, p).image);
   EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
 
-  EXPECT_TRUE(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr") == p.entries[entry::kSaverProgram].bytes);
+  EXPECT_TRUE(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr") ==
+              p.entries[entry::kSaverProgram].bytes);
   EXPECT_TRUE(test::ReadWholeFile(meadow_.saverDir + "meadow1.bmp") == MakeBitmap(64, 48));
   EXPECT_FALSE(FileExists(meadow_.saverDir + "installer.bmp")) << "no preview without a window";
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
@@ -65,7 +68,8 @@ TEST_F(SilentInstall, ALicenceIsNotReadAfterTheInstall) {
   RunToEnd(session, Compose(stub_, p).image);
   EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
 
-  EXPECT_TRUE(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr") == p.entries[entry::kSaverProgram].bytes);
+  EXPECT_TRUE(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr") ==
+              p.entries[entry::kSaverProgram].bytes);
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
   EXPECT_FALSE(FileExists(meadow_.saverDir + "licence.txt"));
   EXPECT_FALSE(FileExists(meadow_.saverIni));

@@ -15,7 +15,8 @@ void PutLe32(std::string& bytes, size_t at, uint32_t value) {
 }
 
 std::vector<size_t> MarkerPositions(const std::string& stub) {
-  const std::string marker(reinterpret_cast<const char*>(kPayloadOffsetMarker), kPayloadOffsetMarkerSize);
+  const std::string marker(reinterpret_cast<const char*>(kPayloadOffsetMarker),
+                           kPayloadOffsetMarkerSize);
   std::vector<size_t> found;
   for (size_t at = stub.find(marker); at != std::string::npos; at = stub.find(marker, at + 1))
     found.push_back(at);
@@ -29,7 +30,8 @@ ComposedInstaller Compose(const std::string& stub, const TestPayload& payload) {
   out.image = stub;
   const std::vector<size_t> markers = MarkerPositions(stub);
   EXPECT_EQ(markers.size(), 1u) << "the stub should carry exactly one payload offset marker";
-  if (markers.size() == 1) PutLe32(out.image, markers[0] + kPayloadOffsetMarkerSize, static_cast<uint32_t>(stub.size()));
+  if (markers.size() == 1)
+    PutLe32(out.image, markers[0] + kPayloadOffsetMarkerSize, static_cast<uint32_t>(stub.size()));
   out.payloadOffset = static_cast<uint32_t>(stub.size());
 
   PayloadHeader& h = out.header;
@@ -104,8 +106,9 @@ std::string MakeBitmap(int width, int height) {
   for (int y = 0; y < height; ++y) {
     for (int x = 0; x < width; ++x) {
       const size_t at = 54 + static_cast<size_t>(y * rowBytes + x * 3);
-      bmp[at + 0] = static_cast<char>(60 + 120 * y / std::max(1, height - 1));   // blue: sky at the top
-      bmp[at + 1] = static_cast<char>(120 + 100 * x / std::max(1, width - 1));   // green: the meadow
+      bmp[at + 0] =
+          static_cast<char>(60 + 120 * y / std::max(1, height - 1));  // blue: sky at the top
+      bmp[at + 1] = static_cast<char>(120 + 100 * x / std::max(1, width - 1));  // green: the meadow
       bmp[at + 2] = static_cast<char>(40);
     }
   }

@@ -49,7 +49,8 @@ std::string MakeBitmap(int width, int height);
 TestPayload MeadowPayload(const std::string& library, bool withLicence, bool withReadMe);
 
 constexpr const char* kLicenceText =
-    "Meadow screen saver licence\r\n\r\nYou may use this screen saver on any number of computers.\r\n";
+    "Meadow screen saver licence\r\n\r\nYou may use this screen saver on any number of "
+    "computers.\r\n";
 constexpr const char* kReadMeText = "Meadow screen saver\r\n\r\nA quiet meadow in the wind.\r\n";
 
 }  // namespace ssi::e2e

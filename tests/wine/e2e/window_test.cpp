@@ -49,7 +49,8 @@ void ExpectLicenceBoxBetweenPanels(HWND form) {
   EXPECT_EQ(licence.inParent.left, 0);
   EXPECT_EQ(licence.inParent.top, kContentBottom + 2);
   EXPECT_EQ(licence.inParent.width, w.client.width);
-  EXPECT_EQ(licence.inParent.height, std::max(kLicenceHeight, (buttonTop - 2) - (kContentBottom + 4)));
+  EXPECT_EQ(licence.inParent.height,
+            std::max(kLicenceHeight, (buttonTop - 2) - (kContentBottom + 4)));
 }
 
 TEST_F(InstallerWindow, WithoutLicenceShowsInstallOnAFixedWindowFittedToThePreview) {
@@ -98,7 +99,8 @@ TEST_F(InstallerWindow, WithLicenceShowsItBetweenThePanelsOnASizeableWindow) {
   EXPECT_EQ(w.caption, "Install meadow");
   EXPECT_TRUE(w.sizeable);
   EXPECT_EQ(w.window.width, 359);
-  EXPECT_EQ(w.window.height, w.frameHeight() + kContentBottom + kLicenceHeight + 4 + kButtonPanelHeight)
+  EXPECT_EQ(w.window.height,
+            w.frameHeight() + kContentBottom + kLicenceHeight + 4 + kButtonPanelHeight)
       << "frame " << w.frameHeight() << ", client " << driver::Describe(w.client);
 
   const ControlState install = ReadControlById(form, id::kInstallBtn);

@@ -27,7 +27,9 @@ class FlashCheckTest : public testing::Test {
   }
   void TearDown() override { ResetStandin(); }
   static std::string FlashaxPath() { return WindowsDir() + "flashax.exe"; }
-  static bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+  static bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+  }
 };
 
 TEST_F(FlashCheckTest, AMissingControlCostsTenThousandFailedCreations) {
@@ -35,7 +37,8 @@ TEST_F(FlashCheckTest, AMissingControlCostsTenThousandFailedCreations) {
   EXPECT_FALSE(FlashPlayerAvailable());
   const DWORD elapsed = GetTickCount() - start;
   RecordProperty("flash_player_available_missing_ms", static_cast<int>(elapsed));
-  std::printf("FlashPlayerAvailable with no control: %lu ms\n", static_cast<unsigned long>(elapsed));
+  std::printf("FlashPlayerAvailable with no control: %lu ms\n",
+              static_cast<unsigned long>(elapsed));
   // The look-up is not cached: a control registered afterwards is found.
   RegisterStandinControl();
   EXPECT_TRUE(FlashPlayerAvailable());
@@ -64,7 +67,8 @@ TEST_F(FlashCheckTest, AMissingControlIsInstalledFromThePayloadAndThenPlays) {
   // The check gives the installer only its 10000 attempts; report whether
   // they were enough here, and check the control works from now on.
   RecordProperty("available_after_install", available ? 1 : 0);
-  std::printf("Control available right after the installer was started: %s\n", available ? "yes" : "no");
+  std::printf("Control available right after the installer was started: %s\n",
+              available ? "yes" : "no");
   EXPECT_TRUE(FlashPlayerAvailable());
   HostWindow host;
   MoviePlayerRef player;

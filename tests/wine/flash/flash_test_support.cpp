@@ -24,7 +24,8 @@ HRESULT CallControlExport(const char* name) {
 
 HKEY OpenSettings() {
   HKEY key = nullptr;
-  RegCreateKeyExA(HKEY_CURRENT_USER, standin::kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key, nullptr);
+  RegCreateKeyExA(HKEY_CURRENT_USER, standin::kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                  &key, nullptr);
   return key;
 }
 
@@ -62,7 +63,8 @@ void SetStandinText(const char* name, const std::string& value) {
 
 void ResetStandin() {
   HKEY key = OpenSettings();
-  for (const char* name : {standin::kFailCreations, standin::kSAlign, standin::kFail, standin::kInstallerSkips})
+  for (const char* name :
+       {standin::kFailCreations, standin::kSAlign, standin::kFail, standin::kInstallerSkips})
     RegDeleteValueA(key, name);
   RegCloseKey(key);
   ClearStandinLog();
@@ -96,10 +98,11 @@ bool WaitForLogLine(const std::string& line, DWORD ms) {
 HostWindow::HostWindow() {
   RegisterHostClass("SsiFlashTestForm");
   RegisterHostClass("SsiFlashTestPanel");
-  window_ = CreateWindowExA(0, "SsiFlashTestForm", "Flash test", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU, 40, 40,
-                            360, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
-  panel_ = CreateWindowExA(0, "SsiFlashTestPanel", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0, 0, 352, 152,
-                           window_, nullptr, GetModuleHandleA(nullptr), nullptr);
+  window_ =
+      CreateWindowExA(0, "SsiFlashTestForm", "Flash test", WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU,
+                      40, 40, 360, 200, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+  panel_ = CreateWindowExA(0, "SsiFlashTestPanel", "", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
+                           0, 352, 152, window_, nullptr, GetModuleHandleA(nullptr), nullptr);
   ShowWindow(window_, SW_SHOWNOACTIVATE);
 }
 

@@ -72,7 +72,8 @@ class FlashWindow : public E2eTest {
     p.displayMode = 2;
     p.entries[entry::kPreview] = {"installer.scf", "FWS stand-in movie", 5};
     if (withFlashInstaller)
-      p.entries[entry::kFlashInstaller] = {"flashax.exe", test::ReadWholeFile(test::StandinInstallerPath()), 3};
+      p.entries[entry::kFlashInstaller] = {"flashax.exe",
+                                           test::ReadWholeFile(test::StandinInstallerPath()), 3};
     return Compose(stub_, p).image;
   }
 
@@ -110,16 +111,18 @@ TEST_F(FlashWindow, WithTheControlPresentTheMoviePlaysInsideTheContentPanel) {
   // One probe, no installer, then the player's seven steps.
   EXPECT_EQ(test::StandinLog(),
             (Lines{"create", "destroy", "create", "SetClientSite site", "InitNew",
-                   "dispatch put Movie " + meadow_.saverDir + "installer.scf", "DoVerb -5 rect=1,1,351,151",
-                   "SetVariable WMode=Opaque", "dispatch get SAlign ", "SetVariable =alClient",
-                   "dispatch put Menu false"}));
-  EXPECT_EQ(GetFileAttributesA((meadow_.windowsDir + "flashax.exe").c_str()), INVALID_FILE_ATTRIBUTES);
+                   "dispatch put Movie " + meadow_.saverDir + "installer.scf",
+                   "DoVerb -5 rect=1,1,351,151", "SetVariable WMode=Opaque", "dispatch get SAlign ",
+                   "SetVariable =alClient", "dispatch put Menu false"}));
+  EXPECT_EQ(GetFileAttributesA((meadow_.windowsDir + "flashax.exe").c_str()),
+            INVALID_FILE_ATTRIBUTES);
 
   RedrawWindow(form, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW | RDW_ALLCHILDREN);
   Sleep(500);
   const char* buildDir = std::getenv("SSI_BUILD_DIR");
   if (buildDir) {
-    const std::string shot = test::UnixToWinePath(std::string(buildDir) + "/flash-movie-window.bmp");
+    const std::string shot =
+        test::UnixToWinePath(std::string(buildDir) + "/flash-movie-window.bmp");
     EXPECT_TRUE(SaveScreenshot(form, shot)) << shot;
   }
 

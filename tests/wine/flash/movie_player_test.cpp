@@ -34,8 +34,9 @@ TEST_F(MoviePlayerTest, SetsUpTheControlInOrderInsideThePanelAndStopsItAtRelease
   SetStandinText(standin::kSAlign, "LT");
   EXPECT_EQ(CreateMoviePlayer(player, host.Panel(), kMovie), 0);
   ASSERT_TRUE(player);
-  EXPECT_EQ(StandinLog(), (Lines{"create", "SetClientSite site", "InitNew", "dispatch put Movie " + kMovie,
-                                 "DoVerb -5 rect=1,1,351,151", "SetVariable WMode=Opaque", "dispatch get SAlign LT",
+  EXPECT_EQ(StandinLog(), (Lines{"create", "SetClientSite site", "InitNew",
+                                 "dispatch put Movie " + kMovie, "DoVerb -5 rect=1,1,351,151",
+                                 "SetVariable WMode=Opaque", "dispatch get SAlign LT",
                                  "SetVariable LT=alClient", "dispatch put Menu false"}));
 
   // One pixel inside every edge of the panel.
@@ -54,7 +55,8 @@ TEST_F(MoviePlayerTest, SetsUpTheControlInOrderInsideThePanelAndStopsItAtRelease
   ResetStandin();
   EXPECT_EQ(ReleaseMoviePlayer(player), 0);
   EXPECT_FALSE(player);
-  EXPECT_EQ(StandinLog(), (Lines{"StopPlay", "InPlaceDeactivate", "Close", "SetClientSite null", "destroy"}));
+  EXPECT_EQ(StandinLog(),
+            (Lines{"StopPlay", "InPlaceDeactivate", "Close", "SetClientSite null", "destroy"}));
   EXPECT_EQ(host.ControlWindow(), nullptr);
 }
 
@@ -82,8 +84,8 @@ TEST_F(MoviePlayerTest, AFailureAfterCreationKeepsTheHalfSetUpControlAndEndsTheA
   SetStandinText(standin::kFail, "Movie");
   EXPECT_EQ(CreateMoviePlayer(player, host.Panel(), kMovie), -1);
   EXPECT_TRUE(player);
-  EXPECT_EQ(StandinLog(),
-            (Lines{"create", "SetClientSite site", "InitNew", "dispatch put Movie " + kMovie + " failed"}));
+  EXPECT_EQ(StandinLog(), (Lines{"create", "SetClientSite site", "InitNew",
+                                 "dispatch put Movie " + kMovie + " failed"}));
   EXPECT_EQ(host.ControlWindow(), nullptr);  // never given its parent
 }
 
@@ -116,8 +118,8 @@ TEST_F(MoviePlayerTest, AControlThatFailsToStopOrCloseIsDestroyedAndTheWindowClo
   SetStandinText(standin::kFail, "StopPlay,Close");
   EXPECT_EQ(ReleaseMoviePlayer(player), 0);
   EXPECT_FALSE(player);
-  EXPECT_EQ(StandinLog(), (Lines{"StopPlay failed", "InPlaceDeactivate", "Close failed", "SetClientSite null",
-                                 "destroy"}));
+  EXPECT_EQ(StandinLog(), (Lines{"StopPlay failed", "InPlaceDeactivate", "Close failed",
+                                 "SetClientSite null", "destroy"}));
   EXPECT_TRUE(host.Destroy());
 }
 

@@ -71,7 +71,8 @@ TEST(Uninstall, WritesTheNameAndTheUninstallCommand) {
   Handover h("meadow");
   EXPECT_EQ(WriteUninstallEntry(h.in), rc::kOk);
   EXPECT_EQ(MachineString(UninstallKey("meadow"), "DisplayName"), "meadow Screen Saver");
-  EXPECT_EQ(MachineString(UninstallKey("meadow"), "UninstallString"), WindowsDir() + "meadow.scr /u");
+  EXPECT_EQ(MachineString(UninstallKey("meadow"), "UninstallString"),
+            WindowsDir() + "meadow.scr /u");
 }
 
 TEST(Uninstall, SecondInstallOfTheSameNameOverwritesBothValues) {

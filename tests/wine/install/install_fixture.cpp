@@ -85,7 +85,7 @@ std::string BuildInstallerFile(const SaverPackage& package, const std::string& f
   input.allowIncomplete = true;
 
   const std::string library = HaveCompressionLibrary() ? ReadWholeFile(ArtifactPath("SSI_IMPBORL"))
-                                                        : std::string("no library here");
+                                                       : std::string("no library here");
   UseEntry(input, entry::kCompressionLibrary, "impborl.dat", library, false);
   if (package.withFlashInstaller) {
     const std::string standIn = ReadWholeFile(EnvironmentPath("SSI_SAMPLE_SAVER"));
@@ -178,7 +178,8 @@ PreparedInstall::PreparedInstall(const std::string& installerFile) {
 }
 
 void SetOwnPayloadOffset(uint32_t offset) {
-  volatile unsigned char* field = const_cast<volatile unsigned char*>(ssi_payload_offset_field + 16);
+  volatile unsigned char* field =
+      const_cast<volatile unsigned char*>(ssi_payload_offset_field + 16);
   void* page = const_cast<unsigned char*>(field);
   DWORD oldProtection = 0;
   ASSERT_TRUE(VirtualProtect(page, 4, PAGE_READWRITE, &oldProtection));
@@ -223,14 +224,15 @@ std::string ScreenSaverSetting() {
 
 std::string MachineString(const std::string& keyPath, const char* valueName) {
   RegKey key;
-  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put()) != ERROR_SUCCESS) {
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, keyPath.c_str(), 0, KEY_QUERY_VALUE, key.put()) !=
+      ERROR_SUCCESS) {
     return "<missing>";
   }
   char value[1024] = {};
   DWORD size = sizeof value - 1;
   DWORD type = 0;
-  if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(value), &size) !=
-          ERROR_SUCCESS ||
+  if (RegQueryValueExA(key.get(), valueName, nullptr, &type, reinterpret_cast<BYTE*>(value),
+                       &size) != ERROR_SUCCESS ||
       type != REG_SZ) {
     return "<missing>";
   }
@@ -249,20 +251,19 @@ HeldFile::HeldFile(const std::string& path) {
     return;
   }
   static int serial = 0;
-  const std::string stem = "ssi-install-hold-" + std::to_string(GetCurrentProcessId()) + "-" +
-                           std::to_string(++serial);
+  const std::string stem =
+      "ssi-install-hold-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
   const std::string readyName = stem + "-ready";
   const std::string releaseName = stem + "-release";
   KernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, readyName.c_str()));
   release_.reset(CreateEventA(nullptr, TRUE, FALSE, releaseName.c_str()));
   if (!ready || !release_) return;
-  std::string commandLine =
-      "\"" + holder + "\" \"" + path + "\" " + readyName + " " + releaseName;
+  std::string commandLine = "\"" + holder + "\" \"" + path + "\" " + readyName + " " + releaseName;
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION info{};
-  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
-                      &info)) {
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
     return;
   }
   CloseHandle(info.hThread);

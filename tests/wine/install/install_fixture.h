@@ -24,7 +24,7 @@ struct SaverPackage {
   std::string saverName = "meadow";
   uint8_t displayMode = 3;
   bool displayPropertiesFlag = true;
-  std::string programName;   // empty: saverName + ".scr"
+  std::string programName;  // empty: saverName + ".scr"
   bool withFlashInstaller = false;
   // Imploded entries and chunks need the compression library; without one
   // (SSI_IMPBORL unset) everything is stored.

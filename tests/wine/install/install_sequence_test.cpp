@@ -43,7 +43,9 @@ void ExpectInstalledFiles(const WorkPaths& p, const std::string& programName) {
 
 class ScreenSaverFlagRefused {
  public:
-  ScreenSaverFlagRefused() { g_setScreenSaverActive = [] { return false; }; }
+  ScreenSaverFlagRefused() {
+    g_setScreenSaverActive = [] { return false; };
+  }
   ~ScreenSaverFlagRefused() { g_setScreenSaverActive = &SetScreenSaverActiveThroughSystem; }
 };
 
@@ -67,24 +69,44 @@ TEST(InteractiveInstall, CompleteRunInstallsEverythingAndHandsOverToTheSystem) {
 
   const std::string writing = std::string("status:") + msg::kWritingFiles;
   const std::vector<std::string> expected = {
-      std::string("status:") + msg::kPreparing, "step",
-      writing, "step", writing, "step", writing, "step", writing, "step", writing, "step",
-      std::string("status:") + msg::kExpandingFiles, "step",
+      std::string("status:") + msg::kPreparing,
+      "step",
+      writing,
+      "step",
+      writing,
+      "step",
+      writing,
+      "step",
+      writing,
+      "step",
+      writing,
+      "step",
+      std::string("status:") + msg::kExpandingFiles,
+      "step",
       std::string("status:") + msg::kWritingSettings,
-      std::string("status:") + msg::kOpeningDisplayProperties, "front", "step",
+      std::string("status:") + msg::kOpeningDisplayProperties,
+      "front",
+      "step",
       std::string("status:") + msg::kInstallComplete,
-      "full", "pause", "pause", "empty"};
+      "full",
+      "pause",
+      "pause",
+      "empty"};
   EXPECT_EQ(ui.log, expected);
   EXPECT_FALSE(prepared.in.saverIni.has_value());
 
   // The manifest as it stood before the sequence deleted it: the set-up's
   // records, the temporary copy, the entries 6 to 10, then the chunks.
-  const Manifest expectedManifest = {
-      {"0", p.saverIniPath},          {"1", p.saverDir + kPreviewFile},
-      {"2", p.tempCopyPath},          {"3", p.windowsDir + "meadow.scr"},
-      {"4", p.saverDir + kFurtherFile}, {"5", p.dataFilePath},
-      {"6", p.saverDir + "saver1.dll"}, {"7", p.saverDir + "saver2.dll"},
-      {"8", p.saverDir + kChunkPicture}, {"9", p.saverDir + kChunkText}};
+  const Manifest expectedManifest = {{"0", p.saverIniPath},
+                                     {"1", p.saverDir + kPreviewFile},
+                                     {"2", p.tempCopyPath},
+                                     {"3", p.windowsDir + "meadow.scr"},
+                                     {"4", p.saverDir + kFurtherFile},
+                                     {"5", p.dataFilePath},
+                                     {"6", p.saverDir + "saver1.dll"},
+                                     {"7", p.saverDir + "saver2.dll"},
+                                     {"8", p.saverDir + kChunkPicture},
+                                     {"9", p.saverDir + kChunkText}};
   EXPECT_EQ(ui.manifestAtEnd, expectedManifest);
   EXPECT_EQ(p.dataFilePath, p.saverDir + "meadow.ssd");
 
@@ -92,7 +114,8 @@ TEST(InteractiveInstall, CompleteRunInstallsEverythingAndHandsOverToTheSystem) {
   EXPECT_TRUE(FileExistsAt(p.tempCopyPath)) << "the window deletes it when it closes";
   EXPECT_EQ(ScreenSaverSetting(), "meadow.scr");
   EXPECT_EQ(MachineString(UninstallKey("meadow"), "DisplayName"), "meadow Screen Saver");
-  EXPECT_EQ(MachineString(UninstallKey("meadow"), "UninstallString"), p.windowsDir + "meadow.scr /u");
+  EXPECT_EQ(MachineString(UninstallKey("meadow"), "UninstallString"),
+            p.windowsDir + "meadow.scr /u");
 
   // The stand-in opened by the installer's own command line; closing it
   // clicks its Cancel button.
@@ -185,7 +208,8 @@ TEST(FailedInstall, BusyScreenSaverProgramStopsTheInstallAndIsRemovedOnceRelease
   EXPECT_EQ(prepared.ui.errorBoxes[0], msg::InstallErrorText(rc::kSaverBusy, program, ""));
   ASSERT_FALSE(prepared.ui.statuses.empty());
   EXPECT_EQ(prepared.ui.statuses.back(), msg::kFailedSaverBusy);
-  EXPECT_TRUE(WaitForNoWindow(kDisplayPropertiesTitle, 15000)) << "clean-up closes Display Properties";
+  EXPECT_TRUE(WaitForNoWindow(kDisplayPropertiesTitle, 15000))
+      << "clean-up closes Display Properties";
   EXPECT_TRUE(FileExistsAt(program)) << "the busy program stays";
   EXPECT_FALSE(FileExistsAt(p.saverIniPath));
   EXPECT_FALSE(FileExistsAt(p.saverDir + kFurtherFile)) << "nothing after the program is written";
@@ -242,13 +266,16 @@ TEST(FailedInstall, RefusedSystemIniWriteIsReportedAndFailsTheInstall) {
   }
   const std::string settingBefore = ScreenSaverSetting();
   {
-    FileHandle locked(CreateFileA(systemIni.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    FileHandle locked(
+        CreateFileA(systemIni.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(static_cast<bool>(locked));
     InstallInteractively(prepared.in);
   }
 
   ASSERT_EQ(prepared.ui.errorBoxes.size(), 1u) << Joined(prepared.ui.errorBoxes);
-  EXPECT_EQ(prepared.ui.errorBoxes[0].rfind("Installation Error: Problem using system.ini. \r\n\r\n", 0), 0u)
+  EXPECT_EQ(
+      prepared.ui.errorBoxes[0].rfind("Installation Error: Problem using system.ini. \r\n\r\n", 0),
+      0u)
       << prepared.ui.errorBoxes[0];
   EXPECT_EQ(prepared.ui.statuses.back(), msg::kFailed);
   EXPECT_EQ(ScreenSaverSetting(), settingBefore);
@@ -274,13 +301,16 @@ TEST(FailedInstall, SilentRunReportsTheFailureAgainWithoutAFileNameAndCleansUp) 
     ASSERT_TRUE(WriteWholeFile(systemIni, "[boot]\r\n"));
   }
   {
-    FileHandle locked(CreateFileA(systemIni.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+    FileHandle locked(
+        CreateFileA(systemIni.c_str(), GENERIC_READ, 0, nullptr, OPEN_EXISTING, 0, nullptr));
     ASSERT_TRUE(static_cast<bool>(locked));
     InstallSilently(prepared.in);
   }
 
   ASSERT_EQ(prepared.ui.errorBoxes.size(), 2u) << Joined(prepared.ui.errorBoxes);
-  EXPECT_EQ(prepared.ui.errorBoxes[0].rfind("Installation Error: Problem using system.ini. \r\n\r\n", 0), 0u)
+  EXPECT_EQ(
+      prepared.ui.errorBoxes[0].rfind("Installation Error: Problem using system.ini. \r\n\r\n", 0),
+      0u)
       << prepared.ui.errorBoxes[0];
   EXPECT_EQ(prepared.ui.errorBoxes[1].rfind("Installation Error: Problem using . \r\n\r\n", 0), 0u)
       << prepared.ui.errorBoxes[1];

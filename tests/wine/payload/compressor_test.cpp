@@ -65,7 +65,8 @@ TEST_F(Expander, LibraryThatWillNotLoadWarnsOnceWhenTheSwitchIsOn) {
   { TCompressor first(ui); }
   { TCompressor second(ui); }
   ASSERT_EQ(ui.errorBoxes.size(), 1u);
-  EXPECT_EQ(ui.errorBoxes[0].rfind(std::string(msg::kCompressionLibraryWarning) + "\r\n\r\n", 0), 0u);
+  EXPECT_EQ(ui.errorBoxes[0].rfind(std::string(msg::kCompressionLibraryWarning) + "\r\n\r\n", 0),
+            0u);
   EXPECT_FALSE(CompressionLibraryWarning());
 }
 
@@ -139,7 +140,8 @@ TEST_F(CompressedEntry, OfTheWrongSizeIsReportedAndLeftInPlace) {
   payload.Add(3, "installer.scf", 5, "abc", true, 4);
   EXPECT_EQ(s.Extract(payload, 3), rc::kSizeMismatch);
   const std::string target = s.in.paths.saverDir + "installer.scf";
-  EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>{msg::InstallErrorText(rc::kSizeMismatch, target, "")});
+  EXPECT_EQ(s.ui.errorBoxes,
+            std::vector<std::string>{msg::InstallErrorText(rc::kSizeMismatch, target, "")});
   EXPECT_EQ(ReadWholeFile(target), "abc");
   EXPECT_EQ(s.in.fileCounter, 0);
 }
@@ -167,7 +169,8 @@ TEST_F(CompressedEntry, WithoutAUsableLibraryIsNotWritten) {
     PayloadFileBuilder p;
     p.Add(10, "saver2.dll", 5, "abc", true);
     EXPECT_EQ(s.Extract(p, 10), rc::kNoCompressor);
-    EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>{msg::InstallErrorText(rc::kNoCompressor, target, "")});
+    EXPECT_EQ(s.ui.errorBoxes,
+              std::vector<std::string>{msg::InstallErrorText(rc::kNoCompressor, target, "")});
     EXPECT_FALSE(FileExists(target));
   }
   EXPECT_EQ(s.in.fileCounter, 0);

@@ -86,8 +86,8 @@ TEST_F(PayloadEntryTest, UnnamedEntryIsAnUnspecifiedError) {
 
 TEST_F(PayloadEntryTest, NamesWithFolderPartsAreRefusedBeforeAnythingIsTouched) {
   ASSERT_TRUE(WriteWholeFile(s.root + "victim.txt", "keep"));
-  for (const char* name : {"..\\victim.txt", "..\\..\\victim.txt", "C:victim.txt", "a/b.txt", "..",
-                           "x\x01y.txt"}) {
+  for (const char* name :
+       {"..\\victim.txt", "..\\..\\victim.txt", "C:victim.txt", "a/b.txt", "..", "x\x01y.txt"}) {
     boxes.clear();
     PayloadFileBuilder p;
     p.Add(7, name, 5, "evil");
@@ -118,7 +118,8 @@ TEST_F(PayloadEntryTest, EmptyOrNegativeLengthTakesNoBuffer) {
     PayloadEntry& e = p.Add(7, "empty.txt", 5, "");
     e.endOffset = e.startOffset - shortBy;
     EXPECT_EQ(s.Extract(p, 7), rc::kNoBuffer) << shortBy;
-    EXPECT_EQ(boxes, std::vector<std::string>{msg::InstallErrorText(rc::kNoBuffer, saverDir + "empty.txt", "")});
+    EXPECT_EQ(boxes, std::vector<std::string>{
+                         msg::InstallErrorText(rc::kNoBuffer, saverDir + "empty.txt", "")});
     // The old file was cleared first, as for any entry.
     EXPECT_FALSE(FileExists(saverDir + "empty.txt"));
   }
@@ -140,7 +141,8 @@ TEST_F(PayloadEntryTest, EntriesReachingPastTheFileAreRefusedBeforeAnyBufferIsTa
     e.startOffset = c.start;
     e.endOffset = c.end;
     EXPECT_EQ(s.Extract(p, 7), rc::kEntryShort) << c.start << ".." << c.end;
-    EXPECT_EQ(boxes, std::vector<std::string>{msg::InstallErrorText(rc::kEntryShort, saverDir + "big.txt", "")});
+    EXPECT_EQ(boxes, std::vector<std::string>{
+                         msg::InstallErrorText(rc::kEntryShort, saverDir + "big.txt", "")});
     EXPECT_FALSE(FileExists(saverDir + "big.txt"));
   }
 }
@@ -159,7 +161,8 @@ TEST_F(PayloadEntryTest, AFileTheManifestCannotRecordIsRemovedAgain) {
   const ResultCode result = s.Extract(payload, 7);
   EXPECT_GT(result, 0);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].rfind("Installation Error: Problem using saverIni. \r\n\r\n", 0), 0u) << boxes[0];
+  EXPECT_EQ(boxes[0].rfind("Installation Error: Problem using saverIni. \r\n\r\n", 0), 0u)
+      << boxes[0];
   EXPECT_FALSE(FileExists(saverDir + "further.txt"));
   EXPECT_EQ(s.in.fileCounter, 0);
 }
@@ -170,7 +173,8 @@ TEST_F(PayloadEntryTest, ADestinationThatCannotBeCreatedIsReported) {
   const ResultCode result = s.Extract(payload, 7);
   EXPECT_GT(result, 0);
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].rfind("Installation Error: Problem using " + saverDir + "further.txt. ", 0), 0u);
+  EXPECT_EQ(boxes[0].rfind("Installation Error: Problem using " + saverDir + "further.txt. ", 0),
+            0u);
   EXPECT_EQ(s.in.fileCounter, 0);
 }
 
@@ -200,7 +204,8 @@ TEST_F(PayloadEntryTest, BusyFileIsReportedOnceKeptAndRecorded) {
       ASSERT_TRUE(held.Holding());
       EXPECT_EQ(s.Extract(p, 7), rc::kOk);
     }
-    EXPECT_EQ(boxes, std::vector<std::string>{msg::InstallErrorText(rc::kFileBusy, saverDir + name, "")});
+    EXPECT_EQ(boxes,
+              std::vector<std::string>{msg::InstallErrorText(rc::kFileBusy, saverDir + name, "")});
     EXPECT_EQ(ReadWholeFile(saverDir + name), "old");
   }
   EXPECT_EQ(s.Manifest(0), saverDir + "further.txt");

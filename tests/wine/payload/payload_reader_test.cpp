@@ -53,8 +53,8 @@ TEST(PayloadOffsetField, UnpatchedProgramHasNoPayloadAndTheStubCarriesTheFieldOn
 TEST_F(HeaderTest, AStubNeverGivenAPayloadReadsNoHeader) {
   ASSERT_TRUE(WriteWholeFile(s.in.paths.tempCopyPath, std::string(10000, 'S')));
   EXPECT_EQ(ReadPayloadHeader(s.in), rc::kHeaderShort);
-  EXPECT_EQ(s.ui.errorBoxes,
-            std::vector<std::string>{msg::InstallErrorText(rc::kHeaderShort, s.in.paths.tempCopyPath, "")});
+  EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>{msg::InstallErrorText(
+                                 rc::kHeaderShort, s.in.paths.tempCopyPath, "")});
   EXPECT_FALSE(s.in.headerRead);
 }
 
@@ -80,8 +80,8 @@ TEST_F(HeaderTest, HeaderCutShortIsReportedWithTheTemporaryCopy) {
   payload.Add(1, "impborl.dat", 3, "library");
   Write(static_cast<size_t>(payload.Offset()) + 3000);
   EXPECT_EQ(ReadPayloadHeader(s.in), rc::kHeaderShort);
-  EXPECT_EQ(s.ui.errorBoxes,
-            std::vector<std::string>{msg::InstallErrorText(rc::kHeaderShort, s.in.paths.tempCopyPath, "")});
+  EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>{msg::InstallErrorText(
+                                 rc::kHeaderShort, s.in.paths.tempCopyPath, "")});
   EXPECT_FALSE(s.in.headerRead);
   EXPECT_FALSE(FileExists(s.in.paths.windowsDir + "impborl.dll"));
 }
@@ -102,7 +102,8 @@ TEST_F(HeaderTest, LibraryCutShortIsReportedWithItsPathThenTheCopy) {
   ASSERT_EQ(s.ui.errorBoxes.size(), 2u);
   EXPECT_EQ(s.ui.errorBoxes[0],
             msg::InstallErrorText(rc::kEntryShort, s.in.paths.windowsDir + "impborl.dll", ""));
-  EXPECT_EQ(s.ui.errorBoxes[1], msg::InstallErrorText(rc::kEntryShort, s.in.paths.tempCopyPath, ""));
+  EXPECT_EQ(s.ui.errorBoxes[1],
+            msg::InstallErrorText(rc::kEntryShort, s.in.paths.tempCopyPath, ""));
 }
 
 TEST_F(HeaderTest, ASaverNameThatIsNoFolderNameLeavesTheHeaderUnread) {
@@ -126,7 +127,9 @@ TEST_F(HeaderTest, AMissingCopyIsReportedWithTheInstaller) {
   const ResultCode result = ReadPayloadHeader(s.in);
   EXPECT_EQ(result, ERROR_FILE_NOT_FOUND);
   ASSERT_EQ(s.ui.errorBoxes.size(), 1u);
-  EXPECT_EQ(s.ui.errorBoxes[0].rfind("Installation Error: Problem using " + s.in.paths.installerPath, 0), 0u);
+  EXPECT_EQ(
+      s.ui.errorBoxes[0].rfind("Installation Error: Problem using " + s.in.paths.installerPath, 0),
+      0u);
 }
 
 class FixedEntries : public ::testing::Test {
@@ -190,7 +193,9 @@ TEST_F(FixedEntries, AMissingCopyIsReportedWithTheSaverFolder) {
   s.in.header = payload.header;
   EXPECT_EQ(ExtractLicense(s.in), ERROR_FILE_NOT_FOUND);
   ASSERT_EQ(s.ui.errorBoxes.size(), 1u);
-  EXPECT_EQ(s.ui.errorBoxes[0].rfind("Installation Error: Problem using " + s.in.paths.saverDir + ". ", 0), 0u);
+  EXPECT_EQ(s.ui.errorBoxes[0].rfind(
+                "Installation Error: Problem using " + s.in.paths.saverDir + ". ", 0),
+            0u);
 }
 
 class InstallFiles : public FixedEntries {};
@@ -219,10 +224,11 @@ TEST_F(InstallFiles, WritesFromTheReadMeOnWithProgressAndRecordsEach) {
   s.in.readMeReady = true;
   EXPECT_EQ(ExtractInstallFiles(s.in, s.in.paths.tempCopyPath), rc::kOk);
   const std::string& saver = s.in.paths.saverDir;
-  const std::vector<std::string> recorded = {saver + "readme.txt",  s.in.paths.tempCopyPath,
-                                             saver + "readme.txt",  s.in.paths.windowsDir + "meadow.scr",
-                                             saver + "further.txt", saver + "meadow.ssd",
-                                             saver + "saver1.dll",  saver + "saver2.dll"};
+  const std::vector<std::string> recorded = {
+      saver + "readme.txt",  s.in.paths.tempCopyPath,
+      saver + "readme.txt",  s.in.paths.windowsDir + "meadow.scr",
+      saver + "further.txt", saver + "meadow.ssd",
+      saver + "saver1.dll",  saver + "saver2.dll"};
   for (size_t key = 0; key < recorded.size(); ++key)
     EXPECT_EQ(s.Manifest(static_cast<int>(key)), recorded[key]) << key;
   EXPECT_EQ(s.in.fileCounter, 8);
@@ -251,7 +257,9 @@ TEST_F(InstallFiles, AManifestThatCannotRecordTheCopyStopsBeforeAnyEntry) {
   const ResultCode result = ExtractInstallFiles(s.in, s.in.paths.tempCopyPath);
   EXPECT_GT(result, 0);
   ASSERT_EQ(s.ui.errorBoxes.size(), 1u);
-  EXPECT_EQ(s.ui.errorBoxes[0].rfind("Installation Error: Problem using " + s.in.paths.saverIniPath + ". ", 0), 0u)
+  EXPECT_EQ(s.ui.errorBoxes[0].rfind(
+                "Installation Error: Problem using " + s.in.paths.saverIniPath + ". ", 0),
+            0u)
       << s.ui.errorBoxes[0];
   EXPECT_FALSE(FileExists(s.in.paths.windowsDir + "meadow.scr"));
   EXPECT_EQ(s.ui.progressSteps, 0);

@@ -17,8 +17,8 @@ std::string TestProgramDir() {
 
 HeldFile::HeldFile(const std::string& path) {
   static int serial = 0;
-  const std::string stem = "ssi-holder-" + std::to_string(GetCurrentProcessId()) + "-" +
-                           std::to_string(++serial);
+  const std::string stem =
+      "ssi-holder-" + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++serial);
   KernelHandle ready(CreateEventA(nullptr, TRUE, FALSE, (stem + "-ready").c_str()));
   release_.reset(CreateEventA(nullptr, TRUE, FALSE, (stem + "-release").c_str()));
   std::string command = "\"" + TestProgramDir() + "file_holder.exe\" \"" + path + "\" " + stem +
@@ -94,8 +94,8 @@ std::string ScratchInstall::Manifest(int key) const {
   return buffer;
 }
 
-ResultCode ScratchInstall::Extract(const PayloadFileBuilder& payload, int index,
-                                   bool showProgress, bool addToManifest) {
+ResultCode ScratchInstall::Extract(const PayloadFileBuilder& payload, int index, bool showProgress,
+                                   bool addToManifest) {
   in.header = payload.header;
   if (!payload.WriteTo(in.paths.tempCopyPath)) {
     ADD_FAILURE() << "cannot write " << in.paths.tempCopyPath;

@@ -91,9 +91,9 @@ TEST_F(TempCopy, AFolderInTheWayIsNoFileAndTheCopyFails) {
   const ResultCode result = CopySelfToTemp(in);
   EXPECT_GT(result, 0);
   ASSERT_EQ(ui.errorBoxes.size(), 1u);
-  EXPECT_EQ(ui.errorBoxes[0],
-            msg::WithSystemText(msg::CopySelfFailedText(in.paths.installerPath, in.paths.tempCopyPath),
-                                SystemErrorText(result)));
+  EXPECT_EQ(ui.errorBoxes[0], msg::WithSystemText(msg::CopySelfFailedText(in.paths.installerPath,
+                                                                          in.paths.tempCopyPath),
+                                                  SystemErrorText(result)));
 }
 
 TEST_F(TempCopy, ABusyOldCopyStopsTheCopy) {
@@ -170,7 +170,9 @@ TEST_F(SaverDir, AManifestThatCannotBeWrittenIsReportedAndTheSetUpGoesOn) {
   PrepareSaverDir(in);
   EXPECT_EQ(in.fileCounter, 0);
   ASSERT_EQ(ui.errorBoxes.size(), 1u);
-  EXPECT_EQ(ui.errorBoxes[0].rfind("Installation Error: Problem using " + saverDir + "saver.ini. ", 0), 0u)
+  EXPECT_EQ(
+      ui.errorBoxes[0].rfind("Installation Error: Problem using " + saverDir + "saver.ini. ", 0),
+      0u)
       << ui.errorBoxes[0];
   EXPECT_EQ(in.paths.saverIniPath, saverDir + "saver.ini");
 }

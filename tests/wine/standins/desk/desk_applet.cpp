@@ -44,8 +44,8 @@ std::string Narrow(const wchar_t* text) {
 
 }  // namespace
 
-extern "C" __declspec(dllexport) LONG APIENTRY CPlApplet(HWND owner, UINT message, LPARAM param1,
-                                                         LPARAM param2) {
+extern "C" __declspec(dllexport) LONG APIENTRY
+    CPlApplet(HWND owner, UINT message, LPARAM param1, LPARAM param2) {
   switch (message) {
     case CPL_INIT:
       return TRUE;

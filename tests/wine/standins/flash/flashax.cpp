@@ -29,7 +29,8 @@ bool HasQuietSwitch(const char* commandLine) {
 }
 
 bool WriteControl(const std::string& path) {
-  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(kControlResource), MAKEINTRESOURCEA(10));  // RT_RCDATA
+  HRSRC found = FindResourceA(nullptr, MAKEINTRESOURCEA(kControlResource),
+                              MAKEINTRESOURCEA(10));  // RT_RCDATA
   HGLOBAL loaded = found ? LoadResource(nullptr, found) : nullptr;
   const void* bytes = loaded ? LockResource(loaded) : nullptr;
   const DWORD size = found ? SizeofResource(nullptr, found) : 0;
@@ -46,8 +47,8 @@ bool RegisterControl(const std::string& path) {
   HMODULE control = LoadLibraryA(path.c_str());
   if (!control) return false;
   using RegisterFn = HRESULT(STDAPICALLTYPE*)();
-  const auto registerServer =
-      reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(GetProcAddress(control, "DllRegisterServer")));
+  const auto registerServer = reinterpret_cast<RegisterFn>(
+      reinterpret_cast<void*>(GetProcAddress(control, "DllRegisterServer")));
   const bool ok = registerServer && SUCCEEDED(registerServer());
   FreeLibrary(control);
   return ok;

@@ -18,8 +18,8 @@ namespace dispid = ssi::flash::dispid;
 HINSTANCE g_module = nullptr;
 
 std::string RectText(const RECT& r) {
-  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) + "," +
-         std::to_string(r.bottom);
+  return std::to_string(r.left) + "," + std::to_string(r.top) + "," + std::to_string(r.right) +
+         "," + std::to_string(r.bottom);
 }
 
 // The placeholder picture: a dark field with the movie's file name.
@@ -37,7 +37,8 @@ LRESULT CALLBACK StandinWindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARA
     GetWindowTextW(hwnd, text.data(), length + 1);
     text.resize(static_cast<size_t>(length));
     const size_t slash = text.find_last_of(L'\\');
-    const std::wstring label = L"Flash stand-in\n" + (slash == std::wstring::npos ? text : text.substr(slash + 1));
+    const std::wstring label =
+        L"Flash stand-in\n" + (slash == std::wstring::npos ? text : text.substr(slash + 1));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(255, 255, 255));
     RECT box = client;
@@ -72,10 +73,10 @@ HRESULT Failing(const std::string& line, const char* member) {
 }
 
 // Slots the installer has no business calling: each says so in the log.
-#define STANDIN_UNUSED(name, ...)                                 \
-  HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override {          \
-    Log("unexpected " #name);                                     \
-    return E_NOTIMPL;                                             \
+#define STANDIN_UNUSED(name, ...)                        \
+  HRESULT STDMETHODCALLTYPE name(__VA_ARGS__) override { \
+    Log("unexpected " #name);                            \
+    return E_NOTIMPL;                                    \
   }
 
 #pragma GCC diagnostic push
@@ -118,7 +119,8 @@ class StandinControl final : public flash::IShockwaveFlash,
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID, DISPID* ids) override {
+  HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR* names, UINT count, LCID,
+                                          DISPID* ids) override {
     static const struct {
       const wchar_t* name;
       DISPID id;
@@ -136,8 +138,8 @@ class StandinControl final : public flash::IShockwaveFlash,
     }
     return hr;
   }
-  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result,
-                                   EXCEPINFO*, UINT*) override;
+  HRESULT STDMETHODCALLTYPE Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                                   VARIANT* result, EXCEPINFO*, UINT*) override;
 
   // IShockwaveFlash: the members in use, then every other slot up to SetVariable.
   HRESULT STDMETHODCALLTYPE get_Movie(BSTR* path) override {
@@ -146,8 +148,12 @@ class StandinControl final : public flash::IShockwaveFlash,
     return S_OK;
   }
   HRESULT STDMETHODCALLTYPE put_Movie(BSTR path) override { return PutMovie("put Movie", path); }
-  HRESULT STDMETHODCALLTYPE get_SAlign(BSTR* align) override { return GetSAlign("get SAlign", align); }
-  HRESULT STDMETHODCALLTYPE put_Menu(VARIANT_BOOL menu) override { return PutMenu("put Menu", menu); }
+  HRESULT STDMETHODCALLTYPE get_SAlign(BSTR* align) override {
+    return GetSAlign("get SAlign", align);
+  }
+  HRESULT STDMETHODCALLTYPE put_Menu(VARIANT_BOOL menu) override {
+    return PutMenu("put Menu", menu);
+  }
   HRESULT STDMETHODCALLTYPE StopPlay() override { return Failing("StopPlay", "StopPlay"); }
   HRESULT STDMETHODCALLTYPE SetVariable(BSTR name, BSTR value) override {
     return Failing("SetVariable " + Narrow(name) + "=" + Narrow(value), "SetVariable");
@@ -240,9 +246,13 @@ class StandinControl final : public flash::IShockwaveFlash,
   HRESULT STDMETHODCALLTYPE GetUserType(DWORD, LPOLESTR*) override { return OLE_S_USEREG; }
   HRESULT STDMETHODCALLTYPE SetExtent(DWORD, SIZEL*) override { return S_OK; }
   HRESULT STDMETHODCALLTYPE GetExtent(DWORD, SIZEL*) override { return E_NOTIMPL; }
-  HRESULT STDMETHODCALLTYPE Advise(IAdviseSink*, DWORD*) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT STDMETHODCALLTYPE Advise(IAdviseSink*, DWORD*) override {
+    return OLE_E_ADVISENOTSUPPORTED;
+  }
   HRESULT STDMETHODCALLTYPE Unadvise(DWORD) override { return OLE_E_ADVISENOTSUPPORTED; }
-  HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA**) override { return OLE_E_ADVISENOTSUPPORTED; }
+  HRESULT STDMETHODCALLTYPE EnumAdvise(IEnumSTATDATA**) override {
+    return OLE_E_ADVISENOTSUPPORTED;
+  }
   HRESULT STDMETHODCALLTYPE GetMiscStatus(DWORD, DWORD* status) override {
     *status = OLEMISC_SETCLIENTSITEFIRST | OLEMISC_ACTIVATEWHENVISIBLE | OLEMISC_INSIDEOUT |
               OLEMISC_RECOMPOSEONRESIZE | OLEMISC_CANTLINKINSIDE;
@@ -305,10 +315,11 @@ class StandinControl final : public flash::IShockwaveFlash,
     return S_OK;
   }
   std::string NarrowAlign() const {
-    const int n = WideCharToMultiByte(CP_ACP, 0, align_.data(), static_cast<int>(align_.size()), nullptr, 0,
-                                      nullptr, nullptr);
+    const int n = WideCharToMultiByte(CP_ACP, 0, align_.data(), static_cast<int>(align_.size()),
+                                      nullptr, 0, nullptr, nullptr);
     std::string out(static_cast<size_t>(n), '\0');
-    WideCharToMultiByte(CP_ACP, 0, align_.data(), static_cast<int>(align_.size()), out.data(), n, nullptr, nullptr);
+    WideCharToMultiByte(CP_ACP, 0, align_.data(), static_cast<int>(align_.size()), out.data(), n,
+                        nullptr, nullptr);
     return out;
   }
   HRESULT PutMenu(const std::string& how, VARIANT_BOOL menu) {
@@ -320,7 +331,8 @@ class StandinControl final : public flash::IShockwaveFlash,
     DestroyWindow(window_);
     window_ = nullptr;
     IOleInPlaceSite* inPlaceSite = nullptr;
-    if (site_ && SUCCEEDED(site_->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlaceSite)))) {
+    if (site_ && SUCCEEDED(site_->QueryInterface(IID_IOleInPlaceSite,
+                                                 reinterpret_cast<void**>(&inPlaceSite)))) {
       inPlaceSite->OnInPlaceDeactivate();
       inPlaceSite->Release();
     }
@@ -335,8 +347,8 @@ class StandinControl final : public flash::IShockwaveFlash,
 
 #pragma GCC diagnostic pop
 
-HRESULT StandinControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params, VARIANT* result, EXCEPINFO*,
-                               UINT*) {
+HRESULT StandinControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* params,
+                               VARIANT* result, EXCEPINFO*, UINT*) {
   const bool put = (flags & (DISPATCH_PROPERTYPUT | DISPATCH_PROPERTYPUTREF)) != 0;
   const bool get = (flags & DISPATCH_PROPERTYGET) != 0 && !put;
   const UINT argCount = params ? params->cArgs : 0;
@@ -378,7 +390,8 @@ HRESULT StandinControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
         HRESULT hr = arg(0, VT_BSTR, name);
         if (SUCCEEDED(hr)) hr = arg(1, VT_BSTR, value);
         if (SUCCEEDED(hr))
-          hr = Failing("dispatch SetVariable " + Narrow(name.bstrVal) + "=" + Narrow(value.bstrVal), "SetVariable");
+          hr = Failing("dispatch SetVariable " + Narrow(name.bstrVal) + "=" + Narrow(value.bstrVal),
+                       "SetVariable");
         VariantClear(&name);
         VariantClear(&value);
         return hr;
@@ -395,7 +408,8 @@ HRESULT StandinControl::Invoke(DISPID id, REFIID, LCID, WORD flags, DISPPARAMS* 
   return DISP_E_MEMBERNOTFOUND;
 }
 
-HRESULT StandinControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent, LPCRECT position) {
+HRESULT StandinControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND parent,
+                               LPCRECT position) {
   std::string line = "DoVerb " + std::to_string(verb);
   if (position) line += " rect=" + RectText(*position);
   if (ShouldFail("DoVerb")) {
@@ -409,7 +423,8 @@ HRESULT StandinControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWN
   if (window_) return S_OK;
   IOleClientSite* from = site ? site : site_;
   IOleInPlaceSite* inPlaceSite = nullptr;
-  if (!from || FAILED(from->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlaceSite))))
+  if (!from ||
+      FAILED(from->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlaceSite))))
     return E_NOINTERFACE;
   HRESULT hr = inPlaceSite->CanInPlaceActivate();
   if (hr == S_OK) hr = inPlaceSite->OnInPlaceActivate();
@@ -431,9 +446,10 @@ HRESULT StandinControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWN
   if (position) bounds = *position;
   if (parent != siteWindow) Log("DoVerb parent differs from the site's window");
   if (!RegisterStandinClass()) return HRESULT_FROM_WIN32(GetLastError());
-  window_ = CreateWindowExW(0, L"SsiFlashStandin", movie_.c_str(), WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS,
-                            bounds.left, bounds.top, bounds.right - bounds.left, bounds.bottom - bounds.top,
-                            siteWindow, nullptr, g_module, nullptr);
+  window_ = CreateWindowExW(0, L"SsiFlashStandin", movie_.c_str(),
+                            WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS, bounds.left, bounds.top,
+                            bounds.right - bounds.left, bounds.bottom - bounds.top, siteWindow,
+                            nullptr, g_module, nullptr);
   return window_ ? S_OK : HRESULT_FROM_WIN32(GetLastError());
 }
 

@@ -7,7 +7,10 @@ namespace {
 
 class SettingsKey {
  public:
-  SettingsKey() { RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr); }
+  SettingsKey() {
+    RegCreateKeyExA(HKEY_CURRENT_USER, kSettingsKey, 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_,
+                    nullptr);
+  }
   ~SettingsKey() {
     if (key_) RegCloseKey(key_);
   }
@@ -24,7 +27,8 @@ std::string ReadString(const char* name) {
   char buf[512] = {};
   DWORD size = sizeof buf - 1;
   DWORD type = 0;
-  if (!key.get() || RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) != 0 ||
+  if (!key.get() ||
+      RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) != 0 ||
       type != REG_SZ)
     return {};
   return std::string(buf);
@@ -34,8 +38,8 @@ std::string ReadString(const char* name) {
 
 void Log(const std::string& line) {
   const std::string path = LogPath();
-  HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_ALWAYS,
-                            0, nullptr);
+  HANDLE file = CreateFileA(path.c_str(), FILE_APPEND_DATA, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_ALWAYS, 0, nullptr);
   if (file == INVALID_HANDLE_VALUE) return;
   const std::string text = line + "\r\n";
   DWORD put = 0;
@@ -63,11 +67,13 @@ bool RefuseCreation() {
   DWORD size = sizeof count;
   DWORD type = 0;
   if (!key.get() ||
-      RegQueryValueExA(key.get(), kFailCreations, nullptr, &type, reinterpret_cast<BYTE*>(&count), &size) != 0 ||
+      RegQueryValueExA(key.get(), kFailCreations, nullptr, &type, reinterpret_cast<BYTE*>(&count),
+                       &size) != 0 ||
       type != REG_DWORD || count == 0)
     return false;
   --count;
-  RegSetValueExA(key.get(), kFailCreations, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count), sizeof count);
+  RegSetValueExA(key.get(), kFailCreations, 0, REG_DWORD, reinterpret_cast<const BYTE*>(&count),
+                 sizeof count);
   return true;
 }
 
@@ -76,7 +82,9 @@ DWORD ReadNumber(const char* name) {
   DWORD value = 0;
   DWORD size = sizeof value;
   DWORD type = 0;
-  if (!key.get() || RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) != 0 ||
+  if (!key.get() ||
+      RegQueryValueExA(key.get(), name, nullptr, &type, reinterpret_cast<BYTE*>(&value), &size) !=
+          0 ||
       type != REG_DWORD)
     return 0;
   return value;
@@ -84,7 +92,8 @@ DWORD ReadNumber(const char* name) {
 
 std::wstring InitialSAlign() {
   const std::string text = ReadString(kSAlign);
-  const int n = MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
+  const int n =
+      MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring out(static_cast<size_t>(n), L'\0');
   MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), out.data(), n);
   return out;
