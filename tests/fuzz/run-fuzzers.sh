@@ -1,6 +1,7 @@
 #!/bin/bash
-# Runs every built libFuzzer target for DURATION_SECONDS on a copy of its seed
-# corpus. Builds nothing and writes nothing into the repository.
+# Runs every libFuzzer target for DURATION_SECONDS on a copy of its seed
+# corpus, one after the other. Builds nothing and writes nothing into the
+# repository.
 # Usage: run-fuzzers.sh DURATION_SECONDS [BUILD_DIR]   (BUILD_DIR default: build/fuzz)
 set -u
 duration=${1:?usage: run-fuzzers.sh DURATION_SECONDS [BUILD_DIR]}
@@ -10,10 +11,14 @@ build=${2:-${FUZZ_BUILD_DIR:-$repo/build/fuzz}}
 work=$(mktemp -d "${TMPDIR:-/tmp}/ssi-fuzz.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 
+# The targets: every seed folder corpus/<target>/, and every built *_fuzzer
+# (one without seeds starts from nothing).
+targets=$( { for seeds in "$here"/corpus/*/; do basename "$seeds"; done
+             find "$build" -type f -name '*_fuzzer' -perm -u+x -printf '%f\n' 2>/dev/null; } | sort -u)
+
 status=0
 ran=0
-for seeds in "$here"/corpus/*/; do
-  target=$(basename "$seeds")
+for target in $targets; do
   exe=$(find "$build" -type f -name "$target" -perm -u+x 2>/dev/null | head -n 1)
   if [ -z "$exe" ]; then
     echo "run-fuzzers: $target is not built in $build" >&2
@@ -21,7 +26,7 @@ for seeds in "$here"/corpus/*/; do
     continue
   fi
   mkdir -p "$work/$target/corpus" "$work/$target/artifacts"
-  cp "$seeds"* "$work/$target/corpus/"
+  [ -d "$here/corpus/$target" ] && cp "$here/corpus/$target/"* "$work/$target/corpus/"
   echo "== $target for ${duration}s"
   "$exe" -max_total_time="$duration" -print_final_stats=1 -artifact_prefix="$work/$target/artifacts/" \
     "$work/$target/corpus" > "$work/$target/log" 2>&1
