@@ -46,7 +46,7 @@ bool ExtractAll(const ssbuild::Bytes& image, const ssbuild::DataFileView& view) 
   bool all = true;
   for (size_t i = 1; i <= view.entries.size(); ++i) {
     const ssi::ChunkEntry& entry = view.entries[i - 1];
-    FUZZ_CHECK(entry.name.size() < ssi::kChunkNameFieldSize);
+    FUZZ_CHECK(entry.name.size() <= ssi::kChunkNameFieldSize);
     FUZZ_CHECK(entry.name.find('\0') == std::string::npos);
     if (entry.name.empty() || ssbuild::IsCopyEntry(view, i)) continue;
     const std::string written = ssi::FileNamePart(entry.name);
@@ -90,6 +90,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     FUZZ_CHECK(extracted);
     for (size_t i = 1; i <= view.entries.size(); ++i) {
       const std::string& name = view.entries[i - 1].name;
+      FUZZ_CHECK(name.size() < ssi::kChunkNameFieldSize);
       if (name.empty() || !ssbuild::IsCopyEntry(view, i)) continue;
       FUZZ_CHECK(name.find(':') == std::string::npos && !HasEscapingComponent(name));
     }

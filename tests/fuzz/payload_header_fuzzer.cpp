@@ -115,13 +115,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const ssi::PayloadHeader header = ssi::ParsePayloadHeader(data);
 
   const std::string saver = header.SaverName();
-  std::string saverDir = kWindowsDir + "Screen Saver\\";
+  std::string saverDir = kWindowsDir + "TempSaverDir dir\\";
   if (ssi::IsValidSaverName(saver)) {
     FUZZ_CHECK(saver.find_first_of("\\/:*?\"<>|") == std::string::npos);
     FUZZ_CHECK(saver != "." && saver != "..");
     if (!saver.empty()) {
-      saverDir = ssi::WithTrailingBackslash(kWindowsDir + saver);
-      FUZZ_CHECK(saverDir == kWindowsDir + saver + "\\" && ssi::FolderPart(saverDir) == saverDir);
+      saverDir = ssi::WithTrailingBackslash(kWindowsDir + saver + " dir");
+      FUZZ_CHECK(ssi::FolderPart(saverDir) == saverDir && ssi::FileNamePart(saverDir).empty());
+      FUZZ_CHECK(ssi::FolderPart(saverDir.substr(0, saverDir.size() - 1)) == kWindowsDir);
     }
   }
   CheckSplitting(saver);

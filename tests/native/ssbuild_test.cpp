@@ -497,6 +497,10 @@ TEST(DataFileVerifier, CatchesDamagedFiles) {
             std::string::npos);
   EXPECT_NE(problemsAfter([&](Bytes& b) { b[entry1 + 2] = 0; }).find("chunk 1 has no name"),
             std::string::npos);
+  EXPECT_NE(problemsAfter([&](Bytes& b) {
+              std::memset(b.data() + entry2 + 2, 'n', ssi::kChunkNameFieldSize);
+            }).find("chunk 2 (" + std::string(256, 'n') + "): the name fills its 256-byte field"),
+            std::string::npos);
   // A folder part in front of a plain file-name part is what the installer strips.
   EXPECT_EQ(problemsAfter([&](Bytes& b) { std::memcpy(b.data() + entry2 + 2, "..\\b.txt\0", 9); }),
             "");

@@ -72,6 +72,10 @@ std::vector<std::string> VerifyDataFile(const Bytes& image) {
     const ssi::ChunkEntry& entry = view.entries[i - 1];
     const std::string where = "chunk " + std::to_string(i) + " (" + entry.name + "): ";
     if (entry.name.empty()) continue;  // the installer skips it
+    // The field holds 255 characters and their NUL; a name that fills it
+    // ends only where the field does, which the builder never writes.
+    if (entry.name.size() >= ssi::kChunkNameFieldSize)
+      problems.push_back(where + "the name fills its 256-byte field without a closing NUL");
     if (IsCopyEntry(view, i)) {
       if (!ssi::IsContainedRelativePath(entry.name))
         problems.push_back(where + "a copy's name must be a relative path inside the folder");
