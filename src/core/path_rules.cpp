@@ -15,6 +15,13 @@ bool OnlyDots(const std::string& s) {
   return !s.empty() && s.find_first_not_of('.') == std::string::npos;
 }
 
+// Windows drops trailing dots and blanks from a name, so "a.scr." is written
+// as "a.scr" and ". ." names the folder itself: such a name is not what it
+// says it is.
+bool EndsInDotOrBlank(const std::string& s) {
+  return !s.empty() && (s.back() == '.' || s.back() == ' ');
+}
+
 // CON, NUL, COM1 and the like name devices in every folder, with or without
 // an extension: a file of that name would be written to the device instead.
 bool IsDeviceName(const std::string& name) {
@@ -59,7 +66,7 @@ std::string AsciiLower(std::string text) {
 }
 
 bool IsPlainFileName(const std::string& name) {
-  if (name.empty() || OnlyDots(name) || IsDeviceName(name)) return false;
+  if (name.empty() || EndsInDotOrBlank(name) || IsDeviceName(name)) return false;
   return std::none_of(name.begin(), name.end(),
                       [](char c) { return c == '\\' || c == '/' || c == ':' || IsControl(c); });
 }
@@ -78,7 +85,7 @@ bool IsContainedRelativePath(const std::string& path) {
     const size_t sep = path.find_first_of("\\/", start);
     const std::string part =
         path.substr(start, sep == std::string::npos ? std::string::npos : sep - start);
-    if (part.empty() || OnlyDots(part) || IsDeviceName(part)) return false;
+    if (part.empty() || EndsInDotOrBlank(part) || IsDeviceName(part)) return false;
     if (sep == std::string::npos) return true;
     start = sep + 1;
   }

@@ -25,9 +25,9 @@ std::string FolderPart(const std::string& path);
 // ASCII lower-casing; other bytes of the ANSI code page are left alone.
 std::string AsciiLower(std::string text);
 
-// A payload entry name must be a bare file name: not empty, not dots alone,
-// not a device name (CON, NUL, COM1, ...), and without "\", "/", ":" or
-// control characters.
+// A payload entry name must be a bare file name: not empty, not ending in a
+// dot or blank (which Windows would drop), not a device name (CON, NUL, COM1, ...), and without
+// "\", "/", ":" or control characters.
 bool IsPlainFileName(const std::string& name);
 
 // A screen saver name becomes a folder name under the Windows directory: it
@@ -36,8 +36,8 @@ bool IsPlainFileName(const std::string& name);
 bool IsValidSaverName(const std::string& name);
 
 // A relative path that stays inside its base folder: not empty, not rooted
-// (no leading "\" or "/"), no drive or stream colon, and no "." or ".."
-// component.
+// (no leading "\" or "/"), no drive or stream colon, and no component that
+// is empty, ends in a dot or blank (".", "..", "a ") or names a device.
 bool IsContainedRelativePath(const std::string& path);
 
 // The destination of a payload entry by its EntryKind; nullopt for a kind

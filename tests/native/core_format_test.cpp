@@ -246,10 +246,12 @@ TEST(PathRules, FileAndFolderParts) {
 }
 
 TEST(PathRules, PlainFileNames) {
-  for (const char* good : {"a", "meadow.scr", "a b.txt", "x.", "\xE4pfel.swf", "...a"})
+  for (const char* good : {"a", "meadow.scr", "a b.txt", "x.y", "\xE4pfel.swf", "...a"})
     EXPECT_TRUE(IsPlainFileName(good)) << good;
-  for (const char* bad : {"", ".", "..", "...", "..\\x", "a\\b", "a/b", "C:x", "a:stream", "a\tb",
-                          "\x7F", "CON", "nul.txt", "Com1.dll", "lpt9", "aux .bmp"})
+  for (const char* bad :
+       {"",     ".",        "..",   "...",  "..\\x",       "a\\b",       "a/b",
+        "C:x",  "a:stream", "a\tb", "\x7F", "CON",         "nul.txt",    "Com1.dll",
+        "lpt9", "aux .bmp", " ",    ". .",  "meadow.scr.", "meadow.scr "})
     EXPECT_FALSE(IsPlainFileName(bad)) << bad;
 }
 
@@ -265,7 +267,7 @@ TEST(PathRules, ContainedRelativePaths) {
   for (const char* good : {"a.swf", "sub\\a.swf", "sub/a.swf", "a..b"})
     EXPECT_TRUE(IsContainedRelativePath(good)) << good;
   for (const char* bad : {"", "\\a", "/a", "C:a", "a:b", "..", "..\\a", "a\\..\\b", ".\\a",
-                          "a\\\\b", "a\\", "a/./b", "a\x01"})
+                          "a\\\\b", "a\\", "a/./b", "a\x01", ". .\\a", "sub \\a", "a.swf."})
     EXPECT_FALSE(IsContainedRelativePath(bad)) << bad;
 }
 
