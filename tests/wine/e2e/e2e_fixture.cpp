@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <cstdio>
 #include <cstdlib>
 
 #include "artifacts.h"
@@ -31,9 +32,16 @@ HWND E2eTest::LaunchAndWaitForForm(InstallerSession& session, const std::string&
     return nullptr;
   }
   HWND form = session.WaitForForm();
-  if (!form)
-    ADD_FAILURE() << "the installer window did not show; message boxes:\n"
+  if (!form) {
+    std::string how = "the time ran out";
+    if (session.endedWithoutForm) {
+      char code[16];
+      std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(session.ExitCode()));
+      how = std::string("the installer ended with exit code ") + code;
+    }
+    ADD_FAILURE() << "the installer window did not show (" << how << "); message boxes:\n"
                   << DescribeBoxes(session.boxes);
+  }
   return form;
 }
 

@@ -58,7 +58,10 @@ HWND InstallerSession::WaitForForm(DWORD timeoutMs) {
     if (!AnswerMessageBox()) {
       if (HWND form = FindForm()) return form;
     }
-    if (driver::HasExited(Process())) return nullptr;
+    if (driver::WaitForExit(Process(), 0, &exitCode_)) {
+      endedWithoutForm = true;
+      return nullptr;
+    }
     if (GetTickCount() - start >= timeoutMs) return nullptr;
     Sleep(kPollMs);
   }
