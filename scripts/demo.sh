@@ -201,18 +201,24 @@ driver() {
   return "$rc"
 }
 field() { sed -n "s/^$1 //p" <<<"$2" | head -n 1; }
+# start_installer EXE TITLE: starts it, waits for its window and sets pid, x11
+# (the X window, for screenshots) and left, top, width, height.
+start_installer() {
+  local report status
+  set +e
+  report=$(driver run-and-wait-window "$(winpath "$1")" "$2" --timeout "$window_timeout")
+  status=$?
+  set -e
+  echo "$report"
+  pid=$(field pid "$report")
+  [ "$status" = 0 ] || die "the window \"$2\" did not show (status $status)"
+  x11=$(field x11 "$report")
+  read -r left top width height <<<"$(field rect "$report")"
+}
 
 # ---------------------------------------------------------------- set-up
 step "Starting the installer and waiting for its window"
-set +e
-started=$(driver run-and-wait-window "$(winpath "$installer")" "$title" --timeout "$window_timeout")
-status=$?
-set -e
-echo "$started"
-pid=$(field pid "$started")
-[ "$status" = 0 ] || die "the window \"$title\" did not show (status $status)"
-x11=$(field x11 "$started")
-read -r left top width height <<<"$(field rect "$started")"
+start_installer "$installer" "$title"
 
 sleep 1  # let the preview paint
 shot=$out/installer-window.png
@@ -299,15 +305,9 @@ else
 fi
 rm -f "$standin_log"
 
-set +e
-movie_started=$(driver run-and-wait-window "$(winpath "$movie_installer")" "$movie_title" --timeout "$window_timeout")
-status=$?
-set -e
-echo "$movie_started"
-movie_pid=$(field pid "$movie_started")
-[ "$status" = 0 ] || die "the window \"$movie_title\" did not show (status $status)"
-movie_x11=$(field x11 "$movie_started")
-read -r left top width height <<<"$(field rect "$movie_started")"
+start_installer "$movie_installer" "$movie_title"
+movie_pid=$pid
+movie_x11=$x11
 
 sleep 1  # let the movie panel paint
 movie_shot=$out/movie-window.png

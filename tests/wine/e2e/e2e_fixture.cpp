@@ -34,9 +34,10 @@ HWND E2eTest::LaunchAndWaitForForm(InstallerSession& session, const std::string&
   HWND form = session.WaitForForm();
   if (!form) {
     std::string how = "the time ran out";
-    if (session.endedWithoutForm) {
+    DWORD exitCode = 0;
+    if (driver::WaitForExit(session.Process(), 0, &exitCode)) {
       char code[16];
-      std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(session.ExitCode()));
+      std::snprintf(code, sizeof code, "0x%08lX", static_cast<unsigned long>(exitCode));
       how = std::string("the installer ended with exit code ") + code;
     }
     ADD_FAILURE() << "the installer window did not show (" << how << "); message boxes:\n"

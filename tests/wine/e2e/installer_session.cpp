@@ -58,10 +58,7 @@ HWND InstallerSession::WaitForForm(DWORD timeoutMs) {
     if (!AnswerMessageBox()) {
       if (HWND form = FindForm()) return form;
     }
-    if (driver::WaitForExit(Process(), 0, &exitCode_)) {
-      endedWithoutForm = true;
-      return nullptr;
-    }
+    if (driver::HasExited(Process())) return nullptr;
     if (GetTickCount() - start >= timeoutMs) return nullptr;
     Sleep(kPollMs);
   }

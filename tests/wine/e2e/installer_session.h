@@ -50,8 +50,6 @@ class InstallerSession {
   // Every message box answered so far, in order.
   std::vector<driver::MessageBoxContent> boxes;
   std::string launchError;
-  // Set when WaitForForm saw the process end; ExitCode() then holds its code.
-  bool endedWithoutForm = false;
 
  private:
   HWND FindForm() const;

@@ -29,6 +29,16 @@ class SetupErrors : public E2eTest {
     EXPECT_FALSE(install.enabled);
   }
 
+  // The meadow installer with a read-me, whose entry claims to run past the
+  // end of the file.
+  std::string WithReadMeBeyondTheEnd(bool licence) {
+    ComposedInstaller installer = Compose(stub_, MeadowPayload(library_, licence, true));
+    PayloadHeader header = installer.header;
+    header.entries[entry::kReadMe].endOffset = static_cast<int32_t>(installer.image.size()) + 5000;
+    RewriteHeader(installer, header);
+    return installer.image;
+  }
+
   // -31: the header could not be read from the temporary copy.
   std::string HeaderErrorText() const {
     return msg::InstallErrorText(rc::kHeaderShort, meadow_.TempCopy(1), "");
@@ -85,13 +95,8 @@ TEST_F(SetupErrors, AnInstallerCutInsideThePreviewReportsThePreview) {
 }
 
 TEST_F(SetupErrors, ALicenceAfterAFailedReadMeStillAsksForAcceptanceButCannotInstall) {
-  ComposedInstaller installer = Compose(stub_, MeadowPayload(library_, true, true));
-  PayloadHeader header = installer.header;
-  header.entries[entry::kReadMe].endOffset = static_cast<int32_t>(installer.image.size()) + 5000;
-  RewriteHeader(installer, header);
-
   InstallerSession session;
-  HWND form = LaunchAndWaitForForm(session, installer.image);
+  HWND form = LaunchAndWaitForForm(session, WithReadMeBeyondTheEnd(true));
   ASSERT_TRUE(form);
   ExpectSingleErrorBox(session,
                        msg::InstallErrorText(rc::kEntryShort, meadow_.saverDir + "readme.txt", ""));
@@ -116,13 +121,8 @@ TEST_F(SetupErrors, ALicenceAfterAFailedReadMeStillAsksForAcceptanceButCannotIns
 // set: the preview is still written and Install stays enabled, but the title
 // stays the design-time one.
 TEST_F(SetupErrors, AFailedReadMeWithoutLicenceStillShowsThePreviewAndAllowsInstall) {
-  ComposedInstaller installer = Compose(stub_, MeadowPayload(library_, false, true));
-  PayloadHeader header = installer.header;
-  header.entries[entry::kReadMe].endOffset = static_cast<int32_t>(installer.image.size()) + 5000;
-  RewriteHeader(installer, header);
-
   InstallerSession session;
-  HWND form = LaunchAndWaitForForm(session, installer.image);
+  HWND form = LaunchAndWaitForForm(session, WithReadMeBeyondTheEnd(false));
   ASSERT_TRUE(form);
   ExpectSingleErrorBox(session,
                        msg::InstallErrorText(rc::kEntryShort, meadow_.saverDir + "readme.txt", ""));
