@@ -1,36 +1,129 @@
 #include "cli.h"
 
+#include <algorithm>
 #include <ostream>
+#include <sstream>
 
 #include "cli_commands.h"
+
+#ifndef SSBUILD_VERSION
+#define SSBUILD_VERSION "unknown"
+#endif
 
 namespace ssbuild {
 namespace {
 
 constexpr const char* kUsage =
-    "usage: ssbuild COMMAND ...\n"
+    "usage: ssbuild COMMAND ...   (ssbuild COMMAND --help for one command)\n"
     "\n"
-    "  build   -o OUT --stub STUB --saver-name NAME [--display-mode N]\n"
-    "          [--licence-flag] [--readme-flag] [--display-properties-flag]\n"
-    "          [--ROLE FILE]... [--entry-name ROLE=NAME]...\n"
-    "          [--compress ROLE=MODE[:DICT]]... [--store ROLE]... [--store-all]\n"
-    "          [--data-settings FILE] [--data-first-chunk-kind N]\n"
-    "          [--data-chunk FILE [CHUNK-OPTION]...]... [--data-copy NAME]...\n"
-    "          [--allow-incomplete]\n"
-    "          ROLE: library flash preview licence readme saver further data\n"
-    "                support1 support2 (or the entry number 1..10)\n"
-    "  data    -o OUT [--settings FILE] [--first-chunk-kind N] [--store-all]\n"
-    "          [--chunk FILE [CHUNK-OPTION]...]... [--copy NAME]...\n"
-    "          CHUNK-OPTION: --chunk-name NAME --chunk-kind N --chunk-store\n"
-    "                        --chunk-compress MODE[:DICT]\n"
-    "  list    FILE [--json] [--installer | --data] [--payload-offset N]\n"
-    "  verify  FILE [--installer | --data] [--payload-offset N] [--allow-incomplete]\n"
-    "  extract FILE -C DIR [--installer | --data] [--payload-offset N]\n"
-    "  implode [--ascii] [--dict 1024|2048|4096] IN OUT\n"
+    "  init    DIR                  write an example project that builds as it is\n"
+    "  build   [PROJECT.ini] [options] [--ROLE FILE]...   build an installer\n"
+    "  data    -o OUT [options]     build a screen saver data file\n"
+    "  list    FILE [--json]        show an installer's or data file's tables\n"
+    "  verify  FILE                 check every layout rule\n"
+    "  extract FILE -C DIR          unpack the entries or chunks\n"
+    "  implode [--ascii] [--dict N] IN OUT    raw DCL streams\n"
     "  explode IN OUT\n"
     "\n"
-    "MODE: binary or ascii; DICT: 1024, 2048 or 4096 (default binary:4096).\n"
+    "  --version, --help; -q (errors only) and -v (each step) for every command.\n"
     "Exit codes: 0 ok, 1 usage, 2 build, check or conversion failed.\n";
+
+constexpr const char* kBuildUsage =
+    "usage: ssbuild build [PROJECT.ini] [-o OUT] [options] [--ROLE FILE]...\n"
+    "\n"
+    "Builds an installer from a project file (see ssbuild init), from options, or\n"
+    "both: options override the project file. Every problem is reported at once.\n"
+    "\n"
+    "  -o, --output OUT           the installer to write\n"
+    "  --name, --saver-name NAME  the screen saver's name (folder name, 1..64 bytes)\n"
+    "  --display MODE             none, picture, movie, silent, or 0..255\n"
+    "  --accept-licence           show the licence; the user accepts it (--licence-flag)\n"
+    "  --open-readme              open the read-me after the install (--readme-flag)\n"
+    "  --open-display-properties  open Display Properties afterwards\n"
+    "  --ROLE FILE                the file of a role:\n"
+    "      screen-saver       the screen saver program; lands as WINDOWS\\NAME.scr\n"
+    "      preview            picture (BMP) or Flash movie shown in the window\n"
+    "      licence, readme    texts; land in the screen saver's folder\n"
+    "      data-file          the data file (ssbuild data); its chunks are unpacked\n"
+    "      further-file, support-library-1, support-library-2\n"
+    "                         further files; land in the screen saver's folder\n"
+    "      compression-library  impborl.dll (default: the one ssbuild carries)\n"
+    "      flash-installer    flashax.exe, run when a movie preview finds no player\n"
+    "      (short names: saver further data support1 support2 library flash, or 1..10)\n"
+    "  --entry-name ROLE=NAME     the entry's name instead of the default\n"
+    "  --compress ROLE=MODE[:DICT], --store ROLE, --store-all\n"
+    "                             MODE binary or ascii, DICT 1024/2048/4096\n"
+    "  --data-settings FILE, --data-first-chunk-kind N,\n"
+    "  --data-chunk FILE [--chunk-name N] [--chunk-kind N] [--chunk-store]\n"
+    "               [--chunk-compress MODE[:DICT]], --data-copy NAME\n"
+    "                             make the data file from its parts\n"
+    "  --stub FILE                the stub (default: the one ssbuild carries)\n"
+    "  -D NAME=VALUE              a value for ${NAME} in the project file\n"
+    "  --sign \"COMMAND {in} {out}\" sign the result, then verify it\n"
+    "  --werror                   treat warnings as errors\n"
+    "  --allow-incomplete         build even when the installer could not install\n"
+    "  --json                     print the summary as JSON\n"
+    "  -q, -v                     errors only / each step\n"
+    "\n"
+    "Roles the install needs that are left out are filled in (one note each):\n"
+    "the compression library, an empty data file, and for further-file and the\n"
+    "support libraries an empty saver.dat that the install replaces.\n";
+
+constexpr const char* kDataUsage =
+    "usage: ssbuild data -o OUT [--settings FILE] [--first-chunk-kind N] [--store-all]\n"
+    "                    [--chunk FILE [CHUNK-OPTION]...]... [--copy NAME]...\n"
+    "\n"
+    "  CHUNK-OPTION: --chunk-name NAME, --chunk-kind N, --chunk-store,\n"
+    "                --chunk-compress MODE[:DICT]\n"
+    "Makes a screen saver data file: the settings record, one entry per chunk or\n"
+    "copy, the chunks (imploded unless that is not smaller). At most 108.\n";
+
+constexpr const char* kListUsage =
+    "usage: ssbuild list FILE [--json] [--installer | --data] [--payload-offset N]\n"
+    "Prints the header and the entry (or chunk) table and a summary. A signed\n"
+    "installer is read without its signature.\n";
+
+constexpr const char* kVerifyUsage =
+    "usage: ssbuild verify FILE [--installer | --data] [--payload-offset N]\n"
+    "                      [--allow-incomplete]\n"
+    "Checks every layout rule and expands every compressed entry; one line per\n"
+    "problem, exit code 2 when there is any. A signed installer is checked\n"
+    "without its signature.\n";
+
+constexpr const char* kExtractUsage =
+    "usage: ssbuild extract FILE -C DIR [--installer | --data] [--payload-offset N]\n"
+    "Writes every entry (or chunk) into DIR under its name.\n";
+
+constexpr const char* kInitUsage =
+    "usage: ssbuild init DIR [--force]\n"
+    "Writes an example project into DIR: project.ini (commented), the sample\n"
+    "screen saver, a preview, a licence, a read-me and two pictures. Build it with\n"
+    "ssbuild build DIR/project.ini. Existing files are kept unless --force.\n";
+
+constexpr const char* kImplodeUsage =
+    "usage: ssbuild implode [--ascii] [--dict 1024|2048|4096] IN OUT\n"
+    "       ssbuild explode IN OUT\n"
+    "Raw DCL streams; a bad stream exits with 2 and names the fault.\n";
+
+struct Command {
+  const char* name;
+  int (*run)(const CommandArgs&, std::ostream&, std::ostream&);
+  const char* usage;
+  bool takesVerbosity;  // build and init read -q/-v themselves
+};
+
+constexpr Command kCommands[] = {
+    {"build", BuildCommand, kBuildUsage, true},
+    {"init", InitCommand, kInitUsage, true},
+    {"data", DataCommand, kDataUsage, false},
+    {"list", ListCommand, kListUsage, false},
+    {"verify", VerifyCommand, kVerifyUsage, false},
+    {"extract", ExtractCommand, kExtractUsage, false},
+    {"implode", ImplodeCommand, kImplodeUsage, false},
+    {"explode", ExplodeCommand, kImplodeUsage, false},
+};
+
+bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }
 
 }  // namespace
 
@@ -40,24 +133,46 @@ int UsageFailure(std::ostream& err, const std::string& text) {
 }
 
 int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream& err) {
-  if (args.empty()) {
+  // -q and -v may stand before the command too.
+  std::vector<std::string> global;
+  size_t first = 0;
+  while (first < args.size() && (args[first] == "-q" || args[first] == "-v"))
+    global.push_back(args[first++]);
+  if (first == args.size()) {
     err << kUsage;
     return kExitUsage;
   }
-  const std::string& command = args[0];
-  if (command == "--help" || command == "-h" || command == "help") {
+  const std::string& name = args[first];
+  if (IsHelp(name) || name == "help") {
     out << kUsage;
     return kExitOk;
   }
-  const CommandArgs rest(args.begin() + 1, args.end());
-  if (command == "build") return BuildCommand(rest, out, err);
-  if (command == "data") return DataCommand(rest, out, err);
-  if (command == "list") return ListCommand(rest, out, err);
-  if (command == "verify") return VerifyCommand(rest, out, err);
-  if (command == "extract") return ExtractCommand(rest, out, err);
-  if (command == "implode") return ImplodeCommand(rest, out, err);
-  if (command == "explode") return ExplodeCommand(rest, out, err);
-  return UsageFailure(err, "unknown command \"" + command + "\"");
+  if (name == "--version") {
+    out << "ssbuild " << SSBUILD_VERSION << "\n";
+    return kExitOk;
+  }
+  for (const Command& command : kCommands) {
+    if (name != command.name) continue;
+    CommandArgs rest(args.begin() + static_cast<std::ptrdiff_t>(first) + 1, args.end());
+    if (std::any_of(rest.begin(), rest.end(), IsHelp)) {
+      out << command.usage;
+      return kExitOk;
+    }
+    rest.insert(rest.begin(), global.begin(), global.end());
+    if (command.takesVerbosity) return command.run(rest, out, err);
+    // The other commands print only what was asked for; -q silences the rest.
+    bool quiet = false;
+    CommandArgs kept;
+    for (const std::string& arg : rest) {
+      if (arg == "-q" || arg == "--quiet")
+        quiet = true;
+      else if (arg != "-v" && arg != "--verbose")
+        kept.push_back(arg);
+    }
+    std::ostringstream discarded;
+    return command.run(kept, quiet ? discarded : out, err);
+  }
+  return UsageFailure(err, "unknown command \"" + name + "\"");
 }
 
 }  // namespace ssbuild

@@ -1,27 +1,27 @@
-// ssbuild build: the installer from a stub and one file per payload role.
-#include <array>
-#include <optional>
+// ssbuild build: the installer from a project file, options, or both.
 #include <ostream>
 
+#include "build_plan.h"
+#include "build_project.h"
 #include "cli.h"
 #include "cli_args.h"
 #include "cli_commands.h"
-#include "installer_builder.h"
+#include "cli_output.h"
+#include "installer_writer.h"
 #include "listing.h"
 #include "payload_roles.h"
+#include "project_file.h"
+#include "signing.h"
 
 namespace ssbuild {
 namespace {
 
-struct BuildOptions {
-  std::string output;
-  std::string stubPath;
-  bool saverNameGiven = false;
-  InstallerInput input;  // everything but the file contents
-  std::array<std::string, ssi::kPayloadEntryCount> paths{};
-  std::array<std::optional<CompressionChoice>, ssi::kPayloadEntryCount> compression{};
-  std::optional<CompressionChoice> defaultCompression;
-  DataFileParts data;
+struct CommandLine {
+  std::string projectPath;
+  Defines defines;
+  bool json = false;
+  Verbosity verbosity = Verbosity::kNormal;
+  DataFileParts data;  // replaces the project's data file parts when given
 };
 
 // "ROLE=VALUE" into the role's index and the value.
@@ -29,7 +29,7 @@ bool SplitRoleValue(ArgList& args, const std::string& option, int& role, std::st
   std::string text;
   if (!args.TakeValue(option, text)) return false;
   const size_t eq = text.find('=');
-  role = eq == std::string::npos ? -1 : RoleIndex(text.substr(0, eq));
+  role = eq == std::string::npos ? -1 : RoleFromWord(text.substr(0, eq));
   if (role < kFirstRole) {
     args.Fail(option + " " + text + ": expected ROLE=VALUE with a payload role");
     return false;
@@ -38,7 +38,7 @@ bool SplitRoleValue(ArgList& args, const std::string& option, int& role, std::st
   return true;
 }
 
-void TakeCompression(ArgList& args, const std::string& option, BuildOptions& o) {
+void TakeCompression(ArgList& args, const std::string& option, BuildProject& p) {
   int role = 0;
   std::string mode;
   if (!SplitRoleValue(args, option, role, mode)) return;
@@ -48,109 +48,181 @@ void TakeCompression(ArgList& args, const std::string& option, BuildOptions& o) 
   } else if (role == ssi::entry::kCompressionLibrary && choice.implode) {
     args.Fail("the library (entry 1) is always stored");
   } else {
-    o.compression[static_cast<size_t>(role)] = choice;
+    p.roles[static_cast<size_t>(role)].compression = choice;
   }
 }
 
-void ParseOptions(ArgList& args, BuildOptions& o) {
+// Applies the options to `p`; everything else lands in `c`.
+void ParseOptions(ArgList& args, BuildProject& p, CommandLine& c) {
   while (!args.Done() && !args.Failed()) {
     const std::string option = args.Take();
     std::string value;
-    int64_t number = 0;
-    const int role = option.rfind("--", 0) == 0 ? RoleIndex(option.substr(2)) : -1;
+    const int role = option.rfind("--", 0) == 0 ? RoleFromWord(option.substr(2)) : -1;
     if (option == "-o" || option == "--output") {
-      args.TakeValue(option, o.output);
+      args.TakeValue(option, p.output);
     } else if (option == "--stub") {
-      args.TakeValue(option, o.stubPath);
-    } else if (option == "--saver-name") {
-      o.saverNameGiven = args.TakeValue(option, o.input.saverName);
-    } else if (option == "--display-mode") {
-      if (args.TakeInt(option, 0, 255, number)) o.input.displayMode = static_cast<int>(number);
-    } else if (option == "--licence-flag" || option == "--license-flag") {
-      o.input.licenceFlag = true;
-    } else if (option == "--readme-flag") {
-      o.input.readMeFlag = true;
-    } else if (option == "--display-properties-flag") {
-      o.input.displayPropertiesFlag = true;
+      args.TakeValue(option, p.stubPath);
+    } else if (option == "--saver-name" || option == "--name") {
+      if (args.TakeValue(option, value)) p.saverName = value;
+    } else if (option == "--display-mode" || option == "--display") {
+      int mode = 0;
+      if (!args.TakeValue(option, value)) continue;
+      if (ParseDisplayMode(value, mode))
+        p.displayMode = mode;
+      else
+        args.Fail(option + " " + value + ": expected none, picture, movie, silent or 0..255");
+    } else if (option == "--licence-flag" || option == "--license-flag" ||
+               option == "--accept-licence") {
+      p.licenceFlag = true;
+    } else if (option == "--readme-flag" || option == "--open-readme") {
+      p.readMeFlag = true;
+    } else if (option == "--display-properties-flag" || option == "--open-display-properties") {
+      p.displayPropertiesFlag = true;
     } else if (option == "--allow-incomplete") {
-      o.input.allowIncomplete = true;
+      p.allowIncomplete = true;
+    } else if (option == "--werror") {
+      p.werror = true;
+    } else if (option == "--json") {
+      c.json = true;
+    } else if (option == "-q" || option == "--quiet") {
+      c.verbosity = Verbosity::kQuiet;
+    } else if (option == "-v" || option == "--verbose") {
+      c.verbosity = Verbosity::kVerbose;
+    } else if (option == "--sign") {
+      args.TakeValue(option, p.signCommand);
+    } else if (option == "-D") {
+      if (!args.TakeValue(option, value)) continue;
+      const size_t eq = value.find('=');
+      if (eq == std::string::npos || eq == 0)
+        args.Fail("-D " + value + ": expected NAME=VALUE");
+      else
+        c.defines[value.substr(0, eq)] = value.substr(eq + 1);
     } else if (role >= kFirstRole) {
-      args.TakeValue(option, o.paths[static_cast<size_t>(role)]);
+      if (args.TakeValue(option, value)) RequestRole(p, role, value, option);
     } else if (option == "--entry-name") {
       int named = 0;
       if (SplitRoleValue(args, option, named, value))
-        o.input.entries[static_cast<size_t>(named)].name = value;
+        p.roles[static_cast<size_t>(named)].entryName = value;
     } else if (option == "--compress") {
-      TakeCompression(args, option, o);
+      TakeCompression(args, option, p);
     } else if (option == "--store") {
-      if (args.TakeValue(option, value)) {
-        const int stored = RoleIndex(value);
-        if (stored < kFirstRole)
-          args.Fail(option + " " + value + ": not a payload role");
-        else
-          o.compression[static_cast<size_t>(stored)] = CompressionChoice{false, false, 4096};
-      }
+      if (!args.TakeValue(option, value)) continue;
+      const int stored = RoleFromWord(value);
+      if (stored < kFirstRole)
+        args.Fail(option + " " + value + ": not a payload role");
+      else
+        p.roles[static_cast<size_t>(stored)].compression = CompressionChoice{false, false, 4096};
     } else if (option == "--store-all") {
-      o.defaultCompression = CompressionChoice{false, false, 4096};
-    } else if (!TakeDataFileOption(option, "--data-", args, o.data)) {
+      p.defaultCompression = CompressionChoice{false, false, 4096};
+    } else if (TakeDataFileOption(option, "--data-", args, c.data)) {
+    } else if (option.size() > 1 && option[0] == '-') {
       args.Fail("build: unknown option \"" + option + "\"");
+    } else if (c.projectPath.empty()) {
+      c.projectPath = option;
+    } else {
+      args.Fail("build: more than one project file given");
     }
   }
-  if (args.Failed()) return;
-  if (o.output.empty())
-    args.Fail("build needs -o OUT");
-  else if (o.stubPath.empty())
-    args.Fail("build needs --stub STUB");
-  else if (!o.saverNameGiven)
-    args.Fail("build needs --saver-name NAME");
-  else if (o.data.any && !o.paths[ssi::entry::kDataFile].empty())
-    args.Fail(
-        "give the data file either as --data FILE or by its parts (--data-chunk ...), not both");
 }
 
-Status LoadEntries(BuildOptions& o) {
-  Status status = ReadWholeFile(o.stubPath, o.input.stub);
-  if (!status.ok()) return status;
-  o.input.stubPath = o.stubPath;
-  for (int i = kFirstRole; i <= kLastRole; ++i) {
-    const auto slot = static_cast<size_t>(i);
-    EntrySource& entry = o.input.entries[slot];
-    entry.compression =
-        o.compression[slot].value_or(o.defaultCompression.value_or(CompressionChoice{}));
-    if (o.paths[slot].empty()) continue;
-    Bytes bytes;
-    status = ReadWholeFile(o.paths[slot], bytes);
-    if (!status.ok()) return status;
-    entry.Use(std::move(bytes), o.paths[slot]);
+// The options are read twice: once to find the project file and the -D
+// values it needs, once more over what the project file said, so that any
+// option overrides the file whatever their order.
+bool ReadRequest(const CommandArgs& argv, BuildProject& p, CommandLine& c, std::ostream& err,
+                 int& exitCode) {
+  {
+    ArgList args(argv, 0);
+    BuildProject scratch;
+    ParseOptions(args, scratch, c);
+    if (args.Failed()) {
+      exitCode = UsageFailure(err, args.Error());
+      return false;
+    }
   }
-  if (o.data.any) {
-    o.data.defaultCompression = o.defaultCompression;
-    Bytes dataFile;
-    status = BuildDataFileFromParts(o.data, dataFile);
-    if (!status.ok()) return Status::Fail("data file: " + status.text());
-    o.input.entries[ssi::entry::kDataFile].Use(std::move(dataFile));
+  if (!c.projectPath.empty()) {
+    std::vector<std::string> errors;
+    LoadProjectFile(c.projectPath, c.defines, p, errors);
+    if (!errors.empty()) {
+      for (const std::string& e : errors) err << "ssbuild: " << e << "\n";
+      exitCode = kExitFailed;
+      return false;
+    }
   }
-  return {};
+  ArgList args(argv, 0);
+  CommandLine again;
+  ParseOptions(args, p, again);
+  if (c.data.any) p.data = c.data;
+  if (p.output.empty()) {
+    exitCode = UsageFailure(err, "build needs -o OUT (or output = in the project's [installer])");
+    return false;
+  }
+  return true;
+}
+
+int Build(const BuildProject& p, const CommandLine& c, std::ostream& out, std::ostream& err) {
+  Reporter report(out, err, c.verbosity);
+  report.Step("checking " + (p.projectPath.empty() ? std::string("the options") : p.projectPath));
+  BuildPlan plan;
+  Findings findings;
+  PlanBuild(p, plan, findings);
+  if (!p.signCommand.empty()) {
+    const std::string problem = SignCommandProblem(p.signCommand);
+    if (!problem.empty()) findings.errors.push_back(problem);
+  }
+  for (const std::string& e : findings.errors) report.Error(e);
+  const bool warningsFail = p.werror && !findings.warnings.empty();
+  for (const std::string& w : findings.warnings) report.Warning(w, p.werror);
+  if (!findings.errors.empty() || warningsFail) {
+    report.Error(std::to_string(findings.errors.size()) + " error(s), " +
+                 std::to_string(findings.warnings.size()) + " warning(s); nothing written");
+    return kExitFailed;
+  }
+  for (const std::string& n : findings.notes) report.Note(n);
+
+  const std::string written = p.signCommand.empty() ? p.output : UnsignedPath(p);
+  WrittenInstaller result;
+  ProgressLine progress(err, c.verbosity != Verbosity::kQuiet);
+  const Status status = WriteInstaller(
+      plan, written, result, [&](uint64_t done, uint64_t total) { progress.Update(done, total); },
+      [&](int index) {
+        const PlannedEntry& e = plan.entries[static_cast<size_t>(index)];
+        progress.SetLabel("packing entry " + std::to_string(index) + " (" + e.name + ")");
+        report.Step("packing entry " + std::to_string(index) + " (" + RoleName(index) +
+                    "): " + e.label + ", " + std::to_string(e.size) + " bytes, as " + e.name);
+      });
+  progress.Done();
+  if (!status.ok()) {
+    report.Error(status.text());
+    return kExitFailed;
+  }
+  if (!p.signCommand.empty()) {
+    report.Step("signing: " + p.signCommand);
+    const Status signedOk = SignAndCheck(p.signCommand, written, p.output, p.allowIncomplete);
+    if (!signedOk.ok()) {
+      report.Error(signedOk.text());
+      return kExitFailed;
+    }
+  }
+  InstallerView view;
+  view.payloadOffset = static_cast<uint32_t>(plan.stub.size());
+  view.header = result.header;
+  if (c.json) {
+    PrintInstallerJson(out, view, static_cast<size_t>(result.fileSize));
+  } else if (c.verbosity != Verbosity::kQuiet) {
+    PrintInstallerSummary(out, result.header, static_cast<size_t>(result.fileSize));
+    out << "wrote " << p.output << "\n";
+  }
+  return kExitOk;
 }
 
 }  // namespace
 
 int BuildCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
-  ArgList args(argv, 0);
-  BuildOptions o;
-  ParseOptions(args, o);
-  if (args.Failed()) return UsageFailure(err, args.Error());
-  Status status = LoadEntries(o);
-  BuiltInstaller built;
-  if (status.ok()) status = BuildInstaller(o.input, built);
-  if (status.ok()) status = WriteWholeFile(o.output, built.image);
-  if (!status.ok()) {
-    err << "ssbuild: " << status.text() << "\n";
-    return kExitFailed;
-  }
-  PrintInstallerSummary(out, built.header, built.image.size());
-  out << "wrote " << o.output << "\n";
-  return kExitOk;
+  BuildProject project;
+  CommandLine commandLine;
+  int exitCode = kExitOk;
+  if (!ReadRequest(argv, project, commandLine, err, exitCode)) return exitCode;
+  return Build(project, commandLine, out, err);
 }
 
 }  // namespace ssbuild

@@ -14,6 +14,7 @@ int ListCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int VerifyCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int ExtractCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int ImplodeCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int InitCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int ExplodeCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 // "ssbuild: TEXT" and kExitUsage, with a pointer to the help.

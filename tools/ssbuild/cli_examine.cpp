@@ -12,6 +12,7 @@
 #include "installer_examiner.h"
 #include "listing.h"
 #include "path_rules.h"
+#include "signing.h"
 
 namespace ssbuild {
 namespace {
@@ -59,13 +60,17 @@ void ParseInspectOptions(ArgList& args, const std::string& command,
   if (!args.Failed() && o.file.empty()) args.Fail(command + " needs a FILE");
 }
 
-// Reads the file and decides what it is; prints the failure itself.
-bool Load(const InspectOptions& o, Bytes& image, FileType& type, std::ostream& err) {
+// Reads the file and decides what it is; prints the failure itself. An
+// Authenticode signature behind the payload is cut off first.
+bool Load(const InspectOptions& o, Bytes& image, FileType& type, std::ostream& err,
+          AppendedSignature* signature = nullptr) {
   const Status status = ReadWholeFile(o.file, image);
   if (!status.ok()) {
     err << "ssbuild: " << status.text() << "\n";
     return false;
   }
+  const AppendedSignature found = StripAppendedSignature(image);
+  if (signature != nullptr) *signature = found;
   type = o.type;
   if (type == FileType::kAuto) {
     if (LooksLikeInstaller(image))
@@ -167,11 +172,15 @@ int ListCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   if (args.Failed()) return UsageFailure(err, args.Error());
   Bytes image;
   FileType type = FileType::kAuto;
-  if (!Load(o, image, type, err)) return kExitFailed;
+  AppendedSignature signature;
+  if (!Load(o, image, type, err, &signature)) return kExitFailed;
   if (type == FileType::kInstaller) {
     InstallerView view;
     const Status status = ReadInstaller(image, o.payloadOffset, view);
     if (!status.ok()) return Failure(err, o.file, status);
+    if (signature.present && !o.json)
+      out << "Authenticode signature: " << signature.size << " bytes at " << signature.offset
+          << " (not part of the installer below)\n";
     if (o.json)
       PrintInstallerJson(out, view, image.size());
     else

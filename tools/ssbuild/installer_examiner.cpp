@@ -170,8 +170,8 @@ std::vector<std::string> VerifyInstaller(const Bytes& image, const InstallerView
 
   // Used entries follow one another from the end of the header to the end of
   // the file; each empty entry points where the next used one begins.
-  int64_t expected = static_cast<int64_t>(view.payloadOffset) +
-                     static_cast<int64_t>(ssi::kPayloadHeaderSize);
+  int64_t expected =
+      static_cast<int64_t>(view.payloadOffset) + static_cast<int64_t>(ssi::kPayloadHeaderSize);
   std::vector<size_t> emptyWaiting;
   auto settleEmpty = [&](int64_t at) {
     for (size_t i : emptyWaiting) {

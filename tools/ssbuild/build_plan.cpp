@@ -1,0 +1,374 @@
+#include "build_plan.h"
+
+#include <cstdio>
+#include <filesystem>
+#include <map>
+#include <memory>
+#include <system_error>
+
+#include "bundled_files.h"
+#include "data_file_examiner.h"
+#include "file_kinds.h"
+#include "installer_builder.h"
+#include "path_rules.h"
+#include "payload_roles.h"
+#include "stub_marker.h"
+
+namespace ssbuild {
+namespace {
+
+namespace fs = std::filesystem;
+
+// A stub is a small program; anything larger is the wrong file.
+constexpr uint64_t kStubMax = 16u << 20;
+
+std::string Describe(int role) {
+  return "entry " + std::to_string(role) + " (" + RoleWord(role) + ")";
+}
+
+struct FileCloser {
+  void operator()(std::FILE* f) const { std::fclose(f); }
+};
+
+// The first `count` bytes of the file (fewer when it is shorter).
+Bytes ReadHead(const std::string& path, size_t count) {
+  Bytes head(count);
+  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  if (!file) return {};
+  head.resize(std::fread(head.data(), 1, count, file.get()));
+  return head;
+}
+
+// The size of a regular file, or the problem with it.
+bool StatFile(const std::string& path, uint64_t& size, std::string& problem) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (ec || !fs::exists(status)) {
+    problem = path + ": cannot open: no such file";
+    return false;
+  }
+  if (!fs::is_regular_file(status)) {
+    problem = path + ": not a file";
+    return false;
+  }
+  size = fs::file_size(path, ec);
+  if (ec) {
+    problem = path + ": cannot read its size: " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+class Planner {
+ public:
+  Planner(const BuildProject& project, BuildPlan& plan, Findings& findings)
+      : p_(project), plan_(plan), f_(findings) {}
+
+  void Run() {
+    Header();
+    Stub();
+    for (int role = kFirstRole; role <= kLastRole; ++role) AuthorFile(role);
+    DataFileFromParts();
+    Library();
+    Completeness();
+    StandIns();
+    ContentWarnings();
+    SameDestination();
+    for (const std::string& text : p_.repeated) f_.warnings.push_back(text);
+  }
+
+ private:
+  // Errors that make the install fail become warnings with --allow-incomplete.
+  void Incomplete(const std::string& text) {
+    if (p_.allowIncomplete)
+      f_.warnings.push_back(text);
+    else
+      f_.errors.push_back(text + " (allow it with --allow-incomplete)");
+  }
+  PlannedEntry& Entry(int role) { return plan_.entries[static_cast<size_t>(role)]; }
+  bool Used(int role) const { return plan_.entries[static_cast<size_t>(role)].used; }
+  // Given, even when the file itself is at fault: that fault is reported
+  // already, and the role should not be reported missing as well.
+  bool Given(int role) const { return given_[static_cast<size_t>(role)] || Used(role); }
+
+  void Header() {
+    plan_.displayMode = p_.displayMode.value_or(0);
+    plan_.licenceFlag = p_.Flag(p_.licenceFlag);
+    plan_.readMeFlag = p_.Flag(p_.readMeFlag);
+    plan_.displayPropertiesFlag = p_.Flag(p_.displayPropertiesFlag);
+    if (!p_.saverName) {
+      f_.errors.push_back(
+          "no screen saver name: give --saver-name NAME, or name = in the [installer] section");
+      return;
+    }
+    const std::string& saver = *p_.saverName;
+    plan_.saverName = saver;
+    if (saver.empty())
+      f_.errors.push_back("the screen saver name is empty");
+    else if (saver.size() > ssi::kSaverNameFieldSize)
+      f_.errors.push_back("the screen saver name \"" + saver + "\" is " +
+                          std::to_string(saver.size()) + " bytes long; at most 64 fit");
+    else if (!ssi::IsValidSaverName(saver))
+      f_.errors.push_back("the screen saver name \"" + saver + "\" is not a valid folder name");
+  }
+
+  void Stub() {
+    std::string path = p_.stubPath;
+    if (path.empty()) {
+      BundledFile bundled;
+      const Status status = FindBundledFile(kStubFileName, bundled);
+      if (!status.ok()) {
+        f_.errors.push_back(status.text() + "; give the stub with --stub");
+        return;
+      }
+      plan_.stubLabel = bundled.label;
+      if (bundled.path.empty())
+        plan_.stub = std::move(bundled.bytes);
+      else
+        path = bundled.path;
+    }
+    if (!path.empty()) {
+      plan_.stubLabel = path;
+      uint64_t size = 0;
+      std::string problem;
+      if (!StatFile(path, size, problem)) {
+        f_.errors.push_back(problem);
+        return;
+      }
+      if (size > kStubMax) {
+        f_.errors.push_back(path + ": " + std::to_string(size) +
+                            " bytes is far too large for the installer stub");
+        return;
+      }
+      const Status status = ReadWholeFile(path, plan_.stub);
+      if (!status.ok()) {
+        f_.errors.push_back(status.text());
+        return;
+      }
+    }
+    const Status status = StampPayloadOffset(plan_.stub);
+    if (!status.ok()) f_.errors.push_back(plan_.stubLabel + ": " + status.text());
+  }
+
+  void AuthorFile(int role) {
+    const RoleRequest& request = p_.roles[static_cast<size_t>(role)];
+    if (request.path.empty()) return;
+    PlannedEntry& e = Entry(role);
+    e.label = request.path;
+    given_[static_cast<size_t>(role)] = true;
+    std::string problem;
+    if (!StatFile(request.path, e.size, problem)) {
+      f_.errors.push_back(Describe(role) + ": " + problem);
+      return;
+    }
+    if (e.size > kMaxInstallerSize) {
+      f_.errors.push_back(Describe(role) + ": " + request.path + " is " + std::to_string(e.size) +
+                          " bytes; an installer holds at most 2147483647");
+      return;
+    }
+    e.used = true;
+    e.path = request.path;
+    e.compression =
+        request.compression.value_or(p_.defaultCompression.value_or(CompressionChoice{}));
+    e.name = request.entryName.empty() ? DefaultEntryName(role, plan_.saverName, request.path)
+                                       : request.entryName;
+    CheckName(role);
+    if (role == ssi::entry::kDataFile) CheckDataFile(e);
+  }
+
+  void CheckName(int role) {
+    const PlannedEntry& e = Entry(role);
+    if (e.name.empty()) {
+      f_.errors.push_back(Describe(role) + ": no entry name");
+      return;
+    }
+    const std::string problem = CheckRoleName(role, e.name, plan_.saverName);
+    if (!problem.empty())
+      f_.errors.push_back(Describe(role) + ": the name \"" + e.name + "\" " + problem);
+  }
+
+  void CheckDataFile(const PlannedEntry& e) {
+    if (e.size > kCheckedDataFileMax) {
+      f_.notes.push_back("entry 8 (data-file): " + e.path +
+                         " is larger than 64 MiB; its chunks were not checked");
+      return;
+    }
+    Bytes bytes;
+    const Status status = ReadWholeFile(e.path, bytes);
+    if (!status.ok()) {
+      f_.errors.push_back("entry 8 (data-file): " + status.text());
+      return;
+    }
+    for (const std::string& problem : VerifyDataFile(bytes))
+      Incomplete("entry 8 (data-file): " + e.path + ": " + problem +
+                 "; the install would fail while unpacking it");
+  }
+
+  void DataFileFromParts() {
+    if (!p_.data.any) return;
+    if (!p_.roles[ssi::entry::kDataFile].path.empty()) {
+      f_.errors.push_back("give the data file either as a file or by its parts (chunks), not both");
+      return;
+    }
+    PlannedEntry& e = Entry(ssi::entry::kDataFile);
+    DataFileParts parts = p_.data;
+    parts.defaultCompression = p_.defaultCompression;
+    const Status status = BuildDataFileFromParts(parts, e.bytes);
+    if (!status.ok()) {
+      f_.errors.push_back("data file: " + status.text());
+      return;
+    }
+    const RoleRequest& request = p_.roles[ssi::entry::kDataFile];
+    e.used = e.inMemory = true;
+    e.size = e.bytes.size();
+    e.label = "the data file made from its chunks";
+    e.compression =
+        request.compression.value_or(p_.defaultCompression.value_or(CompressionChoice{}));
+    e.name = request.entryName.empty() ? plan_.saverName + ".ssd" : request.entryName;
+    CheckName(ssi::entry::kDataFile);
+  }
+
+  void Library() {
+    PlannedEntry& e = Entry(ssi::entry::kCompressionLibrary);
+    if (!e.used && p_.roles[ssi::entry::kCompressionLibrary].path.empty()) {
+      BundledFile bundled;
+      const Status status = FindBundledFile(kLibraryFileName, bundled);
+      if (!status.ok()) {
+        Incomplete("entry 1 (compression-library) is missing and " + status.text());
+        return;
+      }
+      e.used = true;
+      e.label = bundled.label;
+      e.name = p_.roles[1].entryName.empty() ? DefaultEntryName(1, {}, {}) : p_.roles[1].entryName;
+      if (bundled.path.empty()) {
+        e.inMemory = true;
+        e.bytes = std::move(bundled.bytes);
+        e.size = e.bytes.size();
+      } else {
+        e.path = bundled.path;
+        std::string problem;
+        if (!StatFile(e.path, e.size, problem)) f_.errors.push_back(problem);
+      }
+      f_.notes.push_back("entry 1 (compression-library): none given; " + bundled.label +
+                         " goes in, landing as impborl.dll in the Windows folder");
+      CheckName(ssi::entry::kCompressionLibrary);
+    }
+    e.compression = CompressionChoice{false, false, 4096};  // the stub loads it before expanding
+    if (e.used && e.size == 0)
+      f_.errors.push_back(
+          "entry 1 (compression-library) is empty; the library is stored, and the stub refuses "
+          "an entry of length 0");
+  }
+
+  void Completeness() {
+    if (!Given(ssi::entry::kSaverProgram))
+      Incomplete(
+          "entry 6 (screen-saver) is missing: an installer needs the screen saver program "
+          "(--screen-saver FILE, or screen-saver = in [files])");
+    if (plan_.licenceFlag && !Given(ssi::entry::kLicence))
+      Incomplete("the licence flag is set but entry 4 (licence) is missing");
+    if (plan_.readMeFlag && !Given(ssi::entry::kReadMe))
+      Incomplete("the read-me flag is set but entry 5 (readme) is missing");
+    const int mode = plan_.displayMode;
+    if (mode >= 1 && mode <= 3 && !Given(ssi::entry::kPreview))
+      Incomplete("display mode " + std::to_string(mode) +
+                 " shows a preview but entry 3 (preview) is missing");
+  }
+
+  void StandIns() {
+    if (p_.allowIncomplete || plan_.saverName.empty()) return;
+    if (!Given(ssi::entry::kDataFile) && !p_.data.any) {
+      PlannedEntry& e = Entry(ssi::entry::kDataFile);
+      e.used = e.inMemory = true;
+      e.bytes.assign(ssi::kSettingsRecordSize, 0);
+      e.size = e.bytes.size();
+      e.name = plan_.saverName + ".ssd";
+      e.label = "an empty data file";
+      f_.notes.push_back("entry 8 (data-file): none given; an empty data file " + e.name +
+                         " goes in (no chunks; the screen saver's settings file saver.dat "
+                         "holds zeros)");
+    }
+    for (int role :
+         {ssi::entry::kFurtherFile, ssi::entry::kSupportLibrary1, ssi::entry::kSupportLibrary2}) {
+      if (Given(role)) continue;
+      PlannedEntry& e = Entry(role);
+      e.used = e.inMemory = true;
+      e.name = kStandInName;
+      e.label = "an empty stand-in";
+      f_.notes.push_back(Describe(role) + ": none given; an empty " + e.name +
+                         " goes in, which the install replaces with the settings file");
+    }
+  }
+
+  void ContentWarnings() {
+    const int mode = plan_.displayMode;
+    const PlannedEntry& preview = Entry(ssi::entry::kPreview);
+    if (preview.used && !preview.inMemory) {
+      const Bytes head = ReadHead(preview.path, kSniffSize);
+      std::string problem;
+      if (mode == 1) problem = BitmapProblem(head, preview.size);
+      if (mode == 2 || mode == 3) problem = FlashMovieProblem(head);
+      if (!problem.empty())
+        f_.warnings.push_back("entry 3 (preview): " + preview.path + ": " + problem +
+                              ", so the installer window cannot show it");
+    }
+    if (preview.used && (mode < 1 || mode > 3))
+      f_.warnings.push_back("entry 3 (preview) is given, but display mode " + std::to_string(mode) +
+                            " shows no preview (use picture or movie)");
+    if (Used(ssi::entry::kLicence) && !plan_.licenceFlag)
+      f_.warnings.push_back(
+          "entry 4 (licence) is given without the licence flag, so the installer never shows it");
+    if (Used(ssi::entry::kReadMe) && !plan_.readMeFlag)
+      f_.warnings.push_back(
+          "entry 5 (readme) is given without the read-me flag, so the installer never writes it");
+    if (mode == 4 && (plan_.licenceFlag || Used(ssi::entry::kLicence)))
+      f_.warnings.push_back(
+          "a silent install shows no window, so nobody sees or accepts the licence");
+    const PlannedEntry& saver = Entry(ssi::entry::kSaverProgram);
+    if (saver.used && !saver.inMemory) {
+      const std::string problem = Win32ProgramProblem(ReadHead(saver.path, kSniffSize));
+      if (!problem.empty())
+        f_.warnings.push_back("entry 6 (screen-saver): " + saver.path + ": " + problem +
+                              ", so Windows cannot run it");
+    }
+  }
+
+  // Two entries landing on the same file: the later one replaces the earlier.
+  void SameDestination() {
+    std::map<std::string, int> seen;
+    for (int role = kFirstRole; role <= kLastRole; ++role) {
+      const PlannedEntry& e = Entry(role);
+      if (!e.used || e.label == "an empty stand-in" || e.name.empty()) continue;
+      const auto where = ssi::EntryDestination(RoleKind(role), e.name, "W\\", "S\\");
+      if (!where) continue;
+      const std::string key = ssi::AsciiLower(*where);
+      if (key == "s\\" + std::string(kStandInName))
+        f_.warnings.push_back(Describe(role) + " lands as " + kStandInName +
+                              ", which the install replaces with the screen saver's settings");
+      const auto [it, fresh] = seen.emplace(key, role);
+      if (!fresh)
+        f_.warnings.push_back(Describe(role) + " lands on the same file as " +
+                              Describe(it->second) + " (" + e.name + "), replacing it");
+    }
+  }
+
+  const BuildProject& p_;
+  BuildPlan& plan_;
+  Findings& f_;
+  std::array<bool, ssi::kPayloadEntryCount> given_{};
+};
+
+}  // namespace
+
+void PlanBuild(const BuildProject& project, BuildPlan& plan, Findings& findings) {
+  plan = BuildPlan{};
+  findings = Findings{};
+  Planner(project, plan, findings).Run();
+  for (int role = kFirstRole; role <= kLastRole; ++role) {
+    PlannedEntry& e = plan.entries[static_cast<size_t>(role)];
+    e.kind = RoleKind(role);
+    if (e.inMemory && e.size == 0) e.compression = CompressionChoice{};  // imploded: see Pack
+  }
+}
+
+}  // namespace ssbuild

@@ -1,0 +1,60 @@
+#pragma once
+// What an author asks `ssbuild build` for, from the command line, a project
+// file or both (the command line wins). Paths are as given, or made absolute
+// against the project file's folder; nothing is read yet.
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "cli_args.h"
+#include "compression.h"
+#include "payload_format.h"
+
+namespace ssbuild {
+
+struct RoleRequest {
+  std::string path;       // the file; empty when the role is left out
+  std::string origin;     // where it was given ("--saver", "project.ini:12"), for messages
+  std::string entryName;  // overrides the default entry name
+  std::optional<CompressionChoice> compression;
+};
+
+struct BuildProject {
+  std::string projectPath;  // the project file, if any
+  std::string output;
+  std::string stubPath;  // empty: the stub this ssbuild carries
+  std::optional<std::string> saverName;
+  std::optional<int> displayMode;
+  std::optional<bool> licenceFlag;
+  std::optional<bool> readMeFlag;
+  std::optional<bool> displayPropertiesFlag;
+  bool allowIncomplete = false;
+  bool werror = false;
+  std::array<RoleRequest, ssi::kPayloadEntryCount> roles{};
+  std::optional<CompressionChoice> defaultCompression;
+  DataFileParts data;
+  std::string signCommand;  // "COMMAND {in} {out}"
+  // Roles given twice by the same source: "entry 6 (saver) is given twice: ...".
+  std::vector<std::string> repeated;
+
+  bool Flag(const std::optional<bool>& flag) const { return flag.value_or(false); }
+};
+
+// Display modes by word: "none" 0, "picture" 1, "movie" 3, "silent" 4, or a
+// number 0..255. False for anything else.
+bool ParseDisplayMode(const std::string& text, int& mode);
+
+// Role names as authors write them: "screen-saver", "preview", "licence",
+// "readme", "data-file", "further-file", "support-library-1",
+// "support-library-2", "compression-library", "flash-installer", besides the
+// short names of payload_roles.h and the entry numbers. -1 when unknown.
+int RoleFromWord(const std::string& text);
+// The long name of a role ("screen-saver" for 6).
+const char* RoleWord(int index);
+
+// Sets a role's file, noting a role given twice by the same source.
+void RequestRole(BuildProject& project, int role, const std::string& path,
+                 const std::string& origin);
+
+}  // namespace ssbuild

@@ -1,0 +1,37 @@
+#pragma once
+// The project file of `ssbuild build PROJECT.ini`: an INI file, the format of
+// the platform, that says everything the build options can say.
+//
+//   ; comment                    # comment too
+//   [variables]                  NAME = VALUE, used as ${NAME} in later values
+//   [installer]                  output, name, display (none|picture|movie|silent|0..255),
+//                                accept-licence, open-readme, open-display-properties
+//                                (yes|no), compression (store|binary[:DICT]|ascii[:DICT]),
+//                                stub, allow-incomplete, sign
+//   [files]                      ROLE = FILE, ROLE.name = ENTRY-NAME,
+//                                ROLE.compression = MODE (roles: build_project.h)
+//   [data-file]                  settings = FILE, first-chunk-kind = N
+//   [chunk]                      one per chunk, in order: file, name, kind, compression
+//   [copy]                       one per copy: name
+//
+// Paths are taken relative to the project file's folder. ${NAME} takes the
+// value from -D NAME=VALUE, else from [variables]; an unknown name is an
+// error. A -D of the command line overrides [variables], and any option
+// overrides what the file says. Every error names the file and
+// the line.
+#include <map>
+#include <string>
+#include <vector>
+
+#include "build_project.h"
+
+namespace ssbuild {
+
+using Defines = std::map<std::string, std::string>;
+
+// Reads the project into `project`; each problem is one "FILE:LINE: text" in
+// `errors` (all of them, not only the first).
+void LoadProjectFile(const std::string& path, const Defines& defines, BuildProject& project,
+                     std::vector<std::string>& errors);
+
+}  // namespace ssbuild
