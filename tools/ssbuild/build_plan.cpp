@@ -273,6 +273,16 @@ class Planner {
     if (mode >= 1 && mode <= 3 && !Given(ssi::entry::kPreview))
       Incomplete("display mode " + std::to_string(mode) +
                  " shows a preview but entry 3 (preview) is missing");
+    // The silent install runs the Flash check before anything else and stops
+    // with "Unspecified error" when it finds no player and no installer.
+    if (mode == 4 && !Given(ssi::entry::kFlashInstaller))
+      Incomplete(
+          "a silent install needs entry 2 (flash-installer): without a Flash player on the "
+          "system it stops before writing anything");
+    if ((mode == 2 || mode == 3) && !Given(ssi::entry::kFlashInstaller))
+      f_.warnings.push_back(
+          "a movie preview without entry 2 (flash-installer): where no Flash player is "
+          "installed the installer cannot show the movie");
   }
 
   void StandIns() {

@@ -40,6 +40,8 @@ constexpr const char* kBuildUsage =
     "  --accept-licence           show the licence; the user accepts it (--licence-flag)\n"
     "  --open-readme              open the read-me after the install (--readme-flag)\n"
     "  --open-display-properties  open Display Properties afterwards\n"
+    "  --no-accept-licence, --no-open-readme, --no-open-display-properties\n"
+    "                             turn a flag of the project file off\n"
     "  --ROLE FILE                the file of a role:\n"
     "      screen-saver       the screen saver program; lands as WINDOWS\\NAME.scr\n"
     "      preview            picture (BMP) or Flash movie shown in the window\n"

@@ -78,6 +78,12 @@ void ParseOptions(ArgList& args, BuildProject& p, CommandLine& c) {
       p.readMeFlag = true;
     } else if (option == "--display-properties-flag" || option == "--open-display-properties") {
       p.displayPropertiesFlag = true;
+    } else if (option == "--no-accept-licence" || option == "--no-licence-flag") {
+      p.licenceFlag = false;
+    } else if (option == "--no-open-readme" || option == "--no-readme-flag") {
+      p.readMeFlag = false;
+    } else if (option == "--no-open-display-properties") {
+      p.displayPropertiesFlag = false;
     } else if (option == "--allow-incomplete") {
       p.allowIncomplete = true;
     } else if (option == "--werror") {

@@ -1,0 +1,59 @@
+#!/bin/bash
+# ssbuild.exe as an author on Windows uses it, under Wine: `init` writes the
+# example project, `build` makes a silent installer of it with nothing but the
+# project and two overrides, osslsigncode signs it with a throw-away
+# self-signed certificate, ssbuild.exe lists and verifies the signed file, and
+# the signed installer installs.
+#   SSI_WINE_STATE=DIR signed-install.sh SSBUILD_EXE
+set -uo pipefail
+ssbuild=$1
+state=${SSI_WINE_STATE:?SSI_WINE_STATE must name the directory wine-env.sh set up}
+work=$(mktemp -d /tmp/ssi-signed.XXXXXX)
+prefix=$work/prefix
+cleanup() {
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+  WINEPREFIX="$prefix" wineserver -w 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir "$prefix" && cp -a "$state/template/." "$prefix/" || exit 1
+WINEPREFIX="$prefix" wineserver -w 2>/dev/null
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=${WINEDEBUG:-fixme-all}
+export DISPLAY=$(cat "$state/display")
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export SSI_PAUSE_MS=${SSI_PAUSE_MS:-20}
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1" >&2; failures=$((failures + 1)); fi
+}
+cd "$work" || exit 1
+
+check "ssbuild.exe init writes the example" wine "$ssbuild" init ex
+# Silent, so that no window needs driving; the silent install runs the Flash
+# check first, so it carries a program that ends at once as the player's installer.
+check "ssbuild.exe build with the project alone and two overrides" \
+  wine "$ssbuild" build ex/project.ini -o unsigned.exe --display silent --no-accept-licence \
+  --no-open-readme --flash-installer ex/sample.scr
+openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 1 \
+  -subj "/CN=ssbuild throw-away test certificate" 2>/dev/null
+check "osslsigncode signs" osslsigncode sign -certs cert.pem -key key.pem -n "sample" \
+  -in unsigned.exe -out signed.exe
+check "osslsigncode finds the signature" osslsigncode verify -CAfile cert.pem signed.exe
+check "the signed file is longer" test "$(stat -c %s signed.exe)" -gt "$(stat -c %s unsigned.exe)"
+check "ssbuild.exe verify accepts the signed installer" wine "$ssbuild" verify signed.exe
+wine "$ssbuild" list signed.exe >list.txt 2>&1
+check "ssbuild.exe list names the signature" grep -q "Authenticode signature" list.txt
+wine "$ssbuild" extract signed.exe -C out >/dev/null 2>&1
+check "ssbuild.exe extract gives back the screen saver" cmp -s out/sample.scr ex/sample.scr
+
+check "the signed installer runs to its end" wine signed.exe
+windows=$prefix/drive_c/windows
+check "the screen saver program is installed" cmp -s "$windows/sample.scr" ex/sample.scr
+check "the data file's pictures are unpacked" \
+  cmp -s "$windows/sample dir/picture2.bmp" ex/pictures/picture2.bmp
+check "the stand-ins left nothing: saver.dat is the 1220-byte settings file" \
+  test "$(stat -c %s "$windows/sample dir/saver.dat")" -eq 1220
+check "no data file or manifest stays" \
+  test ! -e "$windows/sample dir/sample.ssd" -a ! -e "$windows/sample dir/saver.ini"
+ls -l "$windows/sample dir"
+exit $((failures > 0))

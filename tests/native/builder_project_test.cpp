@@ -1,0 +1,362 @@
+// `ssbuild build` as authors use it: project files, every problem at once,
+// warnings, the files it fills in, streaming, signed installers. Through the
+// command line in-process, and as a program where memory is measured.
+#include <gtest/gtest.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "build_project.h"
+#include "bundled_files.h"
+#include "cli.h"
+#include "example_project.h"
+#include "installer_builder.h"
+#include "installer_examiner.h"
+#include "le_bytes.h"
+#include "payload_offset_field.h"
+#include "project_file.h"
+
+namespace ssbuild {
+namespace {
+
+namespace fs = std::filesystem;
+
+Bytes Text(const std::string& text) { return Bytes(text.begin(), text.end()); }
+
+// The smallest file the builder takes for a 32-bit Windows program.
+Bytes TinyProgram() {
+  Bytes pe(512, 0);
+  pe[0] = 'M', pe[1] = 'Z';
+  ssi::WriteU32(&pe[60], 64);
+  pe[64] = 'P', pe[65] = 'E';
+  pe[68] = 0x4C, pe[69] = 0x01;  // i386
+  pe[86] = 0x02, pe[87] = 0x01;  // an executable, 32-bit
+  return pe;
+}
+
+Bytes TinyStub() {
+  Bytes stub = TinyProgram();
+  stub.resize(4096, 0x90);
+  std::copy(ssi::kPayloadOffsetMarker, ssi::kPayloadOffsetMarker + ssi::kPayloadOffsetMarkerSize,
+            stub.begin() + 1000);
+  ssi::WriteU32(&stub[1000 + ssi::kPayloadOffsetMarkerSize], 0);
+  return stub;
+}
+
+class Builder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    dir_ = fs::temp_directory_path() /
+           ("ssbuild_builder_" +
+            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
+    fs::remove_all(dir_);
+    fs::create_directories(dir_ / "sub");
+    Write("stub.exe", TinyStub());
+    Write("lib.dll", Text(std::string(3000, 'L')));
+    Write("prog.scr", TinyProgram());
+    Write("preview.bmp", DrawExampleBitmap(40, 30, 10, 10));
+    Write("licence.txt", Text("the licence\r\n"));
+    Write("readme.txt", Text("the read-me\r\n"));
+    Write("flashax.exe", TinyProgram());
+  }
+  void TearDown() override { fs::remove_all(dir_); }
+
+  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
+  void Write(const std::string& name, const Bytes& bytes) const {
+    ASSERT_TRUE(WriteWholeFile(Path(name), bytes).ok());
+  }
+  void WriteText(const std::string& name, const std::string& text) const {
+    Write(name, Text(text));
+  }
+  Bytes Read(const std::string& name) const {
+    Bytes bytes;
+    EXPECT_TRUE(ReadWholeFile(Path(name), bytes).ok()) << name;
+    return bytes;
+  }
+  int Run(std::vector<std::string> args) {
+    out_.str("");
+    err_.str("");
+    return RunCli(args, out_, err_);
+  }
+  // A build that has every role it needs, with a stub and library of the test's own.
+  std::vector<std::string> Complete(const std::string& output) const {
+    return {
+        "build",         "-o",     Path(output), "--stub",         Path("stub.exe"), "--library",
+        Path("lib.dll"), "--name", "meadow",     "--screen-saver", Path("prog.scr")};
+  }
+  ssi::PayloadHeader HeaderOf(const std::string& name) const {
+    InstallerView view;
+    const Bytes image = Read(name);
+    EXPECT_TRUE(ReadInstaller(image, std::nullopt, view).ok());
+    return view.header;
+  }
+
+  fs::path dir_;
+  std::ostringstream out_;
+  std::ostringstream err_;
+};
+
+TEST_F(Builder, ProjectFileGivesRolesVariablesRelativePathsAndOptionsOverrideIt) {
+  WriteText("sub/chunk.bin", std::string(500, 'c'));
+  WriteText("sub/project.ini",
+            "; comment\n"
+            "[variables]\n"
+            "saver = meadow\n"
+            "up = ..\n"
+            "[installer]\n"
+            "output = ${saver}-setup.exe\n"
+            "name = ${saver}\n"
+            "display = picture\n"
+            "accept-licence = yes\n"
+            "open-display-properties = yes\n"
+            "stub = ${up}/stub.exe\n"
+            "[files]\n"
+            "screen-saver = ../prog.scr\n"
+            "compression-library = ${up}/lib.dll\n"
+            "preview = ../preview.bmp\n"
+            "preview.name = look.bmp\n"
+            "licence = ../licence.txt\n"
+            "licence.compression = store\n"
+            "[chunk]\n"
+            "file = chunk.bin\n"
+            "name = first.bin\n"
+            "[copy]\n"
+            "name = second.bin\n");
+  // -D beats [variables]; the display option beats the file.
+  ASSERT_EQ(Run({"build", Path("sub/project.ini"), "-D", "saver=field", "--display", "none",
+                 "--preview", Path("preview.bmp"), "--json"}),
+            kExitOk)
+      << err_.str();
+  const ssi::PayloadHeader h = HeaderOf("sub/field-setup.exe");
+  EXPECT_EQ(h.SaverName(), "field");
+  EXPECT_EQ(h.displayMode, 0);
+  EXPECT_EQ(h.licenceFlag, 1);
+  EXPECT_EQ(h.readMeFlag, 0);
+  EXPECT_EQ(h.displayPropertiesFlag, 1);
+  EXPECT_EQ(h.entries[6].name, "field.scr");
+  EXPECT_EQ(h.entries[3].name, "look.bmp");
+  EXPECT_EQ(h.entries[4].compressed, 0);
+  EXPECT_EQ(h.entries[8].name, "field.ssd");
+  EXPECT_EQ(h.entries[1].expandedSize, 3000);
+  EXPECT_NE(out_.str().find("\"name\": \"field.scr\""), std::string::npos) << out_.str();
+  EXPECT_NE(err_.str().find("warning: entry 3 (preview) is given, but display mode 0"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_EQ(Run({"verify", Path("sub/field-setup.exe")}), kExitOk) << err_.str();
+  // The preview given twice in the file itself is worth a warning.
+  WriteText("sub/twice.ini", "[installer]\nname = m\n[files]\npreview = a.bmp\npreview = b.bmp\n");
+  BuildProject project;
+  std::vector<std::string> errors;
+  LoadProjectFile(Path("sub/twice.ini"), {}, project, errors);
+  EXPECT_TRUE(errors.empty());
+  ASSERT_EQ(project.repeated.size(), 1u);
+  EXPECT_NE(project.repeated[0].find("twice.ini:4"), std::string::npos) << project.repeated[0];
+  EXPECT_EQ(project.roles[3].path, Path("sub/b.bmp"));
+}
+
+TEST_F(Builder, ProjectFileErrorsAreAllReportedWithFileAndLine) {
+  const struct {
+    const char* line;
+    const char* message;
+  } cases[] = {
+      {"[installer]", nullptr},
+      {"display = slideshow", "expected none, picture, movie, silent or 0..255"},
+      {"accept-licence = maybe", "expected yes or no"},
+      {"colour = blue", "unknown key colour in [installer]"},
+      {"name = ${nobody}", "${nobody} is not defined"},
+      {"output = ${open", "${ without a closing }"},
+      {"just words", "expected KEY = VALUE or [SECTION]"},
+      {"[files]", nullptr},
+      {"wallpaper = x.bmp", "unknown role wallpaper"},
+      {"preview.colour = red", "unknown attribute .colour"},
+      {"compression-library.compression = binary", "the compression library is always stored"},
+      {"[extras]", "unknown section [extras]"},
+      {"[chunk]", "a [chunk] needs file ="},
+      {"kind = 300", "expected a number from 0 to 255"},
+  };
+  std::string text;
+  for (const auto& c : cases) text += std::string(c.line) + "\n";
+  WriteText("bad.ini", text);
+  EXPECT_EQ(Run({"build", Path("bad.ini"), "-o", Path("x.exe")}), kExitFailed);
+  int line = 0;
+  for (const auto& c : cases) {
+    ++line;
+    if (c.message == nullptr) continue;
+    const std::string expected = Path("bad.ini") + ":" + std::to_string(line) + ": ";
+    const size_t at = err_.str().find(expected);
+    ASSERT_NE(at, std::string::npos) << "line " << line << "\n" << err_.str();
+    EXPECT_NE(err_.str().substr(at, err_.str().find('\n', at) - at).find(c.message),
+              std::string::npos)
+        << err_.str();
+  }
+  EXPECT_FALSE(fs::exists(Path("x.exe")));
+  EXPECT_EQ(Run({"build", Path("missing.ini"), "-o", Path("x.exe")}), kExitFailed);
+  EXPECT_NE(err_.str().find("missing.ini: cannot open"), std::string::npos);
+}
+
+TEST_F(Builder, EveryErrorIsReportedInOnePassAndNothingIsWritten) {
+  WriteText("nomarker.exe", "MZ not a stub");
+  EXPECT_EQ(Run({"build", "-o", Path("x.exe"), "--stub", Path("nomarker.exe"), "--name", "a/b",
+                 "--preview", Path("gone.bmp"), "--display", "picture", "--accept-licence",
+                 "--open-readme", "--library", Path("lib.dll")}),
+            kExitFailed);
+  for (const char* expected :
+       {"no payload offset marker", "\"a/b\" is not a valid folder name", "entry 3 (preview): ",
+        "gone.bmp: cannot open: no such file", "entry 6 (screen-saver) is missing",
+        "the licence flag is set but entry 4", "the read-me flag is set but entry 5", "6 error(s)"})
+    EXPECT_NE(err_.str().find(expected), std::string::npos) << expected << "\n" << err_.str();
+  EXPECT_FALSE(fs::exists(Path("x.exe")));
+  EXPECT_FALSE(fs::exists(Path("x.exe.part")));
+}
+
+// Each warning leaves the build working (exit 0) unless --werror, which
+// fails it without writing anything.
+TEST_F(Builder, WarningsPassUnlessWerror) {
+  WriteText("notbmp.bmp", "GIF89a...");
+  WriteText("notpe.scr", "#!/bin/sh\n");
+  WriteText("saver.dat", "mine");
+  const struct {
+    std::vector<std::string> extra;
+    const char* warning;
+  } cases[] = {
+      {{"--display", "picture", "--preview", Path("notbmp.bmp")}, "it is not a BMP file"},
+      {{"--display", "movie", "--preview", Path("preview.bmp"), "--flash", Path("flashax.exe")},
+       "not a Flash movie"},
+      {{"--licence", Path("licence.txt")}, "without the licence flag"},
+      {{"--readme", Path("readme.txt")}, "without the read-me flag"},
+      {{"--preview", Path("preview.bmp")}, "display mode 0 shows no preview"},
+      {{"--display", "silent", "--flash", Path("flashax.exe"), "--accept-licence", "--licence",
+        Path("licence.txt")},
+       "nobody sees or accepts the licence"},
+      {{"--screen-saver", Path("notpe.scr")}, "it is not a Windows program"},
+      {{"--screen-saver", Path("stub.exe")}, "given twice"},
+      {{"--display", "movie", "--preview", Path("preview.bmp")}, "without entry 2"},
+      {{"--support1", Path("readme.txt"), "--further", Path("readme.txt")},
+       "lands on the same file as entry 7"},
+      {{"--further", Path("saver.dat")}, "replaces with the screen saver's settings"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = Complete("w.exe");
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    EXPECT_EQ(Run(args), kExitOk) << c.warning << "\n" << err_.str();
+    EXPECT_NE(err_.str().find(std::string("warning: ")), std::string::npos) << c.warning;
+    EXPECT_NE(err_.str().find(c.warning), std::string::npos) << c.warning << "\n" << err_.str();
+    fs::remove(Path("w.exe"));
+    args.push_back("--werror");
+    EXPECT_EQ(Run(args), kExitFailed) << c.warning;
+    EXPECT_NE(err_.str().find("error (--werror)"), std::string::npos) << c.warning;
+    EXPECT_FALSE(fs::exists(Path("w.exe"))) << c.warning;
+  }
+  // -q keeps errors only.
+  std::vector<std::string> args = Complete("q.exe");
+  args.insert(args.end(), {"--readme", Path("readme.txt"), "-q"});
+  EXPECT_EQ(Run(args), kExitOk);
+  EXPECT_EQ(err_.str(), "");
+  EXPECT_EQ(out_.str(), "");
+}
+
+// Entries 1, 7, 8, 9 and 10 left out are filled in so that the install
+// succeeds, each with a note; and the streaming writer lays them out exactly
+// as the in-memory builder does.
+TEST_F(Builder, LeftOutRolesAreFilledInAndTheLayoutMatchesTheInMemoryBuilder) {
+  std::vector<std::string> args = Complete("f.exe");
+  args.erase(args.begin() + 5, args.begin() + 7);  // no --library
+  const bool carried = CarriesFile(kLibraryFileName);
+  if (!carried) args.insert(args.end(), {"--library", Path("lib.dll")});
+  ASSERT_EQ(Run(args), kExitOk) << err_.str();
+  const ssi::PayloadHeader h = HeaderOf("f.exe");
+  for (int i : {7, 9, 10}) {
+    EXPECT_EQ(h.entries[static_cast<size_t>(i)].name, "saver.dat");
+    EXPECT_EQ(h.entries[static_cast<size_t>(i)].expandedSize, 0);
+    EXPECT_EQ(h.entries[static_cast<size_t>(i)].kind, 5);
+  }
+  EXPECT_EQ(h.entries[8].name, "meadow.ssd");
+  EXPECT_EQ(h.entries[8].expandedSize, 1220);
+  EXPECT_EQ(Run({"verify", Path("f.exe")}), kExitOk) << err_.str();
+
+  InstallerInput in;
+  in.stub = TinyStub();
+  in.saverName = "meadow";
+  BundledFile library;
+  if (carried) {
+    ASSERT_TRUE(FindBundledFile(kLibraryFileName, library).ok());
+  }
+  in.entries[1].Use(carried ? library.bytes : Read("lib.dll"));
+  in.entries[6].Use(TinyProgram(), "prog.scr");
+  in.entries[8].Use(Bytes(1220, 0));
+  in.entries[8].name = "meadow.ssd";
+  for (int i : {7, 9, 10}) {
+    in.entries[static_cast<size_t>(i)].Use({});
+    in.entries[static_cast<size_t>(i)].name = "saver.dat";
+  }
+  BuiltInstaller built;
+  ASSERT_TRUE(BuildInstaller(in, built).ok());
+  EXPECT_TRUE(built.image == Read("f.exe"));
+
+  // With --allow-incomplete nothing is filled in but the library.
+  args.push_back("--allow-incomplete");
+  ASSERT_EQ(Run(args), kExitOk) << err_.str();
+  EXPECT_TRUE(HeaderOf("f.exe").entries[7].IsEmpty());
+}
+
+TEST_F(Builder, InitWritesAProjectThatBuildsWithNoOtherOption) {
+  if (!CarriesFile(kStubFileName) || !CarriesFile(kSampleSaverFileName))
+    GTEST_SKIP() << "this ssbuild was built without a Win32 build tree (SSI_WIN32_DIR)";
+  ASSERT_EQ(Run({"init", Path("example")}), kExitOk) << err_.str();
+  EXPECT_EQ(Run({"init", Path("example")}), kExitFailed) << "an existing project is kept";
+  ASSERT_EQ(Run({"build", Path("example/project.ini")}), kExitOk) << err_.str();
+  EXPECT_EQ(err_.str().find("warning"), std::string::npos) << err_.str();
+  EXPECT_EQ(Run({"verify", Path("example/sample-setup.exe")}), kExitOk) << err_.str();
+  const ssi::PayloadHeader h = HeaderOf("example/sample-setup.exe");
+  EXPECT_EQ(h.displayMode, 1);
+  EXPECT_EQ(h.entries[6].name, "sample.scr");
+}
+
+// Sizes come from the file system: an input too large for an installer is
+// refused before a byte is read, and a 1 GB input is streamed in little memory.
+TEST_F(Builder, LargeInputsAreStreamedOrRefusedAtOnce) {
+  Write("big.bin", {});
+  fs::resize_file(Path("big.bin"), 2'200'000'000ull);
+  std::vector<std::string> args = Complete("big.exe");
+  args.insert(args.end(), {"--further", Path("big.bin")});
+  EXPECT_EQ(Run(args), kExitFailed);
+  EXPECT_NE(err_.str().find("2200000000 bytes; an installer holds at most 2147483647"),
+            std::string::npos)
+      << err_.str();
+  EXPECT_FALSE(fs::exists(Path("big.exe")));
+  fs::remove(Path("big.bin"));
+
+#ifdef SSBUILD_EXE
+  Write("gig.bin", {});
+  fs::resize_file(Path("gig.bin"), 1ull << 30);
+  args = Complete("gig.exe");
+  args.insert(args.begin(), SSBUILD_EXE);
+  args.insert(args.end(), {"--further", Path("gig.bin"), "--store", "further", "-q"});
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  int status = 0;
+  rusage usage{};
+  ASSERT_EQ(wait4(child, &status, 0, &usage), child);
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 0);
+  std::printf("ssbuild build with a 1 GiB entry: peak memory %ld KiB\n", usage.ru_maxrss);
+  EXPECT_LT(usage.ru_maxrss, 100 * 1024);
+  EXPECT_GT(fs::file_size(Path("gig.exe")), 1ull << 30);
+#endif
+}
+
+}  // namespace
+}  // namespace ssbuild
