@@ -3,7 +3,8 @@
 # need on a fresh Debian 12 machine. Does nothing when all is there already.
 set -euo pipefail
 packages=(cmake make g++ clang libclang-rt-14-dev googletest python3
-          g++-mingw-w64-i686 wine wine32:i386 xvfb xauth imagemagick procps)
+          g++-mingw-w64-i686 wine wine32:i386 xvfb xauth imagemagick procps
+          osslsigncode openssl)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
