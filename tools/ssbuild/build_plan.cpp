@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "bundled_files.h"
+#include "code_page.h"
 #include "data_file_examiner.h"
 #include "file_kinds.h"
 #include "installer_builder.h"
@@ -62,7 +63,10 @@ bool StatFile(const std::string& path, uint64_t& size, std::string& problem) {
 class Planner {
  public:
   Planner(const BuildProject& project, BuildPlan& plan, Findings& findings)
-      : p_(project), plan_(plan), f_(findings) {}
+      : p_(project),
+        plan_(plan),
+        f_(findings),
+        codePage_(project.codePage.value_or(kDefaultCodePage)) {}
 
   void Run() {
     Header();
@@ -91,7 +95,17 @@ class Planner {
   // already, and the role should not be reported missing as well.
   bool Given(int role) const { return given_[static_cast<size_t>(role)] || Used(role); }
 
+  // Names and texts come in UTF-8 and go to the installer in its code page.
+  bool ToCodePage(std::string& text, bool multiLine, const std::string& what) {
+    if (!codePageProblem_.empty()) return false;
+    const Status status = codePage_.Convert(text, multiLine);
+    if (!status.ok()) f_.errors.push_back(what + ": " + status.text());
+    return status.ok();
+  }
+
   void Header() {
+    codePageProblem_ = codePage_.Problem();
+    if (!codePageProblem_.empty()) f_.errors.push_back(codePageProblem_);
     plan_.displayMode = p_.displayMode.value_or(0);
     plan_.licenceFlag = p_.Flag(p_.licenceFlag);
     plan_.readMeFlag = p_.Flag(p_.readMeFlag);
@@ -101,8 +115,13 @@ class Planner {
           "no screen saver name: give --saver-name NAME, or name = in the [installer] section");
       return;
     }
-    const std::string& saver = *p_.saverName;
-    plan_.saverName = saver;
+    utf8Saver_ = *p_.saverName;
+    plan_.saverName = utf8Saver_;
+    if (!ToCodePage(plan_.saverName, false, "the screen saver name \"" + utf8Saver_ + "\"")) {
+      saverNameFailed_ = true;
+      return;
+    }
+    const std::string& saver = plan_.saverName;
     if (saver.empty())
       f_.errors.push_back("the screen saver name is empty");
     else if (saver.size() > ssi::kSaverNameFieldSize)
@@ -170,21 +189,48 @@ class Planner {
     e.path = request.path;
     e.compression =
         request.compression.value_or(p_.defaultCompression.value_or(CompressionChoice{}));
-    e.name = request.entryName.empty() ? DefaultEntryName(role, plan_.saverName, request.path)
+    e.name = request.entryName.empty() ? DefaultEntryName(role, utf8Saver_, request.path)
                                        : request.entryName;
     CheckName(role);
     if (role == ssi::entry::kDataFile) CheckDataFile(e);
+    if (role == ssi::entry::kLicence || role == ssi::entry::kReadMe) ConvertText(role, e);
   }
 
   void CheckName(int role) {
-    const PlannedEntry& e = Entry(role);
+    PlannedEntry& e = Entry(role);
     if (e.name.empty()) {
       f_.errors.push_back(Describe(role) + ": no entry name");
       return;
     }
+    // A name made from a screen saver name that did not convert is no news.
+    if (saverNameFailed_ && e.name.find(utf8Saver_) != std::string::npos) return;
+    if (!ToCodePage(e.name, false, Describe(role) + ": the name \"" + e.name + "\"")) return;
     const std::string problem = CheckRoleName(role, e.name, plan_.saverName);
     if (!problem.empty())
       f_.errors.push_back(Describe(role) + ": the name \"" + e.name + "\" " + problem);
+  }
+
+  // The licence and the read-me are read whole (texts are small) to be
+  // converted; the licence, shown in an edit box that breaks lines only at
+  // CR LF, gets CR LF line ends.
+  void ConvertText(int role, PlannedEntry& e) {
+    if (e.size > kConvertedTextMax) {
+      f_.notes.push_back(Describe(role) + ": " + e.path +
+                         " is larger than 16 MiB; it goes in without conversion");
+      return;
+    }
+    Bytes bytes;
+    const Status status = ReadWholeFile(e.path, bytes);
+    if (!status.ok()) {
+      f_.errors.push_back(Describe(role) + ": " + status.text());
+      return;
+    }
+    std::string text(bytes.begin(), bytes.end());
+    if (!ToCodePage(text, true, Describe(role) + ": " + e.path)) return;
+    if (role == ssi::entry::kLicence) text = WithCrLf(text);
+    e.inMemory = true;
+    e.bytes.assign(text.begin(), text.end());
+    e.size = e.bytes.size();
   }
 
   void CheckDataFile(const PlannedEntry& e) {
@@ -213,6 +259,11 @@ class Planner {
     PlannedEntry& e = Entry(ssi::entry::kDataFile);
     DataFileParts parts = p_.data;
     parts.defaultCompression = p_.defaultCompression;
+    for (DataFileParts::Chunk& chunk : parts.chunks) {
+      std::string& name = chunk.copy ? chunk.path : chunk.name;
+      if (name.empty()) name = BaseName(chunk.path);
+      if (!ToCodePage(name, false, "data file: the chunk name \"" + name + "\"")) return;
+    }
     const Status status = BuildDataFileFromParts(parts, e.bytes);
     if (!status.ok()) {
       f_.errors.push_back("data file: " + status.text());
@@ -224,7 +275,7 @@ class Planner {
     e.label = "the data file made from its chunks";
     e.compression =
         request.compression.value_or(p_.defaultCompression.value_or(CompressionChoice{}));
-    e.name = request.entryName.empty() ? plan_.saverName + ".ssd" : request.entryName;
+    e.name = request.entryName.empty() ? utf8Saver_ + ".ssd" : request.entryName;
     CheckName(ssi::entry::kDataFile);
   }
 
@@ -292,8 +343,9 @@ class Planner {
       e.used = e.inMemory = true;
       e.bytes.assign(ssi::kSettingsRecordSize, 0);
       e.size = e.bytes.size();
-      e.name = plan_.saverName + ".ssd";
+      e.name = utf8Saver_ + ".ssd";
       e.label = "an empty data file";
+      if (!saverNameFailed_) ToCodePage(e.name, false, "the data file's name");
       f_.notes.push_back("entry 8 (data-file): none given; an empty data file " + e.name +
                          " goes in (no chunks; the screen saver's settings file saver.dat "
                          "holds zeros)");
@@ -366,6 +418,10 @@ class Planner {
   BuildPlan& plan_;
   Findings& f_;
   std::array<bool, ssi::kPayloadEntryCount> given_{};
+  CodePage codePage_;
+  std::string codePageProblem_;
+  std::string utf8Saver_;  // the name as given, for the default entry names
+  bool saverNameFailed_ = false;
 };
 
 }  // namespace

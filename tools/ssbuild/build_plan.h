@@ -14,6 +14,10 @@
 //            folder and is replaced by the settings file at the end of the
 //            install, so nothing of it remains.
 // Entry 6, the screen saver program, has no stand-in: it is an error.
+//
+// Names (the screen saver's, entries', chunks') and the licence and read-me
+// texts are converted from UTF-8 to the installer's code page (code_page.h);
+// the licence gets CR LF line ends.
 #include <array>
 #include <string>
 #include <vector>
@@ -29,6 +33,8 @@ namespace ssbuild {
 constexpr const char* kStandInName = "saver.dat";
 // A data file given whole is checked chunk by chunk only up to this size.
 constexpr uint64_t kCheckedDataFileMax = 64u << 20;
+// Larger licences and read-mes go in as they are.
+constexpr uint64_t kConvertedTextMax = 16u << 20;
 
 struct Findings {
   std::vector<std::string> errors;

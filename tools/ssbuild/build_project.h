@@ -29,6 +29,7 @@ struct BuildProject {
   std::optional<bool> licenceFlag;
   std::optional<bool> readMeFlag;
   std::optional<bool> displayPropertiesFlag;
+  std::optional<unsigned> codePage;  // the installer's ANSI code page; 1252 when not given
   bool allowIncomplete = false;
   bool werror = false;
   std::array<RoleRequest, ssi::kPayloadEntryCount> roles{};

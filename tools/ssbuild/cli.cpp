@@ -59,6 +59,8 @@ constexpr const char* kBuildUsage =
     "  --data-chunk FILE [--chunk-name N] [--chunk-kind N] [--chunk-store]\n"
     "               [--chunk-compress MODE[:DICT]], --data-copy NAME\n"
     "                             make the data file from its parts\n"
+    "  --codepage N               the installer's ANSI code page for names and texts\n"
+    "                             given in UTF-8 (default 1252)\n"
     "  --stub FILE                the stub (default: the one ssbuild carries)\n"
     "  -D NAME=VALUE              a value for ${NAME} in the project file\n"
     "  --sign \"COMMAND {in} {out}\" sign the result, then verify it\n"

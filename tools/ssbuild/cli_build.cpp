@@ -94,6 +94,9 @@ void ParseOptions(ArgList& args, BuildProject& p, CommandLine& c) {
       c.verbosity = Verbosity::kQuiet;
     } else if (option == "-v" || option == "--verbose") {
       c.verbosity = Verbosity::kVerbose;
+    } else if (option == "--codepage") {
+      int64_t number = 0;
+      if (args.TakeInt(option, 1, 65535, number)) p.codePage = static_cast<unsigned>(number);
     } else if (option == "--sign") {
       args.TakeValue(option, p.signCommand);
     } else if (option == "-D") {
@@ -166,7 +169,7 @@ bool ReadRequest(const CommandArgs& argv, BuildProject& p, CommandLine& c, std::
 }
 
 int Build(const BuildProject& p, const CommandLine& c, std::ostream& out, std::ostream& err) {
-  Reporter report(out, err, c.verbosity);
+  Reporter report(err, c.verbosity);
   report.Step("checking " + (p.projectPath.empty() ? std::string("the options") : p.projectPath));
   BuildPlan plan;
   Findings findings;
@@ -209,6 +212,8 @@ int Build(const BuildProject& p, const CommandLine& c, std::ostream& out, std::o
       return kExitFailed;
     }
   }
+  const long peak = PeakMemoryKiB();
+  if (peak >= 0) report.Step("peak memory " + std::to_string(peak) + " KiB");
   InstallerView view;
   view.payloadOffset = static_cast<uint32_t>(plan.stub.size());
   view.header = result.header;

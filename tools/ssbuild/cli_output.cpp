@@ -1,6 +1,8 @@
 #include "cli_output.h"
 
 #include <cstdio>
+#include <cstdlib>
+#include <fstream>
 #include <iostream>
 
 #ifdef _WIN32
@@ -29,7 +31,7 @@ void Reporter::Note(const std::string& text) {
 }
 
 void Reporter::Step(const std::string& text) {
-  if (verbosity_ == Verbosity::kVerbose) out_ << "ssbuild: " << text << "\n";
+  if (verbosity_ == Verbosity::kVerbose) err_ << "ssbuild: " << text << "\n";
 }
 
 ProgressLine::ProgressLine(std::ostream& err, bool wanted)
@@ -51,6 +53,14 @@ void ProgressLine::Update(unsigned long long done, unsigned long long total) {
   std::string line = "ssbuild: " + std::string(percent) + " " + label_;
   if (line.size() > 78) line.resize(78);
   err_ << "\r" << line << std::string(79 - line.size(), ' ') << std::flush;
+}
+
+long PeakMemoryKiB() {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line))
+    if (line.rfind("VmHWM:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
 }
 
 void ProgressLine::Done() {

@@ -1,5 +1,6 @@
 #pragma once
-// How the commands talk: errors always, warnings and notes unless -q, each
+// How the commands talk, on stderr so that stdout holds only what was asked
+// for (a summary, JSON): errors always, warnings and notes unless -q, each
 // step with -v, and a progress line on a terminal for work that takes longer
 // than a second.
 #include <chrono>
@@ -12,15 +13,13 @@ enum class Verbosity { kQuiet, kNormal, kVerbose };
 
 class Reporter {
  public:
-  Reporter(std::ostream& out, std::ostream& err, Verbosity verbosity)
-      : out_(out), err_(err), verbosity_(verbosity) {}
+  Reporter(std::ostream& err, Verbosity verbosity) : err_(err), verbosity_(verbosity) {}
   void Error(const std::string& text);
   void Warning(const std::string& text, bool asError);
   void Note(const std::string& text);
   void Step(const std::string& text);
 
  private:
-  std::ostream& out_;
   std::ostream& err_;
   Verbosity verbosity_;
 };
@@ -42,5 +41,9 @@ class ProgressLine {
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point last_;
 };
+
+// This process's peak memory in KiB (Linux: VmHWM, which counts this
+// program only, not what its parent had before starting it); -1 elsewhere.
+long PeakMemoryKiB();
 
 }  // namespace ssbuild

@@ -183,6 +183,12 @@ class ProjectReader {
       if (YesNo(key, value, flag)) p_.allowIncomplete = flag;
     } else if (key == "compression") {
       if (Compression(key, value, choice)) p_.defaultCompression = choice;
+    } else if (key == "codepage") {
+      int64_t number = 0;
+      if (ParseInteger(value, 1, 65535, number))
+        p_.codePage = static_cast<unsigned>(number);
+      else
+        Error("codepage = " + value + ": expected a code page number such as 1252");
     } else if (key == "stub") {
       p_.stubPath = PathValue(value);
     } else if (key == "sign") {
@@ -190,7 +196,7 @@ class ProjectReader {
     } else {
       Error("unknown key " + key +
             " in [installer]; known: output, name, display, accept-licence, open-readme, "
-            "open-display-properties, compression, stub, allow-incomplete, sign");
+            "open-display-properties, codepage, compression, stub, allow-incomplete, sign");
     }
   }
 

@@ -7,7 +7,7 @@
 //   [installer]                  output, name, display (none|picture|movie|silent|0..255),
 //                                accept-licence, open-readme, open-display-properties
 //                                (yes|no), compression (store|binary[:DICT]|ascii[:DICT]),
-//                                stub, allow-incomplete, sign
+//                                codepage, stub, allow-incomplete, sign
 //   [files]                      ROLE = FILE, ROLE.name = ENTRY-NAME,
 //                                ROLE.compression = MODE (roles: build_project.h)
 //   [data-file]                  settings = FILE, first-chunk-kind = N
