@@ -56,4 +56,18 @@ check "the stand-ins left nothing: saver.dat is the 1220-byte settings file" \
 check "no data file or manifest stays" \
   test ! -e "$windows/sample dir/sample.ssd" -a ! -e "$windows/sample dir/saver.ini"
 ls -l "$windows/sample dir"
+
+# A name in UTF-8 in the project file reaches the installer in code page 1252
+# through the Win32 conversion calls.
+printf '[installer]\nname = Caf\xc3\xa9\n' >ex/cafe.ini
+wine "$ssbuild" build ex/cafe.ini ex/project.ini -o cafe.exe -q 2>/dev/null
+check "ssbuild.exe refuses two project files" test $? -eq 1
+check "ssbuild.exe builds with a UTF-8 name" \
+  wine "$ssbuild" build ex/cafe.ini -o cafe.exe -q --screen-saver ex/sample.scr
+wine "$ssbuild" list cafe.exe --json >cafe.json 2>&1
+check "the name arrives as Windows-1252" grep -q '"name": "Caf\\u00e9.scr"' cafe.json
+printf '[installer]\nname = Caf\xe2\x86\x92\n' >ex/arrow.ini
+wine "$ssbuild" build ex/arrow.ini -o arrow.exe --screen-saver ex/sample.scr >arrow.txt 2>&1
+check "a character that code page 1252 lacks is refused with exit code 2" test $? -eq 2
+check "and named" grep -q 'U+2192' arrow.txt
 exit $((failures > 0))

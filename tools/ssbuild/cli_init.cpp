@@ -39,7 +39,7 @@ int InitCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   // Nothing an author already has is replaced, unless asked to.
   std::error_code ec;
   for (const ExampleFile& f : files) {
-    const fs::path path = fs::path(directory) / f.name;
+    const fs::path path = (fs::path(directory) / f.name).make_preferred();
     if (!force && fs::exists(path, ec)) {
       err << "ssbuild: init: " << path.string()
           << " exists already; nothing written (--force replaces the example's files)\n";
@@ -47,7 +47,7 @@ int InitCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     }
   }
   for (const ExampleFile& f : files) {
-    const fs::path path = fs::path(directory) / f.name;
+    const fs::path path = (fs::path(directory) / f.name).make_preferred();
     fs::create_directories(path.parent_path(), ec);
     if (ec) {
       err << "ssbuild: " << path.parent_path().string() << ": cannot create: " << ec.message()
