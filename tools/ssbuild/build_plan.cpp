@@ -357,6 +357,7 @@ class Planner {
       e.used = e.inMemory = true;
       e.name = kStandInName;
       e.label = "an empty stand-in";
+      e.standIn = true;
       f_.notes.push_back(Describe(role) + ": none given; an empty " + e.name +
                          " goes in, which the install replaces with the settings file");
     }
@@ -400,7 +401,7 @@ class Planner {
     std::map<std::string, int> seen;
     for (int role = kFirstRole; role <= kLastRole; ++role) {
       const PlannedEntry& e = Entry(role);
-      if (!e.used || e.label == "an empty stand-in" || e.name.empty()) continue;
+      if (!e.used || e.standIn || e.name.empty()) continue;
       const auto where = ssi::EntryDestination(RoleKind(role), e.name, "W\\", "S\\");
       if (!where) continue;
       const std::string key = ssi::AsciiLower(*where);
