@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <sstream>
 
 #include "payload_roles.h"
 
@@ -26,12 +27,7 @@ class ProjectReader {
     base_ = fs::absolute(fs::path(path), ec).parent_path();
   }
 
-  void Read() {
-    std::ifstream in(path_, std::ios::binary);
-    if (!in) {
-      errors_.push_back(path_ + ": cannot open");
-      return;
-    }
+  void Read(std::istream& in) {
     p_.projectPath = path_;
     std::string line;
     while (std::getline(in, line)) {
@@ -282,7 +278,18 @@ class ProjectReader {
 
 void LoadProjectFile(const std::string& path, const Defines& defines, BuildProject& project,
                      std::vector<std::string>& errors) {
-  ProjectReader(path, defines, project, errors).Read();
+  std::ifstream in(path, std::ios::binary);
+  if (!in) {
+    errors.push_back(path + ": cannot open");
+    return;
+  }
+  ProjectReader(path, defines, project, errors).Read(in);
+}
+
+void ParseProjectText(const std::string& text, const std::string& path, const Defines& defines,
+                      BuildProject& project, std::vector<std::string>& errors) {
+  std::istringstream in(text);
+  ProjectReader(path, defines, project, errors).Read(in);
 }
 
 }  // namespace ssbuild

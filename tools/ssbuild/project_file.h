@@ -34,4 +34,9 @@ using Defines = std::map<std::string, std::string>;
 void LoadProjectFile(const std::string& path, const Defines& defines, BuildProject& project,
                      std::vector<std::string>& errors);
 
+// The same for a project file's text; `path` names it in messages and is
+// where relative paths start.
+void ParseProjectText(const std::string& text, const std::string& path, const Defines& defines,
+                      BuildProject& project, std::vector<std::string>& errors);
+
 }  // namespace ssbuild
