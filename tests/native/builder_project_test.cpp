@@ -336,6 +336,53 @@ TEST_F(Builder, NamesAndTextsAreConvertedToTheCodePage) {
   EXPECT_FALSE(fs::exists(Path("d.exe")));
 }
 
+// A certificate table laid out by hand as the signing tools lay it out: the
+// file padded with zeros to a multiple of 8, the table behind it, the PE
+// header's security directory pointing at it.
+TEST_F(Builder, SignedInstallersAreReadWithoutTheirSignature) {
+  ASSERT_EQ(Run(Complete("plain.exe")), kExitOk) << err_.str();
+  Bytes image = Read("plain.exe");
+  const size_t payloadEnd = image.size();
+  auto sign = [](Bytes file, uint32_t tableSize) {
+    const size_t optional = 64 + 24;
+    file[optional] = 0x0B, file[optional + 1] = 0x01;  // PE32
+    ssi::WriteU32(&file[optional + 92], 16);           // data directories
+    file.resize((file.size() + 7) / 8 * 8, 0);
+    ssi::WriteU32(&file[optional + 96 + 4 * 8], static_cast<uint32_t>(file.size()));
+    ssi::WriteU32(&file[optional + 96 + 4 * 8 + 4], tableSize);
+    file.resize(file.size() + tableSize, 0x30);
+    return file;
+  };
+  ASSERT_NE(payloadEnd % 8, 0u) << "the test wants alignment bytes";
+  Write("signed.exe", sign(image, 1456));
+  EXPECT_EQ(Run({"verify", Path("signed.exe")}), kExitOk) << err_.str();
+  EXPECT_EQ(Run({"list", Path("signed.exe")}), kExitOk);
+  EXPECT_NE(out_.str().find("Authenticode signature: 1456 bytes at " +
+                            std::to_string((payloadEnd + 7) / 8 * 8)),
+            std::string::npos)
+      << out_.str();
+  ASSERT_EQ(Run({"extract", Path("signed.exe"), "-C", Path("x")}), kExitOk) << err_.str();
+  EXPECT_TRUE(Read("x/meadow.scr") == TinyProgram());
+  // A table that does not end the file is not a signature: the bytes behind
+  // the payload are reported.
+  Bytes broken = sign(image, 1456);
+  broken.push_back(0);
+  Write("broken.exe", broken);
+  EXPECT_EQ(Run({"verify", Path("broken.exe")}), kExitFailed);
+  EXPECT_NE(err_.str().find("the last entry ends at"), std::string::npos) << err_.str();
+
+  // --sign: a command that leaves no signature fails the build and leaves nothing.
+  std::vector<std::string> args = Complete("s.exe");
+  args.insert(args.end(), {"--sign", "cp {in} {out}"});
+  EXPECT_EQ(Run(args), kExitFailed);
+  EXPECT_NE(err_.str().find("left no signature"), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(Path("s.exe")));
+  EXPECT_FALSE(fs::exists(Path("s.exe.unsigned")));
+  args.back() = "cp {in}";
+  EXPECT_EQ(Run(args), kExitFailed);
+  EXPECT_NE(err_.str().find("names no {out}"), std::string::npos) << err_.str();
+}
+
 TEST_F(Builder, InitWritesAProjectThatBuildsWithNoOtherOption) {
   if (!CarriesFile(kStubFileName) || !CarriesFile(kSampleSaverFileName))
     GTEST_SKIP() << "this ssbuild was built without a Win32 build tree (SSI_WIN32_DIR)";

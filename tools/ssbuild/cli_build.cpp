@@ -1,4 +1,5 @@
 // ssbuild build: the installer from a project file, options, or both.
+#include <cstdio>
 #include <ostream>
 
 #include "build_plan.h"
@@ -208,6 +209,8 @@ int Build(const BuildProject& p, const CommandLine& c, std::ostream& out, std::o
     report.Step("signing: " + p.signCommand);
     const Status signedOk = SignAndCheck(p.signCommand, written, p.output, p.allowIncomplete);
     if (!signedOk.ok()) {
+      // An installer that should have been signed is not handed out unsigned.
+      std::remove(p.output.c_str());
       report.Error(signedOk.text());
       return kExitFailed;
     }
