@@ -1,0 +1,99 @@
+#!/bin/bash
+# ssbuild.exe as an author on Windows uses it, under Wine: `init` writes the
+# example project and `build` makes an installer of it with no other option;
+# osslsigncode signs it with a throw-away self-signed certificate; ssbuild.exe
+# lists, verifies and unpacks the signed file; the signed installer installs
+# through its window (Accept and Install pressed by the window driver). Then
+# a silent variant built with options over the project installs too, and a
+# UTF-8 name in a project file reaches the installer in Windows-1252.
+#   SSI_WINE_STATE=DIR author-workflow.sh SSBUILD_EXE SSDRIVER_EXE
+set -uo pipefail
+ssbuild=$1 ssdriver=$2
+state=${SSI_WINE_STATE:?SSI_WINE_STATE must name the directory wine-env.sh set up}
+work=$(mktemp -d /tmp/ssi-author.XXXXXX)
+prefix=$work/prefix
+cleanup() {
+  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+  WINEPREFIX="$prefix" wineserver -w 2>/dev/null
+  rm -rf "$work"
+}
+trap cleanup EXIT
+mkdir "$prefix" && cp -a "$state/template/." "$prefix/" || exit 1
+WINEPREFIX="$prefix" wineserver -w 2>/dev/null
+export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=${WINEDEBUG:-fixme-all}
+export DISPLAY=$(cat "$state/display")
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+export SSI_PAUSE_MS=${SSI_PAUSE_MS:-20}
+failures=0
+check() {  # check DESCRIPTION COMMAND...
+  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1" >&2; failures=$((failures + 1)); fi
+}
+# The driver's output goes through a file: an installer it starts inherits
+# the descriptor and would hold a pipe open.
+driver() {
+  wine "$ssdriver" "$@" >"$work/driver.txt" 2>&1 </dev/null
+  local rc=$?
+  tr -d '\r' <"$work/driver.txt"
+  return $rc
+}
+windows=$prefix/drive_c/windows
+saver_dir="$windows/sample dir"
+installed() {  # installed WHAT: the checks after an install
+  check "$1: the screen saver program is installed" cmp -s "$windows/sample.scr" ex/sample.scr
+  check "$1: the data file's pictures are unpacked" \
+    cmp -s "$saver_dir/picture2.bmp" ex/pictures/picture2.bmp
+  check "$1: the stand-ins left nothing: saver.dat is the 1220-byte settings file" \
+    test "$(stat -c %s "$saver_dir/saver.dat")" -eq 1220
+  check "$1: no data file or manifest stays" \
+    test ! -e "$saver_dir/sample.ssd" -a ! -e "$saver_dir/saver.ini"
+  ls -l "$saver_dir"
+}
+cd "$work" || exit 1
+
+check "ssbuild.exe init writes the example" wine "$ssbuild" init ex
+check "ssbuild.exe build with the project and no other option" wine "$ssbuild" build ex/project.ini
+openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 1 \
+  -subj "/CN=ssbuild throw-away test certificate" 2>/dev/null
+check "osslsigncode signs" osslsigncode sign -certs cert.pem -key key.pem -n "sample" \
+  -in ex/sample-setup.exe -out signed.exe
+check "osslsigncode finds the signature" osslsigncode verify -CAfile cert.pem signed.exe
+check "the signed file is longer" \
+  test "$(stat -c %s signed.exe)" -gt "$(stat -c %s ex/sample-setup.exe)"
+check "ssbuild.exe verify accepts the signed installer" wine "$ssbuild" verify signed.exe
+wine "$ssbuild" list signed.exe >list.txt 2>&1
+check "ssbuild.exe list names the signature" grep -q "Authenticode signature" list.txt
+wine "$ssbuild" extract signed.exe -C out >/dev/null 2>&1
+check "ssbuild.exe extract gives back the screen saver" cmp -s out/sample.scr ex/sample.scr
+
+driver run-and-wait-window "Z:${work//\//\\}\\signed.exe" "Install sample" --timeout 120
+check "the signed installer shows its window" test $? -eq 0
+pid=$(sed -n 's/^pid //p' "$work/driver.txt" | head -n 1)
+check "Accept and Install is pressed" driver click "$pid" "Install sample" 1001
+driver wait-exit "$pid" --timeout 180 --answer-boxes
+check "the signed installer ends by itself" test $? -eq 0
+check "without a message box" bash -c "! tr -d '\r' <'$work/driver.txt' | grep -q '^box '"
+installed "signed, interactive"
+
+# Silent, with options over the project; the silent install runs the Flash
+# check first, so it carries a program that ends at once as the player's installer.
+check "ssbuild.exe build with options over the project" \
+  wine "$ssbuild" build ex/project.ini -o silent.exe --display silent --no-accept-licence \
+  --no-open-readme --flash-installer ex/sample.scr
+rm -f "$saver_dir"/* "$windows/sample.scr"
+check "the silent installer runs to its end" wine silent.exe
+installed "silent"
+
+# A name in UTF-8 in the project file reaches the installer in code page 1252
+# through the Win32 conversion calls.
+printf '[installer]\nname = Caf\xc3\xa9\n' >ex/cafe.ini
+wine "$ssbuild" build ex/cafe.ini ex/project.ini -o cafe.exe -q 2>/dev/null
+check "ssbuild.exe refuses two project files" test $? -eq 1
+check "ssbuild.exe builds with a UTF-8 name" \
+  wine "$ssbuild" build ex/cafe.ini -o cafe.exe -q --screen-saver ex/sample.scr
+wine "$ssbuild" list cafe.exe --json >cafe.json 2>&1
+check "the name arrives as Windows-1252" grep -q '"name": "Caf\\u00e9.scr"' cafe.json
+printf '[installer]\nname = Caf\xe2\x86\x92\n' >ex/arrow.ini
+wine "$ssbuild" build ex/arrow.ini -o arrow.exe --screen-saver ex/sample.scr >arrow.txt 2>&1
+check "a character that code page 1252 lacks is refused with exit code 2" test $? -eq 2
+check "and named" grep -q 'U+2192' arrow.txt
+exit $((failures > 0))
