@@ -62,7 +62,7 @@ TEST_F(CompressedChunkTest, WrongSizeOrCutBlockIsDeleted) {
   EXPECT_EQ(Expand(longer), -13);
   EXPECT_FALSE(Exists(InSaverDir("movie.swf")));
   EXPECT_EQ(Manifest(1), InSaverDir("movie.swf"));
-  ASSERT_EQ(in.dataFile.CloseDataFile(ui), 0);
+  ASSERT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
 
   DataFileBuilder cut;
   cut.Compressed("cut.swf", static_cast<int32_t>(movie.size()),
@@ -109,11 +109,11 @@ TEST_F(CompressedChunkTest, DestinationTheExpanderCannotCreateIsNamed) {
   DataFileBuilder builder;
   builder.Compressed("movie.swf", static_cast<int32_t>(movie.size()), Implode(movie));
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, builder.Build()));
-  ASSERT_EQ(in.dataFile.OpenDataFile(ui, in.paths.dataFilePath, true), 0);
+  ASSERT_EQ(DataFileOf(in).OpenDataFile(ui, in.paths.dataFilePath, true), 0);
   // A folder that cannot be made: the expander finds no place for its file.
   const std::string folder = InSaverDir("no\\such\\");
   uint8_t kind = 0;
-  EXPECT_EQ(in.dataFile.ExtractChunk(ui, folder, 1, true, kind, &*in.saverIni, in.fileCounter),
+  EXPECT_EQ(DataFileOf(in).ExtractChunk(ui, folder, 1, true, kind, &*in.saverIni, in.fileCounter),
             -16);
   EXPECT_EQ(
       ui.errorBoxes,
@@ -121,7 +121,7 @@ TEST_F(CompressedChunkTest, DestinationTheExpanderCannotCreateIsNamed) {
                                                       SystemErrorText(ERROR_PATH_NOT_FOUND))}));
   EXPECT_EQ(Manifest(1), folder);
   EXPECT_EQ(Manifest(2), folder + "movie.swf");
-  EXPECT_EQ(in.dataFile.CloseDataFile(ui), 0);
+  EXPECT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
 }
 
 }  // namespace

@@ -36,7 +36,7 @@ TEST_F(DataFileTest, NoChunksOpensAndClosesAndMarksSaverDirForArchive) {
   SetFileAttributesA(in.paths.saverDir.c_str(), FILE_ATTRIBUTE_HIDDEN);
   DataFileBuilder builder;
   EXPECT_EQ(Expand(builder), 0);
-  EXPECT_FALSE(in.dataFile.IsOpen());
+  EXPECT_FALSE(DataFileOf(in).IsOpen());
   EXPECT_EQ(FilesIn(in.paths.saverDir), (Names{"meadow.ssd", "saver.ini"}));
   EXPECT_EQ(in.fileCounter, 1);
   // With no first chunk the archive step falls on SaverDir itself and keeps
@@ -53,7 +53,7 @@ TEST_F(DataFileTest, NoChunksOpensAndClosesAndMarksSaverDirForArchive) {
 TEST_F(DataFileTest, UnopenableDataFileFailsWithoutABox) {
   EXPECT_EQ(ExpandDataFile(in), ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(ui.errorBoxes.empty());
-  EXPECT_FALSE(in.dataFile.IsOpen());
+  EXPECT_FALSE(DataFileOf(in).IsOpen());
 }
 
 TEST_F(DataFileTest, StoredChunksAreWrittenAndRecordedInOrder) {
@@ -73,7 +73,7 @@ TEST_F(DataFileTest, StoredChunksAreWrittenAndRecordedInOrder) {
   EXPECT_EQ(Manifest(3), InSaverDir("nothing.txt"));
   EXPECT_EQ(Manifest(4), "<none>");
   EXPECT_EQ(in.fileCounter, 4);
-  EXPECT_FALSE(in.dataFile.IsOpen());
+  EXPECT_FALSE(DataFileOf(in).IsOpen());
   EXPECT_TRUE(ui.errorBoxes.empty());
 }
 
@@ -99,7 +99,7 @@ TEST_F(DataFileTest, FirstChunkKindThreeWithoutThePreviewFails) {
   EXPECT_EQ(Expand(builder), -1);
   EXPECT_FALSE(Exists(InSaverDir("saver.swf")));
   EXPECT_TRUE(ui.errorBoxes.empty());
-  EXPECT_TRUE(in.dataFile.IsOpen());  // left open after a failure
+  EXPECT_TRUE(DataFileOf(in).IsOpen());  // left open after a failure
 }
 
 TEST_F(DataFileTest, LaterCopyDuplicatesTheFirstChunkUnderItsWholeName) {
@@ -149,7 +149,7 @@ TEST_F(DataFileTest, HostileSizesAreRefusedBeforeAnyBufferIsTaken) {
     builder.Stored("huge.bin", "tiny").header.expandedSize = size;
     EXPECT_EQ(Expand(builder), 100) << size;
     EXPECT_FALSE(Exists(InSaverDir("huge.bin")));
-    ASSERT_EQ(in.dataFile.CloseDataFile(ui), 0);
+    ASSERT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
   }
   DataFileBuilder compressed;
   compressed.Compressed("huge.bin", 10, "tiny").header.storedSize = 0x7FFFFFFF;
@@ -171,7 +171,7 @@ TEST_F(DataFileTest, ChunkIndexOutsideTheDirectoryRecordsAnEmptyValue) {
   builder.Stored("one.txt", "1");
   builder.Stored("two.txt", "2");
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, builder.Build()));
-  DataFileReader& reader = in.dataFile;
+  DataFileReader& reader = DataFileOf(in);
   const SaverIni& ini = *in.saverIni;
   uint8_t kind = 99;
   // Nothing open yet: the reader's record is all zero, so every index is too high.
@@ -203,7 +203,7 @@ TEST_F(DataFileTest, SecondOpenKeepsTheFirstFileAndSaysSo) {
   const std::string other = InSaverDir("other.ssd");
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, first.Build()));
   ASSERT_TRUE(WriteWholeFile(other, second.Build()));
-  DataFileReader& reader = in.dataFile;
+  DataFileReader& reader = DataFileOf(in);
   ASSERT_EQ(reader.OpenDataFile(ui, in.paths.dataFilePath, true), 0);
   EXPECT_EQ(reader.OpenDataFile(ui, other, true), 0);
   EXPECT_EQ(ui.informationBoxes, (Names{msg::kDataFileInUse}));
@@ -215,7 +215,7 @@ TEST_F(DataFileTest, SecondOpenKeepsTheFirstFileAndSaysSo) {
 }
 
 TEST_F(DataFileTest, OpenFailuresAreReportedOnlyWhenAsked) {
-  DataFileReader& reader = in.dataFile;
+  DataFileReader& reader = DataFileOf(in);
   EXPECT_EQ(reader.OpenDataFile(ui, InSaverDir("missing.ssd"), false), ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(ui.errorBoxes.empty());
   EXPECT_EQ(reader.OpenDataFile(ui, InSaverDir("missing.ssd"), true), ERROR_FILE_NOT_FOUND);
@@ -239,12 +239,12 @@ TEST_F(DataFileTest, ChunkCountsOutsideTheDirectoryAreRefused) {
     EXPECT_EQ(Expand(builder), -1) << count;
     EXPECT_EQ(ui.errorBoxes, (Names{msg::BadChunkCountText(count)}));
     EXPECT_FALSE(Exists(InSaverDir("a.txt")));
-    EXPECT_EQ(in.dataFile.Slot(1).name, "");
+    EXPECT_EQ(DataFileOf(in).Slot(1).name, "");
     uint8_t kind = 0;
-    EXPECT_EQ(
-        in.dataFile.ExtractChunk(ui, in.paths.saverDir, 108, true, kind, nullptr, in.fileCounter),
-        -12);
-    ASSERT_EQ(in.dataFile.CloseDataFile(ui), 0);
+    EXPECT_EQ(DataFileOf(in).ExtractChunk(ui, in.paths.saverDir, 108, true, kind, nullptr,
+                                          in.fileCounter),
+              -12);
+    ASSERT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
   }
 }
 
@@ -277,7 +277,7 @@ TEST_F(DataFileTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
     EXPECT_EQ(Expand(builder), -1) << c.name;
     EXPECT_EQ(ui.errorBoxes, (Names{msg::BadChunkNameText(c.name)})) << c.name;
     EXPECT_EQ(FilesIn(in.paths.saverDir), (Names{"meadow.ssd", "saver.ini"})) << c.name;
-    ASSERT_EQ(in.dataFile.CloseDataFile(ui), 0);
+    ASSERT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
   }
 }
 
@@ -297,14 +297,14 @@ TEST_F(DataFileTest, ExtractChunkRefusesANameWithoutAFile) {
   DataFileBuilder builder;
   builder.Stored("folder\\", "x");
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, builder.Build()));
-  ASSERT_EQ(in.dataFile.OpenDataFile(ui, in.paths.dataFilePath, true), 0);
+  ASSERT_EQ(DataFileOf(in).OpenDataFile(ui, in.paths.dataFilePath, true), 0);
   uint8_t kind = 0;
-  EXPECT_EQ(
-      in.dataFile.ExtractChunk(ui, in.paths.saverDir, 1, true, kind, &*in.saverIni, in.fileCounter),
-      -1);
+  EXPECT_EQ(DataFileOf(in).ExtractChunk(ui, in.paths.saverDir, 1, true, kind, &*in.saverIni,
+                                        in.fileCounter),
+            -1);
   EXPECT_EQ(ui.errorBoxes, (Names{msg::BadChunkNameText("folder\\")}));
   EXPECT_EQ(Manifest(1), "");
-  EXPECT_EQ(in.dataFile.CloseDataFile(ui), 0);
+  EXPECT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
 }
 
 TEST_F(DataFileTest, MissingChunkFolderIsCreatedAndRecordedOnce) {
@@ -312,11 +312,11 @@ TEST_F(DataFileTest, MissingChunkFolderIsCreatedAndRecordedOnce) {
   builder.Stored("a.txt", "a");
   builder.Stored("b.txt", "b");
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, builder.Build()));
-  ASSERT_EQ(in.dataFile.OpenDataFile(ui, in.paths.dataFilePath, true), 0);
+  ASSERT_EQ(DataFileOf(in).OpenDataFile(ui, in.paths.dataFilePath, true), 0);
   const std::string dest = InSaverDir("chunks\\");
   uint8_t kind = 0;
-  EXPECT_EQ(in.dataFile.ExtractChunk(ui, dest, 1, true, kind, &*in.saverIni, in.fileCounter), 0);
-  EXPECT_EQ(in.dataFile.ExtractChunk(ui, dest, 2, true, kind, &*in.saverIni, in.fileCounter), 0);
+  EXPECT_EQ(DataFileOf(in).ExtractChunk(ui, dest, 1, true, kind, &*in.saverIni, in.fileCounter), 0);
+  EXPECT_EQ(DataFileOf(in).ExtractChunk(ui, dest, 2, true, kind, &*in.saverIni, in.fileCounter), 0);
   EXPECT_EQ(Manifest(1), dest);
   EXPECT_EQ(Manifest(2), dest + "a.txt");
   EXPECT_EQ(Manifest(3), dest + "b.txt");
@@ -324,12 +324,12 @@ TEST_F(DataFileTest, MissingChunkFolderIsCreatedAndRecordedOnce) {
   // A folder that cannot be made: the folder is still recorded, and the
   // write into it then fails with the chunk box.
   const std::string impossible = InSaverDir("no\\such\\");
-  EXPECT_NE(in.dataFile.ExtractChunk(ui, impossible, 1, true, kind, &*in.saverIni, in.fileCounter),
-            0);
+  EXPECT_NE(
+      DataFileOf(in).ExtractChunk(ui, impossible, 1, true, kind, &*in.saverIni, in.fileCounter), 0);
   EXPECT_EQ(Manifest(4), impossible);
   EXPECT_EQ(Manifest(5), impossible + "a.txt");
   EXPECT_EQ(ui.errorBoxes.size(), 1u);
-  EXPECT_EQ(in.dataFile.CloseDataFile(ui), 0);
+  EXPECT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
 }
 
 TEST_F(DataFileTest, ReadSettingsRecordReportsAShortFile) {
