@@ -5,7 +5,6 @@
 #include <algorithm>
 #include <cstdlib>
 #include <new>
-#include <stdexcept>
 
 #include "activation.h"
 #include "file_replace.h"
@@ -13,6 +12,7 @@
 #include "install_sequence.h"
 #include "message_box.h"
 #include "messages.h"
+#include "pause_interval.h"
 
 namespace ssi {
 namespace {
@@ -27,24 +27,6 @@ constexpr int kFontHeight = -11;
 
 constexpr UINT_PTR kPauseTimerId = 1;
 constexpr LONG_PTR kLoweredBevel = 1;  // panel's GWLP_USERDATA: draw a sunken outer edge
-
-// Tests shorten the one-second pauses with SSI_PAUSE_MS (milliseconds,
-// 0..60000); nothing the user sees changes. Read once.
-UINT PauseIntervalMs() {
-  static const UINT interval = [] {
-    char value[16] = {};
-    const DWORD n = GetEnvironmentVariableA("SSI_PAUSE_MS", value, sizeof value);
-    if (n == 0 || n >= sizeof value) return 1000U;
-    UINT ms = 0;
-    for (DWORD i = 0; i < n; ++i) {
-      if (value[i] < '0' || value[i] > '9') return 1000U;
-      ms = ms * 10 + static_cast<UINT>(value[i] - '0');
-      if (ms > 60000) return 1000U;
-    }
-    return ms;
-  }();
-  return interval;
-}
 
 // A control's rectangle in its parent's client coordinates.
 RECT ChildBounds(HWND child) {
@@ -119,7 +101,10 @@ TInstallerForm::TInstallerForm(HINSTANCE instance, std::string applicationTitle)
                   kDesignHeight, nullptr, nullptr, instance, this);
   if (!handle_) return;
   try {
-    CreateControls();
+    if (!CreateControls()) {
+      ShowErrorBox(msg::kUnexpectedFailure);
+      return;
+    }
     FormResize();
     FormCreate();
   } catch (const std::bad_alloc&) {
@@ -232,7 +217,7 @@ HWND TInstallerForm::CreateChild(const char* className, const char* text, DWORD 
 }
 
 // RECTs below hold left, top, width, height.
-void TInstallerForm::CreateControls() {
+bool TInstallerForm::CreateControls() {
   font_.reset(CreateFontA(kFontHeight, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET,
                           OUT_DEFAULT_PRECIS, CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY,
                           DEFAULT_PITCH | FF_DONTCARE, "MS Sans Serif"));
@@ -264,9 +249,8 @@ void TInstallerForm::CreateControls() {
                            buttonPanel, kInstallBtn, {241, 34, 107, 25});
   // Controls placed later lie on top of earlier ones where they overlap.
   SetWindowPos(buttonPanel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_NOACTIVATE);
-  if (!contentPanel || !bmpPanel || !licenseScrollBox || !buttonPanel || !labFile || !labCopying ||
-      !progressBar || !declineBtn || !installBtn)
-    throw std::runtime_error("window controls");
+  return contentPanel && bmpPanel && licenseScrollBox && buttonPanel && labFile && labCopying &&
+         progressBar && declineBtn && installBtn;
 }
 
 void TInstallerForm::Show() {

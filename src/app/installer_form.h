@@ -75,7 +75,7 @@ class TInstallerForm final : public InstallerUi {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void CreateControls();
+  bool CreateControls();  // false when a control could not be made
   HWND CreateChild(const char* className, const char* text, DWORD style, DWORD exStyle, HWND parent,
                    int id, RECT bounds);
 

@@ -15,6 +15,7 @@
 #include "install_fixture.h"
 #include "install_sequence.h"
 #include "messages.h"
+#include "test_build.h"
 
 namespace ssi::test {
 namespace {
