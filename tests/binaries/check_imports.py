@@ -57,8 +57,8 @@ def main():
         name = os.path.basename(binary)
         count = sum(len(f) for f in table.values())
         print(f'{name}: {count} imports from ' + ', '.join(sorted(table)))
-        if not table:
-            print(f'  {name}: no import table found (is it a PE file?)')
+        if count == 0:
+            print(f'  {name}: no imports found (is it a PE file, or did objdump change?)')
             failed = True
         for dll, functions in sorted(table.items()):
             if dll.startswith('api-ms-win-') or dll.startswith('ext-ms-win-'):
