@@ -25,7 +25,7 @@
 #   SSI_SAMPLE_SAVER   sample .scr         build/win32/tools/sample-saver/sample.scr
 #   SSI_FLASH_STANDIN  stand-in flashax    build/win32/tests/wine/standins/flash/flashax.exe
 #   SSI_DEMO_DIR       output              build/demo
-#   SSI_PAUSE_MS       the installer's pause (default: its own one second)
+#   SSI_PAUSE_MS       the pause of a test build of the stub (install-test.exe) only
 #   SSI_DEMO_DISPLAY   an X display number for Xvfb (default: a free one)
 #   SSI_DEMO_KEEP_PREFIX=1 keeps the Wine prefix for a look afterwards.
 # Exit status: 0 when every step and every check passed.

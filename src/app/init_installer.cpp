@@ -15,12 +15,6 @@
 #include "work_paths.h"
 
 namespace ssi {
-namespace {
-
-constexpr int kArrangedWidth = 359;
-constexpr int kLicenceHeight = 103;
-
-}  // namespace
 
 std::string LicenceTextForEdit(const std::string& text) {
   std::string out;
@@ -104,13 +98,7 @@ ResultCode TInstallerForm::ShowLicence(ResultCode r) {
     if (r == rc::kOk) {
       in.licenceShown = true;
       LoadLicenceText(in.paths.saverDir + in.header.entries[entry::kLicence].name);
-      ShowWindow(licenseScrollBox, SW_SHOW);
-      SetBorderSizeable(true);
-      minimumSizeSet_ = true;
-      RECT box{};
-      GetWindowRect(licenseScrollBox, &box);
-      SetWindowPos(licenseScrollBox, nullptr, 0, 0, box.right - box.left, kLicenceHeight,
-                   SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+      ShowLicenceBox();
     } else {
       in.licenceShown = false;
     }
@@ -166,35 +154,6 @@ void TInstallerForm::LoadPicture(const std::string& path) {
   picture_.reset(
       LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0, LR_LOADFROMFILE | LR_CREATEDIBSECTION));
   if (bmpPanel) InvalidateRect(bmpPanel, nullptr, TRUE);
-}
-
-void TInstallerForm::ArrangeWindow() {
-  if (!handle_) return;
-  if (installer_.Silent()) {
-    SetWindowSize(0, 0);
-    return;
-  }
-  RECT window{};
-  GetWindowRect(handle_, &window);
-  SetWindowSize(kArrangedWidth, window.bottom - window.top);
-  FitWindowHeight();
-}
-
-// The frame plus the client height that the visible parts need.
-void TInstallerForm::FitWindowHeight() {
-  if (!handle_) return;
-  RECT window{};
-  GetWindowRect(handle_, &window);
-  RECT content{};
-  GetWindowRect(contentPanel, &content);
-  MapWindowPoints(HWND_DESKTOP, handle_, reinterpret_cast<POINT*>(&content), 2);
-  RECT box{};
-  GetWindowRect(licenseScrollBox, &box);
-  RECT panel{};
-  GetWindowRect(buttonPanel, &panel);
-  int needed = content.bottom + (panel.bottom - panel.top);
-  if (installer_.licenceShown) needed += (box.bottom - box.top) + 4;
-  SetWindowSize(window.right - window.left, FrameHeight() + needed);
 }
 
 }  // namespace ssi

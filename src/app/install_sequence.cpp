@@ -105,6 +105,15 @@ void SetCursorShape(const char* shape) { SetCursor(LoadCursor(nullptr, shape)); 
 
 }  // namespace
 
+bool RunFlashCheck(Installer& in, ResultCode& result) {
+  result = rc::kOk;
+  if (FlashPlayerAvailable()) return true;
+  result = ExtractFlashInstaller(in);
+  if (result == rc::kOk) result = RunFlashInstaller(in);
+  if (result != rc::kOk) return false;
+  return FlashPlayerAvailable();
+}
+
 void InstallInteractively(Installer& in) {
   InstallerUi& ui = in.ui;
   try {

@@ -2,7 +2,10 @@
 // The installer's one window. Plain Win32: a top-level window with two panels
 // (`contentPanel` for the preview, `buttonPanel` for the status line, the
 // progress bar and the buttons) and the licence box between them. Positions
-// are client pixels of the parent, as the window was laid out at design time.
+// are client pixels of the parent, from the window's layout table
+// (form_layout.h). The class is defined in three files: the behaviour
+// (installer_form.cpp), the layout (installer_form_layout.cpp) and the set-up
+// (init_installer.cpp).
 //
 // Control IDs, stable because the Wine tests find the controls by them:
 //   installBtn 1001, declineBtn 1002, labCopying 1003, progressBar 1004,
@@ -13,6 +16,7 @@
 
 #include <string>
 
+#include "form_layout.h"
 #include "installer.h"
 #include "installer_ui.h"
 #include "win_handles.h"
@@ -75,20 +79,26 @@ class TInstallerForm final : public InstallerUi {
  private:
   static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
   LRESULT HandleMessage(UINT message, WPARAM wParam, LPARAM lParam);
-  void CreateControls();
-  HWND CreateChild(const char* className, const char* text, DWORD style, DWORD exStyle, HWND parent,
-                   int id, RECT bounds);
+
+  // One handler per message; what they leave goes to DefWindowProc.
+  LRESULT OnCommand(int id, int code);
+  LRESULT OnDrawItem(WPARAM wParam, LPARAM lParam);
+  LRESULT OnCtlColorStatic(WPARAM wParam, LPARAM lParam);
+  LRESULT OnSize();
+  LRESULT OnGetMinMaxInfo(WPARAM wParam, LPARAM lParam);
+  LRESULT OnSetCursor(WPARAM wParam, LPARAM lParam);
+  LRESULT OnTimer(WPARAM timerId);
+  LRESULT OnClose();
+  LRESULT OnDestroy();
+  LRESULT OnNcDestroy(WPARAM wParam, LPARAM lParam);
 
   // Event handlers.
   void FormCreate();
-  void FormResize();
   bool FormCloseQuery() const;
   void FormClose();
   void declineBtnClick();
   void installBtnClick();
   void pauseTimerTimer();
-  void OnCommand(int id, int code);
-  void DrawPicture(const DRAWITEMSTRUCT& item) const;
 
   // The set-up and its parts (init_installer.cpp).
   void InitInstaller();
@@ -96,20 +106,31 @@ class TInstallerForm final : public InstallerUi {
   ResultCode ShowPreview();
   void LoadLicenceText(const std::string& path);
   void LoadPicture(const std::string& path);
+
+  // Layout (installer_form_layout.cpp).
+  bool CreateFormWindow();
+  bool CreateControls();  // false when a control could not be made
+  HWND CreateChild(const char* className, const char* text, DWORD style, DWORD exStyle, HWND parent,
+                   int id, const ControlBox& bounds);
+  void FormResize();
+  void AnchorButtonPanelChildren(int panelWidth);
+  void ShowLicenceBox();
   void ArrangeWindow();
   void FitWindowHeight();
-
-  // Window helpers.
+  void SetMinimumSize(MINMAXINFO& info) const;
   void SetBorderSizeable(bool sizeable);
   void CentreOnScreen();
   void SetWindowSize(int width, int height);
   int FrameHeight() const;
-  void AnchorButtonPanelChildren(int panelWidth);
+  void DrawPicture(const DRAWITEMSTRUCT& item) const;
+
+  // Behaviour helpers.
   void SetWaitCursor(bool wait);
   void SetPauseTimerEnabled(bool enabled);
   bool WorkPathsResolved() const;
 
   Installer installer_{*this};
+  FormLayout layout_;  // every pixel size the window uses
   HINSTANCE instance_;
   std::string applicationTitle_;
   HWND handle_ = nullptr;
@@ -126,7 +147,7 @@ class TInstallerForm final : public InstallerUi {
   HWND installBtn = nullptr;
   bool pauseTimerEnabled_ = false;  // `pauseTimer`: the window's timer 1
 
-  bool minimumSizeSet_ = false;  // 359 by 340 once a licence is shown
+  bool minimumSizeSet_ = false;  // layout_.minimumWithLicence once a licence is shown
   bool waitCursor_ = false;
   GdiObject font_;
   GdiObject picture_;  // the bitmap preview, stretched into `bmpPanel`

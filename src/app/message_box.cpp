@@ -7,8 +7,10 @@ namespace {
 
 // MessageBoxA offers no "Abort"-only button set, so the box is made with a
 // single OK button that a CBT hook renames as soon as the box is activated.
-// The hook lives only for the one MessageBoxA call, on this thread.
-thread_local HHOOK tl_hook = nullptr;
+// The hook lives only for the one MessageBoxA call. The installer has one
+// thread, so a plain variable holds it (thread_local would pull in a thread
+// runtime that needs Windows Vista).
+HHOOK g_hook = nullptr;
 
 LRESULT CALLBACK RenameOkButton(int code, WPARAM wParam, LPARAM lParam) {
   if (code == HCBT_ACTIVATE) {
@@ -17,18 +19,18 @@ LRESULT CALLBACK RenameOkButton(int code, WPARAM wParam, LPARAM lParam) {
     GetClassNameA(box, className, sizeof className);
     if (lstrcmpA(className, "#32770") == 0) SetDlgItemTextA(box, IDOK, msg::kAbortButton);
   }
-  return CallNextHookEx(tl_hook, code, wParam, lParam);
+  return CallNextHookEx(g_hook, code, wParam, lParam);
 }
 
 class RenameHook {
  public:
   RenameHook() {
-    previous_ = tl_hook;
-    tl_hook = SetWindowsHookExA(WH_CBT, RenameOkButton, nullptr, GetCurrentThreadId());
+    previous_ = g_hook;
+    g_hook = SetWindowsHookExA(WH_CBT, RenameOkButton, nullptr, GetCurrentThreadId());
   }
   ~RenameHook() {
-    if (tl_hook) UnhookWindowsHookEx(tl_hook);
-    tl_hook = previous_;
+    if (g_hook) UnhookWindowsHookEx(g_hook);
+    g_hook = previous_;
   }
   RenameHook(const RenameHook&) = delete;
   RenameHook& operator=(const RenameHook&) = delete;

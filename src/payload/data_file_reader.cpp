@@ -41,6 +41,13 @@ bool FindFileSize(const std::string& path, int64_t& size) {
 
 }  // namespace
 
+void DataFileReaderDeleter::operator()(DataFileReader* reader) const { delete reader; }
+
+DataFileReader& DataFileOf(Installer& in) {
+  if (!in.dataFile) in.dataFile.reset(new DataFileReader);
+  return *in.dataFile;
+}
+
 // A count the directory cannot hold was refused when the file was opened, and
 // leaves no entry to extract.
 int32_t DataFileReader::EntryCount() const {

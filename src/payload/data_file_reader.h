@@ -8,12 +8,10 @@
 
 #include "data_file_format.h"
 #include "file_stream.h"
+#include "installer.h"
 #include "result_codes.h"
 
 namespace ssi {
-
-class InstallerUi;
-class SaverIni;
 
 class DataFileReader {
  public:
@@ -44,5 +42,8 @@ class DataFileReader {
   SettingsRecord settings_;
   std::array<ChunkEntry, kMaxChunkCount + 1> directory_{};
 };
+
+// The installer's one reader, made on first use.
+DataFileReader& DataFileOf(Installer& in);
 
 }  // namespace ssi

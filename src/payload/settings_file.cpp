@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include "data_file_reader.h"
 #include "error_box.h"
 #include "file_stream.h"
 #include "messages.h"
@@ -23,7 +24,7 @@ bool IsCopyEntry(const ChunkEntry& entry) { return entry.kind == kChunkKindCopy;
 // read: that copy fails as any other, without a box.
 ResultCode CheckChunkNames(Installer& in, int32_t count, const std::string& firstName) {
   for (int32_t i = 1; i <= count; ++i) {
-    const ChunkEntry& entry = in.dataFile.Slot(i);
+    const ChunkEntry& entry = DataFileOf(in).Slot(i);
     if (entry.name.empty()) continue;
     const std::string* bad = nullptr;
     if (!IsCopyEntry(entry)) {
@@ -67,7 +68,7 @@ ResultCode ReadSettingsRecord(Installer& in) {
 }
 
 ResultCode ExpandDataFile(Installer& in) {
-  DataFileReader& reader = in.dataFile;
+  DataFileReader& reader = DataFileOf(in);
   const std::string& saverDir = in.paths.saverDir;
   ResultCode result = reader.OpenDataFile(in.ui, in.paths.dataFilePath, false);
 

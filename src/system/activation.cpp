@@ -14,8 +14,6 @@
 
 namespace ssi {
 
-SetScreenSaverActiveFn g_setScreenSaverActive = &SetScreenSaverActiveThroughSystem;
-
 bool SetScreenSaverActiveThroughSystem() {
   // Broadcast the change to running programs, but leave the user's profile
   // alone (SPIF_SENDWININICHANGE without SPIF_UPDATEINIFILE).
@@ -69,7 +67,7 @@ ResultCode ActivateScreenSaver(Installer& in) {
     ShowInstallError(in.ui, code, "system.ini");
     return code;
   }
-  if (!g_setScreenSaverActive()) return rc::kScreenSaverRefused;
+  if (!SetScreenSaverActive()) return rc::kScreenSaverRefused;
   return rc::kOk;
 }
 

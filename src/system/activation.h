@@ -24,11 +24,11 @@ ResultCode WriteUninstallEntry(Installer& in);
 void CleanUpFailedInstall(Installer& in);
 
 // Switches screen saving on (SPI_SETSCREENSAVEACTIVE, broadcast, not saved to
-// the profile); false when the system refuses. Wine never refuses, so tests
-// put a function of their own here to exercise the refusal; the program never
-// changes it.
-using SetScreenSaverActiveFn = bool (*)();
-extern SetScreenSaverActiveFn g_setScreenSaverActive;
+// the profile); false when the system refuses.
 bool SetScreenSaverActiveThroughSystem();
+// What ActivateScreenSaver calls: the above in the shipped stub
+// (release_build.cpp); a test build links one that can refuse, which Wine
+// never does (test_build.cpp).
+bool SetScreenSaverActive();
 
 }  // namespace ssi

@@ -5,7 +5,6 @@
 #include "com_ptr.h"
 #include "file_replace.h"
 #include "flash_host.h"
-#include "payload_reader.h"
 
 namespace ssi {
 namespace {
@@ -80,15 +79,6 @@ ResultCode ReleaseMoviePlayer(MoviePlayerRef& player) {
   StopFlashPlay(*player);
   player.reset();
   return rc::kOk;
-}
-
-bool RunFlashCheck(Installer& in, ResultCode& result) {
-  result = rc::kOk;
-  if (FlashPlayerAvailable()) return true;
-  result = ExtractFlashInstaller(in);
-  if (result == rc::kOk) result = RunFlashInstaller(in);
-  if (result != rc::kOk) return false;
-  return FlashPlayerAvailable();
 }
 
 }  // namespace ssi

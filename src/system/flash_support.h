@@ -15,8 +15,4 @@ ResultCode RunFlashInstaller(const Installer& in);
 ResultCode CreateMoviePlayer(MoviePlayerRef& player, HWND panel, const std::string& moviePath);
 ResultCode ReleaseMoviePlayer(MoviePlayerRef& player);
 
-// The Flash check that the set-up and the silent install run: true when the
-// control can be created in the end; `result` takes the code of the steps.
-bool RunFlashCheck(Installer& in, ResultCode& result);
-
 }  // namespace ssi

@@ -1,5 +1,6 @@
 #include "installer_builder.h"
 
+#include <array>
 #include <cstring>
 
 #include "data_file_examiner.h"
@@ -50,6 +51,94 @@ Status CheckCompleteness(const InstallerInput& input) {
   return {};
 }
 
+using PackedEntries = std::array<PackedBytes, ssi::kPayloadEntryCount>;
+
+// Packs every used entry; `total` becomes the size of the whole installer.
+Status PackEntries(const InstallerInput& input, uint64_t stubSize, PackedEntries& packed,
+                   uint64_t& total) {
+  total = stubSize + ssi::kPayloadHeaderSize;
+  for (int i = kFirstRole; i <= kLastRole; ++i) {
+    const EntrySource& source = input.entries[static_cast<size_t>(i)];
+    if (!source.used) continue;
+    CompressionChoice choice = source.compression;
+    if (i == ssi::entry::kCompressionLibrary) choice.implode = false;
+    // An empty file stored would give an entry of length 0, which the stub refuses.
+    const bool forceImplode = source.bytes.empty();
+    PackedBytes& p = packed[static_cast<size_t>(i)];
+    const Status status = Pack(source.bytes, choice, forceImplode, p);
+    if (!status.ok()) return Status::Fail(Describe(i, source) + ": " + status.text());
+    if (source.bytes.size() > kMaxInstallerSize)
+      return Status::Fail(Describe(i, source) + ": larger than 2 GiB - 1");
+    total += p.stored.size();
+  }
+  if (total > kMaxInstallerSize)
+    return Status::Fail("the installer would be " + std::to_string(total) +
+                        " bytes; offsets are signed 32-bit, so at most 2147483647 fit");
+  return {};
+}
+
+// The header's flags and entries: the stub, then the used entries one after
+// the other behind the header, and the empty ones pointing at the next used
+// entry's first byte.
+void LayOutHeader(const InstallerInput& input, uint32_t payloadOffset, const PackedEntries& packed,
+                  ssi::PayloadHeader& h) {
+  h.displayMode = static_cast<uint8_t>(input.displayMode);
+  h.licenceFlag = input.licenceFlag ? 1 : 0;
+  h.readMeFlag = input.readMeFlag ? 1 : 0;
+  h.displayPropertiesFlag = input.displayPropertiesFlag ? 1 : 0;
+  h.SetSaverName(input.saverName);
+
+  ssi::PayloadEntry& stubEntry = h.entries[ssi::entry::kStub];
+  stubEntry.name = DefaultEntryName(ssi::entry::kStub, {}, {});
+  stubEntry.startOffset = 0;
+  stubEntry.endOffset = static_cast<int32_t>(payloadOffset) - 1;
+  stubEntry.kind = RoleKind(ssi::entry::kStub);
+  stubEntry.expandedSize = static_cast<int32_t>(payloadOffset);
+
+  int32_t pos = static_cast<int32_t>(payloadOffset + ssi::kPayloadHeaderSize);
+  for (int i = kFirstRole; i <= kLastRole; ++i) {
+    const auto slot = static_cast<size_t>(i);
+    if (!input.entries[slot].used) continue;
+    const PackedBytes& p = packed[slot];
+    const auto length = static_cast<int32_t>(p.stored.size());
+    ssi::PayloadEntry& e = h.entries[slot];
+    e.name = EntryName(i, input);
+    e.startOffset = pos;
+    e.endOffset = pos + length - 1;
+    e.kind = RoleKind(i);
+    e.compressed = p.compressed ? 1 : 0;
+    e.storedSize = p.compressed ? length : 0;
+    e.expandedSize = static_cast<int32_t>(input.entries[slot].bytes.size());
+    pos += length;
+  }
+  int32_t next = pos;
+  for (int i = kLastRole; i >= kFirstRole; --i) {
+    ssi::PayloadEntry& e = h.entries[static_cast<size_t>(i)];
+    if (input.entries[static_cast<size_t>(i)].used) {
+      next = e.startOffset;
+      continue;
+    }
+    e = ssi::PayloadEntry{};
+    e.startOffset = next;
+    e.endOffset = next;
+    e.kind = 5;
+    e.compressed = 1;
+  }
+}
+
+// The header and the packed entries behind the stub already in `image`.
+void AppendPayload(const ssi::PayloadHeader& h, const PackedEntries& packed, size_t total,
+                   Bytes& image) {
+  image.reserve(total);
+  uint8_t header[ssi::kPayloadHeaderSize];
+  ssi::SerializePayloadHeader(h, header);
+  image.insert(image.end(), header, header + sizeof header);
+  for (int i = kFirstRole; i <= kLastRole; ++i) {
+    const Bytes& bytes = packed[static_cast<size_t>(i)].stored;
+    image.insert(image.end(), bytes.begin(), bytes.end());
+  }
+}
+
 }  // namespace
 
 Status CheckInstallerInput(const InstallerInput& input) {
@@ -91,82 +180,15 @@ Status BuildInstaller(const InstallerInput& input, BuiltInstaller& out) {
   if (!status.ok()) return Status::Fail(input.stubPath + ": " + status.text());
 
   // Pack every used entry first, so the offsets can be laid out in one pass.
-  std::array<PackedBytes, ssi::kPayloadEntryCount> packed{};
-  uint64_t total = stub.size() + ssi::kPayloadHeaderSize;
-  for (int i = kFirstRole; i <= kLastRole; ++i) {
-    const EntrySource& source = input.entries[static_cast<size_t>(i)];
-    if (!source.used) continue;
-    CompressionChoice choice = source.compression;
-    if (i == ssi::entry::kCompressionLibrary) choice.implode = false;
-    // An empty file stored would give an entry of length 0, which the stub refuses.
-    const bool forceImplode = source.bytes.empty();
-    PackedBytes& p = packed[static_cast<size_t>(i)];
-    status = Pack(source.bytes, choice, forceImplode, p);
-    if (!status.ok()) return Status::Fail(Describe(i, source) + ": " + status.text());
-    if (source.bytes.size() > kMaxInstallerSize)
-      return Status::Fail(Describe(i, source) + ": larger than 2 GiB - 1");
-    total += p.stored.size();
-  }
-  if (total > kMaxInstallerSize)
-    return Status::Fail("the installer would be " + std::to_string(total) +
-                        " bytes; offsets are signed 32-bit, so at most 2147483647 fit");
+  PackedEntries packed{};
+  uint64_t total = 0;
+  status = PackEntries(input, stub.size(), packed, total);
+  if (!status.ok()) return status;
 
-  const uint32_t payloadOffset = static_cast<uint32_t>(stub.size());
-  ssi::PayloadHeader& h = out.header;
-  h.displayMode = static_cast<uint8_t>(input.displayMode);
-  h.licenceFlag = input.licenceFlag ? 1 : 0;
-  h.readMeFlag = input.readMeFlag ? 1 : 0;
-  h.displayPropertiesFlag = input.displayPropertiesFlag ? 1 : 0;
-  h.SetSaverName(input.saverName);
-
-  ssi::PayloadEntry& stubEntry = h.entries[ssi::entry::kStub];
-  stubEntry.name = DefaultEntryName(ssi::entry::kStub, {}, {});
-  stubEntry.startOffset = 0;
-  stubEntry.endOffset = static_cast<int32_t>(payloadOffset) - 1;
-  stubEntry.kind = RoleKind(ssi::entry::kStub);
-  stubEntry.expandedSize = static_cast<int32_t>(payloadOffset);
-
-  int32_t pos = static_cast<int32_t>(payloadOffset + ssi::kPayloadHeaderSize);
-  for (int i = kFirstRole; i <= kLastRole; ++i) {
-    const auto slot = static_cast<size_t>(i);
-    if (!input.entries[slot].used) continue;
-    const PackedBytes& p = packed[slot];
-    const auto length = static_cast<int32_t>(p.stored.size());
-    ssi::PayloadEntry& e = h.entries[slot];
-    e.name = EntryName(i, input);
-    e.startOffset = pos;
-    e.endOffset = pos + length - 1;
-    e.kind = RoleKind(i);
-    e.compressed = p.compressed ? 1 : 0;
-    e.storedSize = p.compressed ? length : 0;
-    e.expandedSize = static_cast<int32_t>(input.entries[slot].bytes.size());
-    pos += length;
-  }
-  // Empty entries point at the next used entry's first byte.
-  int32_t next = pos;
-  for (int i = kLastRole; i >= kFirstRole; --i) {
-    ssi::PayloadEntry& e = h.entries[static_cast<size_t>(i)];
-    if (input.entries[static_cast<size_t>(i)].used) {
-      next = e.startOffset;
-      continue;
-    }
-    e = ssi::PayloadEntry{};
-    e.startOffset = next;
-    e.endOffset = next;
-    e.kind = 5;
-    e.compressed = 1;
-  }
-
-  out.payloadOffset = payloadOffset;
+  out.payloadOffset = static_cast<uint32_t>(stub.size());
+  LayOutHeader(input, out.payloadOffset, packed, out.header);
   out.image = std::move(stub);
-  out.image.reserve(static_cast<size_t>(total));
-  uint8_t header[ssi::kPayloadHeaderSize];
-  ssi::SerializePayloadHeader(h, header);
-  out.image.insert(out.image.end(), header, header + sizeof header);
-  for (int i = kFirstRole; i <= kLastRole; ++i) {
-    const Bytes& bytes = packed[static_cast<size_t>(i)].stored;
-    out.image.insert(out.image.end(), bytes.begin(), bytes.end());
-  }
+  AppendPayload(out.header, packed, static_cast<size_t>(total), out.image);
   return {};
 }
 

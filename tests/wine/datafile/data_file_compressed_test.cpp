@@ -8,12 +8,18 @@
 
 #include "data_file_fixture.h"
 #include "dcl_buffer.h"
-#include "messages.h"
 #include "system_text.h"
 #include "win_handles.h"
 
 namespace ssi::test {
 namespace {
+
+// The box of a file that could not be written, written out here rather than
+// taken from the product's message builder.
+std::string ProblemUsing(const std::string& file, DWORD error) {
+  return "Installation Error: Problem using " + file + ". \r\n\r\n" +
+         SystemErrorText(static_cast<ResultCode>(error));
+}
 
 std::string Sample(size_t size) {
   std::string text;
@@ -62,7 +68,7 @@ TEST_F(CompressedChunkTest, WrongSizeOrCutBlockIsDeleted) {
   EXPECT_EQ(Expand(longer), -13);
   EXPECT_FALSE(Exists(InSaverDir("movie.swf")));
   EXPECT_EQ(Manifest(1), InSaverDir("movie.swf"));
-  ASSERT_EQ(in.dataFile.CloseDataFile(ui), 0);
+  ASSERT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
 
   DataFileBuilder cut;
   cut.Compressed("cut.swf", static_cast<int32_t>(movie.size()),
@@ -97,8 +103,7 @@ TEST_F(CompressedChunkTest, BusyOlderFileIsNeitherTakenForTheChunkNorDeleted) {
   builder.Compressed("movie.swf", static_cast<int32_t>(movie.size()), Implode(movie));
   EXPECT_EQ(Expand(builder), -16);
   EXPECT_EQ(ui.errorBoxes,
-            (std::vector<std::string>{msg::InstallErrorText(
-                ERROR_SHARING_VIOLATION, target, SystemErrorText(ERROR_SHARING_VIOLATION))}));
+            (std::vector<std::string>{ProblemUsing(target, ERROR_SHARING_VIOLATION)}));
   holder.reset();
   EXPECT_EQ(ReadWholeFile(target), older);
   EXPECT_EQ(Manifest(1), target);
@@ -109,19 +114,17 @@ TEST_F(CompressedChunkTest, DestinationTheExpanderCannotCreateIsNamed) {
   DataFileBuilder builder;
   builder.Compressed("movie.swf", static_cast<int32_t>(movie.size()), Implode(movie));
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, builder.Build()));
-  ASSERT_EQ(in.dataFile.OpenDataFile(ui, in.paths.dataFilePath, true), 0);
+  ASSERT_EQ(DataFileOf(in).OpenDataFile(ui, in.paths.dataFilePath, true), 0);
   // A folder that cannot be made: the expander finds no place for its file.
   const std::string folder = InSaverDir("no\\such\\");
   uint8_t kind = 0;
-  EXPECT_EQ(in.dataFile.ExtractChunk(ui, folder, 1, true, kind, &*in.saverIni, in.fileCounter),
+  EXPECT_EQ(DataFileOf(in).ExtractChunk(ui, folder, 1, true, kind, &*in.saverIni, in.fileCounter),
             -16);
-  EXPECT_EQ(
-      ui.errorBoxes,
-      (std::vector<std::string>{msg::InstallErrorText(ERROR_PATH_NOT_FOUND, folder + "movie.swf",
-                                                      SystemErrorText(ERROR_PATH_NOT_FOUND))}));
+  EXPECT_EQ(ui.errorBoxes,
+            (std::vector<std::string>{ProblemUsing(folder + "movie.swf", ERROR_PATH_NOT_FOUND)}));
   EXPECT_EQ(Manifest(1), folder);
   EXPECT_EQ(Manifest(2), folder + "movie.swf");
-  EXPECT_EQ(in.dataFile.CloseDataFile(ui), 0);
+  EXPECT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
 }
 
 }  // namespace

@@ -10,6 +10,7 @@
 
 #include "artifacts.h"
 #include "data_file_builder.h"
+#include "data_file_reader.h"
 #include "installer.h"
 #include "recording_ui.h"
 #include "settings_file.h"

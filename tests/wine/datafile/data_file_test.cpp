@@ -9,7 +9,6 @@
 #include <vector>
 
 #include "data_file_fixture.h"
-#include "messages.h"
 #include "system_text.h"
 
 namespace ssi::test {
@@ -32,11 +31,24 @@ std::vector<std::string> FilesIn(const std::string& dir) {
 
 using Names = std::vector<std::string>;
 
+// The boxes' texts, written out here rather than taken from the product's
+// message builders, so that a fault in a builder shows.
+std::string DamagedDataFile(const std::string& detail) {
+  return "Screen Saver Error: The screen saver data file is damaged.\r\n\r\n" + detail;
+}
+std::string BadChunkName(const std::string& name) {
+  return DamagedDataFile("The chunk name \"" + name + "\" would leave the screen saver's folder.");
+}
+std::string ProblemUsing(const std::string& file, DWORD error) {
+  return "Installation Error: Problem using " + file + ". \r\n\r\n" +
+         SystemErrorText(static_cast<ResultCode>(error));
+}
+
 TEST_F(DataFileTest, NoChunksOpensAndClosesAndMarksSaverDirForArchive) {
   SetFileAttributesA(in.paths.saverDir.c_str(), FILE_ATTRIBUTE_HIDDEN);
   DataFileBuilder builder;
   EXPECT_EQ(Expand(builder), 0);
-  EXPECT_FALSE(in.dataFile.IsOpen());
+  EXPECT_FALSE(DataFileOf(in).IsOpen());
   EXPECT_EQ(FilesIn(in.paths.saverDir), (Names{"meadow.ssd", "saver.ini"}));
   EXPECT_EQ(in.fileCounter, 1);
   // With no first chunk the archive step falls on SaverDir itself and keeps
@@ -53,7 +65,7 @@ TEST_F(DataFileTest, NoChunksOpensAndClosesAndMarksSaverDirForArchive) {
 TEST_F(DataFileTest, UnopenableDataFileFailsWithoutABox) {
   EXPECT_EQ(ExpandDataFile(in), ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(ui.errorBoxes.empty());
-  EXPECT_FALSE(in.dataFile.IsOpen());
+  EXPECT_FALSE(DataFileOf(in).IsOpen());
 }
 
 TEST_F(DataFileTest, StoredChunksAreWrittenAndRecordedInOrder) {
@@ -73,7 +85,7 @@ TEST_F(DataFileTest, StoredChunksAreWrittenAndRecordedInOrder) {
   EXPECT_EQ(Manifest(3), InSaverDir("nothing.txt"));
   EXPECT_EQ(Manifest(4), "<none>");
   EXPECT_EQ(in.fileCounter, 4);
-  EXPECT_FALSE(in.dataFile.IsOpen());
+  EXPECT_FALSE(DataFileOf(in).IsOpen());
   EXPECT_TRUE(ui.errorBoxes.empty());
 }
 
@@ -99,7 +111,7 @@ TEST_F(DataFileTest, FirstChunkKindThreeWithoutThePreviewFails) {
   EXPECT_EQ(Expand(builder), -1);
   EXPECT_FALSE(Exists(InSaverDir("saver.swf")));
   EXPECT_TRUE(ui.errorBoxes.empty());
-  EXPECT_TRUE(in.dataFile.IsOpen());  // left open after a failure
+  EXPECT_TRUE(DataFileOf(in).IsOpen());  // left open after a failure
 }
 
 TEST_F(DataFileTest, LaterCopyDuplicatesTheFirstChunkUnderItsWholeName) {
@@ -136,7 +148,9 @@ TEST_F(DataFileTest, StoredChunkPastTheEndIsDeletedButRecorded) {
   ASSERT_EQ(ReadSettingsRecord(in), 0);
   EXPECT_EQ(ExpandDataFile(in), 100);
   ASSERT_EQ(ui.errorBoxes.size(), 1u);
-  EXPECT_EQ(ui.errorBoxes[0], msg::ChunkReadErrorText(SystemErrorText(100)));
+  EXPECT_EQ(ui.errorBoxes[0],
+            "Screen Saver Error: Problem reading a chunk of the screen saver data file:\r\n" +
+                SystemErrorText(100));
   EXPECT_EQ(FilesIn(in.paths.saverDir), (Names{"meadow.ssd", "ok.txt", "saver.ini"}));
   EXPECT_EQ(Manifest(1), InSaverDir("ok.txt"));
   EXPECT_EQ(Manifest(2), InSaverDir("cut.bin"));
@@ -149,7 +163,7 @@ TEST_F(DataFileTest, HostileSizesAreRefusedBeforeAnyBufferIsTaken) {
     builder.Stored("huge.bin", "tiny").header.expandedSize = size;
     EXPECT_EQ(Expand(builder), 100) << size;
     EXPECT_FALSE(Exists(InSaverDir("huge.bin")));
-    ASSERT_EQ(in.dataFile.CloseDataFile(ui), 0);
+    ASSERT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
   }
   DataFileBuilder compressed;
   compressed.Compressed("huge.bin", 10, "tiny").header.storedSize = 0x7FFFFFFF;
@@ -171,7 +185,7 @@ TEST_F(DataFileTest, ChunkIndexOutsideTheDirectoryRecordsAnEmptyValue) {
   builder.Stored("one.txt", "1");
   builder.Stored("two.txt", "2");
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, builder.Build()));
-  DataFileReader& reader = in.dataFile;
+  DataFileReader& reader = DataFileOf(in);
   const SaverIni& ini = *in.saverIni;
   uint8_t kind = 99;
   // Nothing open yet: the reader's record is all zero, so every index is too high.
@@ -203,10 +217,10 @@ TEST_F(DataFileTest, SecondOpenKeepsTheFirstFileAndSaysSo) {
   const std::string other = InSaverDir("other.ssd");
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, first.Build()));
   ASSERT_TRUE(WriteWholeFile(other, second.Build()));
-  DataFileReader& reader = in.dataFile;
+  DataFileReader& reader = DataFileOf(in);
   ASSERT_EQ(reader.OpenDataFile(ui, in.paths.dataFilePath, true), 0);
   EXPECT_EQ(reader.OpenDataFile(ui, other, true), 0);
-  EXPECT_EQ(ui.informationBoxes, (Names{msg::kDataFileInUse}));
+  EXPECT_EQ(ui.informationBoxes, (Names{"Screen Saver data file already in use."}));
   EXPECT_TRUE(ui.errorBoxes.empty());
   EXPECT_EQ(reader.Settings().ChunkCount(), 1);
   EXPECT_EQ(reader.Slot(1).name, "first.txt");
@@ -215,11 +229,12 @@ TEST_F(DataFileTest, SecondOpenKeepsTheFirstFileAndSaysSo) {
 }
 
 TEST_F(DataFileTest, OpenFailuresAreReportedOnlyWhenAsked) {
-  DataFileReader& reader = in.dataFile;
+  DataFileReader& reader = DataFileOf(in);
   EXPECT_EQ(reader.OpenDataFile(ui, InSaverDir("missing.ssd"), false), ERROR_FILE_NOT_FOUND);
   EXPECT_TRUE(ui.errorBoxes.empty());
   EXPECT_EQ(reader.OpenDataFile(ui, InSaverDir("missing.ssd"), true), ERROR_FILE_NOT_FOUND);
-  EXPECT_EQ(ui.errorBoxes, (Names{msg::DataFileOpenErrorText(ERROR_FILE_NOT_FOUND)}));
+  EXPECT_EQ(ui.errorBoxes,
+            (Names{"Screen Saver Error: Problem opening screen saver data file:\r\n2"}));
   // A directory cut short after its settings record: open, but the read fails.
   DataFileBuilder builder;
   builder.Stored("a.txt", "a");
@@ -237,14 +252,15 @@ TEST_F(DataFileTest, ChunkCountsOutsideTheDirectoryAreRefused) {
     builder.chunkCount = count;
     ui.errorBoxes.clear();
     EXPECT_EQ(Expand(builder), -1) << count;
-    EXPECT_EQ(ui.errorBoxes, (Names{msg::BadChunkCountText(count)}));
+    EXPECT_EQ(ui.errorBoxes, (Names{DamagedDataFile("It declares " + std::to_string(count) +
+                                                    " chunks; at most 108 are allowed.")}));
     EXPECT_FALSE(Exists(InSaverDir("a.txt")));
-    EXPECT_EQ(in.dataFile.Slot(1).name, "");
+    EXPECT_EQ(DataFileOf(in).Slot(1).name, "");
     uint8_t kind = 0;
-    EXPECT_EQ(
-        in.dataFile.ExtractChunk(ui, in.paths.saverDir, 108, true, kind, nullptr, in.fileCounter),
-        -12);
-    ASSERT_EQ(in.dataFile.CloseDataFile(ui), 0);
+    EXPECT_EQ(DataFileOf(in).ExtractChunk(ui, in.paths.saverDir, 108, true, kind, nullptr,
+                                          in.fileCounter),
+              -12);
+    ASSERT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
   }
 }
 
@@ -275,9 +291,9 @@ TEST_F(DataFileTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
     }
     ui.errorBoxes.clear();
     EXPECT_EQ(Expand(builder), -1) << c.name;
-    EXPECT_EQ(ui.errorBoxes, (Names{msg::BadChunkNameText(c.name)})) << c.name;
+    EXPECT_EQ(ui.errorBoxes, (Names{BadChunkName(c.name)})) << c.name;
     EXPECT_EQ(FilesIn(in.paths.saverDir), (Names{"meadow.ssd", "saver.ini"})) << c.name;
-    ASSERT_EQ(in.dataFile.CloseDataFile(ui), 0);
+    ASSERT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
   }
 }
 
@@ -288,7 +304,7 @@ TEST_F(DataFileTest, CopySourceMustStayInsideToo) {
   builder.Stored("..\\..\\secret.txt", "first");
   builder.Copy("leak.txt");
   EXPECT_EQ(Expand(builder), -1);
-  EXPECT_EQ(ui.errorBoxes, (Names{msg::BadChunkNameText("..\\..\\secret.txt")}));
+  EXPECT_EQ(ui.errorBoxes, (Names{BadChunkName("..\\..\\secret.txt")}));
   EXPECT_FALSE(Exists(InSaverDir("leak.txt")));
   EXPECT_FALSE(Exists(InSaverDir("secret.txt")));
 }
@@ -297,14 +313,14 @@ TEST_F(DataFileTest, ExtractChunkRefusesANameWithoutAFile) {
   DataFileBuilder builder;
   builder.Stored("folder\\", "x");
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, builder.Build()));
-  ASSERT_EQ(in.dataFile.OpenDataFile(ui, in.paths.dataFilePath, true), 0);
+  ASSERT_EQ(DataFileOf(in).OpenDataFile(ui, in.paths.dataFilePath, true), 0);
   uint8_t kind = 0;
-  EXPECT_EQ(
-      in.dataFile.ExtractChunk(ui, in.paths.saverDir, 1, true, kind, &*in.saverIni, in.fileCounter),
-      -1);
-  EXPECT_EQ(ui.errorBoxes, (Names{msg::BadChunkNameText("folder\\")}));
+  EXPECT_EQ(DataFileOf(in).ExtractChunk(ui, in.paths.saverDir, 1, true, kind, &*in.saverIni,
+                                        in.fileCounter),
+            -1);
+  EXPECT_EQ(ui.errorBoxes, (Names{BadChunkName("folder\\")}));
   EXPECT_EQ(Manifest(1), "");
-  EXPECT_EQ(in.dataFile.CloseDataFile(ui), 0);
+  EXPECT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
 }
 
 TEST_F(DataFileTest, MissingChunkFolderIsCreatedAndRecordedOnce) {
@@ -312,11 +328,11 @@ TEST_F(DataFileTest, MissingChunkFolderIsCreatedAndRecordedOnce) {
   builder.Stored("a.txt", "a");
   builder.Stored("b.txt", "b");
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, builder.Build()));
-  ASSERT_EQ(in.dataFile.OpenDataFile(ui, in.paths.dataFilePath, true), 0);
+  ASSERT_EQ(DataFileOf(in).OpenDataFile(ui, in.paths.dataFilePath, true), 0);
   const std::string dest = InSaverDir("chunks\\");
   uint8_t kind = 0;
-  EXPECT_EQ(in.dataFile.ExtractChunk(ui, dest, 1, true, kind, &*in.saverIni, in.fileCounter), 0);
-  EXPECT_EQ(in.dataFile.ExtractChunk(ui, dest, 2, true, kind, &*in.saverIni, in.fileCounter), 0);
+  EXPECT_EQ(DataFileOf(in).ExtractChunk(ui, dest, 1, true, kind, &*in.saverIni, in.fileCounter), 0);
+  EXPECT_EQ(DataFileOf(in).ExtractChunk(ui, dest, 2, true, kind, &*in.saverIni, in.fileCounter), 0);
   EXPECT_EQ(Manifest(1), dest);
   EXPECT_EQ(Manifest(2), dest + "a.txt");
   EXPECT_EQ(Manifest(3), dest + "b.txt");
@@ -324,22 +340,20 @@ TEST_F(DataFileTest, MissingChunkFolderIsCreatedAndRecordedOnce) {
   // A folder that cannot be made: the folder is still recorded, and the
   // write into it then fails with the chunk box.
   const std::string impossible = InSaverDir("no\\such\\");
-  EXPECT_NE(in.dataFile.ExtractChunk(ui, impossible, 1, true, kind, &*in.saverIni, in.fileCounter),
-            0);
+  EXPECT_NE(
+      DataFileOf(in).ExtractChunk(ui, impossible, 1, true, kind, &*in.saverIni, in.fileCounter), 0);
   EXPECT_EQ(Manifest(4), impossible);
   EXPECT_EQ(Manifest(5), impossible + "a.txt");
   EXPECT_EQ(ui.errorBoxes.size(), 1u);
-  EXPECT_EQ(in.dataFile.CloseDataFile(ui), 0);
+  EXPECT_EQ(DataFileOf(in).CloseDataFile(ui), 0);
 }
 
 TEST_F(DataFileTest, ReadSettingsRecordReportsAShortFile) {
   EXPECT_EQ(ReadSettingsRecord(in), ERROR_FILE_NOT_FOUND);
   ASSERT_TRUE(WriteWholeFile(in.paths.dataFilePath, std::string(1219, 'x')));
   EXPECT_EQ(ReadSettingsRecord(in), 100);
-  EXPECT_EQ(ui.errorBoxes,
-            (Names{msg::InstallErrorText(ERROR_FILE_NOT_FOUND, in.paths.dataFilePath,
-                                         SystemErrorText(ERROR_FILE_NOT_FOUND)),
-                   msg::InstallErrorText(100, in.paths.dataFilePath, SystemErrorText(100))}));
+  EXPECT_EQ(ui.errorBoxes, (Names{ProblemUsing(in.paths.dataFilePath, ERROR_FILE_NOT_FOUND),
+                                  ProblemUsing(in.paths.dataFilePath, 100)}));
 }
 
 TEST_F(DataFileTest, WriteSettingsFileCarriesTheWholeRecord) {
@@ -350,14 +364,12 @@ TEST_F(DataFileTest, WriteSettingsFileCarriesTheWholeRecord) {
   ASSERT_EQ(ReadSettingsRecord(in), 0);
   EXPECT_EQ(WriteSettingsFile(in), 0);
   EXPECT_EQ(ReadWholeFile(InSaverDir("saver.dat")), file.substr(0, kSettingsRecordSize));
-  EXPECT_EQ(ui.statuses, (Names{msg::kWritingSettings}));
+  EXPECT_EQ(ui.statuses, (Names{"Writing Settings File..."}));
   EXPECT_EQ(Manifest(1), "<none>");
   // Without its folder the write fails, and says so.
   in.paths.saverDir += "gone\\";
   EXPECT_EQ(WriteSettingsFile(in), ERROR_PATH_NOT_FOUND);
-  EXPECT_EQ(ui.errorBoxes,
-            (Names{msg::InstallErrorText(ERROR_PATH_NOT_FOUND, InSaverDir("saver.dat"),
-                                         SystemErrorText(ERROR_PATH_NOT_FOUND))}));
+  EXPECT_EQ(ui.errorBoxes, (Names{ProblemUsing(InSaverDir("saver.dat"), ERROR_PATH_NOT_FOUND)}));
 }
 
 }  // namespace

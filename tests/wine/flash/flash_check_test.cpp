@@ -11,6 +11,7 @@
 #include "flash_standin.h"
 #include "flash_support.h"
 #include "flash_test_support.h"
+#include "install_sequence.h"
 
 namespace ssi::test {
 namespace {

@@ -15,6 +15,7 @@
 #include "install_fixture.h"
 #include "install_sequence.h"
 #include "messages.h"
+#include "test_build.h"
 
 namespace ssi::test {
 namespace {
@@ -205,7 +206,9 @@ TEST(FailedInstall, BusyScreenSaverProgramStopsTheInstallAndIsRemovedOnceRelease
   InstallInteractively(prepared.in);
 
   ASSERT_EQ(prepared.ui.errorBoxes.size(), 1u) << Joined(prepared.ui.errorBoxes);
-  EXPECT_EQ(prepared.ui.errorBoxes[0], msg::InstallErrorText(rc::kSaverBusy, program, ""));
+  EXPECT_EQ(prepared.ui.errorBoxes[0],
+            "Setup Error: Screen Saver file is busy.\r\n\r\n"
+            "Please close the screen saver control panel and try again.");
   ASSERT_FALSE(prepared.ui.statuses.empty());
   EXPECT_EQ(prepared.ui.statuses.back(), msg::kFailedSaverBusy);
   EXPECT_TRUE(WaitForNoWindow(kDisplayPropertiesTitle, 15000))

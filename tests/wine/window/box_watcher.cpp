@@ -1,7 +1,5 @@
 #include "box_watcher.h"
 
-#include <thread>
-
 namespace ssi::test {
 namespace {
 
@@ -45,29 +43,43 @@ SeenBox Inspect(HWND box) {
   return seen;
 }
 
+// The watcher runs on a thread of its own (CreateThread: the toolchain's
+// thread model has no std::thread).
+struct Watch {
+  DWORD thread = 0;
+  SeenBox seen;
+};
+
+DWORD WINAPI WatchForBox(void* param) {
+  Watch& watch = *static_cast<Watch*>(param);
+  for (int i = 0; i < 1000; ++i) {  // ten seconds at most
+    Search search;
+    EnumThreadWindows(watch.thread, FindDialog, reinterpret_cast<LPARAM>(&search));
+    if (search.box) {
+      Sleep(50);  // let the box finish its activation
+      watch.seen = Inspect(search.box);
+      const HWND button = FindWindowExA(search.box, nullptr, "Button", nullptr);
+      PostMessageA(search.box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
+                   reinterpret_cast<LPARAM>(button));
+      return 0;
+    }
+    Sleep(10);
+  }
+  return 0;
+}
+
 }  // namespace
 
 SeenBox WatchBox(const std::function<void()>& show) {
-  SeenBox seen;
-  const DWORD thread = GetCurrentThreadId();
-  std::thread watcher([&] {
-    for (int i = 0; i < 1000; ++i) {  // ten seconds at most
-      Search search;
-      EnumThreadWindows(thread, FindDialog, reinterpret_cast<LPARAM>(&search));
-      if (search.box) {
-        Sleep(50);  // let the box finish its activation
-        seen = Inspect(search.box);
-        const HWND button = FindWindowExA(search.box, nullptr, "Button", nullptr);
-        PostMessageA(search.box, WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(button), BN_CLICKED),
-                     reinterpret_cast<LPARAM>(button));
-        return;
-      }
-      Sleep(10);
-    }
-  });
+  Watch watch;
+  watch.thread = GetCurrentThreadId();
+  const HANDLE watcher = CreateThread(nullptr, 0, WatchForBox, &watch, 0, nullptr);
   show();
-  watcher.join();
-  return seen;
+  if (watcher) {
+    WaitForSingleObject(watcher, INFINITE);
+    CloseHandle(watcher);
+  }
+  return watch.seen;
 }
 
 }  // namespace ssi::test

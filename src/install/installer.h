@@ -9,7 +9,6 @@
 #include <string>
 
 #include "data_file_format.h"
-#include "data_file_reader.h"
 #include "installer_ui.h"
 #include "manifest.h"
 #include "payload_format.h"
@@ -35,6 +34,14 @@ struct FlashControlDeleter {
 };
 using MoviePlayerRef = std::unique_ptr<FlashControl, FlashControlDeleter>;
 
+// The data-file reader; defined by the payload layer, which makes it on first
+// use (DataFileOf).
+class DataFileReader;
+struct DataFileReaderDeleter {
+  void operator()(DataFileReader* reader) const;
+};
+using DataFileReaderRef = std::unique_ptr<DataFileReader, DataFileReaderDeleter>;
+
 struct Installer {
   explicit Installer(InstallerUi& ui_) : ui(ui_) {}
 
@@ -55,8 +62,9 @@ struct Installer {
 
   // The install's own copy of the data file's settings record.
   SettingsRecord settings;
-  // The data-file reader keeps the data file open between its calls.
-  DataFileReader dataFile;
+  // The data-file reader keeps the data file open between its calls, and
+  // after a failed expansion to the end of the run.
+  DataFileReaderRef dataFile;
 
   MoviePlayerRef moviePlayer;
 
