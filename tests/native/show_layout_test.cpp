@@ -3,9 +3,14 @@
 // worked out with Python's zlib.crc32, not with our code.
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
+#include "byte_file.h"
+#include "cli.h"
 #include "dcl.h"
 #include "le_bytes.h"
 #include "show_layout.h"
@@ -211,6 +216,64 @@ TEST(ShowLayout, WriterRefusesWhatDoesNotFitAndChangesNothingThen) {
   ShowLayout read;
   ASSERT_EQ(ReadShowLayout(record, read), LayoutState::kRead);
   EXPECT_EQ(read.pictures.size(), 8u);
+}
+
+// `ssbuild data` with the show options: the record it writes reads back as
+// given, `list` shows it, and bad options are usage failures that write
+// nothing.
+TEST(ShowLayoutCli, DataWritesTheLayoutAndListShowsIt) {
+  const std::string out = ::testing::TempDir() + "show_layout_cli.ssd";
+  const std::string chunk = ::testing::TempDir() + "a.bmp";
+  ASSERT_TRUE(ssbuild::WriteWholeFile(chunk, ssbuild::Bytes(100, 7)).ok());
+  std::ostringstream o, e;
+  ASSERT_EQ(
+      ssbuild::RunCli(
+          {"data",     "-o",           out,     "--chunk",     chunk,       "--show",    "picture",
+           "a.bmp:9",  "--show",       "movie", "m.swf",       "--seconds", "12",        "--order",
+           "shuffled", "--transition", "cut",   "--publisher", "Acme",      "--version", "3.0"},
+          o, e),
+      0)
+      << e.str();
+  EXPECT_NE(e.str().find("m.swf, which no chunk"), std::string::npos) << e.str();
+  ssbuild::Bytes image;
+  ASSERT_TRUE(ssbuild::ReadWholeFile(out, image).ok());
+  SettingsRecord record;
+  std::memcpy(record.bytes.data(), image.data(), record.bytes.size());
+  EXPECT_EQ(record.ChunkCount(), 1);
+  ShowLayout read;
+  ASSERT_EQ(ReadShowLayout(record, read), LayoutState::kRead);
+  EXPECT_EQ(read.show, ShowKind::kMovie);
+  EXPECT_EQ(read.pictureSeconds, 12);
+  EXPECT_EQ(read.order, ShowOrder::kShuffled);
+  EXPECT_EQ(read.transition, Transition::kCut);
+  ASSERT_EQ(read.pictures.size(), 1u);
+  EXPECT_EQ(read.pictures[0].seconds, 9);
+  std::ostringstream listed, listErr;
+  ASSERT_EQ(ssbuild::RunCli({"list", out}, listed, listErr), 0) << listErr.str();
+  EXPECT_NE(listed.str().find("show layout: version 1, movie m.swf (pictures as fall-back), 12 s a "
+                              "picture, shuffled, cut"),
+            std::string::npos)
+      << listed.str();
+  EXPECT_NE(listed.str().find("publisher: Acme"), std::string::npos);
+
+  const std::vector<std::vector<std::string>> bad = {{"--show", "slide", "a.bmp"},
+                                                     {"--show", "picture"},
+                                                     {"--show", "picture", "a.bmp:0"},
+                                                     {"--seconds", "3601"},
+                                                     {"--transition", "spin"},
+                                                     {"--order", "random"},
+                                                     {"--transition-ms", "-1"},
+                                                     {"--show", "picture", "..\\a.bmp"},
+                                                     {"--publisher", std::string(64, 'p')}};
+  for (const auto& options : bad) {
+    std::remove(out.c_str());
+    std::vector<std::string> args = {"data", "-o", out};
+    args.insert(args.end(), options.begin(), options.end());
+    std::ostringstream bo, be;
+    EXPECT_NE(ssbuild::RunCli(args, bo, be), 0) << options[0];
+    EXPECT_FALSE(be.str().empty()) << options[0];
+    EXPECT_FALSE(ssbuild::ReadWholeFile(out, image).ok()) << options[0] << ": a file was written";
+  }
 }
 
 }  // namespace
