@@ -8,6 +8,8 @@
 
 #include "artifacts.h"
 #include "cli.h"
+#include "flash_standin.h"
+#include "flash_test_support.h"
 #include "saver_fixture.h"
 
 namespace ssi::saver_test {
@@ -88,6 +90,39 @@ TEST_F(SaverLayout, MovieWithoutAFlashPlayerFallsBackToThePictures) {
              RecordFromBuilder({"--show", "movie", "intro.swf", "--show", "picture", "green.png",
                                 "--transition", "fade"}));
   ExpectShow("movie without Flash", kGreen);
+}
+
+// The movie goes through the installer's own Flash hosting, here with the
+// stand-in control of the Flash tests registered as the Flash player.
+TEST_F(SaverLayout, MoviePlaysThroughTheFlashControlWhenThereIsOne) {
+  test::ResetStandin();
+  test::RegisterStandinControl();
+  std::map<std::string, std::string> files = Pictures();
+  files["intro.swf"] = "FWS placeholder";
+  PlaceSaver("meadow", files,
+             RecordFromBuilder({"--show", "movie", "intro.swf", "--show", "picture", "green.png"}));
+  SaverRun run;
+  ASSERT_TRUE(run.Start(ProgramOf("meadow"), "/s"));
+  const HWND window = run.WaitForWindow(kSaverClass, {}, kStartMs);
+  ASSERT_TRUE(window);
+  EXPECT_TRUE(
+      test::WaitForLogLine("dispatch put Movie " + FolderOf("meadow") + "intro.swf", 15000));
+  HWND control = nullptr;
+  for (int i = 0; i < 100 && !control; ++i, Sleep(100))
+    control = FindWindowExA(window, nullptr, standin::kWindowClass, nullptr);
+  ASSERT_TRUE(control) << "no Flash control inside the screen saver's window";
+  RECT inner{}, outer{};
+  GetWindowRect(control, &inner);
+  GetWindowRect(window, &outer);
+  EXPECT_TRUE(EqualRect(&inner, &outer)) << "the movie does not fill the screen";
+  // The control's window has the focus; a key still ends the show.
+  SetForegroundWindow(window);
+  keybd_event(VK_SHIFT, 0, 0, 0);
+  keybd_event(VK_SHIFT, 0, KEYEVENTF_KEYUP, 0);
+  EXPECT_TRUE(run.WaitForEnd(15000));
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(test::WaitForLogLine("destroy", 5000));
+  test::UnregisterStandinControl();
 }
 
 // Whatever the record holds, the screen saver shows the folder's pictures in
