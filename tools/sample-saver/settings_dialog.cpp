@@ -84,6 +84,8 @@ INT_PTR CALLBACK DialogProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lPa
 int RunSettingsDialog(HINSTANCE instance, const SaverPaths& paths, HWND owner) {
   DialogState state{&paths, {}};
   ReadLayoutFile(paths.saverDir, state.author);
+  // "/c:HWND" names the window to own the dialog; a stale one owns nothing.
+  if (owner != nullptr && !IsWindow(owner)) owner = nullptr;
   const INT_PTR result = DialogBoxParamA(instance, MAKEINTRESOURCEA(kSettingsDialog), owner,
                                          DialogProc, reinterpret_cast<LPARAM>(&state));
   return result == -1 ? 1 : 0;

@@ -131,7 +131,7 @@ TEST_F(SaverSwitches, PreviewFillsItsParentAndEndsWhenTheParentCloses) {
 
 TEST_F(SaverSwitches, SettingsDialogSavesTheUsersChoicesPerUser) {
   // No argument is what a double click on the file gives.
-  for (const char* arguments : {"/c", "", "/C:0"}) {
+  for (const char* arguments : {"/c", "", "/C:77777"}) {
     SaverRun run;
     ASSERT_TRUE(run.Start(ProgramOf("meadow"), arguments));
     const HWND dialog = run.WaitForWindow({}, "meadow Screen Saver", kStartMs);
