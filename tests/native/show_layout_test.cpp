@@ -256,6 +256,30 @@ TEST(ShowLayoutCli, DataWritesTheLayoutAndListShowsIt) {
       << listed.str();
   EXPECT_NE(listed.str().find("publisher: Acme"), std::string::npos);
 
+  // `build` writes the same options into the data file it carries, and
+  // refuses them without one.
+  const std::string stub = ::testing::TempDir() + "stub.exe";
+  std::string stubText = "MZ fake stub SSI-PAYLOAD-AT:~";
+  stubText.append(4, '\0');
+  stubText.append(200, 'x');
+  ASSERT_TRUE(ssbuild::WriteWholeFile(stub, ssbuild::Bytes(stubText.begin(), stubText.end())).ok());
+  const std::string setup = ::testing::TempDir() + "show_layout_cli.exe";
+  const std::vector<std::string> build = {
+      "build",     "-o", setup, "--stub", stub, "--saver-name", "meadow", "--allow-incomplete",
+      "--version", "7.1"};
+  std::ostringstream bo, be;
+  EXPECT_NE(ssbuild::RunCli(build, bo, be), 0);
+  EXPECT_NE(be.str().find("give one"), std::string::npos) << be.str();
+  std::vector<std::string> withData = build;
+  withData.insert(withData.end(), {"--data-chunk", chunk});
+  ASSERT_EQ(ssbuild::RunCli(withData, bo, be), 0) << be.str();
+  const std::string unpacked = ::testing::TempDir() + "show_layout_cli_x";
+  ASSERT_EQ(ssbuild::RunCli({"extract", setup, "-C", unpacked}, bo, be), 0) << be.str();
+  ASSERT_TRUE(ssbuild::ReadWholeFile(unpacked + "/meadow.ssd", image).ok());
+  std::memcpy(record.bytes.data(), image.data(), record.bytes.size());
+  ASSERT_EQ(ReadShowLayout(record, read), LayoutState::kRead);
+  EXPECT_EQ(read.displayVersion, "7.1");
+
   const std::vector<std::vector<std::string>> bad = {{"--show", "slide", "a.bmp"},
                                                      {"--show", "picture"},
                                                      {"--show", "picture", "a.bmp:0"},
@@ -269,9 +293,9 @@ TEST(ShowLayoutCli, DataWritesTheLayoutAndListShowsIt) {
     std::remove(out.c_str());
     std::vector<std::string> args = {"data", "-o", out};
     args.insert(args.end(), options.begin(), options.end());
-    std::ostringstream bo, be;
-    EXPECT_NE(ssbuild::RunCli(args, bo, be), 0) << options[0];
-    EXPECT_FALSE(be.str().empty()) << options[0];
+    std::ostringstream badOut, badErr;
+    EXPECT_NE(ssbuild::RunCli(args, badOut, badErr), 0) << options[0];
+    EXPECT_FALSE(badErr.str().empty()) << options[0];
     EXPECT_FALSE(ssbuild::ReadWholeFile(out, image).ok()) << options[0] << ": a file was written";
   }
 }

@@ -6,6 +6,7 @@
 #include "cli.h"
 #include "cli_args.h"
 #include "cli_commands.h"
+#include "cli_show.h"
 #include "installer_builder.h"
 #include "listing.h"
 #include "payload_roles.h"
@@ -22,6 +23,7 @@ struct BuildOptions {
   std::array<std::optional<CompressionChoice>, ssi::kPayloadEntryCount> compression{};
   std::optional<CompressionChoice> defaultCompression;
   DataFileParts data;
+  ShowOptions show;  // written into the data file's settings record
 };
 
 // "ROLE=VALUE" into the role's index and the value.
@@ -92,7 +94,8 @@ void ParseOptions(ArgList& args, BuildOptions& o) {
       }
     } else if (option == "--store-all") {
       o.defaultCompression = CompressionChoice{false, false, 4096};
-    } else if (!TakeDataFileOption(option, "--data-", args, o.data)) {
+    } else if (!TakeDataFileOption(option, "--data-", args, o.data) &&
+               !TakeShowOption(option, args, o.show)) {
       args.Fail("build: unknown option \"" + option + "\"");
     }
   }
@@ -141,6 +144,10 @@ int BuildCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) 
   ParseOptions(args, o);
   if (args.Failed()) return UsageFailure(err, args.Error());
   Status status = LoadEntries(o);
+  std::string warnings;
+  if (status.ok())
+    status = ApplyShowOptions(o.show, o.input.entries[ssi::entry::kDataFile], warnings);
+  err << warnings;
   BuiltInstaller built;
   if (status.ok()) status = BuildInstaller(o.input, built);
   if (status.ok()) status = WriteWholeFile(o.output, built.image);

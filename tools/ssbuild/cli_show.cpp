@@ -124,6 +124,13 @@ Status ApplyShowOptions(const ShowOptions& show, Bytes& dataFile, std::string& w
   return {};
 }
 
+Status ApplyShowOptions(const ShowOptions& show, EntrySource& dataEntry, std::string& warnings) {
+  if (!show.any) return {};
+  if (!dataEntry.used)
+    return Status::Fail("the show layout, publisher and version go into the data file: give one");
+  return ApplyShowOptions(show, dataEntry.bytes, warnings);
+}
+
 void PrintShowLayout(std::ostream& out, const ssi::SettingsRecord& settings) {
   ssi::ShowLayout layout;
   switch (ssi::ReadShowLayout(settings, layout)) {

@@ -1,7 +1,7 @@
 #pragma once
 // The screen saver's show layout on the builder's command line: what
-// `ssbuild data` writes into the settings record's free bytes, and how
-// `list` shows it.
+// `ssbuild data` (and `build`, into its data file) writes into the settings
+// record's free bytes, and how `list` shows it.
 //
 //   --show picture NAME[:SECONDS]   a picture of the list (repeatable)
 //   --show movie NAME               a movie, with the pictures as fall-back
@@ -15,6 +15,7 @@
 
 #include "byte_file.h"
 #include "cli_args.h"
+#include "installer_builder.h"
 #include "show_layout.h"
 
 namespace ssbuild {
@@ -30,6 +31,10 @@ bool TakeShowOption(const std::string& option, ArgList& args, ShowOptions& show)
 // Writes the layout into the data file's settings record when any option was
 // given; names that no chunk writes are listed in `warnings`.
 Status ApplyShowOptions(const ShowOptions& show, Bytes& dataFile, std::string& warnings);
+
+// The same for the data file that `build` puts into entry 8; fails when
+// there is none.
+Status ApplyShowOptions(const ShowOptions& show, EntrySource& dataEntry, std::string& warnings);
 
 // "show layout: ..." lines for a settings record.
 void PrintShowLayout(std::ostream& out, const ssi::SettingsRecord& settings);
