@@ -29,9 +29,12 @@ class ComApartment {
 
 }  // namespace
 
-int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR commandLine, int) {
-  const saver::Switches switches = saver::ParseSwitches(commandLine);
+int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   const saver::SaverPaths paths = saver::FindSaverPaths();
+  char started[MAX_PATH] = {};
+  GetModuleFileNameA(nullptr, started, MAX_PATH);
+  const saver::Switches switches =
+      saver::ParseSwitches(saver::ArgumentsOf(GetCommandLineA(), started));
   switch (switches.mode) {
     case saver::Mode::kRun: {
       ComApartment com;

@@ -1,7 +1,10 @@
 #include "switches.h"
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdlib>
+#include <cstring>
+#include <iterator>
 
 namespace saver {
 namespace {
@@ -40,10 +43,46 @@ HWND ParseWindow(const std::string& text) {
   return reinterpret_cast<HWND>(static_cast<intptr_t>(value));
 }
 
+// True when `text` starts with `prefix` (ASCII letters in any case) and the
+// prefix ends at a blank or at the end.
+bool StartsWithWord(const char* text, const std::string& prefix) {
+  if (prefix.empty()) return false;
+  for (size_t i = 0; i < prefix.size(); ++i) {
+    if (text[i] == '\0' || Lower(text[i]) != Lower(prefix[i])) return false;
+  }
+  const char after = text[prefix.size()];
+  return after == '\0' || after == ' ' || after == '\t';
+}
+
 }  // namespace
 
-Switches ParseSwitches(const char* commandLine) {
-  Words words(commandLine);
+const char* ArgumentsOf(const char* commandLine, const std::string& programPath) {
+  const char* p = commandLine ? commandLine : "";
+  while (*p == ' ' || *p == '\t') ++p;
+  if (*p == '"') {
+    const char* end = std::strchr(p + 1, '"');
+    return end ? end + 1 : p + std::strlen(p);
+  }
+  std::string forms[3] = {programPath, std::string(), std::string()};
+  char other[MAX_PATH] = {};
+  DWORD got = GetLongPathNameA(programPath.c_str(), other, MAX_PATH);
+  if (got > 0 && got < MAX_PATH) forms[1] = other;
+  got = GetShortPathNameA(programPath.c_str(), other, MAX_PATH);
+  if (got > 0 && got < MAX_PATH) forms[2] = other;
+  // The longest match first: "C:\a b.scr" before a short form that is its prefix.
+  std::sort(std::begin(forms), std::end(forms),
+            [](const std::string& a, const std::string& b) { return a.size() > b.size(); });
+  for (const std::string& form : forms) {
+    if (StartsWithWord(p, form)) return p + form.size();
+  }
+  // Started some other way (a relative name, say): the first word is the
+  // program, as the C runtime takes it.
+  while (*p != '\0' && *p != ' ' && *p != '\t') ++p;
+  return p;
+}
+
+Switches ParseSwitches(const char* arguments) {
+  Words words(arguments);
   const std::string first = words.Next();
   Switches s;
   if (first.empty()) return s;  // a double click: configure

@@ -23,6 +23,14 @@ struct Switches {
   std::string path;        // /x: the file to delete
 };
 
-Switches ParseSwitches(const char* commandLine);
+// `arguments`: the command line without the program's name.
+Switches ParseSwitches(const char* arguments);
+
+// The arguments in a whole command line (GetCommandLine). The uninstall
+// entry names the program without quotes, so a path with blanks has to be
+// recognised as one of `programPaths` (its long and short forms); the C
+// runtime would take "Meadow.scr" of "C:\WINDOWS\Sunny Meadow.scr /u" for
+// the first argument.
+const char* ArgumentsOf(const char* commandLine, const std::string& programPath);
 
 }  // namespace saver

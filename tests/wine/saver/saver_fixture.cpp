@@ -35,6 +35,21 @@ bool SaverRun::Start(const std::string& program, const std::string& arguments) {
   return static_cast<bool>(started_);
 }
 
+bool SaverRun::StartCommandLine(std::string commandLine) {
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  PROCESS_INFORMATION info{};
+  if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                      &startup, &info)) {
+    ADD_FAILURE() << "could not start " << commandLine << ": error " << GetLastError();
+    return false;
+  }
+  CloseHandle(info.hThread);
+  started_.process.reset(info.hProcess);
+  started_.pid = info.dwProcessId;
+  return true;
+}
+
 bool SaverRun::AnswerBox(const std::string& answer) {
   for (HWND hwnd : driver::TopLevelWindows(started_.pid)) {
     if (!IsWindowVisible(hwnd) || driver::ClassOf(hwnd) != "#32770") continue;

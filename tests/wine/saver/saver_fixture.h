@@ -23,6 +23,9 @@ class SaverRun {
  public:
   ~SaverRun();
   bool Start(const std::string& program, const std::string& arguments);
+  // Starts a whole command line as it is, as the system starts an uninstall
+  // entry's command (the program's path unquoted).
+  bool StartCommandLine(std::string commandLine);
   // Waits for the end, answering each message box with the button whose
   // caption (without its "&") is `answer`, or the first one.
   bool WaitForEnd(DWORD timeoutMs, const std::string& answer = {});

@@ -88,7 +88,7 @@ struct SystemState {
     for (const std::string& name : e2e::FolderEntries(temp))
       if (name.rfind("ssi-uninstall", 0) == 0) s.uninstallCopies.insert(name);
     s.currentSaver = CurrentSaver();
-    for (const char* name : {"meadow", "other", "linked", "inner"})
+    for (const char* name : {"meadow", "other", "linked", "inner", "Sunny Meadow"})
       if (KeyExists(HKEY_LOCAL_MACHINE, kUninstallBase + std::string(name)))
         s.uninstallKeys.insert(name);
     s.userSettings = KeyExists(HKEY_CURRENT_USER, "Software\\Screen Saver Installer\\meadow");
@@ -248,6 +248,28 @@ TEST_F(SaverUninstall, QuietUninstallAsksNothingAndRemovesEverything) {
   EXPECT_EQ(run.exitCode, 0u);
   EXPECT_TRUE(run.boxes.empty()) << Describe(run.boxes);
   ExpectRemoved("meadow");
+}
+
+// The uninstall entry's commands name the program without quotes; with a
+// blank in the name only the whole path tells where the switches begin.
+TEST_F(SaverUninstall, EntryCommandsWorkForANameWithABlank) {
+  InstallLikeTheInstaller("Sunny Meadow");
+  char shortPath[MAX_PATH] = {};
+  ASSERT_NE(GetShortPathNameA(ProgramOf("Sunny Meadow").c_str(), shortPath, MAX_PATH), 0u);
+  const std::string shortName = std::strrchr(shortPath, '\\') + 1;
+  WritePrivateProfileStringA("boot", "SCRNSAVE.EXE", shortName.c_str(), "system.ini");
+  {
+    SaverRun asks;  // "/u": the question comes, so the switch was seen
+    ASSERT_TRUE(asks.StartCommandLine(ProgramOf("Sunny Meadow") + " /u"));
+    ASSERT_TRUE(asks.WaitForEnd(kUninstallMs, "No"));
+    EXPECT_EQ(asks.exitCode, 2u) << Describe(asks.boxes);
+  }
+  SaverRun run;
+  ASSERT_TRUE(run.StartCommandLine(ProgramOf("Sunny Meadow") + " /u /q"));
+  ASSERT_TRUE(run.WaitForEnd(kUninstallMs));
+  EXPECT_EQ(run.exitCode, 0u);
+  EXPECT_TRUE(run.boxes.empty()) << Describe(run.boxes);
+  ExpectRemoved("Sunny Meadow");
 }
 
 TEST_F(SaverUninstall, AnsweringNoChangesNothing) {
