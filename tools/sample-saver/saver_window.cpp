@@ -30,30 +30,39 @@ struct Show {
   POINT startMouse{};
 };
 
-Show* g_show = nullptr;  // one window per process, on one thread
+// The window's Show, which lives on Run's stack for as long as the window.
+Show* ShowOf(HWND window) {
+  return reinterpret_cast<Show*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+}
 
-BOOL CALLBACK AddScreen(HMONITOR, HDC, LPRECT area, LPARAM origin) {
-  const POINT* o = reinterpret_cast<const POINT*>(origin);
+struct ScreenList {
+  POINT origin;
+  std::vector<RECT>* screens;
+};
+
+BOOL CALLBACK AddScreen(HMONITOR, HDC, LPRECT area, LPARAM list) {
+  const ScreenList* l = reinterpret_cast<const ScreenList*>(list);
   RECT r = *area;
-  OffsetRect(&r, -o->x, -o->y);
-  g_show->screens.push_back(r);
+  OffsetRect(&r, -l->origin.x, -l->origin.y);
+  l->screens->push_back(r);
   return TRUE;
 }
 
-void FindScreens(HWND window) {
-  g_show->screens.clear();
+void FindScreens(HWND window, Show& show) {
+  show.screens.clear();
   RECT client{};
   GetClientRect(window, &client);
-  if (g_show->fullScreen) {
-    POINT origin{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)};
-    EnumDisplayMonitors(nullptr, nullptr, AddScreen, reinterpret_cast<LPARAM>(&origin));
+  if (show.fullScreen) {
+    ScreenList list{{GetSystemMetrics(SM_XVIRTUALSCREEN), GetSystemMetrics(SM_YVIRTUALSCREEN)},
+                    &show.screens};
+    EnumDisplayMonitors(nullptr, nullptr, AddScreen, reinterpret_cast<LPARAM>(&list));
   }
-  if (g_show->screens.empty()) g_show->screens.push_back(client);
+  if (show.screens.empty()) show.screens.push_back(client);
 }
 
 // The movie plays through the same Flash hosting as the installer's preview;
 // any failure leaves the pictures to show instead.
-bool StartMovie(HWND window, const std::string& path) {
+bool StartMovie(HWND window, Show& show, const std::string& path) {
   if (path.empty() || !ssi::ProbeFlashControl()) return false;
   ssi::MoviePlayerRef player;
   if (FAILED(ssi::CreateFlashControl(window, player))) return false;
@@ -63,36 +72,42 @@ bool StartMovie(HWND window, const std::string& path) {
       FAILED(ssi::SetFlashMovie(*player, path)) || FAILED(ssi::SetFlashParent(*player, window)))
     return false;
   ssi::SetFlashMenu(*player, false);
-  g_show->movie = std::move(player);
+  show.movie = std::move(player);
   return true;
 }
 
-void NextPicture(HWND window) {
-  if (g_show->pictures->Advance()) {
+void NextPicture(HWND window, Show& show) {
+  if (show.pictures->Advance()) {
     InvalidateRect(window, nullptr, FALSE);
     SetTimer(window, kFrameTimer, kFrameMs, nullptr);
   }
-  SetTimer(window, kNextPictureTimer, g_show->pictures->CurrentMs(), nullptr);
+  SetTimer(window, kNextPictureTimer, show.pictures->CurrentMs(), nullptr);
 }
 
 void Close(HWND window) { PostMessageA(window, WM_CLOSE, 0, 0); }
 
-bool MouseMovedFar() {
+bool MouseMovedFar(const Show& show) {
   POINT now{};
   GetCursorPos(&now);
-  return std::abs(now.x - g_show->startMouse.x) > kMouseSlack ||
-         std::abs(now.y - g_show->startMouse.y) > kMouseSlack;
+  return std::abs(now.x - show.startMouse.x) > kMouseSlack ||
+         std::abs(now.y - show.startMouse.y) > kMouseSlack;
 }
 
 LRESULT CALLBACK SaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+  if (message == WM_NCCREATE) {
+    const auto* create = reinterpret_cast<const CREATESTRUCTA*>(lParam);
+    SetWindowLongPtrA(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(create->lpCreateParams));
+  }
+  Show* show = ShowOf(window);
+  if (show == nullptr) return DefWindowProcA(window, message, wParam, lParam);
   switch (message) {
     case WM_TIMER:
       if (wParam == kNextPictureTimer) {
-        NextPicture(window);
+        NextPicture(window, *show);
       } else if (wParam == kFrameTimer) {
         InvalidateRect(window, nullptr, FALSE);
-        if (!g_show->pictures->Transitioning()) KillTimer(window, kFrameTimer);
-      } else if (wParam == kParentTimer && !IsWindow(g_show->parent)) {
+        if (!show->pictures->Transitioning()) KillTimer(window, kFrameTimer);
+      } else if (wParam == kParentTimer && !IsWindow(show->parent)) {
         DestroyWindow(window);
       }
       return 0;
@@ -103,26 +118,26 @@ LRESULT CALLBACK SaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
       const HDC dc = BeginPaint(window, &paint);
       RECT client{};
       GetClientRect(window, &client);
-      if (!g_show->movie) g_show->pictures->Paint(dc, client, g_show->screens, g_show->emptyText);
+      if (!show->movie) show->pictures->Paint(dc, client, show->screens, show->emptyText);
       EndPaint(window, &paint);
       return 0;
     }
     case WM_SIZE:
-      FindScreens(window);
+      FindScreens(window, *show);
       return 0;
     case WM_SETCURSOR:
-      if (!g_show->fullScreen) break;
+      if (!show->fullScreen) break;
       SetCursor(nullptr);
       return TRUE;
     case WM_ACTIVATEAPP:
-      if (g_show->fullScreen && wParam == FALSE) Close(window);
+      if (show->fullScreen && wParam == FALSE) Close(window);
       return 0;
     case WM_DESTROY:
       KillTimer(window, kNextPictureTimer);
       KillTimer(window, kFrameTimer);
       KillTimer(window, kParentTimer);
-      if (g_show->movie) ssi::StopFlashPlay(*g_show->movie);
-      g_show->movie.reset();
+      if (show->movie) ssi::StopFlashPlay(*show->movie);
+      show->movie.reset();
       PostQuitMessage(0);
       return 0;
     default:
@@ -133,7 +148,7 @@ LRESULT CALLBACK SaverProc(HWND window, UINT message, WPARAM wParam, LPARAM lPar
 
 // Input ends a full-screen show whichever of our windows it is meant for (the
 // movie's control has a window of its own).
-bool EndsTheShow(const MSG& msg) {
+bool EndsTheShow(const MSG& msg, const Show& show) {
   switch (msg.message) {
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
@@ -143,7 +158,7 @@ bool EndsTheShow(const MSG& msg) {
       return true;
     case WM_MOUSEMOVE:
     case WM_NCMOUSEMOVE:
-      return MouseMovedFar();
+      return MouseMovedFar(show);
     default:
       return false;
   }
@@ -151,7 +166,6 @@ bool EndsTheShow(const MSG& msg) {
 
 int Run(HINSTANCE instance, const SaverPaths& paths, HWND parent) {
   Show show;
-  g_show = &show;
   show.fullScreen = parent == nullptr;
   show.parent = parent;
   const ShowPlan plan = PlanShow(paths.saverDir, LoadUserSettings(paths.saverName));
@@ -173,20 +187,17 @@ int Run(HINSTANCE instance, const SaverPaths& paths, HWND parent) {
     RECT area{};
     GetClientRect(parent, &area);
     window = CreateWindowExA(0, kClassName, "Preview", WS_CHILD | WS_VISIBLE | WS_CLIPCHILDREN, 0,
-                             0, area.right, area.bottom, parent, nullptr, instance, nullptr);
+                             0, area.right, area.bottom, parent, nullptr, instance, &show);
   } else {
     window =
         CreateWindowExA(WS_EX_TOPMOST | WS_EX_TOOLWINDOW, kClassName, DisplayName(paths).c_str(),
                         WS_POPUP | WS_CLIPCHILDREN, GetSystemMetrics(SM_XVIRTUALSCREEN),
                         GetSystemMetrics(SM_YVIRTUALSCREEN), GetSystemMetrics(SM_CXVIRTUALSCREEN),
-                        GetSystemMetrics(SM_CYVIRTUALSCREEN), nullptr, nullptr, instance, nullptr);
+                        GetSystemMetrics(SM_CYVIRTUALSCREEN), nullptr, nullptr, instance, &show);
   }
-  if (window == nullptr) {
-    g_show = nullptr;
-    return 1;
-  }
-  FindScreens(window);
-  if (!StartMovie(window, plan.moviePath)) NextPicture(window);
+  if (window == nullptr) return 1;
+  FindScreens(window, show);
+  if (!StartMovie(window, show, plan.moviePath)) NextPicture(window, show);
   if (parent != nullptr) SetTimer(window, kParentTimer, 500, nullptr);
   if (show.fullScreen) {
     ShowWindow(window, SW_SHOW);
@@ -195,12 +206,11 @@ int Run(HINSTANCE instance, const SaverPaths& paths, HWND parent) {
   }
   MSG msg{};
   while (GetMessageA(&msg, nullptr, 0, 0) > 0) {
-    if (show.fullScreen && IsWindow(window) && EndsTheShow(msg)) Close(window);
+    if (show.fullScreen && IsWindow(window) && EndsTheShow(msg, show)) Close(window);
     TranslateMessage(&msg);
     DispatchMessageA(&msg);
   }
   if (show.fullScreen) ShowCursor(TRUE);
-  g_show = nullptr;
   return 0;
 }
 
