@@ -302,10 +302,12 @@ set -e
 echo "$report"
 saver_pid=$(field pid "$report")
 if [ "$status" = 0 ]; then
-  sleep 3  # the first picture, then the fade into the second
+  sleep 1.5  # the first picture; the fade into the second starts at 2 s
   saver_shot=$out/saver-fullscreen.png
   import -display "$DISPLAY" -window root "$saver_shot"
   echo "screenshot of the screen saver: $saver_shot ($(identify -format '%wx%h' "$saver_shot"))"
+  brightness=$(convert "$saver_shot" -colorspace Gray -format '%[fx:int(mean*100)]' info:)
+  [ "$brightness" -gt 10 ] || fail "the screen saver shows a dark screen (mean brightness $brightness%)"
   driver close "$saver_pid" "$saver_title" --message >/dev/null || fail "could not close the screen saver"
   driver wait-exit "$saver_pid" --timeout 30 || fail "the screen saver did not end"
 else
