@@ -81,6 +81,20 @@ TEST_F(SaverLayout, ShowsTheListedPicturesInTheirOrder) {
              RecordFromBuilder({"--show", "picture", "green.png:1", "--show", "picture", "red.bmp",
                                 "--seconds", "1", "--transition", "cut"}));
   ExpectShow("listed green then red", kGreen, &kRed);
+
+  // The user's own duration from the settings dialog wins over the author's.
+  PlaceSaver("meadow", Pictures(),
+             RecordFromBuilder({"--show", "picture", "green.png:600", "--show", "picture",
+                                "red.bmp", "--seconds", "600", "--transition", "cut"}));
+  HKEY key = nullptr;
+  ASSERT_EQ(RegCreateKeyExA(HKEY_CURRENT_USER, "Software\\Screen Saver Installer\\meadow", 0,
+                            nullptr, 0, KEY_SET_VALUE, nullptr, &key, nullptr),
+            ERROR_SUCCESS);
+  const DWORD oneSecond = 1;
+  RegSetValueExA(key, "PictureSeconds", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&oneSecond),
+                 sizeof oneSecond);
+  RegCloseKey(key);
+  ExpectShow("the user's 1 s over the author's 600 s", kGreen, &kRed);
 }
 
 TEST_F(SaverLayout, MovieWithoutAFlashPlayerFallsBackToThePictures) {
