@@ -23,6 +23,7 @@
 #   SSI_IMPBORL        compression library build/win32/tools/impborl/impborl.dll
 #   SSDRIVER           window driver       build/win32/tests/wine/driver/ssdriver.exe
 #   SSI_SAMPLE_SAVER   sample .scr         build/win32/tools/sample-saver/sample.scr
+#   SSI_PREVIEW_HOST   preview window      build/win32/tests/wine/saver/preview-host.exe
 #   SSI_FLASH_STANDIN  stand-in flashax    build/win32/tests/wine/standins/flash/flashax.exe
 #   SSI_DEMO_DIR       output              build/demo
 #   SSI_PAUSE_MS       the pause of a test build of the stub (install-test.exe) only
@@ -39,6 +40,7 @@ stub=${SSI_STUB:-$win32_dir/src/install.exe}
 impborl=${SSI_IMPBORL:-$win32_dir/tools/impborl/impborl.dll}
 ssdriver=${SSDRIVER:-$win32_dir/tests/wine/driver/ssdriver.exe}
 sample_saver=${SSI_SAMPLE_SAVER:-$win32_dir/tools/sample-saver/sample.scr}
+preview_host=${SSI_PREVIEW_HOST:-$win32_dir/tests/wine/saver/preview-host.exe}
 flash_standin=${SSI_FLASH_STANDIN:-$win32_dir/tests/wine/standins/flash/flashax.exe}
 out=${SSI_DEMO_DIR:-$root/build/demo}
 name=meadow
@@ -56,7 +58,7 @@ die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 # ---------------------------------------------------------------- inputs
-for tool in "$ssbuild" "$stub" "$impborl" "$ssdriver" "$flash_standin"; do
+for tool in "$ssbuild" "$stub" "$impborl" "$ssdriver" "$flash_standin" "$sample_saver" "$preview_host"; do
   [ -f "$tool" ] || die "missing $tool (build it first: scripts/run-demo.sh, or set the variables above)"
 done
 for cmd in wine wineserver wineboot Xvfb import convert; do
@@ -102,15 +104,7 @@ convert -size 640x480 gradient:'#f7b267-#4f6d9a' \
 cp "$root/samples/$name/licence.txt" "$root/samples/$name/readme.txt" "$root/samples/$name/$name.cfg" "$material/"
 printf 'Meadow screen saver: pictures drawn by the demo script.\r\n' >"$material/$name-credits.txt"
 printf 'grass sky sun cloud flower wind\r\n' >"$material/$name-words.txt"
-if [ -f "$sample_saver" ]; then
-  saver_program=$sample_saver
-else
-  # Without the sample screen saver the install still runs; the program
-  # just cannot be started afterwards.
-  echo "demo: no sample screen saver at $sample_saver; a stand-in file takes its place"
-  saver_program=$material/stand-in.scr
-  printf 'stand-in for the sample screen saver\r\n' >"$saver_program"
-fi
+saver_program=$sample_saver
 # The movie: its content does not matter, the stand-in control only shows
 # the file's name.
 { printf 'FWS\006'; printf 'placeholder movie for the demo; the stand-in Flash control shows its name\r\n'; } \
@@ -118,6 +112,13 @@ fi
 ls -l "$material"
 
 # ---------------------------------------------------------------- build
+step "Building the data file $out/$name.ssd with its show layout"
+data_file=$out/$name.ssd
+"$ssbuild" data -o "$data_file" --chunk "$material/${name}1.bmp" --chunk "$material/${name}2.bmp" \
+  --show picture "${name}1.bmp" --show picture "${name}2.bmp:3" --seconds 2 \
+  --transition fade --transition-ms 600 --publisher "Meadow Makers" --version 1.0
+"$ssbuild" list "$data_file"
+
 step "Building $out/$name-setup.exe with ssbuild"
 installer=$out/$name-setup.exe
 # SSI_DEMO_BUILD_OPTIONS may add builder options, e.g. --store-all.
@@ -130,7 +131,7 @@ installer=$out/$name-setup.exe
   --readme "$material/readme.txt" \
   --saver "$saver_program" \
   --further "$material/$name.cfg" \
-  --data-chunk "$material/${name}1.bmp" --data-chunk "$material/${name}2.bmp" \
+  --data "$data_file" \
   --support1 "$material/$name-credits.txt" \
   --support2 "$material/$name-words.txt" \
   ${SSI_DEMO_BUILD_OPTIONS:-}
@@ -288,6 +289,86 @@ else
   fail "no uninstall entry $uninstall_key"
 fi
 
+# ---------------------------------------------------------------- saver
+step "The installed screen saver, full screen (/s)"
+for value in QuietUninstallString DisplayIcon Publisher DisplayVersion EstimatedSize NoModify NoRepair; do
+  grep -q "$value" <<<"${registry:-}" || fail "the uninstall entry has no $value"
+done
+saver_title="$name Screen Saver"
+set +e
+report=$(driver run-and-wait-window "C:\\windows\\$name.scr" "$saver_title" --arg /s --timeout "$window_timeout")
+status=$?
+set -e
+echo "$report"
+saver_pid=$(field pid "$report")
+if [ "$status" = 0 ]; then
+  sleep 1.5  # the first picture; the fade into the second starts at 2 s
+  saver_shot=$out/saver-fullscreen.png
+  import -display "$DISPLAY" -window root "$saver_shot"
+  echo "screenshot of the screen saver: $saver_shot ($(identify -format '%wx%h' "$saver_shot"))"
+  brightness=$(convert "$saver_shot" -colorspace Gray -format '%[fx:int(mean*100)]' info:)
+  [ "$brightness" -gt 10 ] || fail "the screen saver shows a dark screen (mean brightness $brightness%)"
+  driver close "$saver_pid" "$saver_title" --message >/dev/null || fail "could not close the screen saver"
+  driver wait-exit "$saver_pid" --timeout 30 || fail "the screen saver did not end"
+else
+  fail "the screen saver showed no window (status $status)"
+fi
+
+step "The screen saver's preview (/p) in a window of its own"
+preview_log=$out/preview-host.log
+timeout 120 wine "$preview_host" "C:\\windows\\$name.scr" 6 >"$preview_log" 2>&1 </dev/null &
+host_job=$!
+preview_x11=""
+for _ in $(seq 100); do
+  preview_x11=$(tr -d '\r' <"$preview_log" | sed -n 's/^x11 //p')
+  [ -n "$preview_x11" ] && break
+  sleep 0.2
+done
+sleep 3
+preview_shot=$out/saver-preview.png
+if [ -n "$preview_x11" ] && import -display "$DISPLAY" -window "$preview_x11" "$preview_shot"; then
+  echo "screenshot of the preview window: $preview_shot ($(identify -format '%wx%h' "$preview_shot"))"
+  echo "(Wine 8 does not show what a child window of another process draws, so the host's"
+  echo " grey background shows there under Wine; the lines below show the preview's window.)"
+else
+  fail "no screenshot of the preview window"
+fi
+wait "$host_job" || fail "the preview host failed"
+preview_report=$(tr -d '\r' <"$preview_log")
+echo "$preview_report"
+grep -q '^child SsiScreenSaver' <<<"$preview_report" || fail "no preview window inside the host"
+grep -q '^child-rect 304 224' <<<"$preview_report" || fail "the preview does not fill its host"
+grep -q '^saver-exit 0 ' <<<"$preview_report" || fail "the preview did not end with its host window"
+
+step "Uninstalling: C:\\windows\\$name.scr /u, answered Yes"
+set +e
+report=$(driver run "C:\\windows\\$name.scr" --arg /u)
+set -e
+uninstall_pid=$(field pid "$report")
+driver wait-window "$uninstall_pid" "$saver_title" --timeout 60 >/dev/null || fail "no question"
+driver press-box "$uninstall_pid" "&Yes" --title "$saver_title" || fail "could not answer Yes"
+driver wait-exit "$uninstall_pid" --timeout 60 || fail "the uninstall did not end well"
+for _ in $(seq 75); do
+  [ -e "$scr" ] || break
+  sleep 0.2
+done
+
+step "What is left of $name"
+left=0
+for path in "$scr" "$saver_dir"; do
+  if [ -e "$path" ]; then fail "still there: ${path#"$drive_c"/}"; left=1; fi
+done
+if timeout 60 wine reg query "$uninstall_key" >/dev/null 2>&1; then fail "the uninstall entry is still there"; left=1; fi
+if tr -d '\r' <"$windows/system.ini" | grep -qi "^SCRNSAVE.EXE=$name"; then
+  fail "system.ini still names $name"; left=1
+fi
+copies=$(find "$drive_c/users" -iname 'ssi-uninstall-*' 2>/dev/null | wc -l)
+[ "$copies" = 0 ] || { fail "$copies temporary uninstall copies are left"; left=1; }
+[ -f "$windows/impborl.dll" ] || fail "impborl.dll went too; other screen savers need it"
+echo "C:\\windows\\$name*: $(cd "$windows" && ls -d "$name"* 2>/dev/null | tr '\n' ' ')"
+echo "C:\\windows\\impborl.dll: $(stat -c %s "$windows/impborl.dll" 2>/dev/null || echo missing) bytes (stays: other screen savers use it)"
+[ "$left" = 0 ] && echo "nothing else of $name is left"
+
 # ---------------------------------------------------------------- movie
 step "The movie installer: a STAND-IN Flash player, not the real one"
 echo "Entry 2 of $movie_name-setup.exe is the stand-in flashax.exe (test material from"
@@ -369,6 +450,8 @@ echo "installers:  $installer"
 echo "             $movie_installer (movie preview, stand-in Flash player)"
 echo "screenshots: $shot"
 echo "             $movie_shot"
+echo "             ${saver_shot:-(none)} (the screen saver, /s)"
+echo "             $preview_shot (its preview, /p)"
 if [ "$failures" -gt 0 ]; then
   echo "demo: $failures check(s) failed"
   exit 1

@@ -10,6 +10,7 @@
 #include "messages.h"
 #include "path_rules.h"
 #include "payload_format.h"
+#include "uninstall_details.h"
 #include "win_handles.h"
 
 namespace ssi {
@@ -114,6 +115,7 @@ ResultCode WriteUninstallEntry(Installer& in) {
   if (result == rc::kOk) {
     result = SetStringValue(key, "UninstallString", in.paths.windowsDir + name + ".scr /u");
   }
+  if (result == rc::kOk) result = static_cast<ResultCode>(WriteUninstallDetails(key.get(), in));
   // A refused registration never fails the install (its callers ignore the
   // code), but the user learns that no uninstall entry exists.
   if (result != rc::kOk) ShowInstallError(in.ui, result, "HKEY_LOCAL_MACHINE\\" + keyPath);

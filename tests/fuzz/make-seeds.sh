@@ -1,7 +1,7 @@
 #!/bin/bash
-# Writes the seed files of installer_fuzzer, datafile_fuzzer and
-# payload_header_fuzzer into corpus/ with a native ssbuild. The seeds are
-# committed; run this again only when the formats change.
+# Writes the seed files of installer_fuzzer, datafile_fuzzer,
+# payload_header_fuzzer and show_layout_fuzzer into corpus/ with a native
+# ssbuild. The seeds are committed; run this again only when the formats change.
 # Usage: make-seeds.sh SSBUILD   (e.g. build/native/tools/ssbuild/ssbuild)
 set -eu
 ssbuild=$(realpath "${1:?usage: make-seeds.sh SSBUILD}")
@@ -28,7 +28,8 @@ printf 'movie bytes %.0s' {1..30} > movie.swf
 printf 'plain' > plain.txt
 head -c 1220 /dev/zero > settings.bin
 
-mkdir -p "$corpus/installer_fuzzer" "$corpus/datafile_fuzzer" "$corpus/payload_header_fuzzer"
+mkdir -p "$corpus/installer_fuzzer" "$corpus/datafile_fuzzer" "$corpus/payload_header_fuzzer" \
+  "$corpus/show_layout_fuzzer"
 
 # Data files: imploded and stored chunks, a copy, FirstChunkKind 3.
 "$ssbuild" data -o "$corpus/datafile_fuzzer/two-chunks-and-copy" \
@@ -38,6 +39,18 @@ mkdir -p "$corpus/installer_fuzzer" "$corpus/datafile_fuzzer" "$corpus/payload_h
 "$ssbuild" data -o "$corpus/datafile_fuzzer/first-kind-copy" --first-chunk-kind 3 \
   --copy first.swf --chunk movie.swf --chunk-compress ascii:1024 > /dev/null
 "$ssbuild" data -o "$corpus/datafile_fuzzer/empty" > /dev/null
+
+# Show layouts: the settings record behind a first byte that asks the target
+# to leave the checksum as it is (even) or to make it right (odd).
+"$ssbuild" data -o pictures.ssd --chunk preview.bmp --show picture preview.bmp:10 \
+  --show picture other.png --seconds 4 --transition wipe --publisher "Meadow Makers" \
+  --version 2.1 > /dev/null 2>&1
+"$ssbuild" data -o movie.ssd --chunk movie.swf --show movie movie.swf --order shuffled \
+  --transition-ms 0 > /dev/null
+for f in pictures movie; do
+  { printf '\000'; head -c 1220 "$f.ssd"; } > "$corpus/show_layout_fuzzer/$f"
+  { printf '\001'; head -c 1220 "$f.ssd"; } > "$corpus/show_layout_fuzzer/$f-resealed"
+done
 
 # Installers: complete (every role, data file built from parts) and a small
 # incomplete one with stored entries.

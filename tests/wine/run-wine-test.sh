@@ -20,6 +20,11 @@ if ! cp -a "$state/template/." "$prefix/"; then
   df -h "$prefix" >&2
   exit 1
 fi
+# A test may need things in its prefix that only the Unix side can make.
+if [ -n "${SSI_WINE_PREPARE:-}" ] && ! "$SSI_WINE_PREPARE" "$prefix"; then
+  echo "run-wine-test.sh: $SSI_WINE_PREPARE failed" >&2
+  exit 1
+fi
 # A server left over from a removed prefix with this inode must not serve us.
 WINEPREFIX="$prefix" wineserver -w 2>/dev/null
 # Wine's own error lines are kept aside and shown only when the test fails:

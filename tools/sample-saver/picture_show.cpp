@@ -1,82 +1,132 @@
 #include "picture_show.h"
 
-#include <algorithm>
+namespace saver {
+namespace {
 
-namespace sample {
+// A memory device context with a bitmap of its own selected into it.
+class Canvas {
+ public:
+  Canvas(HDC like, int width, int height)
+      : dc_(CreateCompatibleDC(like)), bitmap_(CreateCompatibleBitmap(like, width, height)) {
+    if (dc_ && bitmap_) old_ = SelectObject(dc_, bitmap_.get());
+  }
+  ~Canvas() {
+    if (old_) SelectObject(dc_, old_);
+    if (dc_) DeleteDC(dc_);
+  }
+  Canvas(const Canvas&) = delete;
+  Canvas& operator=(const Canvas&) = delete;
+  bool ok() const { return old_ != nullptr; }
+  HDC dc() const { return dc_; }
 
-std::string PictureFolderFor(const std::string& programPath) {
-  char longPath[MAX_PATH] = {};
-  const DWORD got = GetLongPathNameA(programPath.c_str(), longPath, MAX_PATH);
-  const std::string path = (got > 0 && got < MAX_PATH) ? std::string(longPath) : programPath;
-  const size_t slash = path.find_last_of("\\:");
-  const std::string folder = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
-  std::string stem = path.substr(folder.size());
-  const size_t dot = stem.find_last_of('.');
-  if (dot != std::string::npos) stem.erase(dot);
-  return folder + stem + " dir\\";
-}
+ private:
+  HDC dc_;
+  ssi::GdiObject bitmap_;
+  HGDIOBJ old_ = nullptr;
+};
 
-std::vector<std::string> FindPictures(const std::string& folder) {
-  std::vector<std::string> found;
-  WIN32_FIND_DATAA data{};
-  const HANDLE search = FindFirstFileA((folder + "*.bmp").c_str(), &data);
-  if (search == INVALID_HANDLE_VALUE) return found;
-  do {
-    if ((data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
-      found.push_back(folder + data.cFileName);
-  } while (FindNextFileA(search, &data));
-  FindClose(search);
-  std::sort(found.begin(), found.end());
-  return found;
+}  // namespace
+
+PictureShow::PictureShow(std::vector<PlannedPicture> pictures, ssi::Transition transition,
+                         unsigned transitionMs)
+    : pictures_(std::move(pictures)), transition_(transition), transitionMs_(transitionMs) {
+  if (transition_ == ssi::Transition::kFade) {
+    msimg32_.reset(LoadLibraryA("msimg32.dll"));
+    if (msimg32_) {
+      alphaBlend_ = reinterpret_cast<AlphaBlendFn>(
+          reinterpret_cast<void*>(GetProcAddress(msimg32_.get(), "AlphaBlend")));
+    }
+    if (!alphaBlend_) transition_ = ssi::Transition::kWipe;
+  }
 }
 
 bool PictureShow::Advance() {
   for (size_t tried = 0; tried < pictures_.size(); ++tried) {
-    const std::string& path = pictures_[next_];
+    const size_t index = next_;
     next_ = (next_ + 1) % pictures_.size();
-    HANDLE image = LoadImageA(nullptr, path.c_str(), IMAGE_BITMAP, 0, 0,
-                              LR_LOADFROMFILE | LR_CREATEDIBSECTION);
-    if (image == nullptr) continue;
-    Release();
-    current_ = static_cast<HBITMAP>(image);
-    BITMAP info{};
-    GetObjectA(current_, sizeof info, &info);
-    size_ = SIZE{info.bmWidth, info.bmHeight};
+    Picture loaded;
+    loaded.bitmap = loader_.Load(pictures_[index].path, loaded.size);
+    if (!loaded.bitmap) continue;
+    previous_ = std::move(current_);
+    current_ = std::move(loaded);
+    shown_ = index;
+    transitionStart_ = GetTickCount();
     return true;
   }
   return false;
 }
 
-void PictureShow::Paint(HDC dc, const RECT& area, const std::string& emptyText) const {
-  FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
-  const LONG areaW = area.right - area.left;
-  const LONG areaH = area.bottom - area.top;
-  if (current_ == nullptr || size_.cx <= 0 || size_.cy <= 0) {
-    SetBkMode(dc, TRANSPARENT);
-    SetTextColor(dc, RGB(160, 160, 160));
-    RECT text = area;
-    DrawTextA(dc, emptyText.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
-    return;
-  }
-  // Fit inside the area, keeping the picture's proportions.
-  LONG w = areaW;
-  LONG h = static_cast<LONG>(static_cast<long long>(size_.cy) * areaW / size_.cx);
-  if (h > areaH) {
-    h = areaH;
-    w = static_cast<LONG>(static_cast<long long>(size_.cx) * areaH / size_.cy);
-  }
+unsigned PictureShow::CurrentMs() const {
+  if (pictures_.empty()) return 60000;
+  return pictures_[shown_].seconds * 1000u + transitionMs_;
+}
+
+bool PictureShow::Transitioning() const {
+  return previous_.bitmap && transition_ != ssi::Transition::kCut &&
+         GetTickCount() - transitionStart_ < transitionMs_;
+}
+
+void PictureShow::Draw(HDC dc, const Picture& picture, const RECT& client,
+                       const std::vector<RECT>& screens) const {
+  FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+  if (!picture.bitmap) return;
   const HDC source = CreateCompatibleDC(dc);
-  const HGDIOBJ old = SelectObject(source, current_);
+  const HGDIOBJ old = SelectObject(source, picture.bitmap.get());
   SetStretchBltMode(dc, HALFTONE);
-  StretchBlt(dc, area.left + (areaW - w) / 2, area.top + (areaH - h) / 2, w, h, source, 0, 0,
-             size_.cx, size_.cy, SRCCOPY);
+  SetBrushOrgEx(dc, 0, 0, nullptr);
+  for (const RECT& area : screens) {
+    // Fit inside the screen, keeping the picture's proportions.
+    const LONG areaW = area.right - area.left;
+    const LONG areaH = area.bottom - area.top;
+    LONG w = areaW;
+    LONG h = static_cast<LONG>(static_cast<long long>(picture.size.cy) * areaW / picture.size.cx);
+    if (h > areaH) {
+      h = areaH;
+      w = static_cast<LONG>(static_cast<long long>(picture.size.cx) * areaH / picture.size.cy);
+    }
+    StretchBlt(dc, area.left + (areaW - w) / 2, area.top + (areaH - h) / 2, w, h, source, 0, 0,
+               picture.size.cx, picture.size.cy, SRCCOPY);
+  }
   SelectObject(source, old);
   DeleteDC(source);
 }
 
-void PictureShow::Release() {
-  if (current_ != nullptr) DeleteObject(current_);
-  current_ = nullptr;
+void PictureShow::Paint(HDC dc, const RECT& client, const std::vector<RECT>& screens,
+                        const std::string& emptyText) const {
+  const int width = client.right - client.left;
+  const int height = client.bottom - client.top;
+  if (!current_.bitmap) {
+    FillRect(dc, &client, static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH)));
+    SetBkMode(dc, TRANSPARENT);
+    SetTextColor(dc, RGB(160, 160, 160));
+    RECT text = client;
+    DrawTextA(dc, emptyText.c_str(), -1, &text, DT_CENTER | DT_VCENTER | DT_WORDBREAK);
+    return;
+  }
+  // Drawn off screen first, so that a frame never flickers through black.
+  Canvas frame(dc, width, height);
+  if (!frame.ok()) {
+    Draw(dc, current_, client, screens);
+    return;
+  }
+  if (!Transitioning()) {
+    Draw(frame.dc(), current_, client, screens);
+  } else {
+    const DWORD elapsed = GetTickCount() - transitionStart_;
+    Draw(frame.dc(), previous_, client, screens);
+    Canvas next(dc, width, height);
+    if (next.ok()) {
+      Draw(next.dc(), current_, client, screens);
+      if (transition_ == ssi::Transition::kFade) {
+        BLENDFUNCTION blend{AC_SRC_OVER, 0, static_cast<BYTE>(elapsed * 255 / transitionMs_), 0};
+        alphaBlend_(frame.dc(), 0, 0, width, height, next.dc(), 0, 0, width, height, blend);
+      } else {
+        const int shown = static_cast<int>(static_cast<long long>(width) * elapsed / transitionMs_);
+        BitBlt(frame.dc(), 0, 0, shown, height, next.dc(), 0, 0, SRCCOPY);
+      }
+    }
+  }
+  BitBlt(dc, client.left, client.top, width, height, frame.dc(), 0, 0, SRCCOPY);
 }
 
-}  // namespace sample
+}  // namespace saver

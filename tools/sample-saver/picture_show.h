@@ -1,42 +1,54 @@
 #pragma once
-// What the sample screen saver shows: the bitmaps of its folder, one after
-// the other, each scaled to fit the screen and centred on black.
+// The pictures of a show, one after the other, each scaled to fit every
+// screen and centred on black, with a cut, a fade or a wipe between two.
 #include <windows.h>
 
 #include <string>
 #include <vector>
 
-namespace sample {
+#include "picture_loader.h"
+#include "show_layout.h"
+#include "show_plan.h"
 
-// The folder whose pictures a saver at `programPath` shows: for
-// C:\windows\meadow.scr it is C:\windows\meadow dir\ (the installer puts the
-// saver's files there). A short 8.3 program path is widened first, since
-// system.ini may name the saver by its short name.
-std::string PictureFolderFor(const std::string& programPath);
-
-// The "*.bmp" files of `folder` (ending in a backslash), sorted by name.
-std::vector<std::string> FindPictures(const std::string& folder);
+namespace saver {
 
 class PictureShow {
  public:
-  explicit PictureShow(std::vector<std::string> pictures) : pictures_(std::move(pictures)) {}
-  ~PictureShow() { Release(); }
-  PictureShow(const PictureShow&) = delete;
-  PictureShow& operator=(const PictureShow&) = delete;
+  PictureShow(std::vector<PlannedPicture> pictures, ssi::Transition transition,
+              unsigned transitionMs);
 
   bool Empty() const { return pictures_.empty(); }
-  // Loads the next picture that can be loaded; false when none can.
+  // Loads the next picture that loads and starts the transition to it; false
+  // when none loads.
   bool Advance();
-  // Paints the current picture (or `emptyText` when there is none) into `area`.
-  void Paint(HDC dc, const RECT& area, const std::string& emptyText) const;
+  // How long the current picture stays, in milliseconds.
+  unsigned CurrentMs() const;
+  bool Transitioning() const;
+  // Paints into `client`, the picture fitted into each of `screens`.
+  void Paint(HDC dc, const RECT& client, const std::vector<RECT>& screens,
+             const std::string& emptyText) const;
 
  private:
-  void Release();
+  struct Picture {
+    ssi::GdiObject bitmap;
+    SIZE size{};
+  };
+  void Draw(HDC dc, const Picture& picture, const RECT& client,
+            const std::vector<RECT>& screens) const;
 
-  std::vector<std::string> pictures_;
+  std::vector<PlannedPicture> pictures_;
+  ssi::Transition transition_;
+  unsigned transitionMs_;
+  PictureLoader loader_;
   size_t next_ = 0;
-  HBITMAP current_ = nullptr;
-  SIZE size_{};
+  size_t shown_ = 0;
+  Picture current_;
+  Picture previous_;
+  DWORD transitionStart_ = 0;
+  ssi::Module msimg32_;
+  using AlphaBlendFn = BOOL(WINAPI*)(HDC, int, int, int, int, HDC, int, int, int, int,
+                                     BLENDFUNCTION);
+  AlphaBlendFn alphaBlend_ = nullptr;
 };
 
-}  // namespace sample
+}  // namespace saver

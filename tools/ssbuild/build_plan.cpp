@@ -7,6 +7,7 @@
 #include <system_error>
 
 #include "bundled_files.h"
+#include "cli_show.h"
 #include "code_page.h"
 #include "data_file_examiner.h"
 #include "file_kinds.h"
@@ -76,6 +77,7 @@ class Planner {
     Library();
     Completeness();
     StandIns();
+    ShowLayoutIntoDataFile();
     ContentWarnings();
     SameDestination();
     for (const std::string& text : p_.repeated) f_.warnings.push_back(text);
@@ -334,6 +336,37 @@ class Planner {
       f_.warnings.push_back(
           "a movie preview without entry 2 (flash-installer): where no Flash player is "
           "installed the installer cannot show the movie");
+  }
+
+  // The show layout, publisher and version live in the data file's settings
+  // record, so the data file is written from memory when they are given.
+  void ShowLayoutIntoDataFile() {
+    if (!p_.show.any) return;
+    PlannedEntry& e = Entry(ssi::entry::kDataFile);
+    if (!e.used) {
+      f_.errors.push_back("the show layout, publisher and version go into the data file: give one");
+      return;
+    }
+    if (!e.inMemory) {
+      if (e.size > kCheckedDataFileMax) {
+        f_.errors.push_back("entry 8 (data-file): " + e.path +
+                            " is larger than 64 MiB; a show layout cannot be written into it");
+        return;
+      }
+      const Status read = ReadWholeFile(e.path, e.bytes);
+      if (!read.ok()) {
+        f_.errors.push_back("entry 8 (data-file): " + read.text());
+        return;
+      }
+      e.inMemory = true;
+      e.size = e.bytes.size();
+    }
+    std::string warnings;
+    const Status status = ApplyShowOptions(p_.show, e.bytes, warnings);
+    if (!status.ok()) f_.errors.push_back("entry 8 (data-file): " + status.text());
+    size_t start = 0;
+    for (size_t end; (end = warnings.find('\n', start)) != std::string::npos; start = end + 1)
+      f_.warnings.push_back(warnings.substr(start, end - start));
   }
 
   void StandIns() {

@@ -10,6 +10,7 @@
 #include "cli_args.h"
 #include "compression.h"
 #include "payload_format.h"
+#include "show_layout.h"
 
 namespace ssbuild {
 
@@ -18,6 +19,13 @@ struct RoleRequest {
   std::string origin;     // where it was given ("--saver", "project.ini:12"), for messages
   std::string entryName;  // overrides the default entry name
   std::optional<CompressionChoice> compression;
+};
+
+// The screen saver's show layout, publisher and version: written into the data
+// file's settings record.
+struct ShowOptions {
+  bool any = false;
+  ssi::ShowLayout layout;
 };
 
 struct BuildProject {
@@ -35,6 +43,7 @@ struct BuildProject {
   std::array<RoleRequest, ssi::kPayloadEntryCount> roles{};
   std::optional<CompressionChoice> defaultCompression;
   DataFileParts data;
+  ShowOptions show;
   std::string signCommand;  // "COMMAND {in} {out}"
   // Roles given twice by the same source: "entry 6 (saver) is given twice: ...".
   std::vector<std::string> repeated;

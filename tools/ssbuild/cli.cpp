@@ -59,6 +59,8 @@ constexpr const char* kBuildUsage =
     "  --data-chunk FILE [--chunk-name N] [--chunk-kind N] [--chunk-store]\n"
     "               [--chunk-compress MODE[:DICT]], --data-copy NAME\n"
     "                             make the data file from its parts\n"
+    "  SHOW-OPTION (see ssbuild data --help) the show layout, publisher and version,\n"
+    "                             written into the data file\n"
     "  --codepage N               the installer's ANSI code page for names and texts\n"
     "                             given in UTF-8 (default 1252)\n"
     "  --stub FILE                the stub (default: the one ssbuild carries)\n"
@@ -79,6 +81,11 @@ constexpr const char* kDataUsage =
     "\n"
     "  CHUNK-OPTION: --chunk-name NAME, --chunk-kind N, --chunk-store,\n"
     "                --chunk-compress MODE[:DICT]\n"
+    "  SHOW-OPTION:  --show picture NAME[:SECONDS] (repeatable), --show movie NAME,\n"
+    "                --seconds N, --transition cut|fade|wipe, --transition-ms N,\n"
+    "                --order listed|shuffled, --publisher TEXT, --version TEXT\n"
+    "                (the screen saver's show layout and the uninstall entry's\n"
+    "                Publisher and DisplayVersion, in the settings record)\n"
     "Makes a screen saver data file: the settings record, one entry per chunk or\n"
     "copy, the chunks (imploded unless that is not smaller). At most 108.\n";
 

@@ -8,6 +8,7 @@
 #include "cli_args.h"
 #include "cli_commands.h"
 #include "cli_output.h"
+#include "cli_show.h"
 #include "installer_writer.h"
 #include "listing.h"
 #include "payload_roles.h"
@@ -125,6 +126,7 @@ void ParseOptions(ArgList& args, BuildProject& p, CommandLine& c) {
     } else if (option == "--store-all") {
       p.defaultCompression = CompressionChoice{false, false, 4096};
     } else if (TakeDataFileOption(option, "--data-", args, c.data)) {
+    } else if (TakeShowOption(option, args, p.show)) {
     } else if (option.size() > 1 && option[0] == '-') {
       args.Fail("build: unknown option \"" + option + "\"");
     } else if (c.projectPath.empty()) {

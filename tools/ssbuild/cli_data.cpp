@@ -4,6 +4,7 @@
 #include "cli.h"
 #include "cli_args.h"
 #include "cli_commands.h"
+#include "cli_show.h"
 #include "data_file_examiner.h"
 #include "listing.h"
 
@@ -12,6 +13,7 @@ namespace ssbuild {
 int DataCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   ArgList args(argv, 0);
   DataFileParts parts;
+  ShowOptions show;
   std::string output;
   while (!args.Done() && !args.Failed()) {
     const std::string option = args.Take();
@@ -19,7 +21,8 @@ int DataCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       args.TakeValue(option, output);
     } else if (option == "--store-all") {
       parts.defaultCompression = CompressionChoice{false, false, 4096};
-    } else if (!TakeDataFileOption(option, "--", args, parts)) {
+    } else if (!TakeDataFileOption(option, "--", args, parts) &&
+               !TakeShowOption(option, args, show)) {
       args.Fail("data: unknown option \"" + option + "\"");
     }
   }
@@ -28,6 +31,9 @@ int DataCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
 
   Bytes image;
   Status status = BuildDataFileFromParts(parts, image);
+  std::string warnings;
+  if (status.ok()) status = ApplyShowOptions(show, image, warnings);
+  err << warnings;
   if (status.ok()) status = WriteWholeFile(output, image);
   if (!status.ok()) {
     err << "ssbuild: " << status.text() << "\n";

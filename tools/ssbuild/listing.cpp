@@ -4,6 +4,7 @@
 #include <ostream>
 #include <string>
 
+#include "cli_show.h"
 #include "payload_roles.h"
 
 namespace ssbuild {
@@ -171,6 +172,7 @@ void PrintDataFileSummary(std::ostream& out, const Bytes& image, const DataFileV
   }
   SummaryLine(out, "total", "", stored, expanded, "");
   out << "data file: " << image.size() << " bytes\n";
+  PrintShowLayout(out, view.settings);
 }
 
 void PrintDataFileListing(std::ostream& out, const Bytes& image, const DataFileView& view) {

@@ -1,0 +1,19 @@
+#!/bin/bash
+# The screen saver must start on Windows XP SP3: none of its imports may be a
+# call that only later systems have. The list names the calls that compilers'
+# runtimes and our own code are known to reach for; anything newer must be
+# looked up at run time instead.
+#   check-xp-imports.sh PROGRAM
+set -euo pipefail
+program=${1:?usage: check-xp-imports.sh PROGRAM}
+objdump=$(command -v i686-w64-mingw32-objdump || command -v objdump)
+imports=$("$objdump" -p "$program" | awk -F'[ \t]+' '/DLL Name:/ {dll=$4; next} dll && /^\t[0-9a-f]+\t +[0-9]+ +[A-Za-z_]/ {print dll ":" $NF}')
+[ -n "$imports" ] || { echo "no imports read from $program"; exit 1; }
+newer='GetTickCount64|InitializeCriticalSectionEx|InitOnce[A-Za-z]*|[A-Za-z]*SRWLock[A-Za-z]*|[A-Za-z]*ConditionVariable[A-Za-z]*|Fls(Alloc|Free|GetValue|SetValue)|CreateSymbolicLink[AW]|GetFinalPathNameByHandle[AW]|GetFileInformationByHandleEx|SetFileInformationByHandle|SetDefaultDllDirectories|AddDllDirectory|CompareStringEx|LCMapStringEx|GetLocaleInfoEx|LocaleNameToLCID|LCIDToLocaleName|GetUserDefaultLocaleName|CreateEventEx[AW]|CreateMutexEx[AW]|CreateSemaphoreEx[AW]|WaitForSingleObjectEx2|GetErrorMode|QueryFullProcessImageName[AW]|RegDeleteTree[AW]|RegGetValue[AW]|RegDeleteKeyEx[AW]|SHGetKnownFolderPath|TaskDialog[A-Za-z]*|IsThemeActive|DwmIsCompositionEnabled|GetThreadId|GetProcessId|WerRegister[A-Za-z]*|CancelIoEx|GetQueuedCompletionStatusEx|Wow64[A-Za-z]*|GetSystemTimePreciseAsFileTime|ChangeWindowMessageFilter[A-Za-z]*|SetProcessDPIAware|GetDpiForWindow'
+found=$(grep -E ":($newer)\$" <<<"$imports" || true)
+if [ -n "$found" ]; then
+  echo "$program imports calls that Windows XP SP3 lacks:"
+  echo "$found"
+  exit 1
+fi
+echo "$(wc -l <<<"$imports") imports, none newer than Windows XP SP3"
