@@ -29,6 +29,7 @@ namespace std {
 // as an allocation that fails, and reported as such.
 void __throw_bad_alloc() { throw std::bad_alloc(); }
 void __throw_length_error(const char*) { throw std::bad_alloc(); }
+void __throw_bad_array_new_length() { throw std::bad_alloc(); }
 void __throw_logic_error(const char*) { throw ssi::InternalFault(); }
 void __throw_out_of_range_fmt(const char*, ...) { throw ssi::InternalFault(); }
 
