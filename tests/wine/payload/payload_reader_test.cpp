@@ -94,16 +94,17 @@ TEST_F(HeaderTest, EntryOneFailingIsReportedTwice) {
   EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>(2, "Installation Error: Unspecified error."));
 }
 
-TEST_F(HeaderTest, LibraryCutShortIsReportedWithItsPathThenTheCopy) {
+// Any entry past the end makes the installer incomplete: refused with the
+// copy's name before the library is written.
+TEST_F(HeaderTest, ALibraryPastTheEndLeavesTheHeaderUnreadAndWritesNothing) {
   PayloadEntry& e = payload.Add(1, "impborl.dat", 3, "library");
   e.endOffset += 10;
   Write();
-  EXPECT_EQ(ReadPayloadHeader(s.in), rc::kEntryShort);
-  ASSERT_EQ(s.ui.errorBoxes.size(), 2u);
-  EXPECT_EQ(s.ui.errorBoxes[0],
-            msg::InstallErrorText(rc::kEntryShort, s.in.paths.windowsDir + "impborl.dll", ""));
-  EXPECT_EQ(s.ui.errorBoxes[1],
-            msg::InstallErrorText(rc::kEntryShort, s.in.paths.tempCopyPath, ""));
+  EXPECT_EQ(ReadPayloadHeader(s.in), rc::kHeaderShort);
+  EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>{msg::InstallErrorText(
+                                 rc::kHeaderShort, s.in.paths.tempCopyPath, "")});
+  EXPECT_FALSE(s.in.headerRead);
+  EXPECT_FALSE(FileExists(s.in.paths.windowsDir + "impborl.dll"));
 }
 
 TEST_F(HeaderTest, ASaverNameThatIsNoFolderNameLeavesTheHeaderUnread) {
