@@ -178,10 +178,10 @@ bool SetSystemDpi(DWORD dpi) {
 
 class WindowDpi : public E2eTest {};
 
-// At each DPI: the client area is the 96-DPI one scaled, every control and
-// rule scales, and resizing down to the smallest size the user can drag it to
-// keeps the buttons at the bottom and the licence box at least its minimum
-// height, uncovered. A screenshot of each goes to build/win32/dpi-screenshots.
+// At each DPI, with and without a licence: the client area is the 96-DPI one
+// scaled, every control and rule scales, and resizing down to the smallest size the user can drag
+// it to keeps the buttons at the bottom and the licence box at least its minimum height, uncovered.
+// A screenshot of each goes to build/win32/dpi-screenshots.
 TEST_F(WindowDpi, EverySizeScalesWithTheSystemDpiAndTheLicenceKeepsItsMinimum) {
   const char* buildDir = std::getenv("SSI_BUILD_DIR");
   ASSERT_TRUE(buildDir && *buildDir);
@@ -189,6 +189,7 @@ TEST_F(WindowDpi, EverySizeScalesWithTheSystemDpiAndTheLicenceKeepsItsMinimum) {
   CreateDirectoryA(shots.c_str(), nullptr);
 
   driver::WindowState at96;
+  driver::WindowState plainAt96;
   for (const int dpi : {96, 120, 144}) {
     SCOPED_TRACE(std::to_string(dpi) + " DPI");
     ASSERT_TRUE(SetSystemDpi(static_cast<DWORD>(dpi)));
@@ -234,6 +235,18 @@ TEST_F(WindowDpi, EverySizeScalesWithTheSystemDpiAndTheLicenceKeepsItsMinimum) {
 
     CloseAndWait(session, form, driver::CloseHow::kCloseBox);
     EXPECT_EQ(session.ExitCode(), kExitNotInstalled);
+
+    // Without a licence the frame is a fixed one, which Wine does not grow.
+    InstallerSession plainSession;
+    HWND plain = LaunchAndWaitForForm(plainSession, Meadow(false, false));
+    ASSERT_TRUE(plain);
+    const driver::WindowState p = ReadWindow(plain);
+    if (dpi == 96) plainAt96 = p;
+    EXPECT_NEAR(p.client.width, AtDpi(plainAt96.client.width, dpi), 2);
+    EXPECT_EQ(p.client.height, AtDpi(kContentBottom, dpi) + AtDpi(kButtonPanelHeight, dpi));
+    ExpectButtonPanelLaidOut(plain, dpi);
+    ExpectNothingClipped(plain);
+    CloseAndWait(plainSession, plain, driver::CloseHow::kCloseBox);
   }
 }
 
