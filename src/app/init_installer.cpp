@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "file_replace.h"
 #include "file_stream.h"
 #include "flash_support.h"
 #include "install_sequence.h"
@@ -58,10 +59,16 @@ void TInstallerForm::InitInstaller() {
     // An incomplete or damaged installer changes nothing on the system: no
     // folder, no manifest, no entry is written, and Install stays disabled.
     const bool incomplete = r == rc::kHeaderShort;
+    in.displayMode = in.header.displayMode;
+    if (incomplete && in.Silent()) {
+      // Its box has told; no window follows, and the copy goes.
+      DeleteFileOnce(in.paths.tempCopyPath);
+      Close();
+      return;
+    }
     if (!incomplete) {
       PrepareSaverDir(in);  // even when the header could not be read
 
-      in.displayMode = in.header.displayMode;
       in.readMeReady = in.header.readMeFlag != 0;
       if (in.readMeReady) r = Track(ExtractReadMe(in));  // replaces any earlier failure
 

@@ -176,6 +176,9 @@ ResultCode ReadPayloadHeader(Installer& in) {
   }
   if (!EntriesLieInside(header, fileSize)) {
     ShowInstallError(in.ui, rc::kHeaderShort, copyPath);
+    // Only the display mode is kept, so that a silent installer stays
+    // without a window.
+    in.header.displayMode = header.displayMode;
     return rc::kHeaderShort;
   }
   in.header = std::move(header);

@@ -91,5 +91,19 @@ TEST_F(SilentInstall, AFailedRunIsReportedOnceWithoutAFileName) {
   EXPECT_FALSE(FileExists(meadow_.saverIni));
 }
 
+// A silent installer cut short is refused at start with its one box; it
+// ends by itself, without a window, having written nothing.
+TEST_F(SilentInstall, AnIncompleteInstallerEndsWithoutAWindowAndWritesNothing) {
+  const std::string image = Compose(stub_, SilentMeadow(false)).image;
+  const std::set<std::string> windowsBefore = FolderEntries(meadow_.windowsDir);
+  InstallerSession session;
+  RunToEnd(session, image.substr(0, image.size() - 1), kExitFailed);
+  ASSERT_EQ(session.boxes.size(), 1u) << DescribeBoxes(session.boxes);
+  EXPECT_EQ(session.boxes[0].text,
+            msg::InstallErrorText(rc::kHeaderShort, meadow_.TempCopy(1), ""));
+  EXPECT_EQ(FolderEntries(meadow_.windowsDir), windowsBefore);
+  EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
+}
+
 }  // namespace
 }  // namespace ssi::e2e
