@@ -445,11 +445,27 @@ grep -qx 'destroy' <<<"$standin_lines" || fail "the Flash control was not destro
 leftover=$(find "$windows/temp/VLF temp" -type f -printf '%f ' 2>/dev/null || true)
 [ -z "$leftover" ] || fail "temporary copies are left: $leftover"
 
+# ---------------------------------------------------------------- 144 DPI
+step "The installer window at 144 DPI (Wine reads LogPixels when a program starts)"
+wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f >/dev/null 2>&1
+start_installer "$installer" "$title"
+sleep 1
+dpi_shot=$out/installer-window-144dpi.png
+if [ -n "$x11" ]; then
+  import -display "$DISPLAY" -window "$x11" "$dpi_shot"
+else
+  import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage "$dpi_shot"
+fi
+echo "screenshot at 144 DPI: $dpi_shot ($(identify -format '%wx%h' "$dpi_shot"))"
+driver click "$pid" "$title" 1002 || fail "could not press Decline at 144 DPI"
+driver wait-exit "$pid" --timeout 60 --answer-boxes >/dev/null || fail "the 144 DPI window did not close"
+
 step "Summary"
 echo "installers:  $installer"
 echo "             $movie_installer (movie preview, stand-in Flash player)"
 echo "screenshots: $shot"
 echo "             $movie_shot"
+echo "             $dpi_shot (144 DPI)"
 echo "             ${saver_shot:-(none)} (the screen saver, /s)"
 echo "             $preview_shot (its preview, /p)"
 if [ "$failures" -gt 0 ]; then

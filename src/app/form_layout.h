@@ -1,8 +1,7 @@
 #pragma once
 // Every size of the installer window, in pixels at 96 DPI, as the window was
 // laid out at design time. The layout code (installer_form_layout.cpp) reads
-// sizes from here only, so that scaling the window for another DPI means
-// scaling this one table.
+// sizes from here only, from a copy scaled once for the system's DPI.
 #include <windows.h>
 
 namespace ssi {
@@ -17,7 +16,9 @@ struct ControlBox {
 
 struct FormLayout {
   // The window: as created, as arranged by the set-up, and the smallest
-  // size the user may drag it to once a licence is shown.
+  // size the user may drag it to once a licence is shown. These are outer
+  // sizes at 96 DPI; their frame does not grow with the DPI as the rest does,
+  // so the window scales their client part (TInstallerForm::WindowSizeFor).
   SIZE design{360, 348};
   int arrangedWidth = 359;
   SIZE minimumWithLicence{359, 340};
@@ -42,5 +43,18 @@ struct FormLayout {
   int licenceGapBelow = 4;
   int licenceFitMargin = 4;
 };
+
+constexpr int kDesignDpi = 96;
+
+// The system DPI, read once at start: the program declares itself DPI-aware
+// in its manifest, so this is the screen's own. 96 when it cannot be read.
+int SystemDpi();
+
+// A 96-DPI length at `dpi`, rounded to the nearest pixel.
+int ScaleToDpi(int length, int dpi);
+
+// `at96` with every control box, the font height and the layout rules scaled
+// to `dpi`, each rounded once. The window's outer sizes stay as they are.
+FormLayout ScaledLayout(const FormLayout& at96, int dpi);
 
 }  // namespace ssi

@@ -6,6 +6,7 @@
 
 #include <cstdint>
 
+#include "file_replace.h"
 #include "file_stream.h"
 #include "flash_support.h"
 #include "install_sequence.h"
@@ -53,33 +54,45 @@ void TInstallerForm::InitInstaller() {
 
   if (!CommandLineHasArgument(GetCommandLineA())) {
     ResolveWorkPaths(in);
-    r = CopySelfToTemp(in);
-    if (r == rc::kOk) r = ReadPayloadHeader(in);
-    PrepareSaverDir(in);  // even when the header could not be read
-
+    r = Track(CopySelfToTemp(in));
+    if (r == rc::kOk) r = Track(ReadPayloadHeader(in));
+    // An incomplete or damaged installer changes nothing on the system: no
+    // folder, no manifest, no entry is written, and Install stays disabled.
+    const bool incomplete = r == rc::kHeaderShort;
     in.displayMode = in.header.displayMode;
-    in.readMeReady = in.header.readMeFlag != 0;
-    if (in.readMeReady) r = ExtractReadMe(in);  // replaces any earlier failure
-
-    if (r == rc::kOk && in.Silent()) {
-      ShowWindow(handle_, SW_HIDE);
-      SetWindowSize(0, 0);
-      InstallSilently(in);
+    if (incomplete && in.Silent()) {
+      // Its box has told; no window follows, and the copy goes.
+      DeleteFileOnce(in.paths.tempCopyPath);
       Close();
-      // The install has deleted the temporary copy that every payload reader
-      // uses, and the window is gone: the licence could only fail to be read,
-      // and be reported after a finished install.
       return;
     }
-    if (r == rc::kOk) {
-      applicationTitle_ = msg::ApplicationTitleFor(in.paths.saverName);
-      SetWindowTextA(handle_, applicationTitle_.c_str());
+    if (!incomplete) {
+      PrepareSaverDir(in);  // even when the header could not be read
+
+      in.readMeReady = in.header.readMeFlag != 0;
+      if (in.readMeReady) r = Track(ExtractReadMe(in));  // replaces any earlier failure
+
+      if (r == rc::kOk && in.Silent()) {
+        ShowWindow(handle_, SW_HIDE);
+        SetWindowSize(0, 0);
+        if (Track(InstallSilently(in)) == rc::kOk) outcome_ = ExitCode::kInstalled;
+        Close();
+        // The install has deleted the temporary copy that every payload
+        // reader uses, and the window is gone: the licence could only fail to
+        // be read, and be reported after a finished install.
+        return;
+      }
+      if (r == rc::kOk) {
+        applicationTitle_ = msg::ApplicationTitleFor(in.paths.saverName);
+        SetWindowTextA(handle_, applicationTitle_.c_str());
+      }
     }
 
     SendMessageA(progressBar, PBM_SETRANGE32, 0, 10);
     r = ShowLicence(r);
-    if (r == rc::kOk && !in.Silent()) r = ExtractPreview(in);
-    if (r == rc::kOk) r = ShowPreview();
+    if (incomplete) r = rc::kHeaderShort;  // with or without a licence
+    if (r == rc::kOk && !in.Silent()) r = Track(ExtractPreview(in));
+    if (r == rc::kOk) r = Track(ShowPreview());
   }
 
   ArrangeWindow();
@@ -94,7 +107,7 @@ ResultCode TInstallerForm::ShowLicence(ResultCode r) {
   Installer& in = installer_;
   in.licenceShown = in.header.licenceFlag != 0;
   if (in.header.licenceFlag != 0 && r == rc::kOk) {
-    r = ExtractLicense(in);
+    r = Track(ExtractLicense(in));
     if (r == rc::kOk) {
       in.licenceShown = true;
       LoadLicenceText(in.paths.saverDir + in.header.entries[entry::kLicence].name);

@@ -114,12 +114,13 @@ bool RunFlashCheck(Installer& in, ResultCode& result) {
   return FlashPlayerAvailable();
 }
 
-void InstallInteractively(Installer& in) {
+ResultCode InstallInteractively(Installer& in) {
   InstallerUi& ui = in.ui;
+  ResultCode a = rc::kUnspecified;
   try {
     ui.ShowStatus(msg::kPreparing);
     ui.StepProgress();
-    const ResultCode a = RunInteractiveSteps(in);
+    a = RunInteractiveSteps(in);
     if (a != rc::kOk) {
       ui.ShowStatus(msg::FailedStatus(a));
       CleanUpFailedInstall(in);
@@ -137,10 +138,11 @@ void InstallInteractively(Installer& in) {
     // Only the status and clean-up texts can get here (out of memory while
     // building them); the caller still clears Busy and closes the window.
   }
+  return a;
 }
 
-void InstallSilently(Installer& in) {
-  if (in.busy) return;
+ResultCode InstallSilently(Installer& in) {
+  if (in.busy) return rc::kUnspecified;  // this call installs nothing
   SetCursorShape(IDC_WAIT);
   in.busy = true;
   ResultCode a = rc::kOk;
@@ -165,6 +167,7 @@ void InstallSilently(Installer& in) {
   } catch (...) {
     // As above: nothing may keep the program from ending.
   }
+  return a;
 }
 
 }  // namespace ssi

@@ -5,8 +5,9 @@
 
 namespace ssi {
 
-void InstallInteractively(Installer& in);
-void InstallSilently(Installer& in);
+// Both give the run's result: 0 when the screen saver was installed.
+ResultCode InstallInteractively(Installer& in);
+ResultCode InstallSilently(Installer& in);
 
 // The Flash check that the set-up and the silent install run: true when the
 // control can be created in the end; `result` takes the code of the steps.

@@ -25,17 +25,23 @@ constexpr UINT_PTR kPauseTimerId = 1;
 
 TInstallerForm::TInstallerForm(HINSTANCE instance, std::string applicationTitle)
     : instance_(instance), applicationTitle_(std::move(applicationTitle)) {
-  if (!CreateFormWindow()) return;
+  if (!CreateFormWindow()) {
+    outcome_ = ExitCode::kFailed;
+    return;
+  }
   try {
     if (!CreateControls()) {
+      outcome_ = ExitCode::kFailed;
       ShowErrorBox(msg::kUnexpectedFailure);
       return;
     }
     FormResize();
     FormCreate();
   } catch (const std::bad_alloc&) {
+    outcome_ = ExitCode::kFailed;
     ShowErrorBox(msg::kOutOfMemory);
   } catch (const std::exception&) {
+    outcome_ = ExitCode::kFailed;
     ShowErrorBox(msg::kUnexpectedFailure);
   }
 }
@@ -58,8 +64,10 @@ LRESULT CALLBACK TInstallerForm::WindowProc(HWND hwnd, UINT message, WPARAM wPar
   try {
     return form->HandleMessage(message, wParam, lParam);
   } catch (const std::bad_alloc&) {
+    form->outcome_ = ExitCode::kFailed;
     form->ShowErrorBox(msg::kOutOfMemory);
   } catch (const std::exception&) {
+    form->outcome_ = ExitCode::kFailed;
     form->ShowErrorBox(msg::kUnexpectedFailure);
   }
   return 0;
@@ -217,9 +225,11 @@ void TInstallerForm::installBtnClick() {
     EnableWindow(declineBtn, FALSE);
     installer_.busy = true;
     SetWaitCursor(true);
+    // Failed until the run says otherwise.
+    outcome_ = ExitCode::kFailed;
     try {
       CloseDisplayProperties();
-      InstallInteractively(installer_);
+      if (InstallInteractively(installer_) == rc::kOk) outcome_ = ExitCode::kInstalled;
     } catch (const std::bad_alloc&) {
       ShowErrorBox(msg::kOutOfMemory);
     } catch (const std::exception&) {
@@ -242,6 +252,11 @@ void TInstallerForm::SetPauseTimerEnabled(bool enabled) {
 }
 
 void TInstallerForm::pauseTimerTimer() { SetPauseTimerEnabled(false); }
+
+ResultCode TInstallerForm::Track(ResultCode result) {
+  if (result != rc::kOk) outcome_ = ExitCode::kFailed;
+  return result;
+}
 
 void TInstallerForm::SetWaitCursor(bool wait) {
   waitCursor_ = wait;

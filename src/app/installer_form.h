@@ -46,6 +46,12 @@ bool CommandLineHasArgument(const char* commandLine);
 // alone. A NUL would end the text early, so it shows as a space.
 std::string LicenceTextForEdit(const std::string& text);
 
+// How the program ends, for scripts (and the README): 0 installed; 1 nothing
+// installed: declined, closed before installing, or the set-up skipped by a
+// command-line argument; 2 the set-up or the install failed, whatever the
+// user did next.
+enum class ExitCode : int { kInstalled = 0, kNotInstalled = 1, kFailed = 2 };
+
 class TInstallerForm final : public InstallerUi {
  public:
   // Creates the window and runs its creation handler, which does the whole
@@ -59,6 +65,7 @@ class TInstallerForm final : public InstallerUi {
   HWND Handle() const { return handle_; }
   uint8_t DisplayMode() const { return installer_.displayMode; }
   const std::string& ApplicationTitle() const { return applicationTitle_; }
+  ExitCode Outcome() const { return outcome_; }
   // Centres the window and shows it; the program entry calls it before the
   // message loop.
   void Show();
@@ -122,15 +129,20 @@ class TInstallerForm final : public InstallerUi {
   void CentreOnScreen();
   void SetWindowSize(int width, int height);
   int FrameHeight() const;
+  SIZE WindowSizeFor(SIZE at96, DWORD style, DWORD exStyle) const;
+  SIZE WindowSizeFor(SIZE at96) const;  // with the window's own styles
+  int LicenceFitsHeight() const;
   void DrawPicture(const DRAWITEMSTRUCT& item) const;
 
   // Behaviour helpers.
+  ResultCode Track(ResultCode result);  // a failure makes the outcome kFailed
   void SetWaitCursor(bool wait);
   void SetPauseTimerEnabled(bool enabled);
   bool WorkPathsResolved() const;
 
   Installer installer_{*this};
-  FormLayout layout_;  // every pixel size the window uses
+  int dpi_ = SystemDpi();
+  FormLayout layout_ = ScaledLayout(FormLayout{}, dpi_);  // every pixel size the window uses
   HINSTANCE instance_;
   std::string applicationTitle_;
   HWND handle_ = nullptr;
@@ -147,6 +159,7 @@ class TInstallerForm final : public InstallerUi {
   HWND installBtn = nullptr;
   bool pauseTimerEnabled_ = false;  // `pauseTimer`: the window's timer 1
 
+  ExitCode outcome_ = ExitCode::kNotInstalled;
   bool minimumSizeSet_ = false;  // layout_.minimumWithLicence once a licence is shown
   bool waitCursor_ = false;
   GdiObject font_;

@@ -27,6 +27,32 @@ RECT ChildBounds(HWND child) {
 
 int HeightOf(const RECT& r) { return r.bottom - r.top; }
 
+SIZE FrameOf(const RECT& adjusted, const RECT& client) {
+  return {(adjusted.right - adjusted.left) - (client.right - client.left),
+          (adjusted.bottom - adjusted.top) - (client.bottom - client.top)};
+}
+
+// The frame (borders and caption) of a window with these styles at `dpi`.
+// At the system DPI the system's metrics say it. For another DPI, Windows 10
+// 1607 and later answer themselves; older systems (XP has no such call) scale
+// their metrics with the DPI, so the frame is taken to scale likewise.
+SIZE FrameAt(DWORD style, DWORD exStyle, int dpi, int systemDpi) {
+  constexpr RECT kClient{0, 0, 100, 100};
+  using AdjustForDpiFn = BOOL(WINAPI*)(RECT*, DWORD, BOOL, DWORD, UINT);
+  if (dpi != systemDpi) {
+    const HMODULE user = GetModuleHandleA("user32.dll");
+    const auto adjustForDpi = reinterpret_cast<AdjustForDpiFn>(
+        reinterpret_cast<void*>(user ? GetProcAddress(user, "AdjustWindowRectExForDpi") : nullptr));
+    RECT r = kClient;
+    if (adjustForDpi && adjustForDpi(&r, style, FALSE, exStyle, static_cast<UINT>(dpi)))
+      return FrameOf(r, kClient);
+  }
+  RECT r = kClient;
+  AdjustWindowRectEx(&r, style, FALSE, exStyle);
+  const SIZE frame = FrameOf(r, kClient);
+  return {MulDiv(frame.cx, dpi, systemDpi), MulDiv(frame.cy, dpi, systemDpi)};
+}
+
 // Panels paint their background and, for `contentPanel`, a lowered outer
 // bevel; whatever their children report goes on to the form.
 LRESULT CALLBACK PanelProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -73,9 +99,11 @@ bool TInstallerForm::CreateFormWindow() {
   RegisterWindowClass(instance_, kPanelClassName, PanelProc, nullptr);
   RegisterWindowClass(instance_, kFormClassName, WindowProc, LoadIconA(nullptr, IDI_APPLICATION));
   // The design-time frame is sizeable; FormCreate fixes it.
-  CreateWindowExA(WS_EX_CONTROLPARENT, kFormClassName, msg::kDesignCaption,
-                  WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN, CW_USEDEFAULT, CW_USEDEFAULT,
-                  layout_.design.cx, layout_.design.cy, nullptr, nullptr, instance_, this);
+  constexpr DWORD kStyle = WS_OVERLAPPEDWINDOW | WS_CLIPCHILDREN;
+  constexpr DWORD kExStyle = WS_EX_CONTROLPARENT;
+  const SIZE size = WindowSizeFor(layout_.design, kStyle, kExStyle);
+  CreateWindowExA(kExStyle, kFormClassName, msg::kDesignCaption, kStyle, CW_USEDEFAULT,
+                  CW_USEDEFAULT, size.cx, size.cy, nullptr, nullptr, instance_, this);
   return handle_ != nullptr;
 }
 
@@ -175,7 +203,7 @@ void TInstallerForm::ArrangeWindow() {
   }
   RECT window{};
   GetWindowRect(handle_, &window);
-  SetWindowSize(layout_.arrangedWidth, window.bottom - window.top);
+  SetWindowSize(WindowSizeFor(SIZE{layout_.arrangedWidth, 0}).cx, window.bottom - window.top);
   FitWindowHeight();
 }
 
@@ -196,8 +224,19 @@ void TInstallerForm::FitWindowHeight() {
   SetWindowSize(window.right - window.left, FrameHeight() + needed);
 }
 
+// Never so low that `buttonPanel` would cover part of the licence box at its
+// minimum height (the design's 340 pixels leave it a few pixels short).
 void TInstallerForm::SetMinimumSize(MINMAXINFO& info) const {
-  info.ptMinTrackSize = POINT{layout_.minimumWithLicence.cx, layout_.minimumWithLicence.cy};
+  const SIZE minimum = WindowSizeFor(layout_.minimumWithLicence);
+  info.ptMinTrackSize = POINT{minimum.cx, std::max<LONG>(minimum.cy, LicenceFitsHeight())};
+}
+
+// The window height at which the licence box at its minimum height just fits
+// between the panels.
+int TInstallerForm::LicenceFitsHeight() const {
+  const FormLayout& l = layout_;
+  return FrameHeight() + l.contentPanel.top + l.contentPanel.height + l.licenceGapAbove +
+         l.licenceMinHeight + l.buttonPanel.height;
 }
 
 void TInstallerForm::SetBorderSizeable(bool sizeable) {
@@ -223,6 +262,20 @@ void TInstallerForm::CentreOnScreen() {
 void TInstallerForm::SetWindowSize(int width, int height) {
   if (!handle_) return;
   SetWindowPos(handle_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+}
+
+// A window size given at 96 DPI as it is at the system DPI: its client part
+// scaled once, the frame as the system draws it now.
+SIZE TInstallerForm::WindowSizeFor(SIZE at96, DWORD style, DWORD exStyle) const {
+  const SIZE frame96 = FrameAt(style, exStyle, kDesignDpi, dpi_);
+  const SIZE frame = FrameAt(style, exStyle, dpi_, dpi_);
+  return {ScaleToDpi(at96.cx - frame96.cx, dpi_) + frame.cx,
+          ScaleToDpi(at96.cy - frame96.cy, dpi_) + frame.cy};
+}
+
+SIZE TInstallerForm::WindowSizeFor(SIZE at96) const {
+  return WindowSizeFor(at96, static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_STYLE)),
+                       static_cast<DWORD>(GetWindowLongPtrA(handle_, GWL_EXSTYLE)));
 }
 
 int TInstallerForm::FrameHeight() const {

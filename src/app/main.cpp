@@ -29,7 +29,7 @@ void RestrictDllSearch() {
   if (setDirectory) setDirectory("");
 }
 
-int RunMessageLoop(const ssi::TInstallerForm& form) {
+void RunMessageLoop(const ssi::TInstallerForm& form) {
   MSG message;
   BOOL got;
   while ((got = GetMessageA(&message, nullptr, 0, 0)) != 0 && got != -1) {
@@ -38,15 +38,17 @@ int RunMessageLoop(const ssi::TInstallerForm& form) {
       DispatchMessageA(&message);
     }
   }
-  return got == 0 ? static_cast<int>(message.wParam) : 1;
 }
 
+// The exit code tells a script what came of the run (ExitCode).
 int Run(HINSTANCE instance) {
   ssi::TInstallerForm form(instance, ssi::msg::kApplicationTitle);
   // A silent payload has installed and closed inside the creation already.
-  if (form.DisplayMode() == 4 || !form.Handle()) return 0;
-  form.Show();
-  return RunMessageLoop(form);
+  if (form.DisplayMode() != 4 && form.Handle()) {
+    form.Show();
+    RunMessageLoop(form);
+  }
+  return static_cast<int>(form.Outcome());
 }
 
 }  // namespace
@@ -63,7 +65,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     exitCode = Run(instance);
   } catch (const std::bad_alloc&) {
     ssi::ShowAbortBox(nullptr, ssi::msg::kOutOfMemory, ssi::msg::kErrorTitle, MB_ICONERROR);
-    exitCode = 1;
+    exitCode = static_cast<int>(ssi::ExitCode::kFailed);
   }
   if (SUCCEEDED(com)) OleUninitialize();
   return exitCode;

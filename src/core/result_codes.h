@@ -23,8 +23,9 @@ constexpr ResultCode kExpandedMissing = -16;  // expanded file not found after e
 constexpr ResultCode kScreenSaverRefused = -25;  // the system refused to switch the screen saver on
 constexpr ResultCode kEntryShort =
     -30;  // fewer bytes read from the payload or written than the entry holds
-constexpr ResultCode kHeaderShort = -31;   // payload header could not be read whole
-constexpr ResultCode kFileBusy = -32;      // file to be replaced is busy
+constexpr ResultCode kHeaderShort =
+    -31;                               // incomplete installer: header cut, or an entry past the end
+constexpr ResultCode kFileBusy = -32;  // file to be replaced is busy
 constexpr ResultCode kNoCompressor = -35;  // compression library not available
 constexpr ResultCode kSaverBusy = -38;     // screen saver program file is busy
 constexpr ResultCode kFlashInstallerMissing = -401;

@@ -22,6 +22,21 @@ struct WriteOutcome {
   bool complete = false;
 };
 
+// The one bounds rule for an entry's bytes, at start and at install.
+bool LiesInside(const PayloadEntry& e, int64_t fileSize) {
+  return e.startOffset >= 0 && e.startOffset + e.Length() <= fileSize;
+}
+
+// Every entry the installer may write lies inside the file. Entry 0, the stub
+// itself, is never read.
+bool EntriesLieInside(const PayloadHeader& header, int64_t fileSize) {
+  for (size_t i = entry::kCompressionLibrary; i < kPayloadEntryCount; ++i) {
+    const PayloadEntry& e = header.entries[i];
+    if (!e.IsEmpty() && !LiesInside(e, fileSize)) return false;
+  }
+  return true;
+}
+
 ResultCode ReadEntryBytes(FileStream& stream, uint8_t* buffer, uint32_t length) {
   const ResultCode result = stream.Read(buffer, length);
   return result == rc::kShortRead ? rc::kEntryShort : result;
@@ -84,7 +99,7 @@ WriteOutcome WriteEntryFile(Installer& in, FileStream& stream, const PayloadEntr
   int64_t fileSize = 0;
   const ResultCode sized = stream.Size(fileSize);
   if (sized != rc::kOk) return {sized, false};
-  if (e.startOffset < 0 || e.startOffset + length > fileSize) return {rc::kEntryShort, false};
+  if (!LiesInside(e, fileSize)) return {rc::kEntryShort, false};
   const auto size = static_cast<uint32_t>(length);
   // No exception may cross the window procedure: a buffer that cannot be had
   // is reported with the entry like any other failure.
@@ -149,6 +164,22 @@ ResultCode ReadPayloadHeader(Installer& in) {
   if (!IsValidSaverName(saverName)) {
     in.ui.ShowErrorBox(msg::BadSaverNameText(saverName));
     return rc::kUnspecified;
+  }
+  // A download cut short, or a header that points past the end, is refused
+  // now, before the library or any other file is written, and not half-way
+  // through the install after older files were deleted. It counts as unread.
+  int64_t fileSize = 0;
+  result = stream.Size(fileSize);
+  if (result != rc::kOk) {
+    ShowInstallError(in.ui, result, in.paths.installerPath);
+    return result;
+  }
+  if (!EntriesLieInside(header, fileSize)) {
+    ShowInstallError(in.ui, rc::kHeaderShort, copyPath);
+    // Only the display mode is kept, so that a silent installer stays
+    // without a window.
+    in.header.displayMode = header.displayMode;
+    return rc::kHeaderShort;
   }
   in.header = std::move(header);
   in.headerRead = true;

@@ -12,6 +12,11 @@
 
 namespace ssi::e2e {
 
+// The installer's exit codes, as the README gives them.
+constexpr DWORD kExitInstalled = 0;
+constexpr DWORD kExitNotInstalled = 1;  // declined, closed, or nothing to install
+constexpr DWORD kExitFailed = 2;        // the set-up or the install failed
+
 class E2eTest : public ::testing::Test {
  protected:
   void SetUp() override;

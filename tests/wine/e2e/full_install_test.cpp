@@ -40,6 +40,7 @@ TEST_F(FullInstall, InstallWritesTheScreenSaverMakesItCurrentAndRegistersIt) {
   ASSERT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
   ASSERT_TRUE(driver::PressControl(form, control_id::kInstallBtn));
   ASSERT_TRUE(session.WaitForEnd()) << "the window closes itself after the install";
+  EXPECT_EQ(session.ExitCode(), kExitInstalled);
   EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
 
   EXPECT_EQ(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr"),

@@ -89,22 +89,22 @@ TEST_F(HostilePayload, AnUnknownKind) {
              {meadow_.saverDir + "readme.txt", meadow_.windowsDir + "readme.txt"});
 }
 
+// Refused at start as an incomplete installer, before any buffer is taken.
 TEST_F(HostilePayload, OffsetsPastTheEndOfTheFile) {
   ComposedInstaller installer = Compose(stub_, Payload());
   PayloadHeader header = installer.header;
   header.entries[entry::kPreview].endOffset = 0x7FFFFFF0;  // would ask for a 2 GB buffer
   RewriteHeader(installer, header);
+  const std::string refused = msg::InstallErrorText(rc::kHeaderShort, meadow_.TempCopy(1), "");
   const std::string destination = meadow_.saverDir + "installer.bmp";
   bool installEnabled = true;
-  RunRefused(installer.image, msg::InstallErrorText(rc::kEntryShort, destination, ""), {},
-             &installEnabled);
+  RunRefused(installer.image, refused, {meadow_.saverIni}, &installEnabled);
   EXPECT_FALSE(installEnabled);
 
   header.entries[entry::kPreview].startOffset = static_cast<int32_t>(installer.image.size()) + 10;
   header.entries[entry::kPreview].endOffset = header.entries[entry::kPreview].startOffset + 100;
   RewriteHeader(installer, header);
-  RunRefused(installer.image, msg::InstallErrorText(rc::kEntryShort, destination, ""), {},
-             &installEnabled);
+  RunRefused(installer.image, refused, {meadow_.saverIni}, &installEnabled);
   EXPECT_FALSE(installEnabled);
   EXPECT_FALSE(FileExists(destination));
 }

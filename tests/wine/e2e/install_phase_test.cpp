@@ -24,6 +24,7 @@ TEST_F(InstallPhase, AHostileFurtherFileStopsTheInstallAndTheWindowCloses) {
   ASSERT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
   ASSERT_TRUE(driver::PressControl(form, control_id::kInstallBtn));
   ASSERT_TRUE(session.WaitForEnd()) << "the window closes itself after a failed install";
+  EXPECT_EQ(session.ExitCode(), kExitFailed);
 
   ASSERT_FALSE(session.boxes.empty());
   EXPECT_EQ(session.boxes[0].text, msg::BadEntryNameText(entry::kFurtherFile, "..\\..\\evil.txt"))

@@ -1,5 +1,5 @@
 // A set-up that fails shows its error box and leaves a window on which
-// Install cannot be pressed.
+// Install cannot be pressed; the installer then ends with exit code 2.
 #include <gtest/gtest.h>
 
 #include "artifacts.h"
@@ -29,77 +29,88 @@ class SetupErrors : public E2eTest {
     EXPECT_FALSE(install.enabled);
   }
 
-  // The meadow installer with a read-me, whose entry claims to run past the
-  // end of the file.
-  std::string WithReadMeBeyondTheEnd(bool licence) {
+  // The meadow installer with a read-me whose entry ends before it starts
+  // (a length of 0): it lies inside the file, but no buffer is taken for it.
+  std::string WithEmptyReadMe(bool licence) {
     ComposedInstaller installer = Compose(stub_, MeadowPayload(library_, licence, true));
     PayloadHeader header = installer.header;
-    header.entries[entry::kReadMe].endOffset = static_cast<int32_t>(installer.image.size()) + 5000;
+    header.entries[entry::kReadMe].endOffset = header.entries[entry::kReadMe].startOffset - 1;
     RewriteHeader(installer, header);
     return installer.image;
   }
 
-  // -31: the header could not be read from the temporary copy.
+  std::string ReadMeErrorText() const {
+    return msg::InstallErrorText(rc::kNoBuffer, meadow_.saverDir + "readme.txt", "");
+  }
+
+  // -31: the installer is incomplete or damaged.
   std::string HeaderErrorText() const {
     return msg::InstallErrorText(rc::kHeaderShort, meadow_.TempCopy(1), "");
+  }
+
+  // Refused at start: the -31 box, a window that cannot install, nothing
+  // written but the temporary copy, which closing deletes.
+  void ExpectRefusedAtStart(const std::string& image) {
+    const OutsideSnapshot before = TakeOutsideSnapshot();
+    const std::set<std::string> windowsBefore = FolderEntries(meadow_.windowsDir);
+    InstallerSession session;
+    HWND form = LaunchAndWaitForForm(session, image);
+    ASSERT_TRUE(form);
+    ExpectSingleErrorBox(session, HeaderErrorText());
+    EXPECT_EQ(driver::ReadWindow(form).caption, msg::kDesignCaption);
+    ExpectInstallDisabled(form);
+    EXPECT_FALSE(driver::ReadControlById(form, id::kDeclineBtn).visible);
+    EXPECT_FALSE(driver::ReadControlById(form, id::kLicenseScrollBox).visible);
+    EXPECT_EQ(FolderEntries(meadow_.windowsDir), windowsBefore) << "nothing written";
+    CloseAndWait(session, form, driver::CloseHow::kCloseBox);
+    EXPECT_EQ(session.ExitCode(), kExitFailed);
+    EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
+    EXPECT_EQ(NewOutsideEntries(before, TakeOutsideSnapshot(), {}), "");
   }
 };
 
 TEST_F(SetupErrors, AStubWithoutPayloadReportsTheHeaderAndDisablesInstall) {
-  InstallerSession session;
-  HWND form = LaunchAndWaitForForm(session, stub_);
-  ASSERT_TRUE(form);
-  ExpectSingleErrorBox(session, HeaderErrorText());
   EXPECT_EQ(HeaderErrorText(),
             "Installation Error: Problem using " + meadow_.TempCopy(1) + ". \r\n\r\n");
-  EXPECT_EQ(driver::ReadWindow(form).caption, msg::kDesignCaption);
-  ExpectInstallDisabled(form);
-  EXPECT_FALSE(driver::ReadControlById(form, id::kDeclineBtn).visible);
-
-  // Without a header the screen saver's folder has no name.
-  const InstallerPlaces unnamed = PlacesFor("");
-  const std::map<std::string, std::string> expected = {{"0", unnamed.saverIni}};
-  EXPECT_EQ(IniSection(unnamed.saverIni, "Files"), expected);
-
-  CloseAndWait(session, form, driver::CloseHow::kCloseBox);
-  EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
+  ExpectRefusedAtStart(stub_);
+  EXPECT_FALSE(FolderExists(PlacesFor("").saverDir)) << "no unnamed screen saver folder";
 }
 
-TEST_F(SetupErrors, AnInstallerCutInsideTheHeaderReportsTheHeader) {
-  const ComposedInstaller full = Compose(stub_, MeadowPayload(library_, false, false));
-  InstallerSession session;
-  HWND form = LaunchAndWaitForForm(session, full.image.substr(0, full.payloadOffset + 1000));
-  ASSERT_TRUE(form);
-  ExpectSingleErrorBox(session, HeaderErrorText());
-  ExpectInstallDisabled(form);
-  EXPECT_FALSE(FileExists(meadow_.windowsDir + "impborl.dll"));
-  CloseAndWait(session, form, driver::CloseHow::kCloseBox);
-}
-
-TEST_F(SetupErrors, AnInstallerCutInsideThePreviewReportsThePreview) {
-  const ComposedInstaller full = Compose(stub_, MeadowPayload(library_, false, false));
-  const PayloadEntry& preview = full.header.entries[entry::kPreview];
-  InstallerSession session;
-  HWND form = LaunchAndWaitForForm(
-      session, full.image.substr(0, static_cast<size_t>(preview.startOffset) + 100));
-  ASSERT_TRUE(form);
-  const std::string destination = meadow_.saverDir + "installer.bmp";
-  ExpectSingleErrorBox(session, msg::InstallErrorText(rc::kEntryShort, destination, ""));
-  EXPECT_EQ(driver::ReadWindow(form).caption, "Install meadow");
-  ExpectInstallDisabled(form);
-  EXPECT_EQ(test::ReadWholeFile(meadow_.windowsDir + "impborl.dll"), library_)
-      << "the library lies before the cut";
-  const std::map<std::string, std::string> expected = {{"0", meadow_.saverIni}};
-  EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);
-  CloseAndWait(session, form, driver::CloseHow::kCloseBox);
+// A download cut short anywhere after the stub, or a header whose entries
+// point past the end, is refused before the library or any entry is
+// written; Install cannot be pressed, whether a licence was asked for or not.
+TEST_F(SetupErrors, AnIncompleteInstallerIsRefusedAtStartWithNothingWritten) {
+  const ComposedInstaller full = Compose(stub_, MeadowPayload(library_, true, true));
+  const auto& entries = full.header.entries;
+  struct Cut {
+    const char* where;
+    size_t size;
+  };
+  const Cut cuts[] = {
+      {"inside the header", full.payloadOffset + 1000},
+      {"inside the library",
+       static_cast<size_t>(entries[entry::kCompressionLibrary].startOffset) + 1},
+      {"inside the preview", static_cast<size_t>(entries[entry::kPreview].startOffset) + 100},
+      {"one byte short", full.image.size() - 1},
+  };
+  for (const Cut& cut : cuts) {
+    SCOPED_TRACE(cut.where);
+    ExpectRefusedAtStart(full.image.substr(0, cut.size));
+  }
+  // Whole, but its data file entry claims to end past the file.
+  ComposedInstaller damaged = full;
+  PayloadHeader header = full.header;
+  header.entries[entry::kDataFile].endOffset = static_cast<int32_t>(full.image.size());
+  RewriteHeader(damaged, header);
+  SCOPED_TRACE("an entry past the end");
+  ExpectRefusedAtStart(damaged.image);
 }
 
 TEST_F(SetupErrors, ALicenceAfterAFailedReadMeStillAsksForAcceptanceButCannotInstall) {
   InstallerSession session;
-  HWND form = LaunchAndWaitForForm(session, WithReadMeBeyondTheEnd(true));
+  HWND form = LaunchAndWaitForForm(session, WithEmptyReadMe(true));
   ASSERT_TRUE(form);
-  ExpectSingleErrorBox(session,
-                       msg::InstallErrorText(rc::kEntryShort, meadow_.saverDir + "readme.txt", ""));
+  ExpectSingleErrorBox(session, ReadMeErrorText());
   EXPECT_EQ(driver::ReadWindow(form).caption, msg::kDesignCaption)
       << "the title is set only after a clean start";
   const driver::ControlState install = driver::ReadControlById(form, id::kInstallBtn);
@@ -114,6 +125,7 @@ TEST_F(SetupErrors, ALicenceAfterAFailedReadMeStillAsksForAcceptanceButCannotIns
   HWND decline = driver::FindControl(form, id::kDeclineBtn);
   ASSERT_TRUE(driver::PressButton(decline));
   ASSERT_TRUE(session.WaitForEnd());
+  EXPECT_EQ(session.ExitCode(), kExitFailed) << "declined after a failed set-up";
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
 }
 
@@ -122,10 +134,9 @@ TEST_F(SetupErrors, ALicenceAfterAFailedReadMeStillAsksForAcceptanceButCannotIns
 // stays the design-time one.
 TEST_F(SetupErrors, AFailedReadMeWithoutLicenceStillShowsThePreviewAndAllowsInstall) {
   InstallerSession session;
-  HWND form = LaunchAndWaitForForm(session, WithReadMeBeyondTheEnd(false));
+  HWND form = LaunchAndWaitForForm(session, WithEmptyReadMe(false));
   ASSERT_TRUE(form);
-  ExpectSingleErrorBox(session,
-                       msg::InstallErrorText(rc::kEntryShort, meadow_.saverDir + "readme.txt", ""));
+  ExpectSingleErrorBox(session, ReadMeErrorText());
   EXPECT_EQ(driver::ReadWindow(form).caption, msg::kDesignCaption);
   const driver::ControlState install = driver::ReadControlById(form, id::kInstallBtn);
   EXPECT_EQ(install.text, "Install");
@@ -134,6 +145,7 @@ TEST_F(SetupErrors, AFailedReadMeWithoutLicenceStillShowsThePreviewAndAllowsInst
   EXPECT_FALSE(driver::ReadControlById(form, id::kLicenseScrollBox).visible);
   EXPECT_EQ(test::ReadWholeFile(meadow_.saverDir + "installer.bmp"), MakeBitmap(350, 150));
   CloseAndWait(session, form, driver::CloseHow::kCloseBox);
+  EXPECT_EQ(session.ExitCode(), kExitFailed) << "the set-up reported a failure";
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
 }
 

@@ -44,6 +44,7 @@ TEST_F(SetupFiles, WritesLibraryReadMeLicenceAndBitmapPreviewAndRecordsThemInOrd
   HWND decline = driver::FindControl(form, control_id::kDeclineBtn);
   ASSERT_TRUE(driver::PressButton(decline));
   ASSERT_TRUE(session.WaitForEnd()) << "Decline should close the installer";
+  EXPECT_EQ(session.ExitCode(), kExitNotInstalled);
   EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
   EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);
@@ -60,6 +61,7 @@ TEST_F(SetupFiles, TheCloseBoxDeletesTheTemporaryCopyAndKeepsTheManifest) {
   EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);
 
   CloseAndWait(session, form, driver::CloseHow::kCloseBox);
+  EXPECT_EQ(session.ExitCode(), kExitNotInstalled);
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
   EXPECT_TRUE(FolderExists(meadow_.tempCopyDir)) << "the temporary folders stay";
   EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);
@@ -100,7 +102,10 @@ TEST_F(SetupFiles, ACommandLineArgumentSkipsTheSetUpAndWritesNothing) {
   EXPECT_EQ(FolderEntries(meadow_.tempCopyDir), tempCopiesBefore);
   EXPECT_FALSE(FileExists(meadow_.saverIni));
 
-  CloseAndWait(session, form, driver::CloseHow::kCloseBox);
+  // With nowhere to install to, Install only closes the window.
+  ASSERT_TRUE(driver::PressControl(form, control_id::kInstallBtn));
+  ASSERT_TRUE(session.WaitForEnd());
+  EXPECT_EQ(session.ExitCode(), kExitNotInstalled) << "nothing to install";
   EXPECT_EQ(FolderEntries(meadow_.windowsDir), windowsBefore);
   EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
 }

@@ -34,17 +34,17 @@ class SilentInstall : public E2eTest {
   }
 
   // Runs `image` to its end, answering every box; never a window.
-  void RunToEnd(InstallerSession& session, const std::string& image) {
+  void RunToEnd(InstallerSession& session, const std::string& image, DWORD exitCode) {
     ASSERT_TRUE(session.Launch(image)) << session.launchError;
     ASSERT_TRUE(session.WaitForEnd()) << "a silent installer ends by itself";
-    EXPECT_EQ(session.ExitCode(), 0u);
+    EXPECT_EQ(session.ExitCode(), exitCode);
   }
 };
 
 TEST_F(SilentInstall, InstallsWithoutAWindowAndEndsLeavingNoWorkFiles) {
   const TestPayload p = SilentMeadow(false);
   InstallerSession session;
-  RunToEnd(session, Compose(stub_, p).image);
+  RunToEnd(session, Compose(stub_, p).image, kExitInstalled);
   EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
 
   EXPECT_TRUE(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr") ==
@@ -65,7 +65,7 @@ TEST_F(SilentInstall, InstallsWithoutAWindowAndEndsLeavingNoWorkFiles) {
 TEST_F(SilentInstall, ALicenceIsNotReadAfterTheInstall) {
   const TestPayload p = SilentMeadow(true);
   InstallerSession session;
-  RunToEnd(session, Compose(stub_, p).image);
+  RunToEnd(session, Compose(stub_, p).image, kExitInstalled);
   EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
 
   EXPECT_TRUE(test::ReadWholeFile(meadow_.windowsDir + "meadow.scr") ==
@@ -82,13 +82,27 @@ TEST_F(SilentInstall, AFailedRunIsReportedOnceWithoutAFileName) {
   TestPayload p = SilentMeadow(false);
   p.entries[entry::kFlashInstaller] = {};
   InstallerSession session;
-  RunToEnd(session, Compose(stub_, p).image);
+  RunToEnd(session, Compose(stub_, p).image, kExitFailed);
   ASSERT_EQ(session.boxes.size(), 1u) << DescribeBoxes(session.boxes);
   EXPECT_EQ(session.boxes[0].title, "Error");
   EXPECT_EQ(session.boxes[0].text, msg::InstallErrorText(rc::kUnspecified, "", ""));
   EXPECT_FALSE(FileExists(meadow_.windowsDir + "meadow.scr"));
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
   EXPECT_FALSE(FileExists(meadow_.saverIni));
+}
+
+// A silent installer cut short is refused at start with its one box; it
+// ends by itself, without a window, having written nothing.
+TEST_F(SilentInstall, AnIncompleteInstallerEndsWithoutAWindowAndWritesNothing) {
+  const std::string image = Compose(stub_, SilentMeadow(false)).image;
+  const std::set<std::string> windowsBefore = FolderEntries(meadow_.windowsDir);
+  InstallerSession session;
+  RunToEnd(session, image.substr(0, image.size() - 1), kExitFailed);
+  ASSERT_EQ(session.boxes.size(), 1u) << DescribeBoxes(session.boxes);
+  EXPECT_EQ(session.boxes[0].text,
+            msg::InstallErrorText(rc::kHeaderShort, meadow_.TempCopy(1), ""));
+  EXPECT_EQ(FolderEntries(meadow_.windowsDir), windowsBefore);
+  EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
 }
 
 }  // namespace

@@ -50,14 +50,6 @@ TEST(PayloadOffsetField, UnpatchedProgramHasNoPayloadAndTheStubCarriesTheFieldOn
   EXPECT_EQ(stub.substr(at + marker.size(), 4), std::string(4, '\0'));
 }
 
-TEST_F(HeaderTest, AStubNeverGivenAPayloadReadsNoHeader) {
-  ASSERT_TRUE(WriteWholeFile(s.in.paths.tempCopyPath, std::string(10000, 'S')));
-  EXPECT_EQ(ReadPayloadHeader(s.in), rc::kHeaderShort);
-  EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>{msg::InstallErrorText(
-                                 rc::kHeaderShort, s.in.paths.tempCopyPath, "")});
-  EXPECT_FALSE(s.in.headerRead);
-}
-
 TEST_F(HeaderTest, ReadsTheHeaderAndPutsTheLibraryInPlaceUnrecorded) {
   payload.header.displayMode = 3;
   payload.header.displayPropertiesFlag = 1;
@@ -76,16 +68,6 @@ TEST_F(HeaderTest, ReadsTheHeaderAndPutsTheLibraryInPlaceUnrecorded) {
   EXPECT_TRUE(s.ui.errorBoxes.empty());
 }
 
-TEST_F(HeaderTest, HeaderCutShortIsReportedWithTheTemporaryCopy) {
-  payload.Add(1, "impborl.dat", 3, "library");
-  Write(static_cast<size_t>(payload.Offset()) + 3000);
-  EXPECT_EQ(ReadPayloadHeader(s.in), rc::kHeaderShort);
-  EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>{msg::InstallErrorText(
-                                 rc::kHeaderShort, s.in.paths.tempCopyPath, "")});
-  EXPECT_FALSE(s.in.headerRead);
-  EXPECT_FALSE(FileExists(s.in.paths.windowsDir + "impborl.dll"));
-}
-
 TEST_F(HeaderTest, EntryOneFailingIsReportedTwice) {
   payload.header.SetSaverName("meadow");
   Write();
@@ -94,16 +76,40 @@ TEST_F(HeaderTest, EntryOneFailingIsReportedTwice) {
   EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>(2, "Installation Error: Unspecified error."));
 }
 
-TEST_F(HeaderTest, LibraryCutShortIsReportedWithItsPathThenTheCopy) {
-  PayloadEntry& e = payload.Add(1, "impborl.dat", 3, "library");
-  e.endOffset += 10;
-  Write();
-  EXPECT_EQ(ReadPayloadHeader(s.in), rc::kEntryShort);
-  ASSERT_EQ(s.ui.errorBoxes.size(), 2u);
-  EXPECT_EQ(s.ui.errorBoxes[0],
-            msg::InstallErrorText(rc::kEntryShort, s.in.paths.windowsDir + "impborl.dll", ""));
-  EXPECT_EQ(s.ui.errorBoxes[1],
-            msg::InstallErrorText(rc::kEntryShort, s.in.paths.tempCopyPath, ""));
+// An incomplete installer: a stub never given a payload, a header cut short,
+// or any entry reaching a byte past the end. Each is reported with the
+// temporary copy, leaves the header unread and writes nothing, not even the
+// library.
+TEST_F(HeaderTest, AnIncompleteInstallerLeavesTheHeaderUnreadAndWritesNothing) {
+  payload.header.SetSaverName("meadow");
+  payload.Add(1, "impborl.dat", 3, "library");
+  payload.Add(10, "saver2.dat", 5, "last entry");
+  const auto stub = static_cast<uint32_t>(payload.Offset());
+  const auto whole = static_cast<uint32_t>(payload.Bytes().size());
+  struct Case {
+    const char* what;
+    uint32_t offsetField;  // 0: the stub was never given a payload
+    int entry;             // made to end on the first byte past the file, unless 0
+    uint32_t cutTo;
+  } cases[] = {{"a stub without payload", 0, 0, stub},
+               {"the header cut short", stub, 0, stub + 3000},
+               {"the library past the end", stub, 1, whole},
+               {"the last entry a byte past the end", stub, 10, whole},
+               {"the file a byte short", stub, 0, whole - 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    s.ui.errorBoxes.clear();
+    PayloadFileBuilder changed = payload;
+    if (c.entry != 0)
+      changed.header.entries[static_cast<size_t>(c.entry)].endOffset = static_cast<int32_t>(whole);
+    ASSERT_TRUE(WriteWholeFile(s.in.paths.tempCopyPath, changed.Bytes().substr(0, c.cutTo)));
+    PatchPayloadOffset(c.offsetField);
+    EXPECT_EQ(ReadPayloadHeader(s.in), rc::kHeaderShort);
+    EXPECT_EQ(s.ui.errorBoxes, std::vector<std::string>{msg::InstallErrorText(
+                                   rc::kHeaderShort, s.in.paths.tempCopyPath, "")});
+    EXPECT_FALSE(s.in.headerRead);
+    EXPECT_FALSE(FileExists(s.in.paths.windowsDir + "impborl.dll"));
+  }
 }
 
 TEST_F(HeaderTest, ASaverNameThatIsNoFolderNameLeavesTheHeaderUnread) {
