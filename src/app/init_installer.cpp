@@ -58,7 +58,11 @@ void TInstallerForm::InitInstaller() {
   in.readMeReady = false;
 
   if (!CommandLineHasArgument(GetCommandLineA())) {
-    ResolveWorkPaths(in);
+    if (ResolveWorkPaths(in) != rc::kOk) {
+      // Reported; without a Windows directory there is nowhere safe to work.
+      Close();
+      return;
+    }
     r = CopySelfToTemp(in);
     if (r == rc::kOk) r = ReadPayloadHeader(in);
     PrepareSaverDir(in);  // even when the header could not be read
