@@ -92,6 +92,9 @@ class PrivateSecurity {
   bool ok() const { return ok_; }
   PACL acl() { return reinterpret_cast<PACL>(aclBytes_); }
   PSID admins() { return admins_.get(); }
+  // A token that may not name Administrators as owner (no elevation) makes
+  // the folder its own.
+  void DropOwner() { SetSecurityDescriptorOwner(&descriptor_, nullptr, FALSE); }
   SECURITY_ATTRIBUTES* attributes() {
     attributes_ = {sizeof attributes_, &descriptor_, FALSE};
     return &attributes_;
@@ -211,7 +214,11 @@ bool MakeFolderPrivate(const std::string& path) {
     if (attributes == INVALID_FILE_ATTRIBUTES) {
       // One that appears meanwhile is looked at in the next round.
       PrivateSecurity security;
-      if (security.ok()) CreateDirectoryA(path.c_str(), security.attributes());
+      if (!security.ok() || CreateDirectoryA(path.c_str(), security.attributes()) ||
+          GetLastError() != ERROR_INVALID_OWNER)
+        continue;
+      security.DropOwner();
+      CreateDirectoryA(path.c_str(), security.attributes());
       continue;
     }
     const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;

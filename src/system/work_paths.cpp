@@ -35,11 +35,15 @@ std::string RunningProgramPath() {
   }
 }
 
+enum class Links { kFollow, kOpenAsThemselves };
+
 // Others may read the file, but neither write, delete nor rename it while
-// the handle is open. A link is opened as itself, not followed.
-FileHandle OpenSharedForReadingOnly(const std::string& path) {
+// the handle is open.
+FileHandle OpenSharedForReadingOnly(const std::string& path, Links links) {
+  const DWORD flags =
+      links == Links::kFollow ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_OPEN_REPARSE_POINT;
   return FileHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                                flags, nullptr));
 }
 
 void CreateFolderIfMissing(const std::string& path) {
@@ -117,7 +121,7 @@ ResultCode MakeHeldCopy(Installer& in) {
     DeleteFileA(p.tempCopyPath.c_str());  // ours, half written
     return result;
   }
-  FileHandle guard = OpenSharedForReadingOnly(p.tempCopyPath);
+  FileHandle guard = OpenSharedForReadingOnly(p.tempCopyPath, Links::kOpenAsThemselves);
   if (!guard) return LastErrorResult();
   BY_HANDLE_FILE_INFORMATION held{};
   if (!GetFileInformationByHandle(guard.get(), &held) || !SameFile(made, held) ||
@@ -130,7 +134,8 @@ ResultCode MakeHeldCopy(Installer& in) {
 }  // namespace
 
 void HoldOwnImage() {
-  if (!OwnImageAtStart()) OwnImageAtStart() = OpenSharedForReadingOnly(RunningProgramPath());
+  if (!OwnImageAtStart())
+    OwnImageAtStart() = OpenSharedForReadingOnly(RunningProgramPath(), Links::kFollow);
 }
 
 std::string SystemWindowsDir() {
@@ -182,7 +187,8 @@ ResultCode CopySelfToTemp(Installer& in) {
   ResultCode result = rc::kOk;
   // Tests copy an installer file of their own; the program has held its own
   // image since its start.
-  if (!in.installerImage) in.installerImage = OpenSharedForReadingOnly(p.installerPath);
+  if (!in.installerImage)
+    in.installerImage = OpenSharedForReadingOnly(p.installerPath, Links::kFollow);
   if (!in.installerImage) {
     result = LastErrorResult();
   } else if (!FolderIsPrivate(p.tempCopyDir)) {
