@@ -152,21 +152,20 @@ class EnabledPrivilege {
   BOOL adjusted_ = FALSE;
 };
 
-// Owner first (the privilege lets an administrator take any folder), then
-// the access list, which the new owner may always write.
+// Owner and access list through one handle on the folder entry itself. The
+// backup and restore privileges grant an administrator that handle whatever
+// the folder's list says, and take-ownership lets it name a new owner.
 void TakeOver(const std::string& path) {
   PrivateSecurity security;
   if (!security.ok()) return;
-  {
-    EnabledPrivilege takeOwnership(SE_TAKE_OWNERSHIP_NAME);
-    EnabledPrivilege restore(SE_RESTORE_NAME);
-    const FileHandle folder = OpenFolderEntry(path, WRITE_OWNER | FILE_READ_ATTRIBUTES);
-    if (!folder || !IsRealDirectory(folder)) return;
-    SetSecurityInfo(folder.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, security.admins(),
-                    nullptr, nullptr, nullptr);
-  }
-  const FileHandle folder = OpenFolderEntry(path, WRITE_DAC | FILE_READ_ATTRIBUTES);
+  EnabledPrivilege backup(SE_BACKUP_NAME);
+  EnabledPrivilege restore(SE_RESTORE_NAME);
+  EnabledPrivilege takeOwnership(SE_TAKE_OWNERSHIP_NAME);
+  const FileHandle folder =
+      OpenFolderEntry(path, WRITE_OWNER | WRITE_DAC | READ_CONTROL | FILE_READ_ATTRIBUTES);
   if (!folder || !IsRealDirectory(folder)) return;
+  SetSecurityInfo(folder.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, security.admins(),
+                  nullptr, nullptr, nullptr);
   SetSecurityInfo(folder.get(), SE_FILE_OBJECT,
                   DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
                   security.acl(), nullptr);
