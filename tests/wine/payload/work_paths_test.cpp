@@ -1,6 +1,8 @@
 // The work locations: the Windows directory rule, the numbered temporary
 // copy of the installer, and the screen saver's folder with its manifest.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
@@ -135,6 +137,43 @@ TEST_F(TempCopy, TheCopyIsHeldForTheRunAndOnlyOurPlainFileIsDeleted) {
   ASSERT_TRUE(WriteWholeFile(neverCopied.paths.tempCopyPath, "someone else's"));
   DeleteTempCopy(neverCopied);
   EXPECT_TRUE(FileExists(neverCopied.paths.tempCopyPath));
+  EXPECT_TRUE(ui.errorBoxes.empty());
+}
+
+// A folder under our name that everyone may write to, as another user would
+// leave it for us: an empty one is made anew, one with contents is taken
+// over, and only then is the copy made in it. What lies in it stays as it is.
+// (Wine keeps no access lists but maps them to the folder's Unix mode, which
+// is enough to tell the two apart.)
+TEST_F(TempCopy, AFolderOthersMayWriteToIsMadeOursBeforeTheCopy) {
+  const std::string folder = copyDir.substr(0, copyDir.size() - 1);
+  for (const bool withContents : {false, true}) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr));
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL everyone = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(open, &present, &everyone, &defaulted));
+    ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION, nullptr, nullptr, everyone, nullptr),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    LocalFree(open);
+    ASSERT_FALSE(FolderIsPrivate(folder));
+    if (withContents) {
+      ASSERT_TRUE(WriteWholeFile(copyDir + "theirs.txt", "planted"));
+    }
+
+    Installer run{ui};
+    ResolveWorkPaths(run);
+    EXPECT_TRUE(FolderIsPrivate(folder)) << withContents;
+    EXPECT_EQ(CopySelfToTemp(run), rc::kOk) << withContents;
+    if (withContents) {
+      EXPECT_EQ(ReadWholeFile(copyDir + "theirs.txt"), "planted");
+    }
+    DeleteTempCopy(run);
+  }
   EXPECT_TRUE(ui.errorBoxes.empty());
 }
 
