@@ -53,7 +53,11 @@ void TInstallerForm::InitInstaller() {
   in.readMeReady = false;
 
   if (!CommandLineHasArgument(GetCommandLineA())) {
-    ResolveWorkPaths(in);
+    if (Track(ResolveWorkPaths(in)) != rc::kOk) {
+      // Reported; without a Windows directory there is nowhere safe to work.
+      Close();
+      return;
+    }
     r = Track(CopySelfToTemp(in));
     if (r == rc::kOk) r = Track(ReadPayloadHeader(in));
     // An incomplete or damaged installer changes nothing on the system: no
@@ -62,7 +66,7 @@ void TInstallerForm::InitInstaller() {
     in.displayMode = in.header.displayMode;
     if (incomplete && in.Silent()) {
       // Its box has told; no window follows, and the copy goes.
-      DeleteFileOnce(in.paths.tempCopyPath);
+      DeleteTempCopy(in);
       Close();
       return;
     }

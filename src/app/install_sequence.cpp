@@ -14,6 +14,7 @@
 #include "path_rules.h"
 #include "payload_reader.h"
 #include "settings_file.h"
+#include "work_paths.h"
 
 namespace ssi {
 namespace {
@@ -157,7 +158,7 @@ ResultCode InstallSilently(Installer& in) {
   try {
     DeleteFileOnce(in.paths.saverIniPath);
     DeleteDataFile(in);
-    DeleteFileOnce(in.paths.tempCopyPath);
+    DeleteTempCopy(in);
     if (a != rc::kOk) {
       // There is no status line: this box is the run's own report, even
       // after a step has shown its own.

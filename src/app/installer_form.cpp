@@ -15,6 +15,7 @@
 #include "message_box.h"
 #include "messages.h"
 #include "pause_interval.h"
+#include "work_paths.h"
 
 namespace ssi {
 namespace {
@@ -204,11 +205,7 @@ void TInstallerForm::Close() {
 void TInstallerForm::FormClose() {
   if (installer_.Silent()) return;  // the silent install cleaned up itself
   ReleaseMoviePlayer(installer_.moviePlayer);
-  const std::string& copy = installer_.paths.tempCopyPath;
-  if (copy.empty()) return;  // set-up skipped: nothing was copied
-  DeleteFileOnce(copy);
-  // A folder of that name kept the copy from being made; remove it if empty.
-  RemoveDirectoryA(copy.c_str());
+  DeleteTempCopy(installer_);
 }
 
 void TInstallerForm::declineBtnClick() { Close(); }

@@ -9,6 +9,7 @@
 #include "installer_form.h"
 #include "message_box.h"
 #include "messages.h"
+#include "work_paths.h"
 
 namespace {
 
@@ -54,6 +55,9 @@ int Run(HINSTANCE instance) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
+  // Before anything else: from here on the installer's file cannot be renamed
+  // or replaced, and the temporary copy is made from this very file.
+  ssi::HoldOwnImage();
   RestrictDllSearch();
   // A single-threaded apartment with OLE on top: an ActiveX control hosted in
   // place (the Flash preview) may use OLE's clipboard, drag and drop and menus.

@@ -56,6 +56,10 @@ std::string WithSystemText(const std::string& text, const std::string& systemTex
 // "VL Error: " + value + two line breaks + system text.
 std::string LastErrorText(uint32_t value, const std::string& systemText);
 
+// The system names no Windows directory: there is nowhere safe to work.
+constexpr const char* kNoWindowsDirectory =
+    "Setup Error: The Windows directory cannot be found. The screen saver cannot be installed.";
+
 // Copying the installer to its temporary file failed.
 std::string CopySelfFailedText(const std::string& installerPath, const std::string& tempCopyPath);
 

@@ -23,15 +23,19 @@ bool EndsInDotOrBlank(const std::string& s) {
 }
 
 // CON, NUL, COM1 and the like name devices in every folder, with or without
-// an extension: a file of that name would be written to the device instead.
+// an extension and in any case: a file of that name would be written to the
+// device instead. Windows counts COM and LPT with a digit 0 to 9 or a
+// superscript one, two or three (bytes B9, B2, B3 in the ANSI code page).
 bool IsDeviceName(const std::string& name) {
   std::string base = AsciiLower(name.substr(0, name.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
   if (base == "con" || base == "prn" || base == "aux" || base == "nul" || base == "conin$" ||
       base == "conout$")
     return true;
-  return base.size() == 4 && (base.compare(0, 3, "com") == 0 || base.compare(0, 3, "lpt") == 0) &&
-         base[3] >= '1' && base[3] <= '9';
+  if (base.size() != 4 || (base.compare(0, 3, "com") != 0 && base.compare(0, 3, "lpt") != 0))
+    return false;
+  const unsigned char digit = static_cast<unsigned char>(base[3]);
+  return (digit >= '0' && digit <= '9') || digit == 0xB9 || digit == 0xB2 || digit == 0xB3;
 }
 
 }  // namespace

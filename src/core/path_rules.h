@@ -26,7 +26,8 @@ std::string FolderPart(const std::string& path);
 std::string AsciiLower(std::string text);
 
 // A payload entry name must be a bare file name: not empty, not ending in a
-// dot or blank (which Windows would drop), not a device name (CON, NUL, COM1, ...), and without
+// dot or blank (which Windows would drop), not a device name (CON, NUL, COM0 to COM9,
+// LPT¹, CONIN$, ..., with any extension), and without
 // "\", "/", ":" or control characters.
 bool IsPlainFileName(const std::string& name);
 

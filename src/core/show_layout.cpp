@@ -2,7 +2,6 @@
 
 #include <cstring>
 
-#include "dcl.h"
 #include "le_bytes.h"
 #include "path_rules.h"
 
@@ -21,11 +20,14 @@ void WriteU16(uint8_t* p, uint16_t v) {
   p[1] = static_cast<uint8_t>(v >> 8);
 }
 
+// CRC-32 as zlib computes it, bit by bit: the record is small, and the
+// installer, which reads the layout too, is not worth a 1 KB table.
 uint32_t Crc32(const uint8_t* data, size_t size, uint32_t crc) {
-  unsigned int length = static_cast<unsigned int>(size);
-  unsigned long state = crc;
-  return static_cast<uint32_t>(
-      dcl_crc32(reinterpret_cast<char*>(const_cast<uint8_t*>(data)), &length, &state));
+  for (size_t i = 0; i < size; ++i) {
+    crc ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) crc = (crc >> 1) ^ (0xEDB88320u & (0u - (crc & 1u)));
+  }
+  return crc;
 }
 
 uint32_t LayoutCrc(const SettingsRecord& record, size_t namesSize) {

@@ -12,6 +12,7 @@
 #include "installer_ui.h"
 #include "manifest.h"
 #include "payload_format.h"
+#include "win_handles.h"
 
 namespace ssi {
 
@@ -47,6 +48,11 @@ struct Installer {
 
   InstallerUi& ui;
   WorkPaths paths;
+  // The installer file the temporary copy is made from, and the copy itself
+  // from its making to its deletion; both shared for reading only, so that
+  // nobody can change, replace or rename them meanwhile (work_paths).
+  FileHandle installerImage;
+  FileHandle tempCopyGuard;
   PayloadHeader header;  // all zero until ReadPayloadHeader succeeds
   bool headerRead = false;
 

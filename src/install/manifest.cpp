@@ -2,14 +2,15 @@
 
 #include <windows.h>
 
+#include "win_error.h"
+
 namespace ssi {
 
 ResultCode SaverIni::WriteString(const std::string& section, const std::string& key,
                                  const std::string& value) const {
   if (WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(), path_.c_str()))
     return rc::kOk;
-  const DWORD error = GetLastError();
-  return error == 0 ? rc::kUnspecified : static_cast<ResultCode>(error);
+  return LastErrorResult();
 }
 
 ResultCode RecordInManifest(const SaverIni& ini, int32_t& fileCounter, const std::string& path) {

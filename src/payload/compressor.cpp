@@ -8,11 +8,11 @@
 #include "file_replace.h"
 #include "messages.h"
 #include "path_rules.h"
+#include "win_error.h"
+#include "work_paths.h"
 
 namespace ssi {
 namespace {
-
-constexpr UINT kWindowsDirBufferSize = 301;
 
 // The library's work area for explode. One for the whole program, so only one
 // expansion may run at a time.
@@ -20,11 +20,6 @@ constexpr size_t kExplodeWorkAreaSize = 12596;
 alignas(16) char explodeWorkArea[kExplodeWorkAreaSize];
 
 bool warnOnLoadFailure = false;
-
-ResultCode LastErrorCode() {
-  const DWORD error = GetLastError();
-  return error == 0 ? rc::kUnspecified : static_cast<ResultCode>(error);
-}
 
 template <typename Fn>
 Fn Resolve(HMODULE library, const char* name) {
@@ -48,6 +43,9 @@ struct CompressorCallbacks {
   static unsigned int __cdecl Read(char* buffer, unsigned int* size, void* param) noexcept {
     if (!buffer || !size || !param) return 0;
     TCompressor& self = **static_cast<TCompressor**>(param);
+    // Past the limit there is nothing more to learn: the end of the input
+    // ends the library's work.
+    if (self.overflowed_) return 0;
     const size_t left = self.input_.size() - self.inputPos_;
     const size_t count = std::min<size_t>(*size, left);
     if (count > 0) std::memcpy(buffer, self.input_.data() + self.inputPos_, count);
@@ -58,6 +56,11 @@ struct CompressorCallbacks {
   static void __cdecl Write(char* buffer, unsigned int* size, void* param) noexcept {
     if (!buffer || !size || !param) return;
     TCompressor& self = **static_cast<TCompressor**>(param);
+    if (self.overflowed_ || *size > self.outputLeft_) {
+      self.overflowed_ = true;
+      return;
+    }
+    self.outputLeft_ -= *size;
     // A short write (a full disk) shows as a wrong size to the caller.
     DWORD written = 0;
     WriteFile(self.outputStream_.get(), buffer, *size, &written, nullptr);
@@ -70,17 +73,16 @@ struct CompressorCallbacks {
 };
 
 TCompressor::TCompressor(InstallerUi& ui) : ui_(ui) {
-  char buffer[kWindowsDirBufferSize] = {};
-  const UINT n = GetWindowsDirectoryA(buffer, kWindowsDirBufferSize);
   // Without the Windows directory the path would fall back to the root of the
   // current drive, a library nobody put there for us.
-  if (n == 0 || n >= kWindowsDirBufferSize) return;
-  const std::string path = CompressionLibraryPath(std::string(buffer, n));
+  const std::string windowsDir = SystemWindowsDir();
+  if (windowsDir.empty()) return;
+  const std::string path = CompressionLibraryPath(windowsDir);
   if (!FileExists(path)) return;
   libraryHandle_.reset(LoadLibraryA(path.c_str()));
   if (!libraryHandle_) {
     if (warnOnLoadFailure) {
-      const ResultCode error = LastErrorCode();
+      const ResultCode error = LastErrorResult();
       warnOnLoadFailure = false;
       ShowErrorWithSystemText(ui_, error, msg::kCompressionLibraryWarning);
     }
@@ -106,8 +108,10 @@ TCompressor::~TCompressor() {
 }
 
 ResultCode TCompressor::ExpandToFile(const std::string& fileName, const uint8_t* source,
-                                     int32_t sourceSize) {
+                                     int32_t sourceSize, uint32_t outputLimit) {
   outputCrc_ = 0xFFFFFFFFu;
+  outputLeft_ = outputLimit;
+  overflowed_ = false;
   // The block is read from memory and the writes are not checked, so the two
   // failures below are the only ones; they are returned for the callers to
   // report with the file's name, so the "Zip Error" box has no occasion here.
@@ -122,7 +126,7 @@ ResultCode TCompressor::ExpandToFile(const std::string& fileName, const uint8_t*
   if (result == rc::kOk) {
     outputStream_.reset(CreateFileA(fileName.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                                     FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!outputStream_) result = LastErrorCode();
+    if (!outputStream_) result = LastErrorResult();
   }
   // The library's status is not looked at: a damaged block shows as a file
   // of the wrong size.
@@ -134,6 +138,7 @@ ResultCode TCompressor::ExpandToFile(const std::string& fileName, const uint8_t*
   inputPos_ = 0;
   outputStream_.reset();
   outputCrc_ = ~outputCrc_;
+  if (result == rc::kOk && overflowed_) result = rc::kSizeMismatch;
   return result;
 }
 

@@ -43,10 +43,15 @@ class TCompressor {
   // Writes the expanded bytes of `source` to fileName, replacing any file of
   // that name. The caller keeps ownership of source and must have checked
   // Available(). Damaged data is not detected here: the caller checks the
-  // written file's size. A destination that cannot be created, or memory for
-  // the copy of the block that cannot be had, is not reported here: its
-  // system error number is returned for the caller to report.
-  ResultCode ExpandToFile(const std::string& fileName, const uint8_t* source, int32_t sourceSize);
+  // written file's size. But output past `outputLimit` bytes (the size the
+  // entry or chunk records) is never written, so a block that expands
+  // without end cannot fill the disk: the expansion stops there and returns
+  // -13, the code of a file of the wrong size. A destination that cannot be
+  // created, or memory for the copy of the block that cannot be had, is not
+  // reported here: its system error number is returned for the caller to
+  // report.
+  ResultCode ExpandToFile(const std::string& fileName, const uint8_t* source, int32_t sourceSize,
+                          uint32_t outputLimit);
 
  private:
   using ReadFn = unsigned int(__cdecl*)(char*, unsigned int*, void*);
@@ -65,6 +70,8 @@ class TCompressor {
   FileHandle outputStream_;     // during ExpandToFile only
   std::vector<uint8_t> input_;  // the copy of the block, during ExpandToFile only
   size_t inputPos_ = 0;
+  uint64_t outputLeft_ = 0;  // bytes the destination may still take
+  bool overflowed_ = false;  // the library wanted to write more than that
   uint32_t outputCrc_ = 0;
   bool available_ = false;
   Module libraryHandle_;

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -197,7 +198,13 @@ ResultCode DataFileReader::ExpandChunk(InstallerUi& ui, const ChunkHeader& heade
   TCompressor expander(ui);
   if (!expander.Available()) return rc::kNoCompressor;
   const ResultCode expandResult =
-      expander.ExpandToFile(destination, buffer.get(), header.storedSize);
+      expander.ExpandToFile(destination, buffer.get(), header.storedSize,
+                            static_cast<uint32_t>(std::max<int32_t>(header.expandedSize, 0)));
+  if (expandResult == rc::kSizeMismatch) {
+    // Cut off at the recorded size: the file is ours, and wrong.
+    made = true;
+    return expandResult;
+  }
   if (expandResult != rc::kOk) {
     // The expander could not even create the file (it is busy, or its folder
     // is missing): nothing was written, so a file found there now is an older

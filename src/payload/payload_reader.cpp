@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <memory>
 #include <new>
 
@@ -61,9 +62,12 @@ WriteOutcome WriteCompressed(Installer& in, FileStream& stream, const PayloadEnt
     if (!expander.Available()) return {rc::kNoCompressor, false};
     out.result = ReadEntryBytes(stream, buffer, length);
     if (out.result != rc::kOk) return out;
-    expandResult = expander.ExpandToFile(destination, buffer, static_cast<int32_t>(length));
+    expandResult = expander.ExpandToFile(destination, buffer, static_cast<int32_t>(length),
+                                         static_cast<uint32_t>(std::max(e.expandedSize, 0)));
   }
-  out.result = CheckExpandedFile(destination, e.expandedSize);
+  // Output cut off at the recorded size may still have that size.
+  out.result = expandResult == rc::kSizeMismatch ? expandResult
+                                                 : CheckExpandedFile(destination, e.expandedSize);
   // No file at all because the expander could not create it (or had no
   // memory for the block): name the cause before the missing file is
   // reported, as the expander's own failures are.

@@ -25,6 +25,7 @@ namespace {
 
 constexpr int kDisplayPropertiesLookups = 1000;
 constexpr int kCancelButtonId = 2;
+constexpr UINT kSystemDirBufferSize = MAX_PATH + 1;
 
 const std::string& EntryName(const Installer& in, int index) {
   return in.header.entries[static_cast<size_t>(index)].name;
@@ -49,6 +50,25 @@ ResultCode RefusalCode(DWORD lastError) {
   return static_cast<ResultCode>(lastError != 0 ? lastError : ERROR_WRITE_FAULT);
 }
 
+// Started in the Windows directory rather than the installer's current
+// folder (usually the download folder), so that nothing it looks up relative
+// to its folder comes from there.
+void StartDisplayProperties(const std::string& windowsDir) {
+  const std::string program = Rundll32Path();
+  if (program.empty()) return;
+  std::string commandLine = "\"" + program + "\" " + kDisplayPropertiesArguments;
+  STARTUPINFOA startup{};
+  startup.cb = sizeof startup;
+  startup.dwFlags = STARTF_USESHOWWINDOW;
+  startup.wShowWindow = SW_SHOWNORMAL;
+  PROCESS_INFORMATION started{};
+  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                      windowsDir.empty() ? nullptr : windowsDir.c_str(), &startup, &started))
+    return;
+  CloseHandle(started.hThread);
+  CloseHandle(started.hProcess);
+}
+
 ResultCode SetStringValue(const RegKey& key, const char* name, const std::string& value) {
   const LONG status =
       RegSetValueExA(key.get(), name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
@@ -57,6 +77,13 @@ ResultCode SetStringValue(const RegKey& key, const char* name, const std::string
 }
 
 }  // namespace
+
+std::string Rundll32Path() {
+  char buffer[kSystemDirBufferSize] = {};
+  const UINT n = GetSystemDirectoryA(buffer, kSystemDirBufferSize);
+  if (n == 0 || n >= kSystemDirBufferSize) return std::string();
+  return WithTrailingBackslash(std::string(buffer, n)) + "rundll32.exe";
+}
 
 ResultCode ActivateScreenSaver(Installer& in) {
   const std::string program = in.paths.windowsDir + EntryName(in, entry::kSaverProgram);
@@ -75,7 +102,7 @@ ResultCode ActivateScreenSaver(Installer& in) {
 void OpenDisplayProperties(Installer& in) {
   if (in.header.displayPropertiesFlag == 0) return;
   in.ui.ShowStatus(msg::kOpeningDisplayProperties);
-  WinExec(kDisplayPropertiesCommand, SW_SHOWNORMAL);
+  StartDisplayProperties(in.paths.windowsDir);
   // Bounded, back-to-back look-ups: enough for the control panel to appear
   // most of the time, and whether it did changes nothing below.
   for (int i = 0; i < kDisplayPropertiesLookups; ++i) {
@@ -91,13 +118,27 @@ void CloseDisplayProperties() {
   // it without applying anything the user changed there.
   const HWND panel = FindWindowA(nullptr, kDisplayPropertiesTitle);
   if (panel == nullptr) return;
-  SendDlgItemMessageA(panel, kCancelButtonId, BM_CLICK, 0, 0);
+  // The click stays queued for a panel that is merely slow; only the wait
+  // for it is bounded. A panel found while its buttons are still being made
+  // gets what a click on Cancel would send it.
+  DWORD_PTR answer = 0;
+  const HWND cancel = GetDlgItem(panel, kCancelButtonId);
+  if (cancel != nullptr) {
+    SendMessageTimeoutA(cancel, BM_CLICK, 0, 0, SMTO_NORMAL, kCloseDisplayPropertiesTimeoutMs,
+                        &answer);
+  } else {
+    SendMessageTimeoutA(panel, WM_COMMAND, MAKEWPARAM(kCancelButtonId, BN_CLICKED), 0, SMTO_NORMAL,
+                        kCloseDisplayPropertiesTimeoutMs, &answer);
+  }
 }
 
 void OpenReadMe(Installer& in) {
   if (in.header.readMeFlag == 0) return;
   const std::string readMe = in.paths.saverDir + EntryName(in, entry::kReadMe);
-  ShellExecuteA(nullptr, nullptr, readMe.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+  // Its viewer starts in the screen saver's folder, not in the installer's
+  // current one.
+  const char* folder = in.paths.saverDir.empty() ? nullptr : in.paths.saverDir.c_str();
+  ShellExecuteA(nullptr, nullptr, readMe.c_str(), nullptr, folder, SW_SHOWNORMAL);
 }
 
 ResultCode WriteUninstallEntry(Installer& in) {

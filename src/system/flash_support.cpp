@@ -58,7 +58,9 @@ bool FlashPlayerAvailable() {
 ResultCode RunFlashInstaller(const Installer& in) {
   const std::string path = in.paths.windowsDir + "flashax.exe";
   if (!FileExists(path)) return rc::kFlashInstallerMissing;
-  const HINSTANCE shell = ShellExecuteA(nullptr, nullptr, path.c_str(), "/Q", nullptr, SW_HIDE);
+  // Started in the Windows directory, not in the installer's current folder.
+  const HINSTANCE shell =
+      ShellExecuteA(nullptr, nullptr, path.c_str(), "/Q", in.paths.windowsDir.c_str(), SW_HIDE);
   const INT_PTR value = reinterpret_cast<INT_PTR>(shell);
   if (value > 32) return rc::kOk;
   if (value <= 0) return rc::kUnspecified;

@@ -8,17 +8,22 @@
 #include "file_replace.h"
 #include "messages.h"
 #include "path_rules.h"
+#include "secure_folder.h"
+#include "win_error.h"
 
 namespace ssi {
 namespace {
 
 // The system reports the Windows directory into a buffer of this size.
 constexpr UINT kWindowsDirBufferSize = 301;
+// Names taken meanwhile are skipped when the copy is made, but not without end.
+constexpr int kCopyNumbersTried = 10000;
+constexpr DWORD kCopyBlockSize = 32 * 1024;
 
-std::string ReportedWindowsDir() {
-  char buffer[kWindowsDirBufferSize] = {};
-  const UINT n = GetWindowsDirectoryA(buffer, kWindowsDirBufferSize);
-  return n < kWindowsDirBufferSize ? std::string(buffer, n) : std::string(buffer);
+// From the program's entry until the set-up takes it.
+FileHandle& OwnImageAtStart() {
+  static FileHandle image;
+  return image;
 }
 
 std::string RunningProgramPath() {
@@ -30,12 +35,116 @@ std::string RunningProgramPath() {
   }
 }
 
+enum class Links { kFollow, kOpenAsThemselves };
+
+// Others may read the file, but neither write, delete nor rename it while
+// the handle is open.
+FileHandle OpenSharedForReadingOnly(const std::string& path, Links links) {
+  const DWORD flags =
+      links == Links::kFollow ? FILE_ATTRIBUTE_NORMAL : FILE_FLAG_OPEN_REPARSE_POINT;
+  return FileHandle(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                flags, nullptr));
+}
+
 void CreateFolderIfMissing(const std::string& path) {
   // A failure shows itself at the first write into the folder.
   if (!FolderExists(path)) CreateDirectoryA(path.c_str(), nullptr);
 }
 
+// A drive root or a share: anything else would place the work paths
+// relative to the current folder.
+bool IsRooted(const std::string& path) {
+  return (path.size() >= 3 && path[1] == ':' && path[2] == '\\') || path.rfind("\\\\", 0) == 0;
+}
+
+bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
+  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
+         a.nFileIndexLow == b.nFileIndexLow;
+}
+
+bool IsPlainSingleFile(const BY_HANDLE_FILE_INFORMATION& info) {
+  return !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
+         info.nNumberOfLinks == 1;
+}
+
+// The whole image, from its first byte.
+ResultCode CopyImage(HANDLE image, HANDLE copy) {
+  LARGE_INTEGER start{};
+  if (!SetFilePointerEx(image, start, nullptr, FILE_BEGIN)) return LastErrorResult();
+  char block[kCopyBlockSize];
+  while (true) {
+    DWORD got = 0;
+    if (!ReadFile(image, block, kCopyBlockSize, &got, nullptr)) return LastErrorResult();
+    if (got == 0) return rc::kOk;
+    DWORD put = 0;
+    if (!WriteFile(copy, block, got, &put, nullptr)) return LastErrorResult();
+    if (put != got) return rc::kShortWrite;
+  }
+}
+
+// A new file under the smallest number whose name nothing holds, so that a
+// file that appeared since the look-up is never written into. tempCopyPath
+// follows the number tried.
+FileHandle CreateNewCopy(WorkPaths& p, ResultCode& error) {
+  for (int n = 1; n <= kCopyNumbersTried; ++n) {
+    p.tempCopyPath = TempCopyPathFor(p.tempCopyDir, n);
+    FileHandle copy(CreateFileA(p.tempCopyPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
+                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (copy) return copy;
+    const DWORD lastError = GetLastError();
+    const bool taken = lastError == ERROR_FILE_EXISTS || lastError == ERROR_ALREADY_EXISTS ||
+                       GetFileAttributesA(p.tempCopyPath.c_str()) != INVALID_FILE_ATTRIBUTES;
+    if (!taken) {
+      error = ResultFromError(lastError);
+      return FileHandle();
+    }
+  }
+  error = ERROR_FILE_EXISTS;
+  return FileHandle();
+}
+
+// The copy is written through one handle and then held through another that
+// lets others read only; both must reach the same plain file.
+ResultCode MakeHeldCopy(Installer& in) {
+  WorkPaths& p = in.paths;
+  ResultCode result = rc::kOk;
+  BY_HANDLE_FILE_INFORMATION made{};
+  {
+    FileHandle copy = CreateNewCopy(p, result);
+    if (!copy) return result;
+    result = CopyImage(in.installerImage.get(), copy.get());
+    if (result == rc::kOk && !GetFileInformationByHandle(copy.get(), &made))
+      result = LastErrorResult();
+    if (!copy.reset() && result == rc::kOk) result = LastErrorResult();
+  }
+  if (result != rc::kOk) {
+    DeleteFileA(p.tempCopyPath.c_str());  // ours, half written
+    return result;
+  }
+  FileHandle guard = OpenSharedForReadingOnly(p.tempCopyPath, Links::kOpenAsThemselves);
+  if (!guard) return LastErrorResult();
+  BY_HANDLE_FILE_INFORMATION held{};
+  if (!GetFileInformationByHandle(guard.get(), &held) || !SameFile(made, held) ||
+      !IsPlainSingleFile(held))
+    return ERROR_ACCESS_DENIED;  // not the file we wrote: leave it alone
+  in.tempCopyGuard = std::move(guard);
+  return rc::kOk;
+}
+
 }  // namespace
+
+void HoldOwnImage() {
+  if (!OwnImageAtStart())
+    OwnImageAtStart() = OpenSharedForReadingOnly(RunningProgramPath(), Links::kFollow);
+}
+
+std::string SystemWindowsDir() {
+  char buffer[kWindowsDirBufferSize] = {};
+  const UINT n = GetWindowsDirectoryA(buffer, kWindowsDirBufferSize);
+  if (n == 0 || n >= kWindowsDirBufferSize) return std::string();
+  const std::string dir(buffer, n);
+  return IsRooted(dir) ? dir : std::string();
+}
 
 void SetTempLocations(WorkPaths& paths, const std::string& reportedWindowsDir) {
   paths.windowsDir = WithTrailingBackslash(reportedWindowsDir);
@@ -52,29 +161,55 @@ std::string SaverDirFor(const std::string& windowsDir, const std::string& saverN
   return windowsDir + (saverName.empty() ? std::string("TempSaverDir") : saverName) + " dir\\";
 }
 
-void ResolveWorkPaths(Installer& in) {
+ResultCode ResolveWorkPaths(Installer& in) {
+  const std::string windowsDir = SystemWindowsDir();
+  if (windowsDir.empty()) {
+    in.ui.ShowErrorBox(msg::kNoWindowsDirectory);
+    return rc::kUnspecified;
+  }
   WorkPaths& p = in.paths;
-  SetTempLocations(p, ReportedWindowsDir());
+  SetTempLocations(p, windowsDir);
   p.installerPath = RunningProgramPath();
+  if (!in.installerImage) in.installerImage = std::move(OwnImageAtStart());
   CreateFolderIfMissing(p.windowsTempDir);
-  CreateFolderIfMissing(p.tempCopyDir);
+  // A folder that cannot be made private shows when the copy is made.
+  MakeFolderPrivate(p.tempCopyDir);
   // A copy left by an earlier run, or held by another running installer, is
   // never reused.
   for (int n = 2; FileExists(p.tempCopyPath); ++n)
     p.tempCopyPath = TempCopyPathFor(p.tempCopyDir, n);
+  return rc::kOk;
 }
 
 ResultCode CopySelfToTemp(Installer& in) {
-  const WorkPaths& p = in.paths;
-  ResultCode result = DeleteFileRetrying(in, p.tempCopyPath);
-  if (result != rc::kOk) return result;
-  if (!CopyFileA(p.installerPath.c_str(), p.tempCopyPath.c_str(), FALSE)) {
-    const DWORD error = GetLastError();
-    result = error == 0 ? rc::kUnspecified : static_cast<ResultCode>(error);
+  WorkPaths& p = in.paths;
+  in.tempCopyGuard.reset();
+  ResultCode result = rc::kOk;
+  // Tests copy an installer file of their own; the program has held its own
+  // image since its start.
+  if (!in.installerImage)
+    in.installerImage = OpenSharedForReadingOnly(p.installerPath, Links::kFollow);
+  if (!in.installerImage) {
+    result = LastErrorResult();
+  } else if (!FolderIsPrivate(p.tempCopyDir)) {
+    // Someone else could change the copy between its making and its use.
+    result = FolderExists(p.tempCopyDir) ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+  } else {
+    result = MakeHeldCopy(in);
+  }
+  if (result != rc::kOk)
     ShowErrorWithSystemText(in.ui, result,
                             msg::CopySelfFailedText(p.installerPath, p.tempCopyPath));
-  }
   return result;
+}
+
+void DeleteTempCopy(Installer& in) {
+  if (!in.tempCopyGuard) return;  // nothing of ours was made
+  BY_HANDLE_FILE_INFORMATION info{};
+  const bool plain =
+      GetFileInformationByHandle(in.tempCopyGuard.get(), &info) && IsPlainSingleFile(info);
+  in.tempCopyGuard.reset();
+  if (plain) DeleteFileOnce(in.paths.tempCopyPath);
 }
 
 void PrepareSaverDir(Installer& in) {

@@ -8,8 +8,27 @@
 
 namespace ssi {
 
-void ResolveWorkPaths(Installer& in);
+// The program's entry calls this first thing: it opens the running
+// installer's own file, shared for reading only, and keeps it for the set-up,
+// which makes the temporary copy from it. So a file renamed into the
+// installer's place once it runs cannot change the payload that runs.
+void HoldOwnImage();
+
+// The Windows directory as the system reports it into 301 bytes, so at most
+// 300 characters; empty when the system names none.
+std::string SystemWindowsDir();
+
+// Sets the work paths and makes the temporary folders ready; the folder of
+// the copy is made private to administrators without a word. Without a
+// Windows directory it shows a box and returns a failure: the set-up must not
+// go on, or the work paths would lie in the current drive's root.
+ResultCode ResolveWorkPaths(Installer& in);
+// Copies the installer into a new file at TempCopyPath, moving on to the next
+// number when the name is taken, and keeps the copy held (tempCopyGuard).
 ResultCode CopySelfToTemp(Installer& in);
+// Lets go of the copy and deletes it, when it is still a plain file with one
+// name: never a link put in its place, nor another name of some other file.
+void DeleteTempCopy(Installer& in);
 void PrepareSaverDir(Installer& in);
 
 // The path rules behind the steps above, free of system calls.

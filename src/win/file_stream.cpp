@@ -1,19 +1,15 @@
 #include "file_stream.h"
 
+#include "win_error.h"
+
 namespace ssi {
-namespace {
-ResultCode LastError() {
-  const DWORD e = GetLastError();
-  return e == 0 ? rc::kUnspecified : static_cast<ResultCode>(e);
-}
-}  // namespace
 
 ResultCode FileStream::Open(const std::string& path, Mode mode) {
   const bool read = mode == Mode::kRead;
   HANDLE h =
       CreateFileA(path.c_str(), read ? GENERIC_READ : GENERIC_WRITE, read ? FILE_SHARE_READ : 0,
                   nullptr, read ? OPEN_EXISTING : CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return LastError();
+  if (h == INVALID_HANDLE_VALUE) return LastErrorResult();
   file_.reset(h);
   return rc::kOk;
 }
@@ -21,32 +17,32 @@ ResultCode FileStream::Open(const std::string& path, Mode mode) {
 ResultCode FileStream::Seek(int64_t offset) {
   LARGE_INTEGER distance;
   distance.QuadPart = offset;
-  if (!SetFilePointerEx(file_.get(), distance, nullptr, FILE_BEGIN)) return LastError();
+  if (!SetFilePointerEx(file_.get(), distance, nullptr, FILE_BEGIN)) return LastErrorResult();
   return rc::kOk;
 }
 
 ResultCode FileStream::Read(void* buffer, uint32_t size) {
   DWORD got = 0;
-  if (!ReadFile(file_.get(), buffer, size, &got, nullptr)) return LastError();
+  if (!ReadFile(file_.get(), buffer, size, &got, nullptr)) return LastErrorResult();
   return got == size ? rc::kOk : rc::kShortRead;
 }
 
 ResultCode FileStream::Write(const void* buffer, uint32_t size) {
   DWORD put = 0;
-  if (!WriteFile(file_.get(), buffer, size, &put, nullptr)) return LastError();
+  if (!WriteFile(file_.get(), buffer, size, &put, nullptr)) return LastErrorResult();
   return put == size ? rc::kOk : rc::kShortWrite;
 }
 
 ResultCode FileStream::Size(int64_t& size) const {
   LARGE_INTEGER s;
-  if (!GetFileSizeEx(file_.get(), &s)) return LastError();
+  if (!GetFileSizeEx(file_.get(), &s)) return LastErrorResult();
   size = s.QuadPart;
   return rc::kOk;
 }
 
 ResultCode FileStream::Close() {
   if (!file_) return rc::kOk;
-  return file_.reset() ? rc::kOk : LastError();
+  return file_.reset() ? rc::kOk : LastErrorResult();
 }
 
 }  // namespace ssi

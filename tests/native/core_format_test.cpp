@@ -263,6 +263,28 @@ TEST(PathRules, SaverNamesMustBeFolderNames) {
     EXPECT_FALSE(IsValidSaverName(bad)) << bad;
 }
 
+// Windows opens the device for any of these names, whatever the extension or
+// case, so every rule that admits a name must refuse them; near misses stay
+// plain names. The superscripts are bytes B9, B2 and B3 of the ANSI code page.
+TEST(PathRules, DeviceNamesAreRefusedByEveryRule) {
+  for (const char* device : {"CON", "nul.txt", "Prn.dll", "aux .bmp", "COM0", "com9.scr", "LPT0",
+                             "lpt5.swf", "COM\xB9", "com\xB2.txt", "Lpt\xB3", "LPT\xB9.dll",
+                             "lpt\xB2 .x", "CONIN$", "conout$.log", "ConIn$.a.b"}) {
+    EXPECT_FALSE(IsPlainFileName(device)) << device;
+    EXPECT_FALSE(IsValidSaverName(device)) << device;
+    EXPECT_FALSE(IsContainedRelativePath(std::string("sub\\") + device)) << device;
+    EXPECT_FALSE(IsContainedRelativePath(std::string(device) + "\\a.swf")) << device;
+  }
+  for (const char* name : {"COM10", "com", "lpt", "com\xB4", "lpt\xB9x", "comA.txt", "con$",
+                           "conin", "xcon", "nul_.txt",
+                           "\xB9"
+                           "com"}) {
+    EXPECT_TRUE(IsPlainFileName(name)) << name;
+    EXPECT_TRUE(IsValidSaverName(name)) << name;
+    EXPECT_TRUE(IsContainedRelativePath(std::string("sub\\") + name)) << name;
+  }
+}
+
 TEST(PathRules, ContainedRelativePaths) {
   for (const char* good : {"a.swf", "sub\\a.swf", "sub/a.swf", "a..b"})
     EXPECT_TRUE(IsContainedRelativePath(good)) << good;

@@ -250,8 +250,10 @@ TEST(InstallerBuilder, RefusesWhatTheStubWouldRefuse) {
     const std::string text = Refusal(in);
     EXPECT_NE(text.find(expected), std::string::npos) << text;
   };
-  for (const char* name : {"a/b", "a\\b", "..", "c:x", "a*b"})
+  for (const char* name : {"a/b", "a\\b", "..", "c:x", "a*b", "COM\xB9", "lpt0"})
     refusedWith([&](InstallerInput& in) { in.saverName = name; }, "not a valid folder name");
+  for (const char* name : {"Com\xB2.txt", "LPT\xB3", "conout$.txt"})
+    refusedWith([&](InstallerInput& in) { in.entries[7].name = name; }, "not a plain file name");
   refusedWith([](InstallerInput& in) { in.saverName = ""; }, "name is empty");
   refusedWith([](InstallerInput& in) { in.saverName = std::string(65, 's'); }, "at most 64");
   refusedWith([](InstallerInput& in) { in.displayMode = 256; }, "outside 0..255");
@@ -439,6 +441,8 @@ TEST(DataFileBuilder, RefusesMoreThan108ChunksAndUnsafeNames) {
   ChunkSource named = ChunkSource::File(Text("x"), "x");
   named.name = "..\\x";
   EXPECT_NE(refusal(named).find("not a plain file name"), std::string::npos);
+  named.name = "lpt\xB9.swf";
+  EXPECT_NE(refusal(named).find("not a plain file name"), std::string::npos);
   named.name = std::string(256, 'n');
   EXPECT_NE(refusal(named).find("at most 255"), std::string::npos);
   named.name = "x";
@@ -447,6 +451,8 @@ TEST(DataFileBuilder, RefusesMoreThan108ChunksAndUnsafeNames) {
   EXPECT_NE(refusal(ChunkSource::Copy("..\\up.swf")).find("not a relative path inside"),
             std::string::npos);
   EXPECT_NE(refusal(ChunkSource::Copy("C:\\x.swf")).find("not a relative path inside"),
+            std::string::npos);
+  EXPECT_NE(refusal(ChunkSource::Copy("sub\\COM\xB3.swf")).find("not a relative path inside"),
             std::string::npos);
   EXPECT_NE(refusal(ChunkSource::Copy("")).find("no chunk name"), std::string::npos);
   DataFileInput badSettings;

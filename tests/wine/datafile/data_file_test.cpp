@@ -280,6 +280,12 @@ TEST_F(DataFileTest, HostileNamesAreRefusedBeforeAnythingIsWritten) {
       {true, "C:\\escape.txt"},
       {true, "sub\\..\\..\\x"},
       {true, "d:escape.txt"},
+      // Devices, also under the superscript digits of the ANSI code page.
+      {false, "LPT\xB9.swf"},
+      {false, "com\xB2"},
+      {false, "sub\\Com\xB3.txt"},
+      {true, "sub\\COM0.swf"},
+      {true, "conin$.log"},
   };
   for (const Case& c : cases) {
     DataFileBuilder builder;

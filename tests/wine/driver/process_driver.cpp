@@ -4,8 +4,8 @@
 
 namespace ssi::driver {
 
-StartedProcess StartProgram(const std::string& exe, const std::string& argument,
-                            std::string& error) {
+StartedProcess StartProgram(const std::string& exe, const std::string& argument, std::string& error,
+                            const std::string& workingFolder) {
   std::string commandLine = "\"" + exe + "\"";
   if (!argument.empty()) commandLine += " " + argument;
   std::vector<char> mutableLine(commandLine.begin(), commandLine.end());
@@ -14,6 +14,7 @@ StartedProcess StartProgram(const std::string& exe, const std::string& argument,
   std::string folder = exe;
   const size_t slash = folder.find_last_of("\\/");
   folder = slash == std::string::npos ? std::string() : folder.substr(0, slash);
+  if (!workingFolder.empty()) folder = workingFolder;
 
   STARTUPINFOA startup = {};
   startup.cb = sizeof startup;

@@ -15,10 +15,11 @@ struct StartedProcess {
 };
 
 // Starts `exe` (a Windows path), with `argument` appended to its command line
-// when not empty. The working folder is the program's own folder. On failure
-// the result is empty and `error` says why.
-StartedProcess StartProgram(const std::string& exe, const std::string& argument,
-                            std::string& error);
+// when not empty. The working folder is `workingFolder`, or the program's own
+// folder when that is empty. On failure the result is empty and `error` says
+// why.
+StartedProcess StartProgram(const std::string& exe, const std::string& argument, std::string& error,
+                            const std::string& workingFolder = {});
 
 // True when the process ended within `timeoutMs`; its exit code in `exitCode`.
 bool WaitForExit(HANDLE process, DWORD timeoutMs, DWORD* exitCode = nullptr);

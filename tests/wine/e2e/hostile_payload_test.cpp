@@ -82,6 +82,22 @@ TEST_F(HostilePayload, ALibraryAimedIntoSystem32) {
       {meadow_.windowsDir + "system32\\evil.dll", meadow_.windowsDir + "system32\\evil.dat"});
 }
 
+// Windows opens a device for these names in any folder; the superscript
+// digits are bytes B9, B2 and B3 of the ANSI code page.
+TEST_F(HostilePayload, DeviceNamesWithSuperscriptDigits) {
+  TestPayload p = Payload(false, true);
+  p.entries[entry::kReadMe].name = "COM\xB9.txt";
+  RunRefused(Compose(stub_, p).image, msg::BadEntryNameText(entry::kReadMe, "COM\xB9.txt"),
+             {meadow_.saverDir + "COM\xB9.txt", meadow_.windowsDir + "COM\xB9.txt"});
+
+  p = Payload();
+  p.saverName = "lpt\xB2";
+  bool installEnabled = true;
+  RunRefused(Compose(stub_, p).image, msg::BadSaverNameText("lpt\xB2"),
+             {meadow_.windowsDir + "lpt\xB2 dir"}, &installEnabled);
+  EXPECT_FALSE(installEnabled);
+}
+
 TEST_F(HostilePayload, AnUnknownKind) {
   TestPayload p = Payload(false, true);
   p.entries[entry::kReadMe].kind = 9;

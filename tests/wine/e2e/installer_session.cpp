@@ -28,6 +28,17 @@ bool InstallerSession::Launch(const std::string& image, const std::string& fileN
   return static_cast<bool>(started_);
 }
 
+bool InstallerSession::LaunchIn(const std::string& folder, const std::string& workingFolder,
+                                const std::string& image) {
+  installerPath_ = folder + "setup.exe";
+  if (!test::WriteWholeFile(installerPath_, image)) {
+    launchError = "cannot write " + installerPath_;
+    return false;
+  }
+  started_ = driver::StartProgram(installerPath_, {}, launchError, workingFolder);
+  return static_cast<bool>(started_);
+}
+
 HWND InstallerSession::FindForm() const {
   for (HWND hwnd : driver::TopLevelWindows(started_.pid))
     if (IsWindowVisible(hwnd) && driver::ClassOf(hwnd) == kFormClassName) return hwnd;

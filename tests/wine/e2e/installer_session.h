@@ -31,6 +31,10 @@ class InstallerSession {
   // `argument` on its command line when not empty.
   bool Launch(const std::string& image, const std::string& fileName = "setup.exe",
               const std::string& argument = {});
+  // Writes `image` as setup.exe into `folder`, which may hold other files
+  // already, and starts it in `workingFolder`.
+  bool LaunchIn(const std::string& folder, const std::string& workingFolder,
+                const std::string& image);
 
   // Waits for the installer's window, answering every message box that comes
   // first. Null when the process ended or the time ran out.

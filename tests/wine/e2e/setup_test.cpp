@@ -56,12 +56,18 @@ TEST_F(SetupFiles, TheCloseBoxDeletesTheTemporaryCopyAndKeepsTheManifest) {
   HWND form = LaunchAndWaitForForm(session, Meadow(false, false));
   ASSERT_TRUE(form);
   EXPECT_TRUE(FileExists(meadow_.TempCopy(1)));
+  // The installer holds its own file from its start, so nobody can rename
+  // it and put another in its place; nor change or remove the copy.
+  const std::string renamed = session.InstallerPath() + ".old";
+  EXPECT_FALSE(MoveFileA(session.InstallerPath().c_str(), renamed.c_str()));
+  EXPECT_FALSE(DeleteFileA(meadow_.TempCopy(1).c_str()));
   const std::map<std::string, std::string> expected = {{"0", meadow_.saverIni},
                                                        {"1", meadow_.saverDir + "installer.bmp"}};
   EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);
 
   CloseAndWait(session, form, driver::CloseHow::kCloseBox);
   EXPECT_EQ(session.ExitCode(), kExitNotInstalled);
+  EXPECT_TRUE(MoveFileA(session.InstallerPath().c_str(), renamed.c_str())) << "let go at the end";
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
   EXPECT_TRUE(FolderExists(meadow_.tempCopyDir)) << "the temporary folders stay";
   EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);

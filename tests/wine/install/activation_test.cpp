@@ -121,10 +121,78 @@ TEST(UninstallRefused, RefusalIsReportedNamingTheKey) {
 TEST(DisplayProperties, CloseClicksCancelOfTheOpenControlPanel) {
   ASSERT_TRUE(InstallDisplayPropertiesStandIn());
   CloseDisplayProperties();  // none open: nothing happens
-  WinExec(kDisplayPropertiesCommand, SW_SHOWNORMAL);
+  StartDisplayPropertiesByHand();
   ASSERT_NE(WaitForWindow(kDisplayPropertiesTitle, 15000), nullptr);
   CloseDisplayProperties();
   EXPECT_TRUE(WaitForNoWindow(kDisplayPropertiesTitle, 15000));
+}
+
+// A window of that title whose Cancel button never answers, on a thread of
+// its own: the button blocks until the test lets it go.
+class HungDisplayProperties {
+ public:
+  HungDisplayProperties() : thread_(CreateThread(nullptr, 0, &Run, this, 0, nullptr)) {}
+  ~HungDisplayProperties() {
+    SetEvent(release_.get());
+    if (window_) PostMessageA(window_, WM_CLOSE, 0, 0);
+    WaitForSingleObject(thread_.get(), 10000);
+  }
+  HungDisplayProperties(const HungDisplayProperties&) = delete;
+  HungDisplayProperties& operator=(const HungDisplayProperties&) = delete;
+
+ private:
+  static LRESULT CALLBACK ButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == BM_CLICK) {
+      auto* self = reinterpret_cast<HungDisplayProperties*>(GetWindowLongPtrA(hwnd, GWLP_USERDATA));
+      WaitForSingleObject(self->release_.get(), INFINITE);
+      return 0;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+  static LRESULT CALLBACK FrameProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_DESTROY) PostQuitMessage(0);
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+  }
+  static DWORD WINAPI Run(void* param) {
+    auto* self = static_cast<HungDisplayProperties*>(param);
+    WNDCLASSA frame{};
+    frame.lpfnWndProc = &FrameProc;
+    frame.lpszClassName = "ssi-hung-frame";
+    RegisterClassA(&frame);
+    WNDCLASSA button{};
+    button.lpfnWndProc = &ButtonProc;
+    button.lpszClassName = "ssi-hung-button";
+    RegisterClassA(&button);
+    const HWND window =
+        CreateWindowA("ssi-hung-frame", kDisplayPropertiesTitle, WS_OVERLAPPEDWINDOW, 0, 0, 200,
+                      100, nullptr, nullptr, nullptr, nullptr);
+    const HWND cancel = CreateWindowA("ssi-hung-button", "Cancel", WS_CHILD | WS_VISIBLE, 10, 10,
+                                      80, 24, window, reinterpret_cast<HMENU>(2), nullptr, nullptr);
+    SetWindowLongPtrA(cancel, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(self));
+    ShowWindow(window, SW_SHOWNORMAL);
+    self->window_ = window;
+    MSG message;
+    while (GetMessageA(&message, nullptr, 0, 0) > 0) DispatchMessageA(&message);
+    return 0;
+  }
+
+  KernelHandle release_{CreateEventA(nullptr, TRUE, FALSE, nullptr)};
+  HWND volatile window_ = nullptr;
+  KernelHandle thread_;
+};
+
+DWORD WINAPI CloseOnAThread(void*) {
+  CloseDisplayProperties();
+  return 0;
+}
+
+TEST(DisplayProperties, AWindowThatNeverAnswersDoesNotStopTheInstall) {
+  HungDisplayProperties hung;
+  ASSERT_NE(WaitForWindow(kDisplayPropertiesTitle, 15000), nullptr);
+  // The click is bounded; this wait only keeps a failing test from hanging.
+  KernelHandle closing(CreateThread(nullptr, 0, &CloseOnAThread, nullptr, 0, nullptr));
+  EXPECT_EQ(WaitForSingleObject(closing.get(), 10 * kCloseDisplayPropertiesTimeoutMs),
+            WAIT_OBJECT_0);
 }
 
 TEST(DisplayProperties, OpenShowsStatusRaisesTheWindowAndSteps) {

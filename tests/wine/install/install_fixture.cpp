@@ -4,6 +4,7 @@
 
 #include <cstdlib>
 
+#include "activation.h"
 #include "artifacts.h"
 #include "data_file_builder.h"
 #include "installer_builder.h"
@@ -196,6 +197,11 @@ bool InstallDisplayPropertiesStandIn() {
   char system[MAX_PATH] = {};
   GetSystemDirectoryA(system, MAX_PATH);
   return CopyFileA(standIn.c_str(), (std::string(system) + "\\desk.cpl").c_str(), FALSE) != FALSE;
+}
+
+void StartDisplayPropertiesByHand() {
+  const std::string command = "\"" + Rundll32Path() + "\" " + kDisplayPropertiesArguments;
+  WinExec(command.c_str(), SW_SHOWNORMAL);
 }
 
 HWND WaitForWindow(const char* title, DWORD timeoutMs) {

@@ -85,6 +85,8 @@ void SetOwnPayloadOffset(uint32_t offset);
 // The Display Properties stand-in put into system32, where the installer's
 // command line finds it.
 bool InstallDisplayPropertiesStandIn();
+// Opens Display Properties as a user would, with the installer's command.
+void StartDisplayPropertiesByHand();
 HWND WaitForWindow(const char* title, DWORD timeoutMs);
 bool WaitForNoWindow(const char* title, DWORD timeoutMs);
 

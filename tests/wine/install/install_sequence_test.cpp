@@ -200,7 +200,7 @@ TEST(FailedInstall, BusyScreenSaverProgramStopsTheInstallAndIsRemovedOnceRelease
   ASSERT_TRUE(held.Holding());
   const std::string settingBefore = ScreenSaverSetting();
   // An open control panel shows whether the clean-up ran: it closes it.
-  WinExec(kDisplayPropertiesCommand, SW_SHOWNORMAL);
+  StartDisplayPropertiesByHand();
   ASSERT_NE(WaitForWindow(kDisplayPropertiesTitle, 15000), nullptr);
 
   InstallInteractively(prepared.in);

@@ -92,14 +92,14 @@ TEST_F(Expander, ReplacesTheDestinationWithTheOutputAndItsCrc) {
   TCompressor expander(ui);
   ASSERT_TRUE(expander.Available());
   EXPECT_EQ(expander.ExpandToFile(target, reinterpret_cast<const uint8_t*>(block.data()),
-                                  static_cast<int32_t>(block.size())),
+                                  static_cast<int32_t>(block.size()), 5555),
             rc::kOk);
   EXPECT_EQ(ReadWholeFile(target), block);
   EXPECT_EQ(expander.OutputCrc(), Crc32(block));
   EXPECT_EQ(expander.OutputCrc(), 0x00000000u + Crc32(block));
 
   // An empty block leaves an empty file, and the CRC of nothing.
-  EXPECT_EQ(expander.ExpandToFile(target, nullptr, 0), rc::kOk);
+  EXPECT_EQ(expander.ExpandToFile(target, nullptr, 0, 0), rc::kOk);
   EXPECT_TRUE(FileExists(target));
   EXPECT_EQ(ReadWholeFile(target), "");
   EXPECT_EQ(expander.OutputCrc(), 0u);
@@ -111,9 +111,29 @@ TEST_F(Expander, ADestinationThatCannotBeCreatedReturnsItsError) {
   TCompressor expander(ui);
   ASSERT_TRUE(expander.Available());
   const uint8_t block[] = {1, 2, 3};
-  EXPECT_GT(expander.ExpandToFile(dir + "no such folder\\out.bin", block, 3), 0);
-  EXPECT_EQ(expander.ExpandToFile(dir + "again.bin", block, 3), rc::kOk);
+  EXPECT_GT(expander.ExpandToFile(dir + "no such folder\\out.bin", block, 3, 3), 0);
+  EXPECT_EQ(expander.ExpandToFile(dir + "again.bin", block, 3, 3), rc::kOk);
   EXPECT_EQ(ReadWholeFile(dir + "again.bin"), std::string("\1\2\3"));
+}
+
+// Output past the recorded size is never written: the expansion stops there
+// and says so, even when what was written has exactly the recorded size.
+TEST_F(Expander, StopsWritingAtTheLimit) {
+  ASSERT_TRUE(InstallLibrary("fake_impborl.dll"));
+  const std::string target = dir + "capped.bin";
+  const std::string block = Pattern(70000);
+  const auto* bytes = reinterpret_cast<const uint8_t*>(block.data());
+  TCompressor expander(ui);
+  ASSERT_TRUE(expander.Available());
+  for (const uint32_t limit : {0u, 1u, 4096u, 69999u}) {
+    EXPECT_EQ(expander.ExpandToFile(target, bytes, 70000, limit), rc::kSizeMismatch) << limit;
+    const std::string written = ReadWholeFile(target);
+    EXPECT_LE(written.size(), limit);
+    EXPECT_EQ(written, block.substr(0, written.size()));
+  }
+  EXPECT_EQ(expander.ExpandToFile(target, bytes, 70000, 70000), rc::kOk);
+  EXPECT_EQ(ReadWholeFile(target), block);
+  EXPECT_TRUE(ui.errorBoxes.empty());
 }
 
 class CompressedEntry : public Expander {
@@ -197,6 +217,21 @@ TEST_F(CompressedEntry, RealLibraryExpandsImplodedEntriesAndSurvivesDamagedOnes)
   EXPECT_EQ(s.Extract(payload, 9), rc::kSizeMismatch);
   EXPECT_EQ(s.Extract(payload, 10), rc::kSizeMismatch);
   EXPECT_EQ(s.ui.errorBoxes.size(), 2u);
+
+  // A bomb: 64 MiB of zeros in a block of a few kilobytes, recorded as 4096
+  // bytes. The file never grows past them, and the entry fails with its box.
+  const std::string zeros(64 << 20, '\0');
+  ASSERT_EQ(dcl::ImplodeBuffer(reinterpret_cast<const uint8_t*>(zeros.data()), zeros.size(),
+                               DCL_CMP_BINARY, 4096, imploded),
+            0u);
+  PayloadFileBuilder bomb;
+  bomb.Add(7, "bomb.txt", 5, std::string(imploded.begin(), imploded.end()), true, 4096);
+  s.ui.errorBoxes.clear();
+  EXPECT_EQ(s.Extract(bomb, 7), rc::kSizeMismatch);
+  const std::string target = s.in.paths.saverDir + "bomb.txt";
+  EXPECT_EQ(s.ui.errorBoxes,
+            std::vector<std::string>{msg::InstallErrorText(rc::kSizeMismatch, target, "")});
+  EXPECT_LE(ReadWholeFile(target).size(), 4096u);
 }
 
 }  // namespace

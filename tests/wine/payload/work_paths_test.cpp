@@ -1,14 +1,16 @@
 // The work locations: the Windows directory rule, the numbered temporary
 // copy of the installer, and the screen saver's folder with its manifest.
 #include <windows.h>
+#include <aclapi.h>
+#include <sddl.h>
 
 #include <gtest/gtest.h>
 
 #include "artifacts.h"
 #include "file_replace.h"
-#include "messages.h"
+#include "file_stream.h"
 #include "payload_test_support.h"
-#include "system_text.h"
+#include "secure_folder.h"
 #include "work_paths.h"
 
 namespace ssi::test {
@@ -83,27 +85,108 @@ TEST_F(TempCopy, SkipsCopiesLeftBehind) {
   EXPECT_EQ(in.paths.tempCopyPath, copyDir + "temp3.dat");
 }
 
-TEST_F(TempCopy, AFolderInTheWayIsNoFileAndTheCopyFails) {
+// A name taken after the look-up, by a file (even one held open) or by a
+// folder, is never written into: the copy moves on to the next number.
+TEST_F(TempCopy, NamesTakenAfterTheLookUpAreNeverWrittenInto) {
   ResolveWorkPaths(in);
-  ASSERT_TRUE(CreateDirectoryA((copyDir + "temp1.dat").c_str(), nullptr));
-  ResolveWorkPaths(in);
-  EXPECT_EQ(in.paths.tempCopyPath, copyDir + "temp1.dat");
-  const ResultCode result = CopySelfToTemp(in);
-  EXPECT_GT(result, 0);
-  ASSERT_EQ(ui.errorBoxes.size(), 1u);
-  EXPECT_EQ(ui.errorBoxes[0], msg::WithSystemText(msg::CopySelfFailedText(in.paths.installerPath,
-                                                                          in.paths.tempCopyPath),
-                                                  SystemErrorText(result)));
+  ASSERT_EQ(in.paths.tempCopyPath, copyDir + "temp1.dat");
+  ASSERT_TRUE(WriteWholeFile(copyDir + "temp1.dat", "planted"));
+  ASSERT_TRUE(CreateDirectoryA((copyDir + "temp2.dat").c_str(), nullptr));
+  {
+    HeldFile held(copyDir + "temp1.dat");
+    ASSERT_TRUE(held.Holding());
+    EXPECT_EQ(CopySelfToTemp(in), rc::kOk);
+  }
+  EXPECT_EQ(in.paths.tempCopyPath, copyDir + "temp3.dat");
+  EXPECT_EQ(ReadWholeFile(copyDir + "temp1.dat"), "planted");
+  EXPECT_TRUE(FolderExists(copyDir + "temp2.dat"));
+  char self[MAX_PATH + 1] = {};
+  GetModuleFileNameA(nullptr, self, MAX_PATH);
+  EXPECT_EQ(ReadWholeFile(in.paths.tempCopyPath), ReadWholeFile(self));
+  EXPECT_TRUE(ui.errorBoxes.empty());
 }
 
-TEST_F(TempCopy, ABusyOldCopyStopsTheCopy) {
+// For the whole run others may read the copy, as the payload readers do, but
+// not write, delete or rename it. At the end only our own file with no other
+// name goes; a copy that was never made deletes nothing.
+TEST_F(TempCopy, TheCopyIsHeldForTheRunAndOnlyOurPlainFileIsDeleted) {
   ResolveWorkPaths(in);
-  ASSERT_TRUE(WriteWholeFile(in.paths.tempCopyPath, "old"));
-  HeldFile held(in.paths.tempCopyPath);
-  ASSERT_TRUE(held.Holding());
-  EXPECT_EQ(CopySelfToTemp(in), rc::kFileBusy);
-  ASSERT_EQ(ui.errorBoxes.size(), 1u);
-  EXPECT_EQ(ui.errorBoxes[0], msg::InstallErrorText(rc::kFileBusy, in.paths.tempCopyPath, ""));
+  ASSERT_EQ(CopySelfToTemp(in), rc::kOk);
+  const std::string copy = in.paths.tempCopyPath;
+  FileStream reader;
+  EXPECT_EQ(reader.Open(copy, FileStream::Mode::kRead), rc::kOk);
+  reader.Close();
+  const FileHandle writer(
+      CreateFileA(copy.c_str(), GENERIC_WRITE, 7, nullptr, OPEN_EXISTING, 0, nullptr));
+  EXPECT_FALSE(writer);
+  EXPECT_FALSE(DeleteFileA(copy.c_str()));
+  EXPECT_FALSE(MoveFileA(copy.c_str(), (copyDir + "moved.dat").c_str()));
+  DeleteTempCopy(in);
+  EXPECT_FALSE(FileExists(copy));
+
+  Installer linked{ui};
+  ResolveWorkPaths(linked);
+  ASSERT_EQ(CopySelfToTemp(linked), rc::kOk);
+  ASSERT_TRUE(CreateHardLinkA((copyDir + "second name.dat").c_str(),
+                              linked.paths.tempCopyPath.c_str(), nullptr));
+  DeleteTempCopy(linked);
+  EXPECT_TRUE(FileExists(linked.paths.tempCopyPath)) << "a file with two names is not ours alone";
+
+  Installer neverCopied{ui};
+  ResolveWorkPaths(neverCopied);
+  ASSERT_TRUE(WriteWholeFile(neverCopied.paths.tempCopyPath, "someone else's"));
+  DeleteTempCopy(neverCopied);
+  EXPECT_TRUE(FileExists(neverCopied.paths.tempCopyPath));
+  EXPECT_TRUE(ui.errorBoxes.empty());
+}
+
+// A folder under our name that everyone may write to, as another user would
+// leave it for us: an empty one is made anew, one with contents is taken
+// over, and only then is the copy made in it. What lies in it stays as it is.
+// (Wine keeps no access lists but maps them to the folder's Unix mode, which
+// is enough to tell the two apart.)
+TEST_F(TempCopy, AFolderOthersMayWriteToIsMadeOursBeforeTheCopy) {
+  const std::string folder = copyDir.substr(0, copyDir.size() - 1);
+  for (const bool withContents : {false, true}) {
+    CreateDirectoryA(folder.c_str(), nullptr);
+    PSECURITY_DESCRIPTOR open = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+        "D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr));
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL everyone = nullptr;
+    ASSERT_TRUE(GetSecurityDescriptorDacl(open, &present, &everyone, &defaulted));
+    ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
+                                    DACL_SECURITY_INFORMATION, nullptr, nullptr, everyone, nullptr),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    LocalFree(open);
+    ASSERT_FALSE(FolderIsPrivate(folder));
+    if (withContents) {
+      ASSERT_TRUE(WriteWholeFile(copyDir + "theirs.txt", "planted"));
+    }
+
+    Installer run{ui};
+    ResolveWorkPaths(run);
+    EXPECT_TRUE(FolderIsPrivate(folder)) << withContents;
+    EXPECT_EQ(CopySelfToTemp(run), rc::kOk) << withContents;
+    if (withContents) {
+      EXPECT_EQ(ReadWholeFile(copyDir + "theirs.txt"), "planted");
+    }
+    DeleteTempCopy(run);
+  }
+  EXPECT_TRUE(ui.errorBoxes.empty());
+}
+
+// A file under the folder's name is removed and a folder of ours made.
+TEST_F(TempCopy, AFileUnderTheFolderNameMakesWayForOurFolder) {
+  const std::string folder = copyDir.substr(0, copyDir.size() - 1);
+  RemoveDirectoryA(folder.c_str());
+  ASSERT_TRUE(WriteWholeFile(folder, "in the way"));
+  ResolveWorkPaths(in);
+  EXPECT_TRUE(FolderExists(folder));
+  EXPECT_TRUE(FolderIsPrivate(folder));
+  EXPECT_EQ(CopySelfToTemp(in), rc::kOk);
+  EXPECT_EQ(in.paths.tempCopyPath, copyDir + "temp1.dat");
 }
 
 // PrepareSaverDir works under whatever WindowsDir says; these use scratch
