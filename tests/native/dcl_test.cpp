@@ -9,61 +9,14 @@
 #include "dcl.h"
 #include "dcl_buffer.h"
 #include "dcl_codes.h"
+#include "dcl_stream_gen.h"
 
 namespace ssi::dcl {
 namespace {
 
-using Bytes = std::vector<uint8_t>;
+using streams::Bytes;
 
-// Writes streams by hand, symbol by symbol, so that the decoder can be fed
-// exactly the codes a test needs (including ones our encoder never emits).
-class StreamWriter {
- public:
-  StreamWriter(unsigned mode, unsigned dictBits) : mode_(mode), dictBits_(dictBits) {
-    bytes_ = {static_cast<uint8_t>(mode), static_cast<uint8_t>(dictBits)};
-  }
-  void Literal(uint8_t c) {
-    Put(0, 1);
-    if (mode_ == DCL_CMP_ASCII) {
-      Put(codes::kLiteralCode.stream[c], codes::kLiteralCode.bits[c]);
-    } else {
-      Put(c, 8);
-    }
-  }
-  void Match(unsigned length, unsigned distance) {
-    const unsigned sym = codes::kLengthSymbol[length];
-    Put(1, 1);
-    Put(codes::kLengthCode.stream[sym], codes::kLengthCode.bits[sym]);
-    Put(length - codes::kLengthBase[sym], codes::kLengthExtra[sym]);
-    if (length == codes::kEndLength) return;
-    const unsigned low = length == 2 ? 2 : dictBits_;
-    Put(codes::kDistanceCode.stream[(distance - 1) >> low],
-        codes::kDistanceCode.bits[(distance - 1) >> low]);
-    Put((distance - 1) & ((1u << low) - 1), low);
-  }
-  void End() { Match(codes::kEndLength, 0); }
-  Bytes Finish() {
-    if (count_ > 0) bytes_.push_back(static_cast<uint8_t>(acc_));
-    acc_ = count_ = 0;
-    return bytes_;
-  }
-
- private:
-  void Put(unsigned value, unsigned bits) {
-    for (unsigned i = 0; i < bits; ++i) {
-      acc_ |= ((value >> i) & 1u) << count_;
-      if (++count_ == 8) {
-        bytes_.push_back(static_cast<uint8_t>(acc_));
-        acc_ = count_ = 0;
-      }
-    }
-  }
-  unsigned mode_;
-  unsigned dictBits_;
-  unsigned acc_ = 0;
-  unsigned count_ = 0;
-  Bytes bytes_;
-};
+using streams::StreamWriter;
 
 Bytes Random(size_t n, uint32_t seed) {
   std::mt19937 rng(seed);
