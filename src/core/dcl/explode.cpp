@@ -115,10 +115,12 @@ inline unsigned Take(Bits& b, unsigned n) {
   return v;
 }
 
+// Copies may write up to 7 bytes past their end (kCopySlack); later output
+// overwrites them before they are handed out.
 inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
   const uint8_t* from = to - distance;
+  uint8_t* const end = to + length;
   if (distance >= 8) {
-    uint8_t* const end = to + length;
     do {
       std::memcpy(to, from, 8);
       to += 8;
@@ -127,7 +129,12 @@ inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
   } else if (distance == 1) {
     std::memset(to, *from, length);
   } else {
-    for (unsigned i = 0; i < length; ++i) to[i] = from[i];
+    // A short pattern: its first 8 bytes one by one, then 8 at a time from
+    // the nearest whole number of periods at least 8 bytes back, which no
+    // longer overlaps what is being written.
+    for (unsigned i = 0; i < 8; ++i) to[i] = from[i];
+    const unsigned back = distance * ((8 + distance - 1) / distance);
+    for (to += 8; to < end; to += 8) std::memcpy(to, to - back, 8);
   }
 }
 
