@@ -316,6 +316,7 @@ TEST(DclInterop, InstallerEntriesAndChunksAreReadByNodePkware) {
     data.chunks.push_back(std::move(chunk));
   }
   Bytes dataFile;
+  data.packThreads = 4;
   ASSERT_TRUE(ssbuild::BuildDataFile(data, dataFile).ok());
 
   ssbuild::InstallerInput in;
@@ -337,7 +338,17 @@ TEST(DclInterop, InstallerEntriesAndChunksAreReadByNodePkware) {
     in.entries[static_cast<size_t>(roles[i])].compression = {true, entryModes[i].type == 1,
                                                              entryModes[i].dictSize};
   ssbuild::BuiltInstaller built;
+  in.packThreads = 4;
   ASSERT_TRUE(ssbuild::BuildInstaller(in, built).ok());
+  // Imploding side by side changes nothing.
+  Bytes dataFileAlone;
+  data.packThreads = 1;
+  ASSERT_TRUE(ssbuild::BuildDataFile(data, dataFileAlone).ok());
+  EXPECT_TRUE(dataFileAlone == dataFile);
+  ssbuild::BuiltInstaller alone;
+  in.packThreads = 1;
+  ASSERT_TRUE(ssbuild::BuildInstaller(in, alone).ok());
+  EXPECT_TRUE(alone.image == built.image);
 
   ScratchDir dir("dcl-interop");
   NodePkware node(dir.path());

@@ -16,7 +16,7 @@ constexpr const char* kUsage =
     "          [--compress ROLE=MODE[:DICT]]... [--store ROLE]... [--store-all]\n"
     "          [--data-settings FILE] [--data-first-chunk-kind N]\n"
     "          [--data-chunk FILE [CHUNK-OPTION]...]... [--data-copy NAME]...\n"
-    "          [--allow-incomplete]\n"
+    "          [--allow-incomplete] [-j N]\n"
     "          ROLE: library flash preview licence readme saver further data\n"
     "                support1 support2 (or the entry number 1..10)\n"
     "  data    -o OUT [--settings FILE] [--first-chunk-kind N] [--store-all]\n"

@@ -74,6 +74,9 @@ void ParseOptions(ArgList& args, BuildOptions& o) {
       o.input.displayPropertiesFlag = true;
     } else if (option == "--allow-incomplete") {
       o.input.allowIncomplete = true;
+    } else if (option == "-j" || option == "--jobs") {
+      if (args.TakeInt(option, 1, 256, number))
+        o.input.packThreads = o.data.packThreads = static_cast<unsigned>(number);
     } else if (role >= kFirstRole) {
       args.TakeValue(option, o.paths[static_cast<size_t>(role)]);
     } else if (option == "--entry-name") {

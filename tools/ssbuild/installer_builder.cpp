@@ -90,22 +90,32 @@ Status BuildInstaller(const InstallerInput& input, BuiltInstaller& out) {
   status = StampPayloadOffset(stub);
   if (!status.ok()) return Status::Fail(input.stubPath + ": " + status.text());
 
-  // Pack every used entry first, so the offsets can be laid out in one pass.
-  std::array<PackedBytes, ssi::kPayloadEntryCount> packed{};
-  uint64_t total = stub.size() + ssi::kPayloadHeaderSize;
+  // Pack every used entry first (side by side), so the offsets can be laid
+  // out in one pass.
+  std::vector<PackJob> used;
   for (int i = kFirstRole; i <= kLastRole; ++i) {
     const EntrySource& source = input.entries[static_cast<size_t>(i)];
     if (!source.used) continue;
-    CompressionChoice choice = source.compression;
-    if (i == ssi::entry::kCompressionLibrary) choice.implode = false;
-    // An empty file stored would give an entry of length 0, which the stub refuses.
-    const bool forceImplode = source.bytes.empty();
-    PackedBytes& p = packed[static_cast<size_t>(i)];
-    status = Pack(source.bytes, choice, forceImplode, p);
-    if (!status.ok()) return Status::Fail(Describe(i, source) + ": " + status.text());
     if (source.bytes.size() > kMaxInstallerSize)
       return Status::Fail(Describe(i, source) + ": larger than 2 GiB - 1");
-    total += p.stored.size();
+    PackJob job;
+    job.data = &source.bytes;
+    job.choice = source.compression;
+    if (i == ssi::entry::kCompressionLibrary) job.choice.implode = false;
+    // An empty file stored would give an entry of length 0, which the stub refuses.
+    job.forceImplode = source.bytes.empty();
+    used.push_back(std::move(job));
+  }
+  PackAll(used, input.packThreads);
+  std::array<PackedBytes, ssi::kPayloadEntryCount> packed{};
+  uint64_t total = stub.size() + ssi::kPayloadHeaderSize;
+  for (int i = kFirstRole, u = 0; i <= kLastRole; ++i) {
+    const EntrySource& source = input.entries[static_cast<size_t>(i)];
+    if (!source.used) continue;
+    PackJob& job = used[static_cast<size_t>(u++)];
+    if (!job.status.ok()) return Status::Fail(Describe(i, source) + ": " + job.status.text());
+    packed[static_cast<size_t>(i)] = std::move(job.out);
+    total += packed[static_cast<size_t>(i)].stored.size();
   }
   if (total > kMaxInstallerSize)
     return Status::Fail("the installer would be " + std::to_string(total) +
