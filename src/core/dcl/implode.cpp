@@ -48,7 +48,7 @@ struct Effort {
   unsigned insideSteps;  // is searched only this deep
 };
 constexpr Effort kEffort[] = {
-    {16, 8, 8, 2, 8, 2},                                                 // ImplodeLevel::kFast
+    {32, 16, 16, 4, 12, 2},  // ImplodeLevel::kFast
     {40, 40, 12, 4, 16, 8},                                              // ImplodeLevel::kDefault
     {kMaxLength, kHistory, kMaxLength, kHistory, kMaxLength, kHistory},  // ImplodeLevel::kBest
 };
