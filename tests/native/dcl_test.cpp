@@ -144,34 +144,8 @@ TEST(DclImplode, EncodesTheKnownSampleAsTheClassicLibraryDoes) {
   EXPECT_TRUE(packed == kSample);
 }
 
-TEST(DclExplode, DecodesEveryLengthAndEveryDistanceOfEachMode) {
-  for (unsigned mode : {0u, 1u}) {
-    for (unsigned dictBits : {4u, 5u, 6u}) {
-      const unsigned dict = 64u << dictBits;
-      StreamWriter w(mode, dictBits);
-      Bytes expected;
-      const Bytes seed = Random(dict, dictBits + mode);
-      for (uint8_t c : seed) {
-        w.Literal(c);
-        expected.push_back(c);
-      }
-      auto match = [&](unsigned length, unsigned distance) {
-        w.Match(length, distance);
-        for (unsigned i = 0; i < length; ++i)
-          expected.push_back(expected[expected.size() - distance]);
-      };
-      for (unsigned length = 2; length <= codes::kMaxLength; ++length)
-        match(length, 1 + length * 97 % 256);
-      for (unsigned distance = 1; distance <= dict; ++distance) match(3 + distance % 5, distance);
-      for (unsigned distance = 1; distance <= 256; ++distance) match(2, distance);
-      match(codes::kMaxLength, dict);
-      w.End();
-      Bytes out;
-      ASSERT_EQ(ExplodeInPieces(w.Finish(), 7, out), DCL_CMP_NO_ERROR) << mode << "/" << dict;
-      EXPECT_TRUE(out == expected) << mode << "/" << dict;
-    }
-  }
-}
+// Every length, distance and literal code is decoded against independent
+// decoders in dcl_interop_test.cpp.
 
 struct Malformed {
   const char* what;
