@@ -82,7 +82,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const unsigned mode = data[0] & 1u;
   const unsigned dictBits = 4 + (data[0] >> 1) % 3u;
   Choices next{data + 4, size - 4};
-  auto g = ssi::dcl::streams::GenerateStream(next, mode, dictBits, size_t{data[2]} * 160);
+  auto g = ssi::dcl::streams::GenerateStream(next, mode, dictBits, size_t{data[2]} * 80);
   const unsigned flips = data[3] % 4u;
   for (unsigned i = 0; i < flips; ++i) {
     const uint32_t at = next() ^ (i * 0x9E3779B1u);
