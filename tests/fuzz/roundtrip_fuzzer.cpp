@@ -1,6 +1,6 @@
 // libFuzzer target: implode then explode must give back the input exactly.
-// Input: byte 0 picks the mode and dictionary, byte 1 the read piece size,
-// the rest is the data.
+// Input: byte 0 picks the mode, dictionary and level, byte 1 the read piece
+// size, the rest is the data.
 #include <cstdint>
 #include <cstdlib>
 #include <algorithm>
@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dcl.h"
+#include "dcl_level.h"
 
 namespace {
 
@@ -41,7 +42,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const unsigned piece = data[1] == 0 ? 0xFFFFFFFFu : data[1];
   std::vector<char> implodeWork(DCL_IMPLODE_WORK_SIZE);
   Feed plain{data + 2, size - 2, 0, piece, {}};
-  if (dcl_implode(Read, Write, implodeWork.data(), &plain, &type, &dictSize) != DCL_CMP_NO_ERROR)
+  const auto level = static_cast<ssi::dcl::ImplodeLevel>((data[0] >> 3) % 3u);
+  if (ssi::dcl::ImplodeAtLevel(Read, Write, implodeWork.data(), &plain, &type, &dictSize, level) !=
+      DCL_CMP_NO_ERROR)
     std::abort();
   std::vector<char> explodeWork(DCL_EXPLODE_WORK_SIZE);
   Feed packed{plain.out.data(), plain.out.size(), 0, piece, {}};

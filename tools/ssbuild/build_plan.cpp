@@ -261,6 +261,7 @@ class Planner {
     PlannedEntry& e = Entry(ssi::entry::kDataFile);
     DataFileParts parts = p_.data;
     parts.defaultCompression = p_.defaultCompression;
+    parts.packThreads = p_.packThreads;
     for (DataFileParts::Chunk& chunk : parts.chunks) {
       std::string& name = chunk.copy ? chunk.path : chunk.name;
       if (name.empty()) name = BaseName(chunk.path);

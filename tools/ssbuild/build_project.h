@@ -44,6 +44,7 @@ struct BuildProject {
   std::optional<CompressionChoice> defaultCompression;
   DataFileParts data;
   ShowOptions show;
+  unsigned packThreads = 0;  // entries and chunks imploded side by side; 0: one per processor
   std::string signCommand;  // "COMMAND {in} {out}"
   // Roles given twice by the same source: "entry 6 (saver) is given twice: ...".
   std::vector<std::string> repeated;

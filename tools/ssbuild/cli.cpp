@@ -66,6 +66,8 @@ constexpr const char* kBuildUsage =
     "  --stub FILE                the stub (default: the one ssbuild carries)\n"
     "  -D NAME=VALUE              a value for ${NAME} in the project file\n"
     "  --sign \"COMMAND {in} {out}\" sign the result, then verify it\n"
+    "  -j, --jobs N               implode up to N entries or chunks side by side\n"
+    "                             (default: one per processor; same output for any N)\n"
     "  --werror                   treat warnings as errors\n"
     "  --allow-incomplete         build even when the installer could not install\n"
     "  --json                     print the summary as JSON\n"

@@ -91,6 +91,7 @@ Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out) {
     input.settingsPath = parts.settingsPath;
   }
   input.firstChunkKind = parts.firstChunkKind;
+  input.packThreads = parts.packThreads;
   for (const DataFileParts::Chunk& c : parts.chunks) {
     ChunkSource source;
     if (c.copy) {

@@ -54,6 +54,7 @@ struct DataFileParts {
   std::optional<int32_t> firstChunkKind;
   std::optional<CompressionChoice> defaultCompression;
   std::vector<Chunk> chunks;
+  unsigned packThreads = 0;  // see DataFileInput
 };
 
 // Takes one data-file option if `option` is one: `prefix` + "settings",

@@ -108,6 +108,9 @@ void ParseOptions(ArgList& args, BuildProject& p, CommandLine& c) {
         args.Fail("-D " + value + ": expected NAME=VALUE");
       else
         c.defines[value.substr(0, eq)] = value.substr(eq + 1);
+    } else if (option == "-j" || option == "--jobs") {
+      int64_t number = 0;
+      if (args.TakeInt(option, 1, 256, number)) p.packThreads = static_cast<unsigned>(number);
     } else if (role >= kFirstRole) {
       if (args.TakeValue(option, value)) RequestRole(p, role, value, option);
     } else if (option == "--entry-name") {

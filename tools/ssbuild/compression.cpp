@@ -1,8 +1,14 @@
 #include "compression.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
+#include <numeric>
 #include <vector>
+#if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
+#include <thread>
+#define SSBUILD_THREADS 1
+#endif
 
 #include "dcl.h"
 #include "dcl_buffer.h"
@@ -111,6 +117,31 @@ Status Pack(const Bytes& data, const CompressionChoice& choice, bool forceImplod
   }
   out.stored = data;
   return {};
+}
+
+void PackAll(std::vector<PackJob>& jobs, unsigned threads) {
+  // Largest first, so that one big file does not start last and run alone.
+  std::vector<size_t> order(jobs.size());
+  std::iota(order.begin(), order.end(), size_t{0});
+  std::stable_sort(order.begin(), order.end(),
+                   [&](size_t a, size_t b) { return jobs[a].data->size() > jobs[b].data->size(); });
+  std::atomic<size_t> next{0};
+  auto work = [&] {
+    for (size_t i = next++; i < order.size(); i = next++) {
+      PackJob& job = jobs[order[i]];
+      job.status = Pack(*job.data, job.choice, job.forceImplode, job.out);
+    }
+  };
+#ifdef SSBUILD_THREADS
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  std::vector<std::thread> helpers;
+  for (size_t t = 1; t < std::min<size_t>(threads, jobs.size()); ++t) helpers.emplace_back(work);
+  work();
+  for (std::thread& t : helpers) t.join();
+#else
+  (void)threads;
+  work();
+#endif
 }
 
 Status Explode(const uint8_t* data, size_t size, size_t maxOutput, Bytes& out) {

@@ -2,6 +2,7 @@
 // How the builder implodes entries and chunks, and how it checks them again.
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "byte_file.h"
 #include "status.h"
@@ -34,6 +35,21 @@ struct PackedBytes {
 // by the stub), but imploded it is a few bytes that expand to nothing.
 Status Pack(const Bytes& data, const CompressionChoice& choice, bool forceImplode,
             PackedBytes& out);
+
+// One file to pack; PackAll fills in `out` and `status`.
+struct PackJob {
+  const Bytes* data = nullptr;
+  CompressionChoice choice;
+  bool forceImplode = false;
+  PackedBytes out;
+  Status status;
+};
+
+// Packs every job, up to `threads` at a time (0: one per processor). Each
+// job's result depends on its own input only, so the output is the same for
+// any thread count. Where the toolchain has no threads (mingw's win32 thread
+// model) the jobs run one after the other.
+void PackAll(std::vector<PackJob>& jobs, unsigned threads);
 
 // Implodes raw bytes with the given mode and dictionary.
 Status ImplodeRaw(const Bytes& data, bool ascii, unsigned dictSize, Bytes& out);

@@ -55,21 +55,28 @@ Status BuildDataFile(const DataFileInput& input, Bytes& out) {
   settings.SetChunkCount(static_cast<int32_t>(count));
   if (input.firstChunkKind) settings.SetFirstChunkKind(*input.firstChunkKind);
 
+  std::vector<PackJob> jobs(count);
+  for (size_t i = 0; i < count; ++i) {
+    const ChunkSource& chunk = input.chunks[i];
+    Status status = CheckChunk(i + 1, chunk);
+    if (!status.ok()) return status;
+    if (chunk.bytes.size() > kMaxDataFileSize)
+      return Status::Fail(Describe(i + 1, chunk) + ": larger than 2 GiB - 1");
+    jobs[i].data = &chunk.bytes;
+    jobs[i].choice = chunk.compression;
+    // An empty chunk (or a copy) writes no file; imploding it would only add bytes.
+    if (chunk.bytes.empty()) jobs[i].choice.implode = false;
+  }
+  PackAll(jobs, input.packThreads);
   std::vector<PackedBytes> packed(count);
   uint64_t pos = ssi::kSettingsRecordSize + count * ssi::kChunkEntrySize;
   std::vector<uint64_t> offsets(count, 0);
   for (size_t i = 0; i < count; ++i) {
     const ChunkSource& chunk = input.chunks[i];
-    Status status = CheckChunk(i + 1, chunk);
-    if (!status.ok()) return status;
     if (chunk.copy) continue;
-    if (chunk.bytes.size() > kMaxDataFileSize)
-      return Status::Fail(Describe(i + 1, chunk) + ": larger than 2 GiB - 1");
-    // An empty chunk writes no file; imploding it would only add bytes.
-    CompressionChoice choice = chunk.compression;
-    if (chunk.bytes.empty()) choice.implode = false;
-    status = Pack(chunk.bytes, choice, false, packed[i]);
-    if (!status.ok()) return Status::Fail(Describe(i + 1, chunk) + ": " + status.text());
+    if (!jobs[i].status.ok())
+      return Status::Fail(Describe(i + 1, chunk) + ": " + jobs[i].status.text());
+    packed[i] = std::move(jobs[i].out);
     offsets[i] = pos;
     pos += ssi::kChunkHeaderSize + packed[i].stored.size();
   }

@@ -47,6 +47,7 @@ struct DataFileInput {
   std::string settingsPath = "settings";  // for messages
   std::optional<int32_t> firstChunkKind;  // written when given, else kept from `settings`
   std::vector<ChunkSource> chunks;        // at most 108
+  unsigned packThreads = 0;               // chunks imploded side by side; 0: one per processor
 };
 
 // Refuses more than 108 chunks, a settings record of the wrong size, empty

@@ -53,23 +53,34 @@ Status CheckCompleteness(const InstallerInput& input) {
 
 using PackedEntries = std::array<PackedBytes, ssi::kPayloadEntryCount>;
 
-// Packs every used entry; `total` becomes the size of the whole installer.
+// Packs every used entry, side by side; `total` becomes the size of the
+// whole installer.
 Status PackEntries(const InstallerInput& input, uint64_t stubSize, PackedEntries& packed,
                    uint64_t& total) {
-  total = stubSize + ssi::kPayloadHeaderSize;
+  std::vector<PackJob> jobs;
   for (int i = kFirstRole; i <= kLastRole; ++i) {
     const EntrySource& source = input.entries[static_cast<size_t>(i)];
     if (!source.used) continue;
-    CompressionChoice choice = source.compression;
-    if (i == ssi::entry::kCompressionLibrary) choice.implode = false;
-    // An empty file stored would give an entry of length 0, which the stub refuses.
-    const bool forceImplode = source.bytes.empty();
-    PackedBytes& p = packed[static_cast<size_t>(i)];
-    const Status status = Pack(source.bytes, choice, forceImplode, p);
-    if (!status.ok()) return Status::Fail(Describe(i, source) + ": " + status.text());
     if (source.bytes.size() > kMaxInstallerSize)
       return Status::Fail(Describe(i, source) + ": larger than 2 GiB - 1");
-    total += p.stored.size();
+    PackJob job;
+    job.data = &source.bytes;
+    job.choice = source.compression;
+    if (i == ssi::entry::kCompressionLibrary) job.choice.implode = false;
+    // An empty file stored would give an entry of length 0, which the stub refuses.
+    job.forceImplode = source.bytes.empty();
+    jobs.push_back(std::move(job));
+  }
+  PackAll(jobs, input.packThreads);
+  total = stubSize + ssi::kPayloadHeaderSize;
+  size_t next = 0;
+  for (int i = kFirstRole; i <= kLastRole; ++i) {
+    const EntrySource& source = input.entries[static_cast<size_t>(i)];
+    if (!source.used) continue;
+    PackJob& job = jobs[next++];
+    if (!job.status.ok()) return Status::Fail(Describe(i, source) + ": " + job.status.text());
+    packed[static_cast<size_t>(i)] = std::move(job.out);
+    total += packed[static_cast<size_t>(i)].stored.size();
   }
   if (total > kMaxInstallerSize)
     return Status::Fail("the installer would be " + std::to_string(total) +

@@ -64,6 +64,7 @@ struct InstallerInput {
   // without a preview, or a data file (entry 8) that fails VerifyDataFile,
   // such as one with more than 108 chunks.
   bool allowIncomplete = false;
+  unsigned packThreads = 0;  // entries imploded side by side; 0: one per processor
 };
 
 struct BuiltInstaller {

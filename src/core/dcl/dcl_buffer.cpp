@@ -42,11 +42,11 @@ void WriteToPipe(char* buf, unsigned int* size, void* param) {
 }  // namespace
 
 unsigned int ImplodeBuffer(const uint8_t* data, size_t size, unsigned int type,
-                           unsigned int dictSize, std::vector<uint8_t>& out) {
+                           unsigned int dictSize, std::vector<uint8_t>& out, ImplodeLevel level) {
   out.clear();
   Pipe p{data, size, 0, &out, SIZE_MAX, false};
   const auto work = std::make_unique<char[]>(DCL_IMPLODE_WORK_SIZE);
-  return dcl_implode(ReadFromPipe, WriteToPipe, work.get(), &p, &type, &dictSize);
+  return ImplodeAtLevel(ReadFromPipe, WriteToPipe, work.get(), &p, &type, &dictSize, level);
 }
 
 unsigned int ExplodeBuffer(const uint8_t* data, size_t size, std::vector<uint8_t>& out,

@@ -6,13 +6,15 @@
 #include <vector>
 
 #include "dcl.h"
+#include "dcl_level.h"
 
 namespace ssi::dcl {
 
 // Implodes `size` bytes; type DCL_CMP_BINARY/DCL_CMP_ASCII, dictSize
 // 1024/2048/4096. Returns a DCL_CMP_* code.
 unsigned int ImplodeBuffer(const uint8_t* data, size_t size, unsigned int type,
-                           unsigned int dictSize, std::vector<uint8_t>& out);
+                           unsigned int dictSize, std::vector<uint8_t>& out,
+                           ImplodeLevel level = ImplodeLevel::kDefault);
 
 // Explodes a whole stream. Stops with DCL_CMP_ABORT once the output would
 // exceed `maxOutput` bytes, so hostile input cannot exhaust memory. Returns a

@@ -31,7 +31,7 @@ inline constexpr uint8_t kDistanceRuns[] = {2, 20, 53, 230, 247, 151, 248};
 
 inline constexpr uint16_t kLengthBase[16] = {3,  2,  4,  5,  6,  7,  8,   9,
                                              10, 12, 16, 24, 40, 72, 136, 264};
-inline constexpr uint8_t kLengthExtra[16] = {0, 0, 0, 0, 0, 0, 0, 1, 1, 2, 3, 4, 5, 6, 7, 8};
+inline constexpr uint8_t kLengthExtra[16] = {0, 0, 0, 0, 0, 0, 0, 0, 1, 2, 3, 4, 5, 6, 7, 8};
 
 inline constexpr unsigned kMinLength = 2;
 inline constexpr unsigned kMaxLength = 518;

@@ -5,6 +5,8 @@
 // never touches a byte the read callback did not deliver: once the input has
 // ended it shifts in zero bits and counts them as owed, and a symbol that used
 // any of them ends the call.
+#include <cstddef>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -52,14 +54,26 @@ struct ExplodeState {
 static_assert(FitsWorkArea<ExplodeState>(DCL_EXPLODE_WORK_SIZE),
               "explode state must fit the work area");
 
-inline uint64_t Load64(const uint8_t* p) {
+// The bit buffer is one machine word: on i686 a 64-bit buffer would cost a
+// register pair and several instructions for every shift.
+#ifdef SSI_DCL_NARROW_BITS  // lets a 64-bit build test the 32-bit reader
+using BitWord = uint32_t;
+#else
+using BitWord = uintptr_t;
+#endif
+constexpr int kWordBits = 8 * sizeof(BitWord);
+// With 64 bits, one refill covers a whole match (at most 30 bits); with 32,
+// a match takes a second refill between its length and its distance.
+constexpr bool kWideBits = kWordBits >= 64;
+
+inline BitWord LoadWord(const uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-  uint64_t v;
-  std::memcpy(&v, p, 8);
+  BitWord v;
+  std::memcpy(&v, p, sizeof v);
   return v;
 #else
-  uint64_t v = 0;
-  for (unsigned i = 0; i < 8; ++i) v |= uint64_t{p[i]} << (8 * i);
+  BitWord v = 0;
+  for (unsigned i = 0; i < sizeof v; ++i) v |= BitWord{p[i]} << (8 * i);
   return v;
 #endif
 }
@@ -73,24 +87,25 @@ void Emit(ExplodeState& s, const uint8_t* from, unsigned count) {
 // Bit reader state kept in locals of Decode so that it lives in registers;
 // window stores through uint8_t pointers would otherwise force reloads.
 struct Bits {
-  uint64_t buffer = 0;
+  BitWord buffer = 0;
   int count = 0;  // negative once more bits were used than the input held
   const uint8_t* next = nullptr;
   const uint8_t* end = nullptr;
   bool ended = false;
 };
 
-// Tops the buffer up to at least 57 bits unless the input ends first.
+// Tops the buffer up to at least kWordBits - 8 bits unless the input ends
+// first.
 inline void Refill(ExplodeState& s, Bits& b) {
-  if (b.end - b.next >= 8) {
+  if (b.end - b.next >= static_cast<std::ptrdiff_t>(sizeof(BitWord))) {
     // Bits of a byte only partly taken land where that byte goes next time,
     // so loading it again later ORs in the same bits.
-    b.buffer |= Load64(b.next) << b.count;
-    b.next += (63 - b.count) >> 3;
-    b.count |= 56;
+    b.buffer |= LoadWord(b.next) << b.count;
+    b.next += (kWordBits - 1 - b.count) >> 3;
+    b.count |= kWordBits - 8;
     return;
   }
-  while (b.count <= 56) {
+  while (b.count <= kWordBits - 8) {
     if (b.next == b.end) {
       if (b.ended) return;
       unsigned want = kInputSize;
@@ -103,22 +118,24 @@ inline void Refill(ExplodeState& s, Bits& b) {
       b.next = s.input;
       b.end = s.input + got;
     }
-    b.buffer |= uint64_t{*b.next++} << b.count;
+    b.buffer |= BitWord{*b.next++} << b.count;
     b.count += 8;
   }
 }
 
 inline unsigned Take(Bits& b, unsigned n) {
-  const unsigned v = static_cast<unsigned>(b.buffer & ((uint64_t{1} << n) - 1));
+  const unsigned v = static_cast<unsigned>(b.buffer & ((BitWord{1} << n) - 1));
   b.buffer >>= n;
   b.count -= static_cast<int>(n);
   return v;
 }
 
+// Copies may write up to 7 bytes past their end (kCopySlack); later output
+// overwrites them before they are handed out.
 inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
   const uint8_t* from = to - distance;
+  uint8_t* const end = to + length;
   if (distance >= 8) {
-    uint8_t* const end = to + length;
     do {
       std::memcpy(to, from, 8);
       to += 8;
@@ -127,7 +144,12 @@ inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
   } else if (distance == 1) {
     std::memset(to, *from, length);
   } else {
-    for (unsigned i = 0; i < length; ++i) to[i] = from[i];
+    // A short pattern: its first 8 bytes one by one, then 8 at a time from
+    // the nearest whole number of periods at least 8 bytes back, which no
+    // longer overlaps what is being written.
+    for (unsigned i = 0; i < 8; ++i) to[i] = from[i];
+    const unsigned back = distance * ((8 + distance - 1) / distance);
+    for (to += 8; to < end; to += 8) std::memcpy(to, to - back, 8);
   }
 }
 
@@ -138,7 +160,8 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
   unsigned flushed = 0;  // window bytes already handed out
   unsigned result = DCL_CMP_NO_ERROR;
   for (;;) {
-    if (b.count < 32) Refill(s, b);  // one symbol takes at most 30 bits
+    // A literal takes at most 14 bits, a match 30 (16 up to its distance).
+    if (b.count < (kWideBits ? 32 : 16)) Refill(s, b);
     if ((b.buffer & 1u) == 0) {
       unsigned literal;
       if (kAscii) {
@@ -154,9 +177,10 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
       }
       window[pos++] = static_cast<uint8_t>(literal);
     } else {
-      // All fields of a match are cut from one snapshot of the bit buffer,
-      // so only the table look-ups depend on each other.
-      const uint64_t bits = b.buffer;
+      // The fields of a match are cut from one snapshot of the bit buffer
+      // (two with a 32-bit buffer), so only the table look-ups depend on
+      // each other.
+      BitWord bits = b.buffer;
       const uint32_t le = kLengthEntry[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
       unsigned used = (le >> 16) & 0xFFu;
       const unsigned extraBits = le >> 24;
@@ -167,6 +191,12 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
         Take(b, used);
         if (b.count < 0) result = DCL_CMP_ABORT;
         break;
+      }
+      if (!kWideBits) {
+        Take(b, used);
+        if (b.count < 14) Refill(s, b);
+        bits = b.buffer;
+        used = 0;
       }
       const unsigned lowBits = length == 2 ? 2 : dictBits;
       const unsigned de = kDistanceDecode[(bits >> used) & ((1u << kDistanceTableBits) - 1)];

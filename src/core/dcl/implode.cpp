@@ -16,6 +16,7 @@
 
 #include "dcl.h"
 #include "dcl_codes.h"
+#include "dcl_level.h"
 #include "dcl_work_area.h"
 
 namespace ssi::dcl {
@@ -36,14 +37,21 @@ constexpr unsigned kHash2Bits = 10;
 constexpr unsigned kChainMask = kHistory - 1;
 constexpr unsigned kChain2Mask = kMaxLength2Distance - 1;
 
-// Search effort, tuned on the benchmark corpus: deeper search gains well
-// under 1% in size at a fraction of the speed.
-constexpr unsigned kNiceLength = 40;  // a match this long is taken without further parsing
-constexpr unsigned kMaxChain = 40;
-constexpr unsigned kGoodLength = 12;  // once a match this long is in hand, search on only briefly
-constexpr unsigned kGoodSteps = 4;
-constexpr unsigned kInsideLength = 16;  // after a match this long, the next position
-constexpr unsigned kInsideSteps = 8;    // is searched only this deep
+// Search effort per level. The default is tuned on the benchmark corpus:
+// deeper search gains well under 1% in size at a fraction of the speed.
+struct Effort {
+  unsigned nice;         // a match this long is taken without further parsing
+  unsigned chain;        // candidates looked at per position
+  unsigned good;         // once a match this long is in hand,
+  unsigned goodSteps;    // search on only this far
+  unsigned inside;       // after a match this long, the next position
+  unsigned insideSteps;  // is searched only this deep
+};
+constexpr Effort kEffort[] = {
+    {32, 16, 16, 4, 12, 2},  // ImplodeLevel::kFast
+    {40, 40, 12, 4, 16, 8},                                              // ImplodeLevel::kDefault
+    {kMaxLength, kHistory, kMaxLength, kHistory, kMaxLength, kHistory},  // ImplodeLevel::kBest
+};
 constexpr unsigned kMaxPairs = 32;
 constexpr uint16_t kUnreached = 0xFFFF;
 
@@ -52,6 +60,7 @@ struct ImplodeState {
   dcl_write_fn write;
   void* param;
   bool ascii;
+  Effort effort;
   unsigned dictBits;
   unsigned dictSize;
   uint32_t base;   // stream position of window[0]; wraps harmlessly
@@ -129,22 +138,27 @@ inline uint16_t Load16(const uint8_t* p) {
   return v;
 }
 
-// How far a and b agree, looking at most up to `limit` bytes.
+// How far a and b agree, looking at most up to `limit` bytes. Compares whole
+// machine words: 64-bit compares cost two registers and a carry chain on i686.
 inline unsigned MatchLength(const uint8_t* a, const uint8_t* b, unsigned limit) {
+  using Word = uintptr_t;
   unsigned n = 0;
-  while (n + 8 <= limit) {
-    uint64_t x, y;
-    std::memcpy(&x, a + n, 8);
-    std::memcpy(&y, b + n, 8);
+  while (n + sizeof(Word) <= limit) {
+    Word x, y;
+    std::memcpy(&x, a + n, sizeof x);
+    std::memcpy(&y, b + n, sizeof y);
     if (x != y) {
 #if defined(__GNUC__) && defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
-      return n + static_cast<unsigned>(__builtin_ctzll(x ^ y) >> 3);
+      return n + static_cast<unsigned>(
+                     (sizeof(Word) == 8 ? __builtin_ctzll(static_cast<unsigned long long>(x ^ y))
+                                        : __builtin_ctz(static_cast<unsigned>(x ^ y))) >>
+                     3);
 #else
       while (a[n] == b[n]) ++n;
       return n;
 #endif
     }
-    n += 8;
+    n += sizeof(Word);
   }
   while (n < limit && a[n] == b[n]) ++n;
   return n;
@@ -205,8 +219,8 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
           const unsigned slot = m.count < kMaxPairs ? m.count++ : kMaxPairs - 1;
           m.length[slot] = static_cast<uint16_t>(len);
           m.distance[slot] = static_cast<uint16_t>(d);
-          if (len >= kNiceLength || len == lookahead) break;
-          if (len >= kGoodLength) steps = std::min(steps, kGoodSteps);
+          if (len >= s.effort.nice || len == lookahead) break;
+          if (len >= s.effort.good) steps = std::min(steps, s.effort.goodSteps);
         }
       }
       last = d;
@@ -297,11 +311,12 @@ unsigned CompressBlock(ImplodeState& s) {
     const unsigned lookahead = std::min(kMaxLength, s.avail - p);
     // Inside a long match the next position mostly offers the same match
     // one shorter: a brief search there finds what the parse will use.
-    FindMatches(s, p, lookahead, previousLongest > kInsideLength ? kInsideSteps : kMaxChain, m);
+    FindMatches(s, p, lookahead,
+                previousLongest > s.effort.inside ? s.effort.insideSteps : s.effort.chain, m);
     previousLongest = m.count != 0 ? m.length[m.count - 1] : 0;
     const unsigned here = s.price[i];
     Relax(s, i + 1, here + LiteralCost(s, s.window[p]), 1, 0);
-    if (m.count != 0 && m.length[m.count - 1] >= kNiceLength) {
+    if (m.count != 0 && m.length[m.count - 1] >= s.effort.nice) {
       // Take the long match outright and end the block behind it.
       const unsigned len = m.length[m.count - 1];
       const unsigned d = m.distance[m.count - 1];
@@ -350,9 +365,9 @@ unsigned CompressBlock(ImplodeState& s) {
 }  // namespace
 }  // namespace ssi::dcl
 
-extern "C" unsigned int dcl_implode(dcl_read_fn read_buf, dcl_write_fn write_buf, char* work_buf,
-                                    void* param, unsigned int* type, unsigned int* dsize) {
-  using namespace ssi::dcl;
+unsigned int ssi::dcl::ImplodeAtLevel(dcl_read_fn read_buf, dcl_write_fn write_buf, char* work_buf,
+                                      void* param, unsigned int* type, unsigned int* dsize,
+                                      ImplodeLevel level) {
   if (read_buf == nullptr || write_buf == nullptr || work_buf == nullptr) return DCL_CMP_ABORT;
   if (dsize == nullptr) return DCL_CMP_INVALID_DICTSIZE;
   unsigned dictBits = 0;
@@ -378,6 +393,7 @@ extern "C" unsigned int dcl_implode(dcl_read_fn read_buf, dcl_write_fn write_buf
   s.write = write_buf;
   s.param = param;
   s.ascii = *type == DCL_CMP_ASCII;
+  s.effort = kEffort[static_cast<unsigned>(level)];
   s.dictBits = dictBits;
   s.dictSize = *dsize;
   s.out[s.outLen++] = static_cast<uint8_t>(*type);
@@ -396,4 +412,10 @@ extern "C" unsigned int dcl_implode(dcl_read_fn read_buf, dcl_write_fn write_buf
   }
   FlushOutput(s);
   return DCL_CMP_NO_ERROR;
+}
+
+extern "C" unsigned int dcl_implode(dcl_read_fn read_buf, dcl_write_fn write_buf, char* work_buf,
+                                    void* param, unsigned int* type, unsigned int* dsize) {
+  return ssi::dcl::ImplodeAtLevel(read_buf, write_buf, work_buf, param, type, dsize,
+                                  ssi::dcl::ImplodeLevel::kDefault);
 }

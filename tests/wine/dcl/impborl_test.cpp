@@ -92,6 +92,28 @@ TEST_F(ImpborlDll, ImplodesAndExplodesInEveryMode) {
   }
 }
 
+// Streams written by node-pkware, an implementation we did not write
+// (make-pkware-streams.sh), in all six modes, read in pieces of 1000 bytes.
+TEST_F(ImpborlDll, ExplodesStreamsOfAnotherImplementation) {
+  const std::string dir = ssi::test::ArtifactPath("SSI_DCL_PKWARE_DIR") + "\\";
+  static char work[DCL_EXPLODE_WORK_SIZE];
+  for (const char* name : {"random", "zeros", "nines", "text", "pe"}) {
+    const std::string plain = ssi::test::ReadWholeFile(dir + name + ".in");
+    ASSERT_FALSE(plain.empty()) << name;
+    for (const char* mode : {"binary", "ascii"}) {
+      for (const char* dict : {"1024", "2048", "4096"}) {
+        const std::string what = std::string(name) + "." + mode + dict;
+        Feed f;
+        f.in = ssi::test::ReadWholeFile(dir + what + ".dcl");
+        f.piece = 1000;
+        ASSERT_FALSE(f.in.empty()) << what;
+        EXPECT_EQ(explode_(ReadFeed, WriteFeed, work, &f), 0u) << what;
+        EXPECT_TRUE(f.out == plain) << what << ": " << f.out.size() << " bytes of " << plain.size();
+      }
+    }
+  }
+}
+
 TEST_F(ImpborlDll, Crc32FollowsTheRunningValueConvention) {
   char digits[] = "123456789";
   unsigned int size = 9;
