@@ -198,7 +198,8 @@ int Build(const BuildProject& p, const CommandLine& c, std::ostream& out, std::o
   WrittenInstaller result;
   ProgressLine progress(err, c.verbosity != Verbosity::kQuiet);
   const Status status = WriteInstaller(
-      plan, written, result, [&](uint64_t done, uint64_t total) { progress.Update(done, total); },
+      plan, written, p.packThreads, result,
+      [&](uint64_t done, uint64_t total) { progress.Update(done, total); },
       [&](int index) {
         const PlannedEntry& e = plan.entries[static_cast<size_t>(index)];
         progress.SetLabel("packing entry " + std::to_string(index) + " (" + e.name + ")");

@@ -5,13 +5,10 @@
 #include <cstring>
 #include <numeric>
 #include <vector>
-#if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
-#include <thread>
-#define SSBUILD_THREADS 1
-#endif
 
 #include "dcl.h"
 #include "dcl_buffer.h"
+#include "pack_threads.h"
 
 namespace ssbuild {
 namespace {
