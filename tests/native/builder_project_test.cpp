@@ -161,6 +161,55 @@ TEST_F(Builder, ProjectFileGivesRolesVariablesRelativePathsAndOptionsOverrideIt)
   EXPECT_EQ(project.roles[3].path, Path("sub/b.bmp"));
 }
 
+// Each [show] key and [installer] jobs say what their option says: the
+// installers are byte for byte those of the options. Options still override
+// the file, and pictures given as options replace the file's list.
+TEST_F(Builder, ProjectShowSectionSaysWhatTheOptionsSay) {
+  const struct {
+    const char* line;
+    std::vector<std::string> options;
+  } cases[] = {
+      {"picture = a.bmp:9", {"--show", "picture", "a.bmp:9"}},
+      {"picture = b.bmp", {"--show", "picture", "b.bmp"}},
+      {"movie = m.swf", {"--show", "movie", "m.swf"}},
+      {"seconds = 12", {"--seconds", "12"}},
+      {"transition = wipe", {"--transition", "wipe"}},
+      {"transition-ms = 300", {"--transition-ms", "300"}},
+      {"order = shuffled", {"--order", "shuffled"}},
+      {"publisher = Meadow Makers", {"--publisher", "Meadow Makers"}},
+      {"version = 1.2 beta", {"--version", "1.2 beta"}},
+  };
+  const std::string common =
+      "[installer]\nname = meadow\nstub = stub.exe\njobs = 2\n[files]\nscreen-saver = "
+      "prog.scr\nlibrary = lib.dll\n[chunk]\nfile = preview.bmp\nname = a.bmp\n";
+  std::string show = "[show]\n";
+  std::vector<std::string> options;
+  for (const auto& c : cases) {
+    show += std::string(c.line) + "\n";
+    options.insert(options.end(), c.options.begin(), c.options.end());
+  }
+  WriteText("plain.ini", common);
+  WriteText("show.ini", common + show);
+  std::vector<std::string> byOptions = {"build", Path("plain.ini"), "-o", Path("options.exe")};
+  byOptions.insert(byOptions.end(), options.begin(), options.end());
+  ASSERT_EQ(Run(byOptions), kExitOk) << err_.str();
+  ASSERT_EQ(Run({"build", Path("show.ini"), "-o", Path("file.exe")}), kExitOk) << err_.str();
+  EXPECT_TRUE(Read("options.exe") == Read("file.exe"));
+  ASSERT_EQ(Run({"build", Path("plain.ini"), "-o", Path("plain.exe")}), kExitOk) << err_.str();
+  EXPECT_FALSE(Read("plain.exe") == Read("file.exe"));
+
+  byOptions[3] = Path("options2.exe");
+  byOptions.erase(byOptions.begin() + 4, byOptions.begin() + 10);  // both pictures
+  byOptions.insert(byOptions.end(), {"--show", "picture", "c.bmp", "--seconds", "5"});
+  ASSERT_EQ(Run(byOptions), kExitOk) << err_.str();
+  ASSERT_EQ(Run({"build", Path("show.ini"), "-o", Path("file2.exe"), "--seconds", "5", "--show",
+                 "picture", "c.bmp"}),
+            kExitOk)
+      << err_.str();
+  EXPECT_TRUE(Read("options2.exe") == Read("file2.exe"));
+  EXPECT_FALSE(Read("file.exe") == Read("file2.exe"));
+}
+
 TEST_F(Builder, ProjectFileErrorsAreAllReportedWithFileAndLine) {
   const struct {
     const char* line;
@@ -170,6 +219,7 @@ TEST_F(Builder, ProjectFileErrorsAreAllReportedWithFileAndLine) {
       {"display = slideshow", "expected none, picture, movie, silent or 0..255"},
       {"accept-licence = maybe", "expected yes or no"},
       {"colour = blue", "unknown key colour in [installer]"},
+      {"jobs = 0", "expected a number from 1 to 256"},
       {"name = ${nobody}", "${nobody} is not defined"},
       {"output = ${open", "${ without a closing }"},
       {"just words", "expected KEY = VALUE or [SECTION]"},
@@ -180,6 +230,11 @@ TEST_F(Builder, ProjectFileErrorsAreAllReportedWithFileAndLine) {
       {"[extras]", "unknown section [extras]"},
       {"[chunk]", "a [chunk] needs file ="},
       {"kind = 300", "expected a number from 0 to 255"},
+      {"[show]", nullptr},
+      {"transition = swirl", "transition = swirl: expected one of cut, fade, wipe"},
+      {"picture = a.bmp:0", "the seconds after \":\" must be 1 to 3600"},
+      {"transition-ms = 5001", "expected a number from 0 to 5000"},
+      {"colour = red", "unknown key colour in [show]"},
   };
   std::string text;
   for (const auto& c : cases) text += std::string(c.line) + "\n";

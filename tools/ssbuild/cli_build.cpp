@@ -165,8 +165,13 @@ bool ReadRequest(const CommandArgs& argv, BuildProject& p, CommandLine& c, std::
   }
   ArgList args(argv, 0);
   CommandLine again;
+  const size_t filePictures = p.show.layout.pictures.size();
   ParseOptions(args, p, again);
   if (c.data.any) p.data = c.data;
+  // Pictures given as options replace the project's list instead of adding to it.
+  std::vector<ssi::ShowPicture>& pictures = p.show.layout.pictures;
+  if (pictures.size() > filePictures)
+    pictures.erase(pictures.begin(), pictures.begin() + static_cast<std::ptrdiff_t>(filePictures));
   if (p.output.empty()) {
     exitCode = UsageFailure(err, "build needs -o OUT (or output = in the project's [installer])");
     return false;
