@@ -220,6 +220,7 @@ TEST_F(Builder, ProjectFileErrorsAreAllReportedWithFileAndLine) {
       {"accept-licence = maybe", "expected yes or no"},
       {"colour = blue", "unknown key colour in [installer]"},
       {"jobs = 0", "expected a number from 1 to 256"},
+      {"level = quickest", "level = quickest: expected fast, default or best"},
       {"name = ${nobody}", "${nobody} is not defined"},
       {"output = ${open", "${ without a closing }"},
       {"just words", "expected KEY = VALUE or [SECTION]"},

@@ -128,6 +128,8 @@ void ParseOptions(ArgList& args, BuildProject& p, CommandLine& c) {
         p.roles[static_cast<size_t>(stored)].compression = CompressionChoice{false, false, 4096};
     } else if (option == "--store-all") {
       p.defaultCompression = CompressionChoice{false, false, 4096};
+    } else if (option == "--level") {
+      args.TakeLevel(option, p.level);
     } else if (TakeDataFileOption(option, "--data-", args, c.data)) {
     } else if (TakeShowOption(option, args, p.show)) {
     } else if (option.size() > 1 && option[0] == '-') {

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "dcl.h"
+#include "dcl_level.h"
 
 namespace ssbuild {
 namespace {
@@ -120,7 +121,8 @@ Status TryImplodeEntry(const PlannedEntry& e, PackTarget& out, const PackWatch& 
   unsigned int type = use.ascii ? DCL_CMP_ASCII : DCL_CMP_BINARY;
   unsigned int dict = use.dictSize;
   std::vector<char> work(DCL_IMPLODE_WORK_SIZE);
-  const unsigned int code = dcl_implode(ImplodeRead, ImplodeWrite, work.data(), &s, &type, &dict);
+  const unsigned int code =
+      ssi::dcl::ImplodeAtLevel(ImplodeRead, ImplodeWrite, work.data(), &s, &type, &dict, use.level);
   status = Finish(s);
   if (!status.ok()) return status;
   if (code != DCL_CMP_NO_ERROR)

@@ -193,6 +193,9 @@ class ProjectReader {
       p_.stubPath = PathValue(value);
     } else if (key == "sign") {
       p_.signCommand = value;
+    } else if (key == "level") {
+      if (!ParseImplodeLevel(value, p_.level))
+        Error("level = " + value + ": expected fast, default or best");
     } else if (key == "jobs") {
       int64_t number = 0;
       if (ParseInteger(value, 1, 256, number))
@@ -202,7 +205,8 @@ class ProjectReader {
     } else {
       Error("unknown key " + key +
             " in [installer]; known: output, name, display, accept-licence, open-readme, "
-            "open-display-properties, codepage, compression, stub, allow-incomplete, sign, jobs");
+            "open-display-properties, codepage, compression, level, stub, allow-incomplete, sign, "
+            "jobs");
     }
   }
 

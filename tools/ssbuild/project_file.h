@@ -7,7 +7,8 @@
 //   [installer]                  output, name, display (none|picture|movie|silent|0..255),
 //                                accept-licence, open-readme, open-display-properties
 //                                (yes|no), compression (store|binary[:DICT]|ascii[:DICT]),
-//                                codepage, stub, allow-incomplete, sign, jobs (1..256)
+//                                level (fast|default|best), codepage, stub,
+//                                allow-incomplete, sign, jobs (1..256)
 //   [files]                      ROLE = FILE, ROLE.name = ENTRY-NAME,
 //                                ROLE.compression = MODE (roles: build_project.h)
 //   [data-file]                  settings = FILE, first-chunk-kind = N
