@@ -18,6 +18,7 @@
 #include "example_project.h"
 #include "installer_builder.h"
 #include "installer_examiner.h"
+#include "installer_writer.h"
 #include "le_bytes.h"
 #include "payload_offset_field.h"
 #include "project_file.h"
@@ -160,6 +161,55 @@ TEST_F(Builder, ProjectFileGivesRolesVariablesRelativePathsAndOptionsOverrideIt)
   EXPECT_EQ(project.roles[3].path, Path("sub/b.bmp"));
 }
 
+// Each [show] key and [installer] jobs say what their option says: the
+// installers are byte for byte those of the options. Options still override
+// the file, and pictures given as options replace the file's list.
+TEST_F(Builder, ProjectShowSectionSaysWhatTheOptionsSay) {
+  const struct {
+    const char* line;
+    std::vector<std::string> options;
+  } cases[] = {
+      {"picture = a.bmp:9", {"--show", "picture", "a.bmp:9"}},
+      {"picture = b.bmp", {"--show", "picture", "b.bmp"}},
+      {"movie = m.swf", {"--show", "movie", "m.swf"}},
+      {"seconds = 12", {"--seconds", "12"}},
+      {"transition = wipe", {"--transition", "wipe"}},
+      {"transition-ms = 300", {"--transition-ms", "300"}},
+      {"order = shuffled", {"--order", "shuffled"}},
+      {"publisher = Meadow Makers", {"--publisher", "Meadow Makers"}},
+      {"version = 1.2 beta", {"--version", "1.2 beta"}},
+  };
+  const std::string common =
+      "[installer]\nname = meadow\nstub = stub.exe\njobs = 2\n[files]\nscreen-saver = "
+      "prog.scr\nlibrary = lib.dll\n[chunk]\nfile = preview.bmp\nname = a.bmp\n";
+  std::string show = "[show]\n";
+  std::vector<std::string> options;
+  for (const auto& c : cases) {
+    show += std::string(c.line) + "\n";
+    options.insert(options.end(), c.options.begin(), c.options.end());
+  }
+  WriteText("plain.ini", common);
+  WriteText("show.ini", common + show);
+  std::vector<std::string> byOptions = {"build", Path("plain.ini"), "-o", Path("options.exe")};
+  byOptions.insert(byOptions.end(), options.begin(), options.end());
+  ASSERT_EQ(Run(byOptions), kExitOk) << err_.str();
+  ASSERT_EQ(Run({"build", Path("show.ini"), "-o", Path("file.exe")}), kExitOk) << err_.str();
+  EXPECT_TRUE(Read("options.exe") == Read("file.exe"));
+  ASSERT_EQ(Run({"build", Path("plain.ini"), "-o", Path("plain.exe")}), kExitOk) << err_.str();
+  EXPECT_FALSE(Read("plain.exe") == Read("file.exe"));
+
+  byOptions[3] = Path("options2.exe");
+  byOptions.erase(byOptions.begin() + 4, byOptions.begin() + 10);  // both pictures
+  byOptions.insert(byOptions.end(), {"--show", "picture", "c.bmp", "--seconds", "5"});
+  ASSERT_EQ(Run(byOptions), kExitOk) << err_.str();
+  ASSERT_EQ(Run({"build", Path("show.ini"), "-o", Path("file2.exe"), "--seconds", "5", "--show",
+                 "picture", "c.bmp"}),
+            kExitOk)
+      << err_.str();
+  EXPECT_TRUE(Read("options2.exe") == Read("file2.exe"));
+  EXPECT_FALSE(Read("file.exe") == Read("file2.exe"));
+}
+
 TEST_F(Builder, ProjectFileErrorsAreAllReportedWithFileAndLine) {
   const struct {
     const char* line;
@@ -169,6 +219,8 @@ TEST_F(Builder, ProjectFileErrorsAreAllReportedWithFileAndLine) {
       {"display = slideshow", "expected none, picture, movie, silent or 0..255"},
       {"accept-licence = maybe", "expected yes or no"},
       {"colour = blue", "unknown key colour in [installer]"},
+      {"jobs = 0", "expected a number from 1 to 256"},
+      {"level = quickest", "level = quickest: expected fast, default or best"},
       {"name = ${nobody}", "${nobody} is not defined"},
       {"output = ${open", "${ without a closing }"},
       {"just words", "expected KEY = VALUE or [SECTION]"},
@@ -179,6 +231,11 @@ TEST_F(Builder, ProjectFileErrorsAreAllReportedWithFileAndLine) {
       {"[extras]", "unknown section [extras]"},
       {"[chunk]", "a [chunk] needs file ="},
       {"kind = 300", "expected a number from 0 to 255"},
+      {"[show]", nullptr},
+      {"transition = swirl", "transition = swirl: expected one of cut, fade, wipe"},
+      {"picture = a.bmp:0", "the seconds after \":\" must be 1 to 3600"},
+      {"transition-ms = 5001", "expected a number from 0 to 5000"},
+      {"colour = red", "unknown key colour in [show]"},
   };
   std::string text;
   for (const auto& c : cases) text += std::string(c.line) + "\n";
@@ -394,6 +451,64 @@ TEST_F(Builder, InitWritesAProjectThatBuildsWithNoOtherOption) {
   const ssi::PayloadHeader h = HeaderOf("example/sample-setup.exe");
   EXPECT_EQ(h.displayMode, 1);
   EXPECT_EQ(h.entries[6].name, "sample.scr");
+}
+
+// Helpers implode entries side by side into files of their own; the result
+// must be the bytes one thread writes, whatever finishes first, and none of
+// the helpers' files may remain. The entries mix what is kept imploded, what
+// is stored because imploding does not shrink it, what is stored by choice,
+// and the empty stand-ins.
+TEST_F(Builder, SideBySideImplodingWritesTheSameBytes) {
+  std::string text;
+  for (int line = 0; text.size() < 300'000; ++line)
+    text += "line " + std::to_string(line * 7919 % 1000) + " of the screen saver's notes\n";
+  uint32_t noise = 12345;
+  Bytes random(200'000);
+  for (uint8_t& b : random) b = static_cast<uint8_t>((noise = noise * 1103515245 + 12345) >> 24);
+  WriteText("readme.txt", text);
+  WriteText("further.txt", text.substr(1000) + text.substr(0, 1000));
+  Write("random.bin", random);
+  WriteText("support.txt", text.substr(0, 50'000));
+  std::vector<std::string> args = Complete("one.exe");
+  args.insert(args.end(),
+              {"--readme", Path("readme.txt"), "--open-readme", "--further", Path("further.txt"),
+               "--support1", Path("random.bin"), "--support2", Path("support.txt"), "--store",
+               "support2", "--compress", "readme=ascii:2048", "-j", "1"});
+  ASSERT_EQ(Run(args), kExitOk) << err_.str();
+  for (const char* jobs : {"2", "4"}) {
+    args[2] = Path("many.exe");
+    args.back() = jobs;
+    ASSERT_EQ(Run(args), kExitOk) << err_.str();
+    EXPECT_TRUE(Read("one.exe") == Read("many.exe")) << "-j " << jobs;
+  }
+  const ssi::PayloadHeader h = HeaderOf("many.exe");
+  EXPECT_EQ(h.entries[5].compressed, 1);
+  EXPECT_EQ(h.entries[7].compressed, 1);
+  EXPECT_EQ(h.entries[9].compressed, 0);
+  EXPECT_EQ(h.entries[10].compressed, 0);
+  EXPECT_EQ(Run({"verify", Path("many.exe")}), kExitOk) << err_.str();
+
+  // A file gone between the checks and the writing: the helper's failure
+  // names its entry, and nothing of the build remains.
+  BuildPlan plan;
+  plan.stub = TinyStub();
+  plan.saverName = "meadow";
+  for (int i : {6, 7, 9}) {
+    PlannedEntry& e = plan.entries[static_cast<size_t>(i)];
+    e.used = true;
+    e.name = "e" + std::to_string(i);
+    e.path = Path(i == 7 ? "gone.txt" : "further.txt");
+    e.size = i == 7 ? 10 : fs::file_size(Path("further.txt"));
+    e.label = e.path;
+  }
+  WrittenInstaller written;
+  const Status failed = WriteInstaller(plan, Path("gone.exe"), 4, written);
+  EXPECT_NE(failed.text().find("entry 7 (further, "), std::string::npos) << failed.text();
+  EXPECT_NE(failed.text().find("cannot open"), std::string::npos) << failed.text();
+  for (const auto& item : fs::directory_iterator(dir_)) {
+    EXPECT_EQ(item.path().string().find(".part"), std::string::npos) << item.path();
+    EXPECT_EQ(item.path().string().find("gone.exe"), std::string::npos) << item.path();
+  }
 }
 
 // Sizes come from the file system: an input too large for an installer is

@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstring>
 #include <filesystem>
+#include <map>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -708,6 +709,45 @@ TEST_F(Cli, ImplodeAndExplodeRawStreams) {
   EXPECT_EQ(Run({"explode", Path("bad.imp"), Path("x")}), kExitFailed);
   EXPECT_EQ(err_.str(), "ssbuild: " + Path("bad.imp") + ": invalid dictionary size\n");
   EXPECT_EQ(Run({"implode", "--dict", "512", Path("in.txt"), Path("x")}), kExitUsage);
+}
+
+// Every level of `implode`, `build` and `data` gives streams that our explode
+// (and verify, which explodes every entry and chunk) takes back to the
+// original; the levels reach the codec, so fast and best differ.
+TEST_F(Cli, EveryImplodeLevelExpandsToTheOriginal) {
+  std::string text;
+  for (int i = 0; text.size() < 60'000; ++i)
+    text += "entry " + std::to_string(i * 7919 % 613) + (i % 3 != 0 ? " of the list\n" : "; ");
+  Write("in.txt", Bytes(text.begin(), text.end()));
+  WriteInputs();
+  Write("further.txt", Bytes(text.begin(), text.end()));
+  std::map<std::string, size_t> sizes;
+  for (const char* level : {"fast", "default", "best"}) {
+    for (const char* mode : {"--binary", "--ascii"}) {
+      const std::string imploded = Path(std::string(level) + mode + ".imp");
+      ASSERT_EQ(
+          Run({"implode", mode, "--dict", "2048", "--level", level, Path("in.txt"), imploded}),
+          kExitOk)
+          << err_.str();
+      ASSERT_EQ(Run({"explode", imploded, Path("out.txt")}), kExitOk) << err_.str();
+      EXPECT_TRUE(Read("out.txt") == Read("in.txt")) << level << mode;
+      sizes[std::string(level) + mode] = fs::file_size(imploded);
+    }
+    std::vector<std::string> args = BuildArgs(std::string(level) + ".exe");
+    args.back() = "preview";  // --store preview: further.txt is imploded
+    args.insert(args.end(), {"--level", level, "--data-chunk", Path("in.txt")});
+    ASSERT_EQ(Run(args), kExitOk) << err_.str();
+    EXPECT_EQ(Run({"verify", Path(std::string(level) + ".exe")}), kExitOk) << err_.str();
+    ASSERT_EQ(Run({"data", "-o", Path("d.ssd"), "--level", level, "--chunk", Path("in.txt")}),
+              kExitOk)
+        << err_.str();
+    EXPECT_EQ(Run({"verify", "--data", Path("d.ssd")}), kExitOk) << err_.str();
+  }
+  for (const char* mode : {"--binary", "--ascii"})
+    EXPECT_LT(sizes[std::string("best") + mode], sizes[std::string("fast") + mode]) << mode;
+  EXPECT_FALSE(Read("fast.exe") == Read("best.exe"));
+  EXPECT_EQ(Run({"implode", "--level", "quick", Path("in.txt"), Path("x")}), kExitUsage);
+  EXPECT_NE(err_.str().find("expected fast, default or best"), std::string::npos);
 }
 
 TEST_F(Cli, ReportsUsageAndInputFailures) {

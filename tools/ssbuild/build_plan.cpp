@@ -262,6 +262,7 @@ class Planner {
     DataFileParts parts = p_.data;
     parts.defaultCompression = p_.defaultCompression;
     parts.packThreads = p_.packThreads;
+    parts.level = p_.level;
     for (DataFileParts::Chunk& chunk : parts.chunks) {
       std::string& name = chunk.copy ? chunk.path : chunk.name;
       if (name.empty()) name = BaseName(chunk.path);
@@ -469,6 +470,7 @@ void PlanBuild(const BuildProject& project, BuildPlan& plan, Findings& findings)
     PlannedEntry& e = plan.entries[static_cast<size_t>(role)];
     e.kind = RoleKind(role);
     if (e.inMemory && e.size == 0) e.compression = CompressionChoice{};  // imploded: see Pack
+    e.compression.level = project.level;
   }
 }
 

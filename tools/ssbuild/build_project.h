@@ -45,7 +45,8 @@ struct BuildProject {
   DataFileParts data;
   ShowOptions show;
   unsigned packThreads = 0;  // entries and chunks imploded side by side; 0: one per processor
-  std::string signCommand;  // "COMMAND {in} {out}"
+  ssi::dcl::ImplodeLevel level = ssi::dcl::ImplodeLevel::kDefault;  // of every entry and chunk
+  std::string signCommand;                                          // "COMMAND {in} {out}"
   // Roles given twice by the same source: "entry 6 (saver) is given twice: ...".
   std::vector<std::string> repeated;
 

@@ -22,7 +22,7 @@ constexpr const char* kUsage =
     "  list    FILE [--json]        show an installer's or data file's tables\n"
     "  verify  FILE                 check every layout rule\n"
     "  extract FILE -C DIR          unpack the entries or chunks\n"
-    "  implode [--ascii] [--dict N] IN OUT    raw DCL streams\n"
+    "  implode [--ascii] [--dict N] [--level L] IN OUT    raw DCL streams\n"
     "  explode IN OUT\n"
     "\n"
     "  --version, --help; -q (errors only) and -v (each step) for every command.\n"
@@ -55,6 +55,7 @@ constexpr const char* kBuildUsage =
     "  --entry-name ROLE=NAME     the entry's name instead of the default\n"
     "  --compress ROLE=MODE[:DICT], --store ROLE, --store-all\n"
     "                             MODE binary or ascii, DICT 1024/2048/4096\n"
+    "  --level fast|default|best  how hard implode searches (all expand alike)\n"
     "  --data-settings FILE, --data-first-chunk-kind N,\n"
     "  --data-chunk FILE [--chunk-name N] [--chunk-kind N] [--chunk-store]\n"
     "               [--chunk-compress MODE[:DICT]], --data-copy NAME\n"
@@ -79,6 +80,7 @@ constexpr const char* kBuildUsage =
 
 constexpr const char* kDataUsage =
     "usage: ssbuild data -o OUT [--settings FILE] [--first-chunk-kind N] [--store-all]\n"
+    "                    [--level fast|default|best]\n"
     "                    [--chunk FILE [CHUNK-OPTION]...]... [--copy NAME]...\n"
     "\n"
     "  CHUNK-OPTION: --chunk-name NAME, --chunk-kind N, --chunk-store,\n"
@@ -114,9 +116,12 @@ constexpr const char* kInitUsage =
     "ssbuild build DIR/project.ini. Existing files are kept unless --force.\n";
 
 constexpr const char* kImplodeUsage =
-    "usage: ssbuild implode [--ascii] [--dict 1024|2048|4096] IN OUT\n"
+    "usage: ssbuild implode [--ascii] [--dict 1024|2048|4096] [--level fast|default|best]\n"
+    "                       IN OUT\n"
     "       ssbuild explode IN OUT\n"
-    "Raw DCL streams; a bad stream exits with 2 and names the fault.\n";
+    "Raw DCL streams; a bad stream exits with 2 and names the fault. --level says\n"
+    "how hard implode searches for matches: fast, default (within about 1% of the\n"
+    "smallest stream) or best; every level expands the same way.\n";
 
 struct Command {
   const char* name;

@@ -39,6 +39,14 @@ bool ArgList::TakeInt(const std::string& option, int64_t min, int64_t max, int64
   return false;
 }
 
+bool ArgList::TakeLevel(const std::string& option, ssi::dcl::ImplodeLevel& level) {
+  std::string text;
+  if (!TakeValue(option, text)) return false;
+  if (ParseImplodeLevel(text, level)) return true;
+  Fail(option + " " + text + ": expected fast, default or best");
+  return false;
+}
+
 bool TakeDataFileOption(const std::string& option, const std::string& prefix, ArgList& args,
                         DataFileParts& parts) {
   std::string value;
@@ -107,6 +115,7 @@ Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out) {
     if (c.copy && !c.name.empty()) source.name = c.name;
     source.compression =
         c.compression.value_or(parts.defaultCompression.value_or(CompressionChoice{}));
+    source.compression.level = parts.level;
     input.chunks.push_back(std::move(source));
   }
   return BuildDataFile(input, out);

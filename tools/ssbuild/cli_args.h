@@ -24,6 +24,8 @@ class ArgList {
   // The value that follows `option`; sets the usage error when there is none.
   bool TakeValue(const std::string& option, std::string& value);
   bool TakeInt(const std::string& option, int64_t min, int64_t max, int64_t& value);
+  // --level fast|default|best
+  bool TakeLevel(const std::string& option, ssi::dcl::ImplodeLevel& level);
 
   void Fail(std::string text) {
     if (error_.empty()) error_ = std::move(text);
@@ -54,7 +56,8 @@ struct DataFileParts {
   std::optional<int32_t> firstChunkKind;
   std::optional<CompressionChoice> defaultCompression;
   std::vector<Chunk> chunks;
-  unsigned packThreads = 0;  // see DataFileInput
+  unsigned packThreads = 0;                                         // see DataFileInput
+  ssi::dcl::ImplodeLevel level = ssi::dcl::ImplodeLevel::kDefault;  // of every chunk
 };
 
 // Takes one data-file option if `option` is one: `prefix` + "settings",

@@ -128,6 +128,8 @@ void ParseOptions(ArgList& args, BuildProject& p, CommandLine& c) {
         p.roles[static_cast<size_t>(stored)].compression = CompressionChoice{false, false, 4096};
     } else if (option == "--store-all") {
       p.defaultCompression = CompressionChoice{false, false, 4096};
+    } else if (option == "--level") {
+      args.TakeLevel(option, p.level);
     } else if (TakeDataFileOption(option, "--data-", args, c.data)) {
     } else if (TakeShowOption(option, args, p.show)) {
     } else if (option.size() > 1 && option[0] == '-') {
@@ -165,8 +167,13 @@ bool ReadRequest(const CommandArgs& argv, BuildProject& p, CommandLine& c, std::
   }
   ArgList args(argv, 0);
   CommandLine again;
+  const size_t filePictures = p.show.layout.pictures.size();
   ParseOptions(args, p, again);
   if (c.data.any) p.data = c.data;
+  // Pictures given as options replace the project's list instead of adding to it.
+  std::vector<ssi::ShowPicture>& pictures = p.show.layout.pictures;
+  if (pictures.size() > filePictures)
+    pictures.erase(pictures.begin(), pictures.begin() + static_cast<std::ptrdiff_t>(filePictures));
   if (p.output.empty()) {
     exitCode = UsageFailure(err, "build needs -o OUT (or output = in the project's [installer])");
     return false;
@@ -198,7 +205,8 @@ int Build(const BuildProject& p, const CommandLine& c, std::ostream& out, std::o
   WrittenInstaller result;
   ProgressLine progress(err, c.verbosity != Verbosity::kQuiet);
   const Status status = WriteInstaller(
-      plan, written, result, [&](uint64_t done, uint64_t total) { progress.Update(done, total); },
+      plan, written, p.packThreads, result,
+      [&](uint64_t done, uint64_t total) { progress.Update(done, total); },
       [&](int index) {
         const PlannedEntry& e = plan.entries[static_cast<size_t>(index)];
         progress.SetLabel("packing entry " + std::to_string(index) + " (" + e.name + ")");

@@ -20,6 +20,7 @@ int ImplodeCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err
   ArgList args(argv, 0);
   bool ascii = false;
   int64_t dict = 4096;
+  ssi::dcl::ImplodeLevel level = ssi::dcl::ImplodeLevel::kDefault;
   std::vector<std::string> files;
   while (!args.Done() && !args.Failed()) {
     const std::string option = args.Take();
@@ -27,6 +28,8 @@ int ImplodeCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err
       ascii = true;
     } else if (option == "--binary") {
       ascii = false;
+    } else if (option == "--level") {
+      args.TakeLevel(option, level);
     } else if (option == "--dict") {
       if (args.TakeInt(option, 1024, 4096, dict) && dict != 1024 && dict != 2048 && dict != 4096)
         args.Fail("--dict " + std::to_string(dict) + ": expected 1024, 2048 or 4096");
@@ -42,7 +45,7 @@ int ImplodeCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err
   Bytes output;
   Status status = ReadWholeFile(files[0], input);
   if (status.ok()) {
-    status = ImplodeRaw(input, ascii, static_cast<unsigned>(dict), output);
+    status = ImplodeRaw(input, ascii, static_cast<unsigned>(dict), output, level);
     if (!status.ok()) status = Status::Fail(files[0] + ": " + status.text());
   }
   if (status.ok()) status = WriteWholeFile(files[1], output);

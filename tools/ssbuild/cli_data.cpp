@@ -21,6 +21,8 @@ int DataCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
       args.TakeValue(option, output);
     } else if (option == "--store-all") {
       parts.defaultCompression = CompressionChoice{false, false, 4096};
+    } else if (option == "--level") {
+      args.TakeLevel(option, parts.level);
     } else if (!TakeDataFileOption(option, "--", args, parts) &&
                !TakeShowOption(option, args, show)) {
       args.Fail("data: unknown option \"" + option + "\"");

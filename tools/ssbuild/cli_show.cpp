@@ -1,6 +1,7 @@
 #include "cli_show.h"
 
 #include <algorithm>
+#include <iterator>
 #include <ostream>
 
 #include "data_file_examiner.h"
@@ -9,52 +10,41 @@
 namespace ssbuild {
 namespace {
 
-bool TakePicture(const std::string& option, const std::string& value, ArgList& args,
-                 ShowOptions& show) {
+std::string SetPicture(const std::string& value, ShowOptions& show) {
   ssi::ShowPicture picture;
   picture.name = value;
   const size_t colon = value.rfind(':');
   if (colon != std::string::npos) {
     int64_t seconds = 0;
-    if (!ParseInteger(value.substr(colon + 1), 1, ssi::kMaxPictureSeconds, seconds)) {
-      args.Fail(option + " picture " + value + ": the seconds after \":\" must be 1 to 3600");
-      return false;
-    }
+    if (!ParseInteger(value.substr(colon + 1), 1, ssi::kMaxPictureSeconds, seconds))
+      return "the seconds after \":\" must be 1 to 3600";
     picture.name = value.substr(0, colon);
     picture.seconds = static_cast<uint16_t>(seconds);
   }
   show.layout.pictures.push_back(picture);
-  return true;
+  return {};
 }
 
-void TakeShow(const std::string& option, ArgList& args, ShowOptions& show) {
-  std::string what;
-  std::string name;
-  if (!args.TakeValue(option, what) || !args.TakeValue(option + " " + what, name)) return;
-  if (what == "picture") {
-    TakePicture(option, name, args, show);
-  } else if (what == "movie") {
-    show.layout.show = ssi::ShowKind::kMovie;
-    show.layout.movie = name;
-  } else {
-    args.Fail(option + " " + what + ": expected picture or movie");
-  }
+std::string SetNumber(const std::string& value, int64_t min, int64_t max, uint16_t& out) {
+  int64_t number = 0;
+  if (!ParseInteger(value, min, max, number))
+    return "expected a number from " + std::to_string(min) + " to " + std::to_string(max);
+  out = static_cast<uint16_t>(number);
+  return {};
 }
 
 template <typename T>
-void TakeChoice(const std::string& option, ArgList& args,
-                std::initializer_list<std::pair<const char*, T>> choices, T& out) {
-  std::string value;
-  if (!args.TakeValue(option, value)) return;
+std::string SetChoice(const std::string& value,
+                      std::initializer_list<std::pair<const char*, T>> choices, T& out) {
   std::string names;
   for (const auto& choice : choices) {
     if (value == choice.first) {
       out = choice.second;
-      return;
+      return {};
     }
     names += names.empty() ? choice.first : std::string(", ") + choice.first;
   }
-  args.Fail(option + " " + value + ": expected one of " + names);
+  return "expected one of " + names;
 }
 
 bool ChunkWrites(const DataFileView& view, const std::string& name) {
@@ -67,36 +57,65 @@ bool ChunkWrites(const DataFileView& view, const std::string& name) {
 
 }  // namespace
 
-bool TakeShowOption(const std::string& option, ArgList& args, ShowOptions& show) {
+std::string SetShowValue(const std::string& key, const std::string& value, ShowOptions& show,
+                         bool& known) {
   ssi::ShowLayout& layout = show.layout;
-  int64_t number = 0;
-  if (option == "--show") {
-    TakeShow(option, args, show);
-  } else if (option == "--seconds") {
-    if (args.TakeInt(option, 1, ssi::kMaxPictureSeconds, number))
-      layout.pictureSeconds = static_cast<uint16_t>(number);
-  } else if (option == "--transition-ms") {
-    if (args.TakeInt(option, 0, ssi::kMaxTransitionMs, number))
-      layout.transitionMs = static_cast<uint16_t>(number);
-  } else if (option == "--transition") {
-    TakeChoice<ssi::Transition>(option, args,
-                                {{"cut", ssi::Transition::kCut},
-                                 {"fade", ssi::Transition::kFade},
-                                 {"wipe", ssi::Transition::kWipe}},
-                                layout.transition);
-  } else if (option == "--order") {
-    TakeChoice<ssi::ShowOrder>(
-        option, args,
-        {{"listed", ssi::ShowOrder::kAsListed}, {"shuffled", ssi::ShowOrder::kShuffled}},
+  std::string problem;
+  known = true;
+  if (key == "picture") {
+    problem = SetPicture(value, show);
+  } else if (key == "movie") {
+    layout.show = ssi::ShowKind::kMovie;
+    layout.movie = value;
+  } else if (key == "seconds") {
+    problem = SetNumber(value, 1, ssi::kMaxPictureSeconds, layout.pictureSeconds);
+  } else if (key == "transition-ms") {
+    problem = SetNumber(value, 0, ssi::kMaxTransitionMs, layout.transitionMs);
+  } else if (key == "transition") {
+    problem = SetChoice<ssi::Transition>(value,
+                                         {{"cut", ssi::Transition::kCut},
+                                          {"fade", ssi::Transition::kFade},
+                                          {"wipe", ssi::Transition::kWipe}},
+                                         layout.transition);
+  } else if (key == "order") {
+    problem = SetChoice<ssi::ShowOrder>(
+        value, {{"listed", ssi::ShowOrder::kAsListed}, {"shuffled", ssi::ShowOrder::kShuffled}},
         layout.order);
-  } else if (option == "--publisher") {
-    args.TakeValue(option, layout.publisher);
-  } else if (option == "--version") {
-    args.TakeValue(option, layout.displayVersion);
+  } else if (key == "publisher") {
+    layout.publisher = value;
+  } else if (key == "version") {
+    layout.displayVersion = value;
+  } else {
+    known = false;
+    return {};
+  }
+  if (problem.empty()) show.any = true;
+  return problem;
+}
+
+bool TakeShowOption(const std::string& option, ArgList& args, ShowOptions& show) {
+  // Every option but --show is "--" and the project file's key.
+  static const char* const kOptions[] = {"--seconds", "--transition", "--transition-ms",
+                                         "--order",   "--publisher",  "--version"};
+  std::string named = option;  // what an error message repeats before the value
+  std::string key;
+  std::string value;
+  if (option == "--show") {
+    if (!args.TakeValue(option, key) || !args.TakeValue(option + " " + key, value)) return true;
+    if (key != "picture" && key != "movie") {
+      args.Fail(option + " " + key + ": expected picture or movie");
+      return true;
+    }
+    named += " " + key;
+  } else if (std::find(std::begin(kOptions), std::end(kOptions), option) != std::end(kOptions)) {
+    key = option.substr(2);
+    if (!args.TakeValue(option, value)) return true;
   } else {
     return false;
   }
-  show.any = true;
+  bool known = false;
+  const std::string problem = SetShowValue(key, value, show, known);
+  if (!problem.empty()) args.Fail(named + " " + value + ": " + problem);
   return true;
 }
 

@@ -21,6 +21,13 @@
 
 namespace ssbuild {
 
+// Sets one setting of the layout by its project file key: picture
+// (NAME[:SECONDS], adds one), movie, seconds, transition, transition-ms,
+// order, publisher, version. Returns what is wrong with `value`, empty when
+// it was taken; `known` is false (and nothing set) for any other key.
+std::string SetShowValue(const std::string& key, const std::string& value, ShowOptions& show,
+                         bool& known);
+
 // Takes one of the options above; false when `option` is none of them.
 bool TakeShowOption(const std::string& option, ArgList& args, ShowOptions& show);
 

@@ -5,13 +5,10 @@
 #include <cstring>
 #include <numeric>
 #include <vector>
-#if defined(_GLIBCXX_HAS_GTHREADS) || !defined(__GLIBCXX__)
-#include <thread>
-#define SSBUILD_THREADS 1
-#endif
 
 #include "dcl.h"
 #include "dcl_buffer.h"
+#include "pack_threads.h"
 
 namespace ssbuild {
 namespace {
@@ -90,12 +87,25 @@ std::string DescribeCompressionChoice(const CompressionChoice& choice) {
   return std::string(choice.ascii ? "ascii" : "binary") + ":" + std::to_string(choice.dictSize);
 }
 
-Status ImplodeRaw(const Bytes& data, bool ascii, unsigned dictSize, Bytes& out) {
+bool ParseImplodeLevel(const std::string& text, ssi::dcl::ImplodeLevel& out) {
+  if (text == "fast")
+    out = ssi::dcl::ImplodeLevel::kFast;
+  else if (text == "default")
+    out = ssi::dcl::ImplodeLevel::kDefault;
+  else if (text == "best")
+    out = ssi::dcl::ImplodeLevel::kBest;
+  else
+    return false;
+  return true;
+}
+
+Status ImplodeRaw(const Bytes& data, bool ascii, unsigned dictSize, Bytes& out,
+                  ssi::dcl::ImplodeLevel level) {
   if (!ValidDictSize(dictSize))
     return Status::Fail("invalid dictionary size " + std::to_string(dictSize));
   out.clear();
   const unsigned int code = ssi::dcl::ImplodeBuffer(
-      data.data(), data.size(), ascii ? DCL_CMP_ASCII : DCL_CMP_BINARY, dictSize, out);
+      data.data(), data.size(), ascii ? DCL_CMP_ASCII : DCL_CMP_BINARY, dictSize, out, level);
   if (code != DCL_CMP_NO_ERROR)
     return Status::Fail("the compressor failed with code " + std::to_string(code));
   return {};
@@ -107,7 +117,7 @@ Status Pack(const Bytes& data, const CompressionChoice& choice, bool forceImplod
   if (choice.implode || forceImplode) {
     const CompressionChoice use = choice.implode ? choice : CompressionChoice{};
     Bytes imploded;
-    const Status status = ImplodeRaw(data, use.ascii, use.dictSize, imploded);
+    const Status status = ImplodeRaw(data, use.ascii, use.dictSize, imploded, use.level);
     if (!status.ok()) return status;
     if (forceImplode || imploded.size() < data.size()) {
       out.stored = std::move(imploded);

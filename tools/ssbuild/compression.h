@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "byte_file.h"
+#include "dcl_level.h"
 #include "status.h"
 
 namespace ssbuild {
@@ -15,7 +16,12 @@ struct CompressionChoice {
   bool implode = true;
   bool ascii = false;
   unsigned dictSize = 4096;
+  // How hard implode searches; every level gives a stream any decoder reads.
+  ssi::dcl::ImplodeLevel level = ssi::dcl::ImplodeLevel::kDefault;
 };
+
+// Parses "fast", "default" or "best"; false for anything else.
+bool ParseImplodeLevel(const std::string& text, ssi::dcl::ImplodeLevel& out);
 
 // Parses "store", "binary", "ascii", "binary:4096", "ascii:2048", ... into
 // `out`; false for anything else.
@@ -51,8 +57,9 @@ struct PackJob {
 // model) the jobs run one after the other.
 void PackAll(std::vector<PackJob>& jobs, unsigned threads);
 
-// Implodes raw bytes with the given mode and dictionary.
-Status ImplodeRaw(const Bytes& data, bool ascii, unsigned dictSize, Bytes& out);
+// Implodes raw bytes with the given mode, dictionary and level.
+Status ImplodeRaw(const Bytes& data, bool ascii, unsigned dictSize, Bytes& out,
+                  ssi::dcl::ImplodeLevel level = ssi::dcl::ImplodeLevel::kDefault);
 
 // Explodes a whole stream, producing at most `maxOutput` bytes. A failure
 // names the fault: "invalid dictionary size", "invalid compression mode",

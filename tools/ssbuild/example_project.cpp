@@ -32,6 +32,8 @@ open-readme = yes
 open-display-properties = no
 ; How entries are packed: binary (the default), ascii, or store; binary:2048 etc.
 ; compression = binary:4096
+; How many entries are imploded side by side (default: one per processor).
+; jobs = 2
 ; A command that signs the installer, run after the build, e.g.
 ; sign = osslsigncode sign -pkcs12 my.pfx -in {in} -out {out}
 
@@ -68,6 +70,24 @@ file = pictures/picture1.bmp
 
 [chunk]
 file = pictures/picture2.bmp
+
+[show]
+; How the screen saver shows its pictures. Left out, it shows every picture
+; of its folder as listed, 6 seconds each, fading 700 ms from one to the next.
+; One line per picture, in order, NAME or NAME:SECONDS:
+; picture = picture1.bmp:10
+; picture = picture2.bmp
+; Or a Flash movie (a chunk too), with the pictures as its fall-back:
+; movie = show.swf
+; seconds = 6
+; transition: cut, fade or wipe
+; transition = fade
+; transition-ms = 700
+; order: listed or shuffled
+; order = listed
+; The publisher and version that Add or Remove Programs shows:
+; publisher = Sample Makers
+; version = 1.0
 )";
 
 constexpr const char* kLicence =

@@ -1,16 +1,25 @@
 #include "installer_writer.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <system_error>
 #include <vector>
 
-#include "dcl.h"
+#include "entry_stream.h"
 #include "installer_builder.h"
+#include "pack_threads.h"
 #include "payload_roles.h"
+#ifdef SSBUILD_THREADS
+#include <condition_variable>
+#include <mutex>
+#endif
 
 namespace ssbuild {
 namespace {
@@ -22,68 +31,34 @@ struct FileCloser {
 };
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
-// One entry's source, read in pieces, and the output it goes to.
-struct Stream {
-  std::FILE* in = nullptr;  // or, for an entry held in memory:
-  bool inMemory = false;
-  const uint8_t* memory = nullptr;
-  uint64_t size = 0;
-  uint64_t read = 0;
-  bool readFailed = false;
-  std::FILE* out = nullptr;
-  uint64_t written = 0;
-  bool writeFailed = false;
-  uint64_t room = 0;  // bytes the output may still grow by
-  bool overLimit = false;
-  uint64_t doneBefore = 0;  // progress: input bytes of earlier entries
-  uint64_t total = 0;
-  const ProgressFn* progress = nullptr;
+// One entry's packing. With helper threads, an entry to implode is imploded
+// by a helper into a file of its own beside the output, which the writer
+// then appends in entry order; `read` feeds the progress line either way.
+struct EntryWork {
+  std::atomic<uint64_t> read{0};
+  bool helped = false;  // imploded by a helper into `temp`
+  std::string temp;
+  PackTarget target;
+  Status status;
+  bool kept = false;  // the imploded form is smaller
+  bool done = false;  // guarded by Writer::mutex_
 };
 
-size_t ReadSome(Stream& s, char* buf, size_t want) {
-  if (s.overLimit || s.readFailed || s.writeFailed) return 0;
-  size_t got = 0;
-  if (s.inMemory) {
-    got = static_cast<size_t>(std::min<uint64_t>(want, s.size - s.read));
-    if (got > 0) std::memcpy(buf, s.memory + s.read, got);
-  } else {
-    got = std::fread(buf, 1, want, s.in);
-    if (got < want && std::ferror(s.in)) s.readFailed = true;
+// Removes the helpers' files however the build ends.
+struct TempFiles {
+  std::vector<std::string> paths;
+  ~TempFiles() {
+    std::error_code ec;
+    for (const std::string& p : paths) fs::remove(p, ec);
   }
-  s.read += got;
-  // A file that grew since it was measured would not match its ExpandedSize.
-  if (s.read > s.size) s.readFailed = true;
-  if (s.progress != nullptr && *s.progress) (*s.progress)(s.doneBefore + s.read, s.total);
-  return got;
-}
-
-void WriteSome(Stream& s, const char* buf, size_t size) {
-  if (size > s.room) {
-    s.overLimit = true;
-    return;
-  }
-  if (std::fwrite(buf, 1, size, s.out) != size) s.writeFailed = true;
-  s.written += size;
-  s.room -= size;
-}
-
-unsigned int ImplodeRead(char* buf, unsigned int* size, void* param) {
-  return static_cast<unsigned int>(ReadSome(*static_cast<Stream*>(param), buf, *size));
-}
-
-void ImplodeWrite(char* buf, unsigned int* size, void* param) {
-  WriteSome(*static_cast<Stream*>(param), buf, *size);
-}
-
-void Copy(Stream& s) {
-  std::vector<char> buf(1 << 16);
-  while (size_t got = ReadSome(s, buf.data(), buf.size())) WriteSome(s, buf.data(), got);
-}
+};
 
 class Writer {
  public:
-  Writer(const BuildPlan& plan, const ProgressFn& progress, const StepFn& step)
-      : plan_(plan), progress_(progress), step_(step) {}
+  Writer(const BuildPlan& plan, unsigned threads, const ProgressFn& progress, const StepFn& step)
+      : plan_(plan), threads_(threads), progress_(progress), step_(step) {
+    for (const PlannedEntry& e : plan_.entries) total_ += e.used ? e.size : 0;
+  }
 
   Status Write(const std::string& outPath, WrittenInstaller& result) {
     const std::string part = outPath + ".part";
@@ -103,8 +78,6 @@ class Writer {
     errno = 0;
     FilePtr out(std::fopen(path.c_str(), "wb+"));
     if (!out) return Status::Fail(path + ": cannot create: " + std::strerror(errno));
-    uint64_t total = 0;
-    for (const PlannedEntry& e : plan_.entries) total += e.used ? e.size : 0;
 
     const uint8_t zeros[ssi::kPayloadHeaderSize] = {};
     uint64_t pos = plan_.stub.size() + sizeof zeros;
@@ -113,28 +86,31 @@ class Writer {
         std::fwrite(zeros, 1, sizeof zeros, out.get()) != sizeof zeros)
       return WriteFailure(path);
 
+    // Declared before the helpers, so that they are stopped and joined
+    // before their files are removed.
+    TempFiles temps;
+    Helpers helpers(*this);
+    StartHelpers(path, temps, helpers);
+
     std::array<uint64_t, ssi::kPayloadEntryCount> length{};
     std::array<bool, ssi::kPayloadEntryCount> compressed{};
-    uint64_t done = 0;
     for (int i = kFirstRole; i <= kLastRole; ++i) {
       const PlannedEntry& e = plan_.entries[static_cast<size_t>(i)];
       if (!e.used) continue;
       if (step_) step_(i);
-      Stream s;
-      s.out = out.get();
-      s.room = kMaxInstallerSize - pos;
-      s.doneBefore = done;
-      s.total = total;
-      s.progress = &progress_;
-      const Status status = PackEntry(e, pos, s, compressed[static_cast<size_t>(i)]);
-      if (!status.ok()) return Status::Fail(Where(i, e) + status.text());
-      if (s.writeFailed) return WriteFailure(path);
-      if (s.overLimit)
+      PackTarget target;
+      target.file = out.get();
+      target.room = kMaxInstallerSize - pos;
+      bool kept = false;
+      const Status status = PackEntry(i, pos, target, kept, helpers);
+      if (!status.ok()) return status;
+      if (target.writeFailed) return WriteFailure(path);
+      if (target.overLimit)
         return Status::Fail("the installer would grow past 2147483647 bytes while writing " +
                             Where(i, e) + "offsets are signed 32-bit");
-      length[static_cast<size_t>(i)] = s.written;
-      pos += s.written;
-      done += e.size;
+      length[static_cast<size_t>(i)] = target.written;
+      compressed[static_cast<size_t>(i)] = kept;
+      pos += target.written;
     }
 
     result.header = Header(length, compressed);
@@ -148,68 +124,217 @@ class Writer {
     return {};
   }
 
+  // The helper threads, stopped and joined when they go out of scope.
+  class Helpers {
+   public:
+    explicit Helpers(Writer& writer) : writer_(writer) {}
+    Helpers(const Helpers&) = delete;
+    Helpers& operator=(const Helpers&) = delete;
+    ~Helpers() { StopAndJoin(); }
+    void Start(unsigned count) {
+#ifdef SSBUILD_THREADS
+      for (unsigned t = 0; t < count; ++t) {
+        try {
+          threads_.emplace_back([this] { writer_.Help(); });
+        } catch (const std::system_error&) {
+          break;  // the ones running do all the work
+        }
+      }
+#else
+      (void)count;
+#endif
+      // Without a helper the work is done here, before the writer waits for it.
+      if (Running() == 0) writer_.Help();
+    }
+    void StopAndJoin() {
+      writer_.stop_ = true;
+#ifdef SSBUILD_THREADS
+      for (std::thread& t : threads_) t.join();
+      threads_.clear();
+#endif
+    }
+
+   private:
+    size_t Running() const {
+#ifdef SSBUILD_THREADS
+      return threads_.size();
+#else
+      return 0;
+#endif
+    }
+    Writer& writer_;
+#ifdef SSBUILD_THREADS
+    std::vector<std::thread> threads_;
+#endif
+  };
+
+  // Hands every entry to implode to helpers when more than one can run.
+  void StartHelpers(const std::string& path, TempFiles& temps, Helpers& helpers) {
+#ifdef SSBUILD_THREADS
+    unsigned threads = threads_ == 0 ? std::max(1u, std::thread::hardware_concurrency()) : threads_;
+#else
+    unsigned threads = 1;
+#endif
+    std::vector<int> order;
+    for (int i = kFirstRole; i <= kLastRole; ++i) {
+      const PlannedEntry& e = plan_.entries[static_cast<size_t>(i)];
+      if (e.used && (e.compression.implode || e.size == 0)) order.push_back(i);
+    }
+    if (threads < 2 || order.size() < 2) return;
+    for (int i : order) {
+      EntryWork& w = work_[static_cast<size_t>(i)];
+      w.helped = true;
+      w.temp = path + "-" + std::to_string(i);
+      temps.paths.push_back(w.temp);
+    }
+    order_ = order;
+    helpers.Start(static_cast<unsigned>(std::min<size_t>(threads, order.size())));
+  }
+
+  // A helper's loop: the next entry to implode, in entry order, until none
+  // is left or the build has failed.
+  void Help() {
+    for (size_t k = next_++; k < order_.size(); k = next_++) {
+      EntryWork& w = work_[static_cast<size_t>(order_[k])];
+      ImplodeToTemp(plan_.entries[static_cast<size_t>(order_[k])], w);
+      if (!w.status.ok() && !w.target.cancelled) stop_ = true;
+#ifdef SSBUILD_THREADS
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        w.done = true;
+      }
+      doneSignal_.notify_all();
+#endif
+    }
+  }
+
+  void ImplodeToTemp(const PlannedEntry& e, EntryWork& w) {
+    errno = 0;
+    FilePtr file(std::fopen(w.temp.c_str(), "wb"));
+    if (!file) {
+      w.status = Status::Fail(w.temp + ": cannot create: " + std::strerror(errno));
+      return;
+    }
+    w.target.file = file.get();
+    w.target.room = kMaxInstallerSize;
+    PackWatch watch;
+    watch.read = &w.read;
+    watch.stop = &stop_;
+    w.status = TryImplodeEntry(e, w.target, watch, w.kept);
+    if (std::fclose(file.release()) != 0) w.target.writeFailed = true;
+    if (w.status.ok() && w.target.writeFailed)
+      w.status =
+          Status::Fail(w.temp + ": cannot write: " + std::strerror(errno != 0 ? errno : EIO));
+    std::error_code ec;
+    if (!w.kept) fs::remove(w.temp, ec);  // the entry is stored: its disk space back now
+  }
+
+  // Waits for a helper to finish entry i, keeping the progress line moving.
+  void WaitFor(int i) {
+#ifdef SSBUILD_THREADS
+    EntryWork& w = work_[static_cast<size_t>(i)];
+    std::unique_lock<std::mutex> lock(mutex_);
+    while (!doneSignal_.wait_for(lock, std::chrono::milliseconds(200), [&] { return w.done; }))
+      Tick();
+#else
+    (void)i;  // Help() ran to the end before the writer began
+#endif
+  }
+
+  // What stopped the helpers: the failure of the first entry that failed by
+  // itself rather than being called off.
+  Status HelpersFailure(Helpers& helpers) {
+    helpers.StopAndJoin();
+    for (int i : order_) {
+      const EntryWork& w = work_[static_cast<size_t>(i)];
+      if (!w.status.ok() && !w.target.cancelled)
+        return Status::Fail(Where(i, plan_.entries[static_cast<size_t>(i)]) + w.status.text());
+    }
+    return Status::Fail("the build was called off");
+  }
+
+  // Packs entry i at `pos`: appends what a helper imploded, or implodes it
+  // here, and copies it as it is when imploding does not make it smaller. A
+  // failure names the entry it comes from.
+  Status PackEntry(int i, uint64_t pos, PackTarget& target, bool& kept, Helpers& helpers) {
+    const PlannedEntry& e = plan_.entries[static_cast<size_t>(i)];
+    if (work_[static_cast<size_t>(i)].helped) {
+      WaitFor(i);
+      if (work_[static_cast<size_t>(i)].target.cancelled) return HelpersFailure(helpers);
+    }
+    const Status status = PackHere(i, pos, target, kept);
+    return status.ok() ? status : Status::Fail(Where(i, e) + status.text());
+  }
+
+  Status PackHere(int i, uint64_t pos, PackTarget& target, bool& kept) {
+    const PlannedEntry& e = plan_.entries[static_cast<size_t>(i)];
+    EntryWork& w = work_[static_cast<size_t>(i)];
+    std::function<void()> tick = [this] { Tick(); };
+    PackWatch watch;
+    watch.read = &w.read;
+    watch.tick = &tick;
+    if (w.helped) {
+      if (!w.status.ok()) return w.status;
+      if (w.target.overLimit) {
+        target.overLimit = true;
+        return {};
+      }
+      if (w.kept) {
+        kept = true;
+        return Append(w.temp, target);
+      }
+    } else {
+      const Status status = TryImplodeEntry(e, target, watch, kept);
+      if (!status.ok() || kept || target.overLimit || target.writeFailed) return status;
+      // Stored is no larger: start this entry again.
+      target.written = 0;
+      if (std::fseek(target.file, static_cast<long>(pos), SEEK_SET) != 0) {
+        target.writeFailed = true;
+        return {};
+      }
+    }
+    return CopyEntry(e, target, watch);
+  }
+
+  // Appends a helper's file to the output.
+  static Status Append(const std::string& temp, PackTarget& target) {
+    errno = 0;
+    FilePtr in(std::fopen(temp.c_str(), "rb"));
+    if (!in) return Status::Fail(temp + ": cannot open: " + std::strerror(errno));
+    std::vector<char> buf(1 << 16);
+    while (size_t got = std::fread(buf.data(), 1, buf.size(), in.get())) {
+      if (got > target.room) {
+        target.overLimit = true;
+        return {};
+      }
+      if (std::fwrite(buf.data(), 1, got, target.file) != got) {
+        target.writeFailed = true;
+        return {};
+      }
+      target.written += got;
+      target.room -= got;
+    }
+    if (std::ferror(in.get())) return Status::Fail(temp + ": cannot read");
+    in.reset();
+    std::error_code ec;
+    fs::remove(temp, ec);
+    return {};
+  }
+
+  void Tick() {
+    if (!progress_) return;
+    uint64_t done = 0;
+    for (size_t i = kFirstRole; i <= kLastRole; ++i)
+      done += std::min<uint64_t>(work_[i].read.load(), plan_.entries[i].size);
+    progress_(done, total_);
+  }
+
   static std::string Where(int i, const PlannedEntry& e) {
     return "entry " + std::to_string(i) + " (" + RoleName(i) + ", " + e.label + "): ";
   }
 
   static Status WriteFailure(const std::string& path) {
     return Status::Fail(path + ": cannot write: " + std::strerror(errno != 0 ? errno : EIO));
-  }
-
-  // Implodes the entry at `pos` and keeps it when that is smaller (or the
-  // entry is empty: stored, it would have the length 0 that the stub
-  // refuses); otherwise writes it again, stored, over the same place.
-  Status PackEntry(const PlannedEntry& e, uint64_t pos, Stream& s, bool& compressed) {
-    const Stream fresh = s;
-    FilePtr in;
-    auto open = [&]() -> Status {
-      s.size = e.size;
-      if (e.inMemory) {
-        s.inMemory = true;
-        s.memory = e.bytes.data();
-        return {};
-      }
-      errno = 0;
-      in.reset(std::fopen(e.path.c_str(), "rb"));
-      if (!in) return Status::Fail("cannot open: " + std::string(std::strerror(errno)));
-      s.in = in.get();
-      return {};
-    };
-    auto finish = [&]() -> Status {
-      if (s.readFailed)
-        return Status::Fail(s.read > s.size ? "the file grew while it was read"
-                                            : "cannot read: " + std::string(std::strerror(errno)));
-      if (!s.overLimit && !s.writeFailed && s.read != s.size)
-        return Status::Fail("the file shrank while it was read");
-      return {};
-    };
-    Status status = open();
-    if (!status.ok()) return status;
-    compressed = false;
-    if (e.compression.implode || e.size == 0) {
-      const CompressionChoice use = e.compression.implode ? e.compression : CompressionChoice{};
-      unsigned int type = use.ascii ? DCL_CMP_ASCII : DCL_CMP_BINARY;
-      unsigned int dict = use.dictSize;
-      std::vector<char> work(DCL_IMPLODE_WORK_SIZE);
-      const unsigned int code =
-          dcl_implode(ImplodeRead, ImplodeWrite, work.data(), &s, &type, &dict);
-      if (code != DCL_CMP_NO_ERROR)
-        return Status::Fail("the compressor failed with code " + std::to_string(code));
-      status = finish();
-      if (!status.ok() || s.overLimit || s.writeFailed) return status;
-      if (s.written < s.size || s.size == 0) {
-        compressed = true;
-        return {};
-      }
-      // Stored is no larger: start this entry again.
-      s = fresh;
-      in.reset();
-      if (std::fseek(s.out, static_cast<long>(pos), SEEK_SET) != 0) s.writeFailed = true;
-      status = open();
-      if (!status.ok()) return status;
-    }
-    Copy(s);
-    return finish();
   }
 
   ssi::PayloadHeader Header(const std::array<uint64_t, ssi::kPayloadEntryCount>& length,
@@ -258,16 +383,26 @@ class Writer {
   }
 
   const BuildPlan& plan_;
+  const unsigned threads_;
   const ProgressFn& progress_;
   const StepFn& step_;
+  uint64_t total_ = 0;
+  std::array<EntryWork, ssi::kPayloadEntryCount> work_{};
+  std::vector<int> order_;  // the entries the helpers implode
+  std::atomic<size_t> next_{0};
+  std::atomic<bool> stop_{false};
+#ifdef SSBUILD_THREADS
+  std::mutex mutex_;
+  std::condition_variable doneSignal_;
+#endif
 };
 
 }  // namespace
 
-Status WriteInstaller(const BuildPlan& plan, const std::string& outPath, WrittenInstaller& out,
-                      const ProgressFn& progress, const StepFn& step) {
+Status WriteInstaller(const BuildPlan& plan, const std::string& outPath, unsigned threads,
+                      WrittenInstaller& out, const ProgressFn& progress, const StepFn& step) {
   out = WrittenInstaller{};
-  return Writer(plan, progress, step).Write(outPath, out);
+  return Writer(plan, threads, progress, step).Write(outPath, out);
 }
 
 }  // namespace ssbuild

@@ -1,8 +1,10 @@
 #pragma once
 // Writes a planned installer (build_plan.h) to a file, streaming: each entry
-// is read in pieces and imploded straight into the output, so memory stays
-// small whatever the files' sizes. The layout is that of installer_builder.h
-// (the stub, the 3148-byte header, the used entries in index order without
+// is read in pieces and imploded straight into the output (entry_stream.h),
+// so memory stays small whatever the files' sizes. With several threads,
+// helpers implode the entries side by side, each into a file of its own
+// beside the output (OUT.part-N), which are appended in entry order. The layout is that of
+// installer_builder.h (the stub, the 3148-byte header, the used entries in index order without
 // gaps, empty entries pointing at the next used one), and so is the choice
 // to keep an entry stored when imploding does not make it smaller.
 //
@@ -26,10 +28,14 @@ struct WrittenInstaller {
 
 // Called now and then with the input bytes done so far and their total.
 using ProgressFn = std::function<void(uint64_t done, uint64_t total)>;
-// Called before each entry is packed, with the entry's index.
+// Called before each entry is packed (or waited for), with the entry's
+// index, in entry order; both callbacks are called on the calling thread.
 using StepFn = std::function<void(int index)>;
 
-Status WriteInstaller(const BuildPlan& plan, const std::string& outPath, WrittenInstaller& out,
-                      const ProgressFn& progress = {}, const StepFn& step = {});
+// Implodes up to `threads` entries side by side (0: one per processor); the
+// output is the same for every count.
+Status WriteInstaller(const BuildPlan& plan, const std::string& outPath, unsigned threads,
+                      WrittenInstaller& out, const ProgressFn& progress = {},
+                      const StepFn& step = {});
 
 }  // namespace ssbuild

@@ -4,6 +4,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "cli_args.h"
+#include "cli_show.h"
 #include "payload_roles.h"
 
 namespace ssbuild {
@@ -81,9 +83,9 @@ class ProjectReader {
       p_.data.any = true;
       chunkLine_ = line_;
     } else if (section_ != "variables" && section_ != "installer" && section_ != "files" &&
-               section_ != "data-file") {
+               section_ != "data-file" && section_ != "show") {
       Error("unknown section [" + section_ +
-            "]; known: variables, installer, files, data-file, chunk, copy");
+            "]; known: variables, installer, files, data-file, chunk, copy, show");
     }
   }
 
@@ -154,6 +156,8 @@ class ProjectReader {
       DataFile(key, value);
     else if (section_ == "chunk" || section_ == "copy")
       Chunk(key, value);
+    else if (section_ == "show")
+      Show(key, value);
   }
 
   void Installer(const std::string& key, const std::string& value) {
@@ -189,10 +193,20 @@ class ProjectReader {
       p_.stubPath = PathValue(value);
     } else if (key == "sign") {
       p_.signCommand = value;
+    } else if (key == "level") {
+      if (!ParseImplodeLevel(value, p_.level))
+        Error("level = " + value + ": expected fast, default or best");
+    } else if (key == "jobs") {
+      int64_t number = 0;
+      if (ParseInteger(value, 1, 256, number))
+        p_.packThreads = static_cast<unsigned>(number);
+      else
+        Error("jobs = " + value + ": expected a number from 1 to 256");
     } else {
       Error("unknown key " + key +
             " in [installer]; known: output, name, display, accept-licence, open-readme, "
-            "open-display-properties, codepage, compression, stub, allow-incomplete, sign");
+            "open-display-properties, codepage, compression, level, stub, allow-incomplete, sign, "
+            "jobs");
     }
   }
 
@@ -261,6 +275,17 @@ class ProjectReader {
       Error("unknown key " + key + " in [" + section_ +
             "]; known: " + (chunk.copy ? "name" : "file, name, kind, compression"));
     }
+  }
+
+  void Show(const std::string& key, const std::string& value) {
+    bool known = false;
+    const std::string problem = SetShowValue(key, value, p_.show, known);
+    if (!known)
+      Error("unknown key " + key +
+            " in [show]; known: picture, movie, seconds, transition, transition-ms, order, "
+            "publisher, version");
+    else if (!problem.empty())
+      Error(key + " = " + value + ": " + problem);
   }
 
   const std::string path_;

@@ -7,12 +7,16 @@
 //   [installer]                  output, name, display (none|picture|movie|silent|0..255),
 //                                accept-licence, open-readme, open-display-properties
 //                                (yes|no), compression (store|binary[:DICT]|ascii[:DICT]),
-//                                codepage, stub, allow-incomplete, sign
+//                                level (fast|default|best), codepage, stub,
+//                                allow-incomplete, sign, jobs (1..256)
 //   [files]                      ROLE = FILE, ROLE.name = ENTRY-NAME,
 //                                ROLE.compression = MODE (roles: build_project.h)
 //   [data-file]                  settings = FILE, first-chunk-kind = N
 //   [chunk]                      one per chunk, in order: file, name, kind, compression
 //   [copy]                       one per copy: name
+//   [show]                       the show layout (cli_show.h): picture = NAME[:SECONDS]
+//                                (one line per picture, in order), movie, seconds,
+//                                transition, transition-ms, order, publisher, version
 //
 // Paths are taken relative to the project file's folder. ${NAME} takes the
 // value from -D NAME=VALUE, else from [variables]; an unknown name is an
