@@ -42,3 +42,30 @@ namespace __gnu_cxx {
 void __verbose_terminate_handler() { std::abort(); }
 
 }  // namespace __gnu_cxx
+
+// The exception state the C++ runtime keeps per thread. The installer runs
+// one thread, so a plain static does; the runtime's own version keeps it in
+// emulated thread-local storage, which brings the TLS emulation and thread
+// locks along.
+namespace {
+struct ExceptionGlobals {
+  void* caughtExceptions;
+  unsigned int uncaughtExceptions;
+};
+ExceptionGlobals g_exceptionGlobals;
+}  // namespace
+
+extern "C" {
+void* __cxa_get_globals() noexcept { return &g_exceptionGlobals; }
+void* __cxa_get_globals_fast() noexcept { return &g_exceptionGlobals; }
+}
+
+// The start-up code's hooks, reduced to what the stub needs. The stub imports
+// no data from DLLs (it links with --disable-auto-import, so such an import
+// fails the link), which leaves the pseudo-relocation pass nothing to do; the
+// runtime's version brings VirtualProtect and a printf-based error report.
+// No floating-point library call's error goes to a handler.
+extern "C" {
+void _pei386_runtime_relocator() {}
+int _matherr(void*) { return 0; }
+}
