@@ -68,4 +68,12 @@ void* __cxa_get_globals_fast() noexcept { return &g_exceptionGlobals; }
 extern "C" {
 void _pei386_runtime_relocator() {}
 int _matherr(void*) { return 0; }
+// Nothing in the stub is thread-local, so it needs no TLS directory, nor the
+// callbacks that free per-thread data when a thread ends: the start-up code
+// skips a null callback.
+int __mingw_initltssuo_force = 0;
+int __mingw_initltsdyn_force = 0;
+int __mingw_initltsdrot_force = 0;
+extern void* const __dyn_tls_init_callback;
+void* const __dyn_tls_init_callback = nullptr;
 }
