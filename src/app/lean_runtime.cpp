@@ -3,8 +3,10 @@
 // versions build std::logic_error and friends on reference-counted strings
 // (a second std::string implementation), and its terminate handler prints
 // the exception's demangled type name with printf. Together they were more
-// than a third of install.exe. Tests link the runtime's versions.
+// than a third of install.exe. Tests link the runtime's versions, except
+// tests/wine/runtime, which checks these as the stub links them.
 #include <cstdlib>
+#include <cstring>
 #include <exception>
 #include <new>
 #include <string>  // the runtime's declarations of the functions below
@@ -76,4 +78,48 @@ int __mingw_initltsdyn_force = 0;
 int __mingw_initltsdrot_force = 0;
 extern void* const __dyn_tls_init_callback;
 void* const __dyn_tls_init_callback = nullptr;
+}
+
+// The memory for a thrown exception. The runtime's version keeps an
+// emergency pool behind a lock (which brings the thread library along); one
+// thread needs no lock, and two spare blocks are enough for the exceptions the
+// stub throws (std::bad_alloc, InternalFault) while the heap is exhausted, so
+// that the out-of-memory box still comes up. Dependent exceptions
+// (std::rethrow_exception) are not used: they would bring the runtime's
+// version back, and the link would fail on the duplicates.
+namespace {
+// The runtime's header in front of every thrown object
+// (sizeof(__cxa_refcounted_exception) for GCC on 32-bit x86). The test
+// stub_exception_header compares it with what the toolchain's own
+// __cxa_allocate_exception adds.
+constexpr std::size_t kExceptionHeader = 96;
+constexpr std::size_t kSpareSize = 128;
+alignas(16) unsigned char g_spare[2][kSpareSize];
+bool g_spareInUse[2];
+}  // namespace
+
+extern "C" {
+void* __cxa_allocate_exception(std::size_t size) noexcept {
+  const std::size_t total = size + kExceptionHeader;
+  void* block = std::malloc(total);
+  for (int i = 0; !block && i < 2; ++i) {
+    if (g_spareInUse[i] || total > kSpareSize) continue;
+    g_spareInUse[i] = true;
+    block = g_spare[i];
+  }
+  if (!block) std::abort();
+  std::memset(block, 0, kExceptionHeader);
+  return static_cast<unsigned char*>(block) + kExceptionHeader;
+}
+
+void __cxa_free_exception(void* object) noexcept {
+  unsigned char* const block = static_cast<unsigned char*>(object) - kExceptionHeader;
+  for (int i = 0; i < 2; ++i) {
+    if (block == g_spare[i]) {
+      g_spareInUse[i] = false;
+      return;
+    }
+  }
+  std::free(block);
+}
 }
