@@ -11,6 +11,8 @@
 #include <new>
 #include <string>  // the runtime's declarations of the functions below
 
+#include <unwind.h>
+
 namespace ssi {
 namespace {
 
@@ -121,5 +123,21 @@ void __cxa_free_exception(void* object) noexcept {
     }
   }
   std::free(block);
+}
+}
+
+// Link-time optimisation gives a function that only has cleanups (no try
+// block) the C language's personality routine, which would bring a second
+// reader of the same unwind tables. For such a function the C++ routine does
+// exactly what the C one does: it runs the cleanups and lets the exception
+// pass.
+extern "C" {
+_Unwind_Reason_Code __gxx_personality_v0(int, _Unwind_Action, _Unwind_Exception_Class,
+                                         _Unwind_Exception*, _Unwind_Context*);
+[[gnu::used]] _Unwind_Reason_Code __gcc_personality_v0(int version, _Unwind_Action actions,
+                                                       _Unwind_Exception_Class exceptionClass,
+                                                       _Unwind_Exception* exception,
+                                                       _Unwind_Context* context) {
+  return __gxx_personality_v0(version, actions, exceptionClass, exception, context);
 }
 }

@@ -32,6 +32,26 @@ void ThrowBadAlloc() {
   ::operator delete(p);
 }
 
+int g_cleanups = 0;
+
+struct CountsCleanup {
+  ~CountsCleanup() { ++g_cleanups; }
+};
+
+// Frames with cleanups and no try block, which link-time optimisation may
+// give the C personality routine (the stub routes it to the C++ one): the
+// exception passes through them and their destructors run.
+[[gnu::noinline]] void ThrowThroughCleanups(int depth) {
+  CountsCleanup counted;
+  std::string text(static_cast<std::size_t>(depth) + 4, 'x');  // no heap: short
+  if (depth == 0) {
+    ThrowBadAlloc();
+  } else {
+    ThrowThroughCleanups(depth - 1);
+  }
+  text += 'y';
+}
+
 // What the window and the install sequence do: bad_alloc for the box, any
 // other std::exception as an unexpected failure; inside the handler a second
 // exception is thrown and caught, then the first rethrown.
@@ -54,6 +74,15 @@ void ThrowCatchNestRethrow(const char* stage) {
   } catch (const std::bad_alloc&) {
     rethrown = true;
   }
+  g_cleanups = 0;
+  bool passed = false;
+  try {
+    ThrowThroughCleanups(3);
+  } catch (const std::bad_alloc&) {
+    passed = true;
+  }
+  std::printf("%s: through cleanups %d, destructors run %d\n", stage, passed, g_cleanups);
+  Expect(passed && g_cleanups == 4, stage);
   std::printf("%s: outer %d inner %d fault %d rethrown %d\n", stage, outer, inner, fault, rethrown);
   Expect(outer && inner && fault && rethrown, stage);
 }
