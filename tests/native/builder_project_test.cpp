@@ -14,6 +14,7 @@
 #include "build_project.h"
 #include "bundled_files.h"
 #include "cli.h"
+#include "cli_scratch.h"
 #include "code_page.h"
 #include "example_project.h"
 #include "installer_builder.h"
@@ -50,13 +51,11 @@ Bytes TinyStub() {
   return stub;
 }
 
-class Builder : public ::testing::Test {
+class Builder : public CliScratch {
  protected:
+  Builder() : CliScratch("ssbuild_builder_") {}
   void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("ssbuild_builder_" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
+    CliScratch::SetUp();
     fs::create_directories(dir_ / "sub");
     Write("stub.exe", TinyStub());
     Write("lib.dll", Text(std::string(3000, 'L')));
@@ -66,24 +65,9 @@ class Builder : public ::testing::Test {
     Write("readme.txt", Text("the read-me\r\n"));
     Write("flashax.exe", TinyProgram());
   }
-  void TearDown() override { fs::remove_all(dir_); }
 
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void Write(const std::string& name, const Bytes& bytes) const {
-    ASSERT_TRUE(WriteWholeFile(Path(name), bytes).ok());
-  }
   void WriteText(const std::string& name, const std::string& text) const {
     Write(name, Text(text));
-  }
-  Bytes Read(const std::string& name) const {
-    Bytes bytes;
-    EXPECT_TRUE(ReadWholeFile(Path(name), bytes).ok()) << name;
-    return bytes;
-  }
-  int Run(std::vector<std::string> args) {
-    out_.str("");
-    err_.str("");
-    return RunCli(args, out_, err_);
   }
   // A build that has every role it needs, with a stub and library of the test's own.
   std::vector<std::string> Complete(const std::string& output) const {
@@ -97,10 +81,6 @@ class Builder : public ::testing::Test {
     EXPECT_TRUE(ReadInstaller(image, std::nullopt, view).ok());
     return view.header;
   }
-
-  fs::path dir_;
-  std::ostringstream out_;
-  std::ostringstream err_;
 };
 
 TEST_F(Builder, ProjectFileGivesRolesVariablesRelativePathsAndOptionsOverrideIt) {

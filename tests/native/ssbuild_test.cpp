@@ -12,6 +12,7 @@
 
 #include "byte_file.h"
 #include "cli.h"
+#include "cli_scratch.h"
 #include "compression.h"
 #include "data_file_builder.h"
 #include "data_file_examiner.h"
@@ -533,31 +534,10 @@ TEST(Codec, ExplodeNamesTheFault) {
 }
 
 // The command line, run in-process in a scratch folder.
-class Cli : public ::testing::Test {
+class Cli : public CliScratch {
  protected:
-  void SetUp() override {
-    dir_ = fs::temp_directory_path() /
-           ("ssbuild_test_" +
-            std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()));
-    fs::remove_all(dir_);
-    fs::create_directories(dir_);
-  }
-  void TearDown() override { fs::remove_all(dir_); }
+  Cli() : CliScratch("ssbuild_test_") {}
 
-  std::string Path(const std::string& name) const { return (dir_ / name).string(); }
-  void Write(const std::string& name, const Bytes& bytes) const {
-    ASSERT_TRUE(WriteWholeFile(Path(name), bytes).ok());
-  }
-  Bytes Read(const std::string& name) const {
-    Bytes bytes;
-    EXPECT_TRUE(ReadWholeFile(Path(name), bytes).ok()) << name;
-    return bytes;
-  }
-  int Run(std::vector<std::string> args) {
-    out_.str("");
-    err_.str("");
-    return RunCli(args, out_, err_);
-  }
   // Writes the inputs of FullInput() as files.
   void WriteInputs() {
     const InstallerInput in = FullInput();
@@ -607,10 +587,6 @@ class Cli : public ::testing::Test {
             "--store",
             "further"};
   }
-
-  fs::path dir_;
-  std::ostringstream out_;
-  std::ostringstream err_;
 };
 
 TEST_F(Cli, BuildsListsVerifiesAndExtracts) {
