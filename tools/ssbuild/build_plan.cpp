@@ -14,6 +14,8 @@
 #include "installer_builder.h"
 #include "path_rules.h"
 #include "payload_roles.h"
+#include "plan_branding.h"
+#include "plan_pictures.h"
 #include "stub_marker.h"
 
 namespace ssbuild {
@@ -71,8 +73,12 @@ class Planner {
 
   void Run() {
     Header();
+    const size_t errors = f_.errors.size();
     Stub();
+    if (f_.errors.size() == errors) BrandPlannedStub(p_, plan_, f_);
     for (int role = kFirstRole; role <= kLastRole; ++role) AuthorFile(role);
+    ConvertPreview(p_, plan_, f_);
+    CheckShowPictures(p_, f_);
     DataFileFromParts();
     Library();
     Completeness();
@@ -343,7 +349,8 @@ class Planner {
   // The show layout, publisher and version live in the data file's settings
   // record, so the data file is written from memory when they are given.
   void ShowLayoutIntoDataFile() {
-    if (!p_.show.any) return;
+    ShowOptions show = PlannedShow(p_);
+    if (!show.any && !PreviewMayJoinShow(plan_, show)) return;
     PlannedEntry& e = Entry(ssi::entry::kDataFile);
     if (!e.used) {
       f_.errors.push_back("the show layout, publisher and version go into the data file: give one");
@@ -351,8 +358,9 @@ class Planner {
     }
     if (!e.inMemory) {
       if (e.size > kCheckedDataFileMax) {
-        f_.errors.push_back("entry 8 (data-file): " + e.path +
-                            " is larger than 64 MiB; a show layout cannot be written into it");
+        if (show.any)
+          f_.errors.push_back("entry 8 (data-file): " + e.path +
+                              " is larger than 64 MiB; a show layout cannot be written into it");
         return;
       }
       const Status read = ReadWholeFile(e.path, e.bytes);
@@ -363,8 +371,10 @@ class Planner {
       e.inMemory = true;
       e.size = e.bytes.size();
     }
+    KeepPreviewOutOfShow(plan_, e.bytes, show, f_);
+    if (!show.any) return;
     std::string warnings;
-    const Status status = ApplyShowOptions(p_.show, e.bytes, warnings);
+    const Status status = ApplyShowOptions(show, e.bytes, warnings);
     if (!status.ok()) f_.errors.push_back("entry 8 (data-file): " + status.text());
     size_t start = 0;
     for (size_t end; (end = warnings.find('\n', start)) != std::string::npos; start = end + 1)

@@ -7,6 +7,7 @@
 #include "cli_args.h"
 #include "cli_show.h"
 #include "payload_roles.h"
+#include "picture_files.h"
 
 namespace ssbuild {
 namespace {
@@ -79,6 +80,7 @@ class ProjectReader {
     if (section_ == "chunk" || section_ == "copy") {
       DataFileParts::Chunk chunk;
       chunk.copy = section_ == "copy";
+      chunk.origin = Origin();
       p_.data.chunks.push_back(chunk);
       p_.data.any = true;
       chunkLine_ = line_;
@@ -202,11 +204,19 @@ class ProjectReader {
         p_.packThreads = static_cast<unsigned>(number);
       else
         Error("jobs = " + value + ": expected a number from 1 to 256");
+    } else if (key == "icon") {
+      p_.iconPath = PathValue(value);
+      p_.iconOrigin = Origin();
+    } else if (key == "preview-background") {
+      if (!ParseColour(value, p_.previewBackground))
+        Error("preview-background = " + value + ": expected a colour as #RRGGBB, white or black");
+    } else if (SetVersionText(key, value, p_.installerVersion)) {
     } else {
       Error("unknown key " + key +
             " in [installer]; known: output, name, display, accept-licence, open-readme, "
             "open-display-properties, codepage, compression, level, stub, allow-incomplete, sign, "
-            "jobs");
+            "jobs, icon, product, publisher, version, copyright, description, "
+            "preview-background");
     }
   }
 
@@ -278,6 +288,11 @@ class ProjectReader {
   }
 
   void Show(const std::string& key, const std::string& value) {
+    if (key == "picture" && IsPictureFileValue(value)) {
+      const std::string problem = AddPictureFiles(value, base_, Origin(), p_);
+      if (!problem.empty()) Error("picture = " + value + ": " + problem);
+      return;
+    }
     bool known = false;
     const std::string problem = SetShowValue(key, value, p_.show, known);
     if (!known)
