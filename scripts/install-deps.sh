@@ -7,7 +7,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 packages=(cmake make g++ clang libclang-rt-14-dev googletest python3
           g++-mingw-w64-i686 wine wine32:i386 xvfb xauth imagemagick procps
-          osslsigncode openssl nodejs libdynamite-dev dynamite)
+          osslsigncode openssl nodejs libdynamite-dev dynamite
+          libstb-dev icoutils python3-pefile)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")

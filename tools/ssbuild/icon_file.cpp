@@ -10,14 +10,13 @@ constexpr size_t kFileEntrySize = 16;
 constexpr size_t kGroupEntrySize = 14;
 constexpr size_t kMaxImages = 256;
 
-uint16_t U16(const Bytes& b, size_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
+uint16_t U16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 
 bool IsImage(const Bytes& image) {
   static const uint8_t kPng[] = {0x89, 'P', 'N', 'G', '\r', '\n', 0x1A, '\n'};
   if (image.size() >= 8 && std::equal(kPng, kPng + 8, image.begin())) return true;
-  return image.size() >= 40 && ssi::ReadU32(image.data()) >= 40 && ssi::ReadU32(image.data()) <= 124;
+  return image.size() >= 40 && ssi::ReadU32(image.data()) >= 40 &&
+         ssi::ReadU32(image.data()) <= 124;
 }
 
 }  // namespace

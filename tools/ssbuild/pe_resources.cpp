@@ -14,9 +14,7 @@ constexpr int kResourceDirectory = 2;
 constexpr int kSecurityDirectory = 4;
 constexpr uint32_t kInitialisedData = 0x40;
 
-uint16_t U16(const Bytes& b, size_t at) {
-  return static_cast<uint16_t>(b[at] | (b[at + 1] << 8));
-}
+uint16_t U16(const Bytes& b, size_t at) { return static_cast<uint16_t>(b[at] | (b[at + 1] << 8)); }
 uint32_t U32(const Bytes& b, size_t at) { return ssi::ReadU32(&b[at]); }
 void Put16(Bytes& b, size_t at, uint16_t v) {
   b[at] = static_cast<uint8_t>(v);
@@ -128,7 +126,8 @@ class TreeReader {
     if (level > 2 || ++directories_ > 4096 || !Inside(offset, 16))
       return Status::Fail("the resource directory is damaged");
     const uint32_t entries = U16(image_, At(offset + 12)) + U16(image_, At(offset + 14));
-    if (!Inside(offset + 16, entries * 8)) return Status::Fail("the resource directory is cut short");
+    if (!Inside(offset + 16, entries * 8))
+      return Status::Fail("the resource directory is cut short");
     for (uint32_t i = 0; i < entries; ++i) {
       const size_t entry = At(offset + 16 + i * 8);
       Resource r = path;

@@ -36,8 +36,8 @@ bool WildcardMatch(const std::string& pattern, const std::string& name) {
       starP = p++;
       starN = n;
     } else if (p < pattern.size() &&
-               (pattern[p] == '?' || ssi::AsciiLower(pattern.substr(p, 1)) ==
-                                         ssi::AsciiLower(name.substr(n, 1)))) {
+               (pattern[p] == '?' ||
+                ssi::AsciiLower(pattern.substr(p, 1)) == ssi::AsciiLower(name.substr(n, 1)))) {
       ++p;
       ++n;
     } else if (starP != std::string::npos) {
@@ -64,8 +64,10 @@ std::string AddPictureFiles(const std::string& value, const fs::path& base,
   std::replace(path.begin(), path.end(), '\\', '/');
   const bool folder = !path.empty() && IsSeparator(path.back());
   const size_t slash = path.rfind('/');
-  const std::string dirText = folder ? path : path.substr(0, slash == std::string::npos ? 0 : slash + 1);
-  const std::string pattern = folder ? "*" : path.substr(slash == std::string::npos ? 0 : slash + 1);
+  const std::string dirText =
+      folder ? path : path.substr(0, slash == std::string::npos ? 0 : slash + 1);
+  const std::string pattern =
+      folder ? "*" : path.substr(slash == std::string::npos ? 0 : slash + 1);
   if (dirText.find_first_of("*?") != std::string::npos)
     return "wildcards work in the file name only, not in folders";
   fs::path dir = dirText.empty() ? base : fs::path(dirText);
@@ -90,7 +92,8 @@ std::string AddPictureFiles(const std::string& value, const fs::path& base,
     }
     if (ec) return dir.string() + ": cannot read the folder: " + ec.message();
     if (found.empty())
-      return folder ? dir.string() + " holds no picture" : "no file in " + dir.string() + " matches";
+      return folder ? dir.string() + " holds no picture"
+                    : "no file in " + dir.string() + " matches";
     std::sort(found.begin(), found.end());
   }
 

@@ -15,10 +15,16 @@ bool StartsWith(const Bytes& head, std::initializer_list<uint8_t> magic, size_t 
   return std::equal(magic.begin(), magic.end(), head.begin() + static_cast<std::ptrdiff_t>(at));
 }
 
+Status Undecodable(PictureFormat format, const std::string& why) {
+  return Status::Fail(std::string(PictureFormatName(format)) +
+                      " that does not decode: damaged or cut short (the decoder says \"" + why +
+                      "\")");
+}
+
 Status Unsupported(PictureFormat format) {
-  return Status::Fail(std::string(format == PictureFormat::kUnknown ? "not a picture"
-                                                                    : PictureFormatName(format)) +
-                      ": the screen saver shows BMP, PNG, JPEG and GIF pictures");
+  return Status::Fail(
+      std::string(format == PictureFormat::kUnknown ? "not a picture" : PictureFormatName(format)) +
+      ": the screen saver shows BMP, PNG, JPEG and GIF pictures");
 }
 
 int HexDigit(char c) {
@@ -45,14 +51,22 @@ PictureFormat SniffPicture(const Bytes& head) {
 
 const char* PictureFormatName(PictureFormat format) {
   switch (format) {
-    case PictureFormat::kBmp: return "BMP";
-    case PictureFormat::kPng: return "PNG";
-    case PictureFormat::kJpeg: return "JPEG";
-    case PictureFormat::kGif: return "GIF";
-    case PictureFormat::kWebp: return "WebP";
-    case PictureFormat::kTiff: return "TIFF";
-    case PictureFormat::kIcon: return "an icon";
-    case PictureFormat::kUnknown: break;
+    case PictureFormat::kBmp:
+      return "BMP";
+    case PictureFormat::kPng:
+      return "PNG";
+    case PictureFormat::kJpeg:
+      return "JPEG";
+    case PictureFormat::kGif:
+      return "GIF";
+    case PictureFormat::kWebp:
+      return "WebP";
+    case PictureFormat::kTiff:
+      return "TIFF";
+    case PictureFormat::kIcon:
+      return "an icon";
+    case PictureFormat::kUnknown:
+      break;
   }
   return "an unknown format";
 }
@@ -68,7 +82,7 @@ bool SaverShowsExtension(const std::string& name) {
 }
 
 bool LooksLikePicture(const std::string& name) {
-  static const char* const kOthers[] = {".webp", ".tif", ".tiff", ".ico",  ".heic",
+  static const char* const kOthers[] = {".webp", ".tif",  ".tiff", ".ico", ".heic",
                                         ".heif", ".avif", ".jfif", ".psd", ".svg"};
   const std::string ext = ssi::AsciiLower(ssi::PathExtension(name));
   return SaverShowsExtension(name) ||
@@ -98,8 +112,7 @@ Status CheckPictureHeader(const Bytes& head, PictureFacts& facts) {
   if (!SaverShowsFormat(facts.format)) return Unsupported(facts.format);
   std::string why;
   if (!StbInfo(head.data(), head.size(), facts.width, facts.height, why))
-    return Status::Fail(std::string(PictureFormatName(facts.format)) + " that does not decode: " +
-                        why);
+    return Undecodable(facts.format, why);
   return {};
 }
 
@@ -109,8 +122,7 @@ Status CheckPicture(const Bytes& file, PictureFacts& facts) {
   std::vector<uint8_t> rgba;
   std::string why;
   if (!StbDecodeRgba(file.data(), file.size(), facts.width, facts.height, rgba, why))
-    return Status::Fail(std::string(PictureFormatName(facts.format)) + " that does not decode: " +
-                        why);
+    return Undecodable(facts.format, why);
   return {};
 }
 
@@ -151,8 +163,7 @@ Status MakePreviewBitmap(const Bytes& file, Rgb background, Bytes& bmp, PictureF
   std::vector<uint8_t> rgba;
   std::string why;
   if (!StbDecodeRgba(file.data(), file.size(), width, height, rgba, why))
-    return Status::Fail(std::string(PictureFormatName(facts.format)) + " that does not decode: " +
-                        why);
+    return Undecodable(facts.format, why);
   const auto pixels = static_cast<size_t>(width) * static_cast<size_t>(height);
   std::vector<uint8_t> rgb(pixels * 3);
   const uint8_t back[3] = {background.r, background.g, background.b};
@@ -177,7 +188,8 @@ Status MakePreviewBitmap(const Bytes& file, Rgb background, Bytes& bmp, PictureF
     return Status::Fail("the picture could not be scaled");
 
   std::vector<uint8_t> panel(static_cast<size_t>(kPreviewWidth) * kPreviewHeight * 3);
-  for (size_t i = 0; i < panel.size(); i += 3) std::copy(back, back + 3, panel.begin() + static_cast<std::ptrdiff_t>(i));
+  for (size_t i = 0; i < panel.size(); i += 3)
+    std::copy(back, back + 3, panel.begin() + static_cast<std::ptrdiff_t>(i));
   const int left = (kPreviewWidth - fitWidth) / 2;
   const int top = (kPreviewHeight - fitHeight) / 2;
   for (int y = 0; y < fitHeight; ++y)

@@ -31,9 +31,9 @@ void BrandPlannedStub(const BuildProject& project, BuildPlan& plan, Findings& fi
   const Status status = BrandStub(plan.stub, branding);
   if (status.ok()) return;
   const std::string text = status.text();
-  findings.errors.push_back((text.rfind("icon: ", 0) == 0 ? where + "icon: " + project.iconPath +
-                                                                ": " + text.substr(6)
-                                                          : plan.stubLabel + ": " + text));
+  findings.errors.push_back((text.rfind("icon: ", 0) == 0
+                                 ? where + "icon: " + project.iconPath + ": " + text.substr(6)
+                                 : plan.stubLabel + ": " + text));
 }
 
 }  // namespace ssbuild

@@ -211,6 +211,9 @@ class ProjectReader {
       if (!ParseColour(value, p_.previewBackground))
         Error("preview-background = " + value + ": expected a colour as #RRGGBB, white or black");
     } else if (SetVersionText(key, value, p_.installerVersion)) {
+      uint16_t numbers[4];
+      if (key == "version" && !ParseVersionNumbers(value, numbers))
+        Error("version = " + value + ": expected up to four numbers 0..65535 such as 1.2.0.5");
     } else {
       Error("unknown key " + key +
             " in [installer]; known: output, name, display, accept-licence, open-readme, "

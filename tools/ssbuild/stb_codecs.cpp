@@ -45,8 +45,8 @@ bool StbDecodeRgba(const uint8_t* bytes, size_t size, int& width, int& height,
   return true;
 }
 
-bool StbResizeRgb(const std::vector<uint8_t>& rgb, int width, int height, int toWidth,
-                  int toHeight, std::vector<uint8_t>& out) {
+bool StbResizeRgb(const std::vector<uint8_t>& rgb, int width, int height, int toWidth, int toHeight,
+                  std::vector<uint8_t>& out) {
   out.assign(static_cast<size_t>(toWidth) * static_cast<size_t>(toHeight) * 3, 0);
   return stbir_resize_uint8(rgb.data(), width, height, 0, out.data(), toWidth, toHeight, 0, 3) != 0;
 }

@@ -20,7 +20,7 @@ bool StbDecodeRgba(const uint8_t* bytes, size_t size, int& width, int& height,
                    std::vector<uint8_t>& rgba, std::string& why);
 
 // Resamples packed RGB (3 bytes a pixel) to `toWidth` x `toHeight`.
-bool StbResizeRgb(const std::vector<uint8_t>& rgb, int width, int height, int toWidth,
-                  int toHeight, std::vector<uint8_t>& out);
+bool StbResizeRgb(const std::vector<uint8_t>& rgb, int width, int height, int toWidth, int toHeight,
+                  std::vector<uint8_t>& out);
 
 }  // namespace ssbuild

@@ -57,8 +57,11 @@ bool Utf8ToUtf16(const std::string& text, std::u16string& out) {
   out.clear();
   for (size_t i = 0; i < text.size();) {
     const auto lead = static_cast<uint8_t>(text[i]);
-    const int extra = lead < 0x80 ? 0 : (lead >> 5) == 6 ? 1 : (lead >> 4) == 14 ? 2
-                                    : (lead >> 3) == 30 ? 3 : -1;
+    const int extra = lead < 0x80         ? 0
+                      : (lead >> 5) == 6  ? 1
+                      : (lead >> 4) == 14 ? 2
+                      : (lead >> 3) == 30 ? 3
+                                          : -1;
     if (extra < 0 || i + static_cast<size_t>(extra) > text.size() - 1) return false;
     uint32_t c = extra == 0 ? lead : lead & (0x3Fu >> extra);
     for (int k = 1; k <= extra; ++k) {
@@ -116,9 +119,9 @@ Status MakeVersionRecord(const VersionStrings& strings, Bytes& out) {
   std::string description = strings.description;
   if (description.empty() && !strings.product.empty()) description = strings.product + " Setup";
   const std::pair<const char*, const std::string*> fields[] = {
-      {"CompanyName", &strings.publisher},      {"FileDescription", &description},
-      {"FileVersion", &strings.version},        {"LegalCopyright", &strings.copyright},
-      {"ProductName", &strings.product},        {"ProductVersion", &strings.version}};
+      {"CompanyName", &strings.publisher}, {"FileDescription", &description},
+      {"FileVersion", &strings.version},   {"LegalCopyright", &strings.copyright},
+      {"ProductName", &strings.product},   {"ProductVersion", &strings.version}};
   std::vector<Bytes> table;
   for (const auto& field : fields) {
     if (field.second->empty()) continue;
@@ -135,20 +138,20 @@ Status MakeVersionRecord(const VersionStrings& strings, Bytes& out) {
   const uint32_t high = uint32_t{numbers[0]} << 16 | numbers[1];
   const uint32_t low = uint32_t{numbers[2]} << 16 | numbers[3];
   for (uint32_t v : {high, low, high, low}) Put32(fixed, v);  // file, then product
-  Put32(fixed, 0x3F);     // flags mask
-  Put32(fixed, 0);        // flags
-  Put32(fixed, 0x40004);  // VOS_NT_WINDOWS32
-  Put32(fixed, 1);        // VFT_APP
-  Put32(fixed, 0);        // subtype
-  Put32(fixed, 0);        // date, high
-  Put32(fixed, 0);        // date, low
+  Put32(fixed, 0x3F);                                         // flags mask
+  Put32(fixed, 0);                                            // flags
+  Put32(fixed, 0x40004);                                      // VOS_NT_WINDOWS32
+  Put32(fixed, 1);                                            // VFT_APP
+  Put32(fixed, 0);                                            // subtype
+  Put32(fixed, 0);                                            // date, high
+  Put32(fixed, 0);                                            // date, low
   Bytes translation;
   Put16(translation, 0x0409);  // US English
   Put16(translation, 1200);    // Unicode
   const Bytes strings16 =
       Node(u"StringFileInfo", kTextValue, {}, 0, {Node(u"040904B0", kTextValue, {}, 0, table)});
-  const Bytes vars =
-      Node(u"VarFileInfo", kTextValue, {}, 0, {Node(u"Translation", kBinaryValue, translation, 4, {})});
+  const Bytes vars = Node(u"VarFileInfo", kTextValue, {}, 0,
+                          {Node(u"Translation", kBinaryValue, translation, 4, {})});
   out = Node(u"VS_VERSION_INFO", kBinaryValue, fixed, static_cast<uint16_t>(fixed.size()),
              {strings16, vars});
   return {};
