@@ -10,6 +10,7 @@
 #include "cli_show.h"
 #include "code_page.h"
 #include "data_file_examiner.h"
+#include "data_file_stream.h"
 #include "file_kinds.h"
 #include "installer_builder.h"
 #include "path_rules.h"
@@ -274,14 +275,32 @@ class Planner {
       if (name.empty()) name = BaseName(chunk.path);
       if (!ToCodePage(name, false, "data file: the chunk name \"" + name + "\"")) return;
     }
-    const Status status = BuildDataFileFromParts(parts, e.bytes);
-    if (!status.ok()) {
-      f_.errors.push_back("data file: " + status.text());
-      return;
+    // Large chunks go through a file beside the output, not through memory.
+    const bool streamed =
+        ChunkBytes(parts) > kStreamedChunksMin && !p_.output.empty() && f_.errors.empty();
+    if (streamed) {
+      auto file = std::make_shared<StreamedDataFile>();
+      const Status status = WriteDataFileFromParts(parts, p_.output + ".part-data", file->head);
+      if (!status.ok()) {
+        f_.errors.push_back("data file: " + status.text());
+        return;
+      }
+      file->path = p_.output + ".part-data";
+      std::error_code ec;
+      e.size = fs::file_size(file->path, ec);
+      e.path = file->path;
+      plan_.streamedDataFile = std::move(file);
+    } else {
+      const Status status = BuildDataFileFromParts(parts, e.bytes);
+      if (!status.ok()) {
+        f_.errors.push_back("data file: " + status.text());
+        return;
+      }
+      e.size = e.bytes.size();
     }
     const RoleRequest& request = p_.roles[ssi::entry::kDataFile];
-    e.used = e.inMemory = true;
-    e.size = e.bytes.size();
+    e.used = true;
+    e.inMemory = !streamed;
     e.label = "the data file made from its chunks";
     e.compression =
         request.compression.value_or(p_.defaultCompression.value_or(CompressionChoice{}));
@@ -356,7 +375,8 @@ class Planner {
       f_.errors.push_back("the show layout, publisher and version go into the data file: give one");
       return;
     }
-    if (!e.inMemory) {
+    const bool streamed = plan_.streamedDataFile != nullptr;
+    if (!e.inMemory && !streamed) {
       if (e.size > kCheckedDataFileMax) {
         if (show.any)
           f_.errors.push_back("entry 8 (data-file): " + e.path +
@@ -371,10 +391,12 @@ class Planner {
       e.inMemory = true;
       e.size = e.bytes.size();
     }
-    KeepPreviewOutOfShow(plan_, e.bytes, show, f_);
+    Bytes& image = streamed ? plan_.streamedDataFile->head : e.bytes;
+    KeepPreviewOutOfShow(plan_, image, show, f_);
     if (!show.any) return;
     std::string warnings;
-    const Status status = ApplyShowOptions(show, e.bytes, warnings);
+    Status status = ApplyShowOptions(show, image, warnings);
+    if (status.ok() && streamed) status = WriteSettingsRecordInto(e.path, image);
     if (!status.ok()) f_.errors.push_back("entry 8 (data-file): " + status.text());
     size_t start = 0;
     for (size_t end; (end = warnings.find('\n', start)) != std::string::npos; start = end + 1)

@@ -37,7 +37,8 @@ Status ReadIconFile(const Bytes& ico, IconResources& out) {
     const uint32_t offset = ssi::ReadU32(entry + 12);
     if (size == 0 || uint64_t{offset} + size > ico.size())
       return Status::Fail("image " + std::to_string(i + 1) + " lies outside the icon file");
-    Bytes image(ico.begin() + offset, ico.begin() + offset + size);
+    Bytes image(ico.begin() + static_cast<std::ptrdiff_t>(offset),
+                ico.begin() + static_cast<std::ptrdiff_t>(offset + size));
     if (!IsImage(image))
       return Status::Fail("image " + std::to_string(i + 1) + " is neither a PNG nor a bitmap");
     // The group's entry is the file's, with the icon's number instead of the offset.
