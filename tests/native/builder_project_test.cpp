@@ -255,7 +255,7 @@ TEST_F(Builder, EveryErrorIsReportedInOnePassAndNothingIsWritten) {
 // Each warning leaves the build working (exit 0) unless --werror, which
 // fails it without writing anything.
 TEST_F(Builder, WarningsPassUnlessWerror) {
-  WriteText("notbmp.bmp", "GIF89a...");
+  WriteText("notbmp.bmp", "II*\0 a TIFF, which the builder does not convert");
   WriteText("notpe.scr", "#!/bin/sh\n");
   WriteText("saver.dat", "mine");
   const struct {

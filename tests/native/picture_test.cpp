@@ -166,6 +166,14 @@ TEST_F(Pictures, ProjectFilePictures) {
   EXPECT_EQ(preview.size(), 54u + 1052u * 150u);  // rows of 350 pixels padded to 1052 bytes
   EXPECT_EQ(preview[0], 'B');
 
+  // Listed by its own name, the preview is shown under the name it lands as.
+  ASSERT_EQ(build(withPng + "picture = art.png\npicture = picture1.bmp\n"), 0) << err_.str();
+  EXPECT_EQ(err_.str().find("warning"), std::string::npos) << err_.str();
+  ASSERT_EQ(Run({"extract", Path("out.exe"), "-C", Path("z")}), 0) << err_.str();
+  ASSERT_EQ(Run({"list", Path("z/sample.ssd")}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("  picture art.bmp\n  picture picture1.bmp\n"), std::string::npos)
+      << out_.str();
+
   // A folder takes its pictures in name order (any case), not Thumbs.db; a
   // wildcard its matches; a file path the file. The WebP is refused.
   std::string lines = withPng + "picture = more/\n";
@@ -189,6 +197,17 @@ TEST_F(Pictures, ProjectFilePictures) {
   EXPECT_NE(err_.str().find("a.jpg: JPEG that does not decode"), std::string::npos) << err_.str();
   EXPECT_EQ(Run({"build", Path("p.ini"), "-o", Path("nothing.exe")}), 2);
   EXPECT_FALSE(std::filesystem::exists(dir_ / "nothing.exe"));
+
+  // So is a preview that does not decode.
+  Bytes cut = Read("art.png");
+  cut.resize(100);
+  Write("cut.png", cut);
+  std::string cutPreview = project;
+  cutPreview.replace(cutPreview.find("preview = preview.bmp"), 21, "preview = cut.png");
+  ASSERT_EQ(build(cutPreview), 2);
+  EXPECT_NE(err_.str().find("entry 3 (preview): " + Path("cut.png") + ": PNG that does not decode"),
+            std::string::npos)
+      << err_.str();
 
   // No match is an error on the line too.
   ASSERT_EQ(build(withPng + "picture = more/*.tga\n"), 2);

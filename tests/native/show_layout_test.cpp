@@ -13,6 +13,7 @@
 #include "cli.h"
 #include "dcl.h"
 #include "le_bytes.h"
+#include "example_project.h"
 #include "show_layout.h"
 
 namespace ssi {
@@ -224,7 +225,8 @@ TEST(ShowLayout, WriterRefusesWhatDoesNotFitAndChangesNothingThen) {
 TEST(ShowLayoutCli, DataWritesTheLayoutAndListShowsIt) {
   const std::string out = ::testing::TempDir() + "show_layout_cli.ssd";
   const std::string chunk = ::testing::TempDir() + "a.bmp";
-  ASSERT_TRUE(ssbuild::WriteWholeFile(chunk, ssbuild::Bytes(100, 7)).ok());
+  // A picture the builder's check decodes.
+  ASSERT_TRUE(ssbuild::WriteWholeFile(chunk, ssbuild::DrawExampleBitmap(8, 6, 2, 2)).ok());
   std::ostringstream o, e;
   ASSERT_EQ(
       ssbuild::RunCli(

@@ -368,7 +368,7 @@ class Planner {
   // The show layout, publisher and version live in the data file's settings
   // record, so the data file is written from memory when they are given.
   void ShowLayoutIntoDataFile() {
-    ShowOptions show = PlannedShow(p_);
+    ShowOptions show = PlannedShow(p_, plan_);
     if (!show.any && !PreviewMayJoinShow(plan_, show)) return;
     PlannedEntry& e = Entry(ssi::entry::kDataFile);
     if (!e.used) {
@@ -399,8 +399,11 @@ class Planner {
     if (status.ok() && streamed) status = WriteSettingsRecordInto(e.path, image);
     if (!status.ok()) f_.errors.push_back("entry 8 (data-file): " + status.text());
     size_t start = 0;
+    // The preview is no chunk, but it lands in the folder all the same.
+    const std::string preview = " names " + PreviewLandingName(plan_) + ",";
     for (size_t end; (end = warnings.find('\n', start)) != std::string::npos; start = end + 1)
-      f_.warnings.push_back(warnings.substr(start, end - start));
+      if (warnings.find(preview, start) >= end || preview == " names ,")
+        f_.warnings.push_back(warnings.substr(start, end - start));
   }
 
   void StandIns() {

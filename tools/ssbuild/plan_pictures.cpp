@@ -118,8 +118,26 @@ void CheckShowPictures(const BuildProject& project, Findings& findings) {
   }
 }
 
-ShowOptions PlannedShow(const BuildProject& project) {
+std::string PreviewLandingName(const BuildPlan& plan) {
+  const PlannedEntry& preview = plan.entries[ssi::entry::kPreview];
+  if (plan.displayMode != 1 || !preview.used || preview.name.empty()) return {};
+  return ssi::PreviewBitmapName(preview.name);
+}
+
+ShowOptions PlannedShow(const BuildProject& project, const BuildPlan& plan) {
   ShowOptions show = project.show;
+  const std::string landing = PreviewLandingName(plan);
+  if (!landing.empty()) {
+    // Unless a chunk of that name lands there too.
+    const std::string entryName = ssi::AsciiLower(plan.entries[ssi::entry::kPreview].name);
+    const bool chunkToo = std::any_of(
+        project.data.chunks.begin(), project.data.chunks.end(), [&](const DataFileParts::Chunk& c) {
+          return !c.copy &&
+                 ssi::AsciiLower(c.name.empty() ? BaseName(c.path) : c.name) == entryName;
+        });
+    for (ssi::ShowPicture& p : show.layout.pictures)
+      if (!chunkToo && ssi::AsciiLower(p.name) == entryName) p.name = landing;
+  }
   const VersionStrings& v = project.installerVersion;
   if (!v.publisher.empty() && show.layout.publisher.empty()) {
     show.layout.publisher = v.publisher;
@@ -143,8 +161,7 @@ bool KeepPreviewOutOfShow(const BuildPlan& plan, const Bytes& dataFile, ShowOpti
   if (!PreviewMayJoinShow(plan, show)) return false;
   DataFileView view;
   if (!ReadDataFile(dataFile, view).ok()) return false;
-  const std::string preview =
-      ssi::AsciiLower(ssi::PreviewBitmapName(plan.entries[ssi::entry::kPreview].name));
+  const std::string preview = ssi::AsciiLower(PreviewLandingName(plan));
   std::vector<std::string> names;
   for (const ssi::ChunkEntry& entry : view.entries) {
     if (ssi::IsPlainFileName(entry.name) && SaverShowsExtension(entry.name) &&

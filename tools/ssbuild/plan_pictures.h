@@ -19,8 +19,14 @@ void ConvertPreview(const BuildProject& project, BuildPlan& plan, Findings& find
 void CheckShowPictures(const BuildProject& project, Findings& findings);
 
 // The layout the data file gets: the project's [show], with the [installer]
-// publisher and version where [show] gives none.
-ShowOptions PlannedShow(const BuildProject& project);
+// publisher and version where [show] gives none, and the preview, when listed
+// by its own name, under the name it lands as (a picture preview is written
+// as NAME.bmp).
+ShowOptions PlannedShow(const BuildProject& project, const BuildPlan& plan);
+
+// The name a picture preview lands as in the screen saver's folder; empty
+// when the preview is no picture there.
+std::string PreviewLandingName(const BuildPlan& plan);
 
 // The screen saver shows every picture of its folder when the layout lists
 // none, and a picture preview lands there too. Then the data file's pictures
