@@ -97,7 +97,9 @@ std::string AddPictureFiles(const std::string& value, const fs::path& base,
     std::sort(found.begin(), found.end());
   }
 
-  for (const auto& [name, file] : found) {
+  for (const auto& match : found) {
+    const std::string& name = match.first;
+    const std::string& file = match.second;
     const bool carried =
         std::any_of(project.data.chunks.begin(), project.data.chunks.end(),
                     [&](const DataFileParts::Chunk& c) { return !c.copy && c.path == file; });
