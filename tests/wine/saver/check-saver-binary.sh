@@ -5,6 +5,8 @@
 # looked up at run time instead. Like the installer, it is terminal-server
 # aware (else a Remote Desktop host gives it a private, user-writable Windows
 # directory) and looks up SetDefaultDllDirectories to narrow its DLL search.
+# Its uninstall runs with administrator rights and names no command
+# interpreter: one would expand the user's %VARIABLES% into its commands.
 #   check-saver-binary.sh PROGRAM
 set -euo pipefail
 program=${1:?usage: check-saver-binary.sh PROGRAM}
@@ -27,4 +29,8 @@ if ! grep -qa SetDefaultDllDirectories "$program"; then
   echo "$program never looks up SetDefaultDllDirectories"
   exit 1
 fi
-echo "$(wc -l <<<"$imports") imports, none newer than Windows XP SP3; terminal-server aware; DLL search narrowed"
+if grep -qaiE 'cmd\.exe|command\.com' "$program"; then
+  echo "$program names a command interpreter"
+  exit 1
+fi
+echo "$(wc -l <<<"$imports") imports, none newer than Windows XP SP3; terminal-server aware; DLL search narrowed; no command interpreter"

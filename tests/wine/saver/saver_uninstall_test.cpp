@@ -539,10 +539,14 @@ TEST_F(SaverUninstall, WhatIsNotThisScreenSaversIsLeftAlone) {
 }
 
 // The elevated uninstall starts nothing from the user's temporary folder,
-// which the user's malware shares with it: neither a program put there and
-// replaced before it starts, nor a command interpreter whose command line
-// holds the folder's name, where "%VAR%" (from HKEY_CURRENT_USER\Environment)
-// would be expanded into commands. The probe stands for the malware's program.
+// which the user's malware shares with it: no program put there and replaced
+// before it starts (the probe stands for the malware's program, and ran under
+// the old uninstall), and nothing there for a command interpreter to name,
+// where "%VAR%" in the folder's name (TMP from HKEY_CURRENT_USER\Environment)
+// would be expanded into commands. Wine's cmd expands variables after it has
+// split the commands, unlike Windows', so that row shows the file the old
+// uninstall put there, not the injection; check-saver-binary.sh shows that no
+// command interpreter is named any more.
 TEST_F(SaverUninstall, NothingIsStartedFromTheUsersTemporaryFolder) {
   const std::string attacker = windowsDir_.substr(0, 3) + "ssi-attacker\\";
   CreateDirectoryA(attacker.c_str(), nullptr);
@@ -580,10 +584,12 @@ TEST_F(SaverUninstall, NothingIsStartedFromTheUsersTemporaryFolder) {
 }
 
 // "runas" is looked up in the machine's class for programs, never in the
-// .scr file's own class: where the user's classes come first (HKCU wins in
-// the merged view an elevated process sees), that class is the user's. Wine
-// merges no per-user classes, so a machine class for .scr stands in for the
-// user's one here.
+// .scr file's own class, where the user's classes come first in the view an
+// elevated process gets. Wine shows less: it merges no per-user classes (a
+// machine class for .scr stands in for the user's one) and starts a .scr file
+// without asking any class, so this passes without the class key too. What
+// it shows is that the program itself runs, waited for, in System32 rather
+// than in the caller's current folder.
 TEST_F(SaverUninstall, ElevationIgnoresTheScreenSaversOwnClass) {
   const std::string attacker = windowsDir_.substr(0, 3) + "ssi-attacker\\";
   CreateDirectoryA(attacker.c_str(), nullptr);
