@@ -34,7 +34,7 @@ ssi::FileHandle OpenPrivateFolder(const std::string& path) {
   return isPrivate ? std::move(folder) : ssi::FileHandle();
 }
 
-DWORD MoveAside(HANDLE program, const std::string& privateFolder, std::string& movedTo) {
+DWORD MoveAside(HANDLE program, const std::string& privateFolder) {
   const ssi::FileHandle folder = OpenPrivateFolder(privateFolder);
   if (!folder) return ERROR_ACCESS_DENIED;
   for (int n = 1; n <= kMaxNames; ++n) {
@@ -42,11 +42,11 @@ DWORD MoveAside(HANDLE program, const std::string& privateFolder, std::string& m
     const DWORD error = RenameInto(program, folder.get(), Widen(name));
     if (error == ERROR_ALREADY_EXISTS) continue;
     if (error != ERROR_SUCCESS) return error;
-    movedTo = privateFolder + "\\" + name;
-    // Nobody but administrators can put anything under this name until then.
-    return MoveFileExW(Widen(movedTo).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT)
-               ? ERROR_SUCCESS
-               : GetLastError();
+    // Nobody but administrators can put anything under this name until the
+    // next start. Should the system refuse to note it, only bytes that no
+    // one runs stay in a folder of administrators': the uninstall goes on.
+    MoveFileExW(Widen(privateFolder + "\\" + name).c_str(), nullptr, MOVEFILE_DELAY_UNTIL_REBOOT);
+    return ERROR_SUCCESS;
   }
   return ERROR_ALREADY_EXISTS;
 }
@@ -76,12 +76,12 @@ ProgramHold HoldProgram(const std::string& path) {
   return hold;
 }
 
-DWORD RemoveHeldProgram(ProgramHold& hold, const std::string& privateFolder, std::string& movedTo) {
+DWORD RemoveHeldProgram(ProgramHold& hold, const std::string& privateFolder) {
   if (!hold.handle) return ERROR_SUCCESS;
   DWORD error = ClearReadOnly(hold.handle.get());
   // A program that runs (this one, mostly) refuses to be deleted.
   if (error == ERROR_SUCCESS && MarkForDeletion(hold.handle.get()) != ERROR_SUCCESS)
-    error = MoveAside(hold.handle.get(), privateFolder, movedTo);
+    error = MoveAside(hold.handle.get(), privateFolder);
   hold.handle.reset();
   return error;
 }

@@ -26,7 +26,7 @@ ProgramHold HoldProgram(const std::string& path);
 
 // Deletes the held program, or moves it into `privateFolder` (the folder is
 // made private first) to be deleted at the next start. A Win32 error code,
-// or 0; `movedTo` names where it went when it was moved.
-DWORD RemoveHeldProgram(ProgramHold& hold, const std::string& privateFolder, std::string& movedTo);
+// or 0.
+DWORD RemoveHeldProgram(ProgramHold& hold, const std::string& privateFolder);
 
 }  // namespace saver

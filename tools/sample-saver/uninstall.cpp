@@ -101,13 +101,14 @@ bool Confirmed(const SaverPaths& paths) {
                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
-// A file in use is named, and the user may close it and try again; a quiet
+// A file that cannot be opened for removal (mostly one in use) is named, with
+// the system's reason, and the user may close it and try again; a quiet
 // uninstall ends at once. Either way nothing has been removed yet.
 bool RetryWhenBusy(const SaverPaths& paths, bool quiet, const std::string& busyPath, DWORD error) {
   if (quiet) return false;
   const std::string text =
       "The " + paths.saverName +
-      " screen saver cannot be removed while this file is in use:\r\n\r\n" +
+      " screen saver cannot be removed now, because this file cannot be:\r\n\r\n" +
       WithReason(busyPath, error) +
       "\r\n\r\nClose the program that uses it and press Retry, or press Cancel to leave the "
       "screen saver as it is.";
@@ -149,15 +150,15 @@ int RemoveFiles(const SaverPaths& paths, const Switches& switches, const Reporte
     program = ProgramHold();
     if (!RetryWhenBusy(paths, switches.quiet, busyPath, error)) return kUninstallFailed;
   }
-  // Whatever fails below leaves the program and its uninstall entry in
-  // place, so that the uninstall can be run again and finish.
+  // A failure up to the program's removal leaves the program and its
+  // uninstall entry in place, so that the uninstall can be run again and
+  // finish; what follows are an administrator's own registry and system.ini.
   const RemoveOutcome removed = RemoveHeldFolder(folder);
   if (!removed.Removed())
     return report.Fail(report.Intro() + WithReason(removed.failedPath, removed.error) +
                        "\r\n\r\nRemove the screen saver again.");
   const std::string shortName = ShortNameOf(paths.installedScr);
-  std::string movedTo;
-  const DWORD programError = RemoveHeldProgram(program, PrivateWorkFolder(paths), movedTo);
+  const DWORD programError = RemoveHeldProgram(program, PrivateWorkFolder(paths));
   if (programError != ERROR_SUCCESS)
     return report.Fail(report.Intro() + WithReason(paths.installedScr, programError));
   RemoveCurrentSaverSetting(paths, shortName);
