@@ -445,20 +445,18 @@ TEST_F(SaverUninstall, AnsweringNoChangesNothing) {
 // quiet, the uninstall ends with 1. Either way the system is as it was, and
 // the next try finishes.
 TEST_F(SaverUninstall, FileInUseIsFoundBeforeAnythingIsRemoved) {
-  struct Case {
-    const char* held;  // relative to the Windows directory
-  };
-  for (const Case& c :
-       {Case{"meadow dir\\notes.txt"}, Case{"meadow dir\\deeper\\inner.txt"}, Case{"meadow.scr"}}) {
-    SCOPED_TRACE(c.held);
+  // Each relative to the Windows directory.
+  for (const char* held :
+       {"meadow dir\\notes.txt", "meadow dir\\deeper\\inner.txt", "meadow.scr"}) {
+    SCOPED_TRACE(held);
     InstallLikeTheInstaller("meadow");
     CreateDirectoryA((FolderOf("meadow") + "deeper").c_str(), nullptr);
     ASSERT_TRUE(test::WriteWholeFile(FolderOf("meadow") + "deeper\\inner.txt", "inner"));
-    const std::string heldPath = windowsDir_ + c.held;
+    const std::string heldPath = windowsDir_ + held;
     const SystemState before = SystemState::Take();
-    FileHandle held(CreateFileA(heldPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                OPEN_EXISTING, 0, nullptr));
-    ASSERT_TRUE(held);
+    FileHandle holder(CreateFileA(heldPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    ASSERT_TRUE(holder);
     {
       SaverRun cancelled;
       ASSERT_TRUE(cancelled.Start(ProgramOf("meadow"), "/u"));
@@ -482,7 +480,7 @@ TEST_F(SaverUninstall, FileInUseIsFoundBeforeAnythingIsRemoved) {
     ASSERT_TRUE(retried.Start(ProgramOf("meadow"), "/u"));
     ASSERT_TRUE(retried.AnswerNextBox("Yes", kUninstallMs));
     ASSERT_TRUE(retried.AnswerNextBox("Retry", kUninstallMs));  // still in use
-    held.reset();
+    holder.reset();
     ASSERT_TRUE(retried.WaitForEnd(kUninstallMs, "Retry"));
     EXPECT_EQ(retried.exitCode, 0u) << Describe(retried.boxes);
     EXPECT_EQ(retried.boxes.size(), 3u) << Describe(retried.boxes);
