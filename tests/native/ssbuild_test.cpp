@@ -746,7 +746,7 @@ TEST_F(Cli, ReportsUsageAndInputFailures) {
   *(std::find(args.begin(), args.end(), "--preview") + 1) = Path("preview.bmp");
   EXPECT_EQ(Run(args), kExitFailed);
   EXPECT_NE(err_.str().find("ssbuild: entry 3 (preview): " + Path("preview.bmp") +
-                            ": cannot open: no such file\n"),
+                            ": cannot open: No such file or directory\n"),
             std::string::npos)
       << err_.str();
   EXPECT_NE(err_.str().find("ssbuild: 1 error(s), 1 warning(s); nothing written\n"),

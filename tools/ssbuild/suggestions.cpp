@@ -9,18 +9,19 @@ namespace ssbuild {
 size_t EditDistance(const std::string& a, const std::string& b) {
   const std::string x = ssi::AsciiLower(a);
   const std::string y = ssi::AsciiLower(b);
-  std::vector<size_t> row(y.size() + 1);
-  for (size_t j = 0; j <= y.size(); ++j) row[j] = j;
+  // Two letters swapped count as one edit: the commonest typo.
+  std::vector<std::vector<size_t>> d(x.size() + 1, std::vector<size_t>(y.size() + 1));
+  for (size_t i = 0; i <= x.size(); ++i) d[i][0] = i;
+  for (size_t j = 0; j <= y.size(); ++j) d[0][j] = j;
   for (size_t i = 1; i <= x.size(); ++i) {
-    size_t diagonal = row[0];
-    row[0] = i;
     for (size_t j = 1; j <= y.size(); ++j) {
-      const size_t above = row[j];
-      row[j] = std::min({row[j] + 1, row[j - 1] + 1, diagonal + (x[i - 1] == y[j - 1] ? 0 : 1)});
-      diagonal = above;
+      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
+                          d[i - 1][j - 1] + (x[i - 1] == y[j - 1] ? 0 : 1)});
+      if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1])
+        d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
     }
   }
-  return row[y.size()];
+  return d[x.size()][y.size()];
 }
 
 std::string Suggest(const std::string& word, const std::vector<std::string>& known) {

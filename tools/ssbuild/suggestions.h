@@ -9,8 +9,8 @@ namespace ssbuild {
 // (letter case aside), else "; known: a, b, c".
 std::string Suggest(const std::string& word, const std::vector<std::string>& known);
 
-// The number of insertions, deletions and substitutions between the two,
-// letter case aside.
+// The number of insertions, deletions, substitutions and swaps of two
+// neighbouring letters between the two, letter case aside.
 size_t EditDistance(const std::string& a, const std::string& b);
 
 }  // namespace ssbuild
