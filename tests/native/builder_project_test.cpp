@@ -5,6 +5,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
 #include <cstdlib>
 #include <filesystem>
 #include <set>
@@ -633,6 +634,47 @@ TEST_F(Builder, LargeInputsAreStreamedOrRefusedAtOnce) {
   EXPECT_GT(fs::file_size(Path("gig.exe")), 1ull << 30);
 #endif
 }
+
+#ifdef SSBUILD_EXE
+// Ctrl-C while two entries are imploded side by side: the builder dies of
+// the signal, as the shell expects, and leaves neither OUT.part, nor a
+// helper's OUT.part-N, nor OUT behind.
+TEST_F(Builder, AnInterruptedBuildLeavesNothingBehind) {
+  Bytes noise(24u << 20);
+  uint32_t state = 1;
+  for (uint8_t& b : noise) b = static_cast<uint8_t>((state = state * 1103515245u + 12345u) >> 24);
+  Write("noise1.bin", noise);
+  Write("noise2.bin", noise);
+  std::vector<std::string> args = Complete("cut.exe");
+  args.insert(args.begin(), SSBUILD_EXE);
+  args.insert(args.end(), {"--further", Path("noise1.bin"), "--support1", Path("noise2.bin"),
+                           "--level", "best", "-j", "2", "-q"});
+  const pid_t child = fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    std::vector<char*> argv;
+    for (std::string& a : args) argv.push_back(a.data());
+    argv.push_back(nullptr);
+    execv(argv[0], argv.data());
+    _exit(127);
+  }
+  bool started = false;
+  for (int i = 0; i < 400 && !started; ++i) {
+    usleep(50'000);
+    started = fs::exists(Path("cut.exe.part-7")) && fs::exists(Path("cut.exe.part-9"));
+  }
+  usleep(200'000);
+  kill(child, SIGINT);
+  int status = 0;
+  ASSERT_EQ(waitpid(child, &status, 0), child);
+  EXPECT_TRUE(started) << "the helpers' files never appeared";
+  ASSERT_TRUE(WIFSIGNALED(status)) << "the build ended before the interrupt";
+  EXPECT_EQ(WTERMSIG(status), SIGINT);
+  for (const auto& entry : fs::directory_iterator(dir_))
+    EXPECT_EQ(entry.path().filename().string().rfind("cut.exe", 0), std::string::npos)
+        << entry.path();
+}
+#endif
 
 }  // namespace
 }  // namespace ssbuild
