@@ -51,6 +51,9 @@ installed() {  # installed WHAT: the checks after an install
 cd "$work" || exit 1
 
 check "ssbuild.exe init writes the example" wine "$ssbuild" init ex
+check "with CR LF line ends, as Windows editors of old want them" grep -q $'^\\[installer\\]\r$' ex/project.ini
+check "a project file alone (dropped onto ssbuild.exe) is built" \
+  wine "$ssbuild" ex/project.ini -q
 check "ssbuild.exe build with the project and no other option" wine "$ssbuild" build ex/project.ini
 openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 1 \
   -subj "/CN=ssbuild throw-away test certificate" 2>/dev/null
@@ -96,4 +99,53 @@ printf '[installer]\nname = Caf\xe2\x86\x92\n' >ex/arrow.ini
 wine "$ssbuild" build ex/arrow.ini -o arrow.exe --screen-saver ex/sample.scr >arrow.txt 2>&1
 check "a character that code page 1252 lacks is refused with exit code 2" test $? -eq 2
 check "and named" grep -q 'U+2192' arrow.txt
+
+# A project file as Windows editors save it (UTF-8 with a byte order mark, CR
+# LF line ends) with accents in the saver name, the output name (made from
+# it), the publisher and a picture's file and folder names given with
+# Windows separators. ssbuild.exe reads and writes those files through the
+# wide calls; the installer gets every text in code page 1252, which the
+# uninstall entry and the installed settings file give back.
+mkdir -p acc/Bilder && cp ex/pictures/picture1.bmp "acc/Bilder/Über den Wolken.bmp" &&
+  cp ex/sample.scr acc/ || exit 1
+{
+  printf '\xef\xbb\xbf'
+  sed 's/$/\r/' <<'EOF'
+[variables]
+saver = Café Lumière
+[installer]
+name = ${saver}
+output = ${saver}-setup.exe
+display = silent
+[files]
+screen-saver = sample.scr
+flash-installer = sample.scr
+[chunk]
+file = Bilder\Über den Wolken.bmp
+[show]
+picture = Über den Wolken.bmp
+publisher = Zoë Müller
+version = 1.0 «beta»
+EOF
+} >acc/project.ini
+wine "$ssbuild" build acc/project.ini >acc.txt 2>&1
+check "ssbuild.exe builds the accented UTF-8 project" test $? -eq 0
+cat acc.txt
+check "the output name keeps its accents" test -f "acc/Café Lumière-setup.exe"
+check "no .part file is left" bash -c "! ls acc | grep -q part"
+check "the accented installer runs silently to its end" wine "acc/Café Lumière-setup.exe"
+acc_dir="$windows/Café Lumière dir"
+check "the picture lands under its accented name" \
+  cmp -s "$acc_dir/Über den Wolken.bmp" ex/pictures/picture1.bmp
+check "the settings file holds the picture's name in code page 1252" \
+  env LC_ALL=C grep -q $'\xdcber den Wolken.bmp' "$acc_dir/saver.dat"
+check "and the publisher" env LC_ALL=C grep -q $'Zo\xeb M\xfcller' "$acc_dir/saver.dat"
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Café Lumière' \
+  /v Publisher >reg.txt 2>&1
+cat reg.txt
+# reg.exe writes to a file in the ANSI code page, 1252 here.
+check "the uninstall entry's Publisher reads Zoë Müller" env LC_ALL=C grep -q $'Zo\xeb M\xfcller' reg.txt
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Café Lumière' \
+  /v DisplayVersion >reg.txt 2>&1
+check "and its DisplayVersion 1.0 «beta»" env LC_ALL=C grep -q $'1.0 \xabbeta\xbb' reg.txt
 exit $((failures > 0))

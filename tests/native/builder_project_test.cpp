@@ -245,8 +245,8 @@ TEST_F(Builder, AuthorMistakes) {
        "{p}:9: transition = fde: expected one of cut, fade, wipe (did you mean fade?)", nullptr},
       {kHead "colour = blue\n" kFiles, 2,
        "{p}:5: unknown key colour in [installer]; known: output, name, display,", nullptr},
-      {kHead "level = quickest\n" kFiles, 2, "{p}:5: level = quickest: expected fast, default or best",
-       nullptr},
+      {kHead "level = quickest\n" kFiles, 2,
+       "{p}:5: level = quickest: expected fast, default or best", nullptr},
       {kHead "jobs = 0\n" kFiles, 2, "{p}:5: jobs = 0: expected a number from 1 to 256", nullptr},
       // The preview: empty or left out, the message says how to add one.
       {kHead "display = picture\n" kFiles "preview =\n", 2,
@@ -273,8 +273,8 @@ TEST_F(Builder, AuthorMistakes) {
       // Mistakes in the file's own form.
       {kHead kFiles "readme = ${docs}/r.txt\n", 2,
        "{p}:8: ${docs} is not defined (define it in [variables] or with -D docs=VALUE)", nullptr},
-      {kHead kFiles "just words\n", 2, "{p}:8: expected KEY = VALUE or [SECTION], not \"just words\"",
-       nullptr},
+      {kHead kFiles "just words\n", 2,
+       "{p}:8: expected KEY = VALUE or [SECTION], not \"just words\"", nullptr},
       {kHead kFiles "[chunk]\nkind = 3\n", 2, "{p}:8: a [chunk] needs file =", nullptr},
       {kHead kFiles "[show]\npicture = a.bmp:0\n", 2,
        "{p}:9: picture = a.bmp:0: the seconds after \":\" must be 1 to 3600", nullptr},
@@ -308,8 +308,8 @@ TEST_F(Builder, AuthorMistakes) {
     std::set<fs::path> before;
     for (const auto& entry : fs::recursive_directory_iterator(dir_)) before.insert(entry.path());
     const int exit = Run({"build", project});
-    const std::string context = std::string(c.project != nullptr ? c.project : "(none)") +
-                                "\n--- said:\n" + err_.str();
+    const std::string context =
+        std::string(c.project != nullptr ? c.project : "(none)") + "\n--- said:\n" + err_.str();
     EXPECT_EQ(exit, c.exit) << context;
     std::string expected = c.message;
     for (const auto& [from, to] : {std::pair<std::string, std::string>{"{p}", project},

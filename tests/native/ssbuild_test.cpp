@@ -686,7 +686,8 @@ TEST_F(Cli, HostileInstallersStayOffTheTerminalAndInTheFolder) {
     EXPECT_EQ(std::count_if(said.begin(), said.end(),
                             [](char ch) { return ch != '\n' && static_cast<uint8_t>(ch) < 0x20; }),
               0)
-        << context << "\n" << said;
+        << context << "\n"
+        << said;
     EXPECT_TRUE(Read("victim.txt") == Text("mine")) << context;
     if (c.exit != kExitOk && c.message.find("nothing extracted") != std::string::npos) {
       EXPECT_TRUE(fs::is_empty(Path("out"))) << context;

@@ -49,8 +49,9 @@ bool StatFile(const std::string& path, uint64_t& size, std::string& problem) {
   std::error_code ec;
   const fs::file_status status = fs::status(FsPath(path), ec);
   if (ec || !fs::exists(status)) {
-    problem = path + ": cannot open: " +
-              (ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message());
+    problem =
+        path + ": cannot open: " +
+        (ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message());
     return false;
   }
   if (!fs::is_regular_file(status)) {

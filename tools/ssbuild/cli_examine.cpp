@@ -125,9 +125,10 @@ int ExtractInstaller(const InspectOptions& o, const Bytes& image, std::ostream& 
   for (size_t i = 0; i < view.header.entries.size(); ++i) {
     const ssi::PayloadEntry& e = view.header.entries[i];
     if (!e.IsEmpty() && !ssi::IsPlainFileName(e.name))
-      return Failure(err, o.file,
-                     Status::Fail("entry " + std::to_string(i) + ": the name \"" + ShownName(e.name) +
-                                  "\" is not a plain file name; nothing extracted"));
+      return Failure(
+          err, o.file,
+          Status::Fail("entry " + std::to_string(i) + ": the name \"" + ShownName(e.name) +
+                       "\" is not a plain file name; nothing extracted"));
   }
   int result = kExitOk;
   std::set<std::string> written;
@@ -240,8 +241,8 @@ int VerifyCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err)
     problems = VerifyDataFile(image);
   }
   if (problems.empty()) {
-    out << Printable(o.file) << ": ok (" << (type == FileType::kInstaller ? "installer" : "data file")
-        << ")\n";
+    out << Printable(o.file) << ": ok ("
+        << (type == FileType::kInstaller ? "installer" : "data file") << ")\n";
     return kExitOk;
   }
   return ReportProblems(err, o.file, problems);

@@ -81,8 +81,8 @@ int InitCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     if (!quiet) out << "wrote " << Utf8Path(path) << "\n";
   }
   if (!quiet)
-    out << "build it with: ssbuild build " << Utf8Path((FsPath(directory) / "project.ini").make_preferred())
-        << "\n";
+    out << "build it with: ssbuild build "
+        << Utf8Path((FsPath(directory) / "project.ini").make_preferred()) << "\n";
   return kExitOk;
 }
 

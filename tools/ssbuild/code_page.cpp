@@ -119,7 +119,8 @@ bool CodePage::ToUtf8(const std::string& text, std::string& out) const {
   std::wstring wide(static_cast<size_t>(size), L'\0');
   MultiByteToWideChar(number_, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
                       &wide[0], size);
-  const int bytes = WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
   out.resize(static_cast<size_t>(bytes));
   WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &out[0], bytes, nullptr, nullptr);
   return true;

@@ -56,7 +56,8 @@ void ConsoleBuffer::Flush(bool all) {
   size_t end = pending_.size();
   if (!all) {
     size_t back = 0;
-    while (back < 3 && back < end && (static_cast<uint8_t>(pending_[end - 1 - back]) & 0xC0) == 0x80)
+    while (back < 3 && back < end &&
+           (static_cast<uint8_t>(pending_[end - 1 - back]) & 0xC0) == 0x80)
       ++back;
     if (back < end && static_cast<uint8_t>(pending_[end - 1 - back]) >= 0xC0) end -= back + 1;
   }

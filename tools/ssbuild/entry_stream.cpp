@@ -15,7 +15,6 @@
 namespace ssbuild {
 namespace {
 
-
 // The imploded form of an empty entry is a few bytes; this bounds it.
 constexpr uint64_t kEmptyImplodedMax = 64;
 

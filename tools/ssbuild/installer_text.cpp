@@ -29,10 +29,11 @@ bool InstallerText::ConvertAt(std::string& text, bool multiLine, const std::stri
 
 bool InstallerText::ConvertShow(ShowOptions& show) {
   ssi::ShowLayout& layout = show.layout;
-  bool ok = Convert(layout.publisher, false, "the publisher \"" + layout.publisher + "\"",
-                    "publisher");
+  bool ok =
+      Convert(layout.publisher, false, "the publisher \"" + layout.publisher + "\"", "publisher");
   ok = Convert(layout.displayVersion, false, "the version \"" + layout.displayVersion + "\"",
-               "version") && ok;
+               "version") &&
+       ok;
   ok = Convert(layout.movie, false, "the movie \"" + layout.movie + "\"", "movie") && ok;
   for (size_t i = 0; i < layout.pictures.size(); ++i) {
     std::string& name = layout.pictures[i].name;

@@ -112,8 +112,9 @@ void PrintInstallerListing(std::ostream& out, const InstallerView& view, size_t 
   for (size_t i = 0; i < h.entries.size(); ++i) {
     const ssi::PayloadEntry& e = h.entries[i];
     out << Padded(std::to_string(i), 7) << Padded(RoleName(static_cast<int>(i)), 10)
-        << Padded(e.IsEmpty() ? "(empty)" : ShownName(e.name), 24) << RightAligned(e.startOffset, 12)
-        << RightAligned(e.endOffset, 12) << RightAligned(e.kind, 6) << RightAligned(e.compressed, 6)
+        << Padded(e.IsEmpty() ? "(empty)" : ShownName(e.name), 24)
+        << RightAligned(e.startOffset, 12) << RightAligned(e.endOffset, 12)
+        << RightAligned(e.kind, 6) << RightAligned(e.compressed, 6)
         << RightAligned(e.storedSize, 12) << RightAligned(e.expandedSize, 14) << "\n";
   }
   out << "\n";

@@ -19,8 +19,8 @@ namespace ssbuild {
 
 std::wstring WideFromUtf8(const std::string& text) {
   if (text.empty()) return {};
-  const int size = MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                       nullptr, 0);
+  const int size =
+      MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
   std::wstring wide(static_cast<size_t>(size > 0 ? size : 0), L'\0');
   if (size > 0)
     MultiByteToWideChar(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &wide[0], size);
@@ -68,8 +68,8 @@ FilePtr OpenFile(const std::string& path, FileMode mode, std::string& reason) {
   }
   // FILE_SHARE_DELETE: an interrupt may delete a file the build still writes.
   const HANDLE handle = CreateFileW(WideFromUtf8(path).c_str(), access,
-                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                    nullptr, disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
+                                    FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                    disposition, FILE_ATTRIBUTE_NORMAL, nullptr);
   if (handle == INVALID_HANDLE_VALUE) {
     reason = WindowsErrorText(GetLastError());
     return nullptr;
@@ -88,7 +88,9 @@ FilePtr OpenFile(const std::string& path, FileMode mode, std::string& reason) {
   return file;
 }
 
-std::filesystem::path FsPath(const std::string& utf8) { return std::filesystem::path(WideFromUtf8(utf8)); }
+std::filesystem::path FsPath(const std::string& utf8) {
+  return std::filesystem::path(WideFromUtf8(utf8));
+}
 
 std::string Utf8Path(const std::filesystem::path& path) { return Utf8FromWide(path.wstring()); }
 

@@ -18,10 +18,10 @@ struct FileCloser {
 using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 enum class FileMode {
-  kRead,         // "rb"
-  kCreate,       // "wb": created or emptied
-  kCreateRead,   // "wb+"
-  kCreateNew,    // "wb", failing when anything (a link too) has the name already
+  kRead,        // "rb"
+  kCreate,      // "wb": created or emptied
+  kCreateRead,  // "wb+"
+  kCreateNew,   // "wb", failing when anything (a link too) has the name already
 };
 
 // Opens `path`; on failure returns null and sets `reason` to the system's

@@ -28,15 +28,31 @@ std::string Trim(const std::string& text) {
 }
 
 const std::vector<std::string> kSections = {"variables", "installer", "files", "data-file",
-                                             "chunk",     "copy",      "show"};
-const std::vector<std::string> kInstallerKeys = {
-    "output",      "name",  "display", "accept-licence", "open-readme", "open-display-properties",
-    "codepage",    "compression", "level", "stub", "allow-incomplete", "sign", "jobs"};
-const std::vector<std::string> kRoleWords = {
-    "compression-library", "flash-installer", "preview",           "licence",
-    "readme",              "screen-saver",    "further-file",      "data-file",
-    "support-library-1",   "support-library-2"};
-const std::vector<std::string> kShowKeys = {"picture", "movie", "seconds", "transition",
+                                            "chunk",     "copy",      "show"};
+const std::vector<std::string> kInstallerKeys = {"output",
+                                                 "name",
+                                                 "display",
+                                                 "accept-licence",
+                                                 "open-readme",
+                                                 "open-display-properties",
+                                                 "codepage",
+                                                 "compression",
+                                                 "level",
+                                                 "stub",
+                                                 "allow-incomplete",
+                                                 "sign",
+                                                 "jobs"};
+const std::vector<std::string> kRoleWords = {"compression-library",
+                                             "flash-installer",
+                                             "preview",
+                                             "licence",
+                                             "readme",
+                                             "screen-saver",
+                                             "further-file",
+                                             "data-file",
+                                             "support-library-1",
+                                             "support-library-2"};
+const std::vector<std::string> kShowKeys = {"picture",       "movie", "seconds",   "transition",
                                             "transition-ms", "order", "publisher", "version"};
 
 std::string RoleExample(int role);
@@ -421,7 +437,8 @@ void LoadProjectFile(const std::string& path, const Defines& defines, BuildProje
   // Not UTF-8: an older editor saved it in the ANSI code page.
   const size_t bad = FirstInvalidUtf8(text);
   if (bad != std::string::npos) {
-    const auto line = 1 + std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(bad), '\n');
+    const auto line =
+        1 + std::count(text.begin(), text.begin() + static_cast<ptrdiff_t>(bad), '\n');
     const unsigned ansi = SystemAnsiCodePage();
     std::string converted;
     if (!CodePage(ansi).ToUtf8(text, converted)) {
@@ -431,7 +448,8 @@ void LoadProjectFile(const std::string& path, const Defines& defines, BuildProje
       return;
     }
     char byte[8];
-    std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned>(static_cast<uint8_t>(text[bad])));
+    std::snprintf(byte, sizeof byte, "0x%02X",
+                  static_cast<unsigned>(static_cast<uint8_t>(text[bad])));
     project.repeated.push_back(path + ":" + std::to_string(line) + ": the byte " + byte +
                                " is not UTF-8, so the file is read in code page " +
                                std::to_string(ansi) + "; save it as UTF-8 to be sure");

@@ -15,8 +15,8 @@ size_t EditDistance(const std::string& a, const std::string& b) {
   for (size_t j = 0; j <= y.size(); ++j) d[0][j] = j;
   for (size_t i = 1; i <= x.size(); ++i) {
     for (size_t j = 1; j <= y.size(); ++j) {
-      d[i][j] = std::min({d[i - 1][j] + 1, d[i][j - 1] + 1,
-                          d[i - 1][j - 1] + (x[i - 1] == y[j - 1] ? 0 : 1)});
+      d[i][j] = std::min(
+          {d[i - 1][j] + 1, d[i][j - 1] + 1, d[i - 1][j - 1] + (x[i - 1] == y[j - 1] ? 0 : 1)});
       if (i > 1 && j > 1 && x[i - 1] == y[j - 2] && x[i - 2] == y[j - 1])
         d[i][j] = std::min(d[i][j], d[i - 2][j - 2] + 1);
     }
