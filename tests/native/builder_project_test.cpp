@@ -204,6 +204,7 @@ TEST_F(Builder, AuthorMistakes) {
 #define kHead "[installer]\noutput = out.exe\nname = meadow\nstub = stub.exe\n"
 #define kFiles "[files]\ncompression-library = lib.dll\nscreen-saver = prog.scr\n"
   WriteText("sub/licence.txt", "the licence\n");
+  WriteText("sub/arrows.txt", "fine\nup \xE2\x86\x91 and \xE2\x86\x93\n");
   const struct {
     const char* project;  // nullptr: there is no project file
     int exit;
@@ -270,6 +271,13 @@ TEST_F(Builder, AuthorMistakes) {
        "entry"},
       {kHead kFiles "[show]\npicture = \xE2\x98\x95.bmp\n", 2,
        "{p}:9: the picture \"\xE2\x98\x95.bmp\": U+2615", nullptr},
+      {kHead "accept-licence = yes\n" kFiles "licence = sub/arrows.txt\n", 2,
+       "{p}:9: entry 4 (licence): {d}/sub/arrows.txt: U+2191 \"\xE2\x86\x91\" at line 2, "
+       "column 4 and U+2193 \"\xE2\x86\x93\" at line 2, column 10 have no place in code page "
+       "1252",
+       nullptr},
+      {kHead "display = picture\n" kFiles "preview = preview.bmp\npreview.name = ../x.bmp\n", 2,
+       "{p}:10: entry 3 (preview): the name \"../x.bmp\"", nullptr},
       // Mistakes in the file's own form.
       {kHead kFiles "readme = ${docs}/r.txt\n", 2,
        "{p}:8: ${docs} is not defined (define it in [variables] or with -D docs=VALUE)", nullptr},

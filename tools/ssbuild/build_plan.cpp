@@ -143,12 +143,13 @@ class Planner {
     }
     const std::string& saver = plan_.saverName;
     if (saver.empty())
-      f_.errors.push_back("the screen saver name is empty");
+      f_.errors.push_back(Origin("name") + "the screen saver name is empty");
     else if (saver.size() > ssi::kSaverNameFieldSize)
-      f_.errors.push_back("the screen saver name \"" + saver + "\" is " +
+      f_.errors.push_back(Origin("name") + "the screen saver name \"" + utf8Saver_ + "\" is " +
                           std::to_string(saver.size()) + " bytes long; at most 64 fit");
     else if (!ssi::IsValidSaverName(saver))
-      f_.errors.push_back("the screen saver name \"" + saver + "\" is not a valid folder name");
+      f_.errors.push_back(Origin("name") + "the screen saver name \"" + utf8Saver_ +
+                          "\" is not a valid folder name");
   }
 
   void Stub() {
@@ -229,7 +230,8 @@ class Planner {
       return;
     const std::string problem = CheckRoleName(role, e.name, plan_.saverName);
     if (!problem.empty())
-      f_.errors.push_back(Describe(role) + ": the name \"" + e.name + "\" " + problem);
+      f_.errors.push_back(Origin(std::string(RoleWord(role)) + ".name") + Describe(role) +
+                          ": the name \"" + e.name + "\" " + problem);
   }
 
   // The licence and the read-me are read whole (texts are small) to be
@@ -244,11 +246,14 @@ class Planner {
     Bytes bytes;
     const Status status = ReadWholeFile(e.path, bytes);
     if (!status.ok()) {
-      f_.errors.push_back(Describe(role) + ": " + status.text());
+      f_.errors.push_back(At(p_.roles[static_cast<size_t>(role)].origin) + Describe(role) + ": " +
+                          status.text());
       return;
     }
     std::string text(bytes.begin(), bytes.end());
-    if (!ToCodePage(text, true, Describe(role) + ": " + e.path)) return;
+    if (!text_.ConvertAt(text, true, Describe(role) + ": " + e.path,
+                         p_.roles[static_cast<size_t>(role)].origin))
+      return;
     if (role == ssi::entry::kLicence) text = WithCrLf(text);
     e.inMemory = true;
     e.bytes.assign(text.begin(), text.end());

@@ -310,7 +310,7 @@ class ProjectReader {
       RequestRole(p_, role, path, Origin());
     } else if (attribute == "name") {
       request.entryName = value;
-      p_.origins[roleText + ".name"] = Origin();
+      p_.origins[std::string(RoleWord(role)) + ".name"] = Origin();
     } else if (attribute == "compression") {
       if (role == ssi::entry::kCompressionLibrary)
         Error("the compression library is always stored");
