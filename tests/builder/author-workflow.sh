@@ -53,7 +53,7 @@ cd "$work" || exit 1
 check "ssbuild.exe init writes the example" wine "$ssbuild" init ex
 check "with CR LF line ends, as Windows editors of old want them" grep -q $'^\\[installer\\]\r$' ex/project.ini
 check "a project file alone (dropped onto ssbuild.exe) is built" \
-  wine "$ssbuild" ex/project.ini -q
+  wine "$ssbuild" -q ex/project.ini
 check "ssbuild.exe build with the project and no other option" wine "$ssbuild" build ex/project.ini
 openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 1 \
   -subj "/CN=ssbuild throw-away test certificate" 2>/dev/null
@@ -131,6 +131,7 @@ EOF
 wine "$ssbuild" build acc/project.ini >acc.txt 2>&1
 check "ssbuild.exe builds the accented UTF-8 project" test $? -eq 0
 cat acc.txt
+check "what ssbuild.exe prints to a file is UTF-8" grep -q 'Café Lumière-setup.exe' acc.txt
 check "the output name keeps its accents" test -f "acc/Café Lumière-setup.exe"
 check "no .part file is left" bash -c "! ls acc | grep -q part"
 check "the accented installer runs silently to its end" wine "acc/Café Lumière-setup.exe"

@@ -9,6 +9,7 @@
 #include "bundled_files.h"
 #include "cli_show.h"
 #include "code_page.h"
+#include "console_text.h"
 #include "data_file_examiner.h"
 #include "file_kinds.h"
 #include "installer_builder.h"
@@ -231,7 +232,7 @@ class Planner {
     const std::string problem = CheckRoleName(role, e.name, plan_.saverName);
     if (!problem.empty())
       f_.errors.push_back(Origin(std::string(RoleWord(role)) + ".name") + Describe(role) +
-                          ": the name \"" + e.name + "\" " + problem);
+                          ": the name \"" + ShownName(e.name) + "\" " + problem);
   }
 
   // The licence and the read-me are read whole (texts are small) to be
@@ -440,7 +441,8 @@ class Planner {
       e.name = utf8Saver_ + ".ssd";
       e.label = "an empty data file";
       if (!saverNameFailed_) ToCodePage(e.name, false, "the data file's name", "name");
-      f_.notes.push_back("entry 8 (data-file): none given; an empty data file " + e.name +
+      f_.notes.push_back("entry 8 (data-file): none given; an empty data file " +
+                         ShownName(e.name) +
                          " goes in (no chunks; the screen saver's settings file saver.dat "
                          "holds zeros)");
     }
@@ -505,7 +507,7 @@ class Planner {
       const auto [it, fresh] = seen.emplace(key, role);
       if (!fresh)
         f_.warnings.push_back(Describe(role) + " lands on the same file as " +
-                              Describe(it->second) + " (" + e.name + "), replacing it");
+                              Describe(it->second) + " (" + ShownName(e.name) + "), replacing it");
     }
   }
 
