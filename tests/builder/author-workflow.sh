@@ -144,9 +144,12 @@ check "and the publisher" env LC_ALL=C grep -q $'Zo\xeb M\xfcller' "$acc_dir/sav
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Café Lumière' \
   /v Publisher >reg.txt 2>&1
 cat reg.txt
-# reg.exe writes to a file in the ANSI code page, 1252 here.
-check "the uninstall entry's Publisher reads Zoë Müller" env LC_ALL=C grep -q $'Zo\xeb M\xfcller' reg.txt
+# The installer wrote the value with the ANSI calls in code page 1252; reg.exe
+# prints it to a file in the OEM code page, 850 here.
+check "the uninstall entry's Publisher reads Zoë Müller" \
+  bash -c "iconv -f CP850 -t UTF-8 reg.txt | grep -q 'Zoë Müller'"
 wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Café Lumière' \
   /v DisplayVersion >reg.txt 2>&1
-check "and its DisplayVersion 1.0 «beta»" env LC_ALL=C grep -q $'1.0 \xabbeta\xbb' reg.txt
+check "and its DisplayVersion 1.0 «beta»" \
+  bash -c "iconv -f CP850 -t UTF-8 reg.txt | grep -q '1.0 «beta»'"
 exit $((failures > 0))
