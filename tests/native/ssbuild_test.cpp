@@ -14,6 +14,7 @@
 #include "cli.h"
 #include "cli_scratch.h"
 #include "compression.h"
+#include "console_stream.h"
 #include "data_file_builder.h"
 #include "data_file_examiner.h"
 #include "installer_builder.h"
@@ -693,6 +694,25 @@ TEST_F(Cli, HostileInstallersStayOffTheTerminalAndInTheFolder) {
       EXPECT_TRUE(fs::is_empty(Path("out"))) << context;
     }
   }
+}
+
+// The last guard before the terminal: whatever a message carries, control
+// bytes other than line ends and tabs are escaped; text around them, a
+// character split by a flush included, arrives as it was.
+TEST(ConsoleOutput, EscapesControlBytes) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  {
+    ConsoleBuffer buffer(file);
+    std::ostream out(&buffer);
+    out << "a\x1B[2Jb\tc\r\n"
+        << "Caf\xC3" << std::flush << "\xA9 \x07\x7F\n";
+  }
+  std::rewind(file);
+  char text[128] = {};
+  const size_t got = std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  EXPECT_EQ(std::string(text, got), "a\\x1B[2Jb\tc\r\nCaf\xC3\xA9 \\x07\\x7F\n");
 }
 
 TEST_F(Cli, DataCommandBuildsAFileTheBuilderTakes) {

@@ -45,8 +45,10 @@ std::streamsize ConsoleBuffer::xsputn(const char* s, std::streamsize n) {
   return n;
 }
 
+// A character cut by a flush waits for its rest: the console would show
+// its halves as two wrong ones.
 int ConsoleBuffer::sync() {
-  Flush(true);
+  Flush(false);
   return 0;
 }
 
