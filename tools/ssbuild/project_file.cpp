@@ -42,16 +42,11 @@ const std::vector<std::string> kInstallerKeys = {"output",
                                                  "allow-incomplete",
                                                  "sign",
                                                  "jobs"};
-const std::vector<std::string> kRoleWords = {"compression-library",
-                                             "flash-installer",
-                                             "preview",
-                                             "licence",
-                                             "readme",
-                                             "screen-saver",
-                                             "further-file",
-                                             "data-file",
-                                             "support-library-1",
-                                             "support-library-2"};
+std::vector<std::string> RoleWords() {
+  std::vector<std::string> words;
+  for (int role = kFirstRole; role <= kLastRole; ++role) words.push_back(RoleWord(role));
+  return words;
+}
 const std::vector<std::string> kShowKeys = {"picture",       "movie", "seconds",   "transition",
                                             "transition-ms", "order", "publisher", "version"};
 
@@ -297,7 +292,7 @@ class ProjectReader {
     const std::string roleText = key.substr(0, dot);
     const int role = RoleFromWord(roleText);
     if (role < kFirstRole) {
-      Error("unknown role " + roleText + Suggest(roleText, kRoleWords));
+      Error("unknown role " + roleText + Suggest(roleText, RoleWords()));
       return;
     }
     RoleRequest& request = p_.roles[static_cast<size_t>(role)];
