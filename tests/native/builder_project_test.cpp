@@ -255,7 +255,7 @@ TEST_F(Builder, AuthorMistakes) {
        "allow-incomplete"},
       {kHead "display = picture\n" kFiles, 2,
        "display mode 1 shows a preview but entry 3 (preview) is missing: add preview = FILE to "
-       "[files] (a BMP picture, 180 x 120 pixels fit the window) or give --preview FILE; or set "
+       "[files] (a BMP picture, 350 x 150 pixels fill its panel) or give --preview FILE; or set "
        "display = none",
        "allow-incomplete"},
       // Text end users see, outside the code page: every character, with the line.

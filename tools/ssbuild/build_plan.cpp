@@ -381,7 +381,7 @@ class Planner {
           "display mode " + std::to_string(mode) +
           " shows a preview but entry 3 (preview) is missing: add preview = FILE to [files] (" +
           (mode == 1 ? "a BMP picture" : "a Flash movie") +
-          ", 180 x 120 pixels fit the window) or give --preview FILE; or set display = none");
+          ", 350 x 150 pixels fill its panel) or give --preview FILE; or set display = none");
     // The silent install runs the Flash check before anything else and stops
     // with "Unspecified error" when it finds no player and no installer.
     if (mode == 4 && !Given(ssi::entry::kFlashInstaller))
