@@ -152,4 +152,19 @@ wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Café L
   /v DisplayVersion >reg.txt 2>&1
 check "and its DisplayVersion 1.0 «beta»" \
   bash -c "iconv -f CP850 -t UTF-8 reg.txt | grep -q '1.0 «beta»'"
+
+# Ctrl-C while ssbuild.exe packs (Wine turns SIGINT into the console's
+# Ctrl-C event): the console handler deletes the .part file, and no output
+# appears.
+base64 -w 76 /dev/urandom | head -c 40000000 >noise.bin  # implodes, slowly at best
+wine "$ssbuild" build ex/project.ini -o "Über.exe" --further noise.bin --level best \
+  >cut.txt 2>&1 </dev/null &
+builder=$!
+for _ in $(seq 120); do [ -e "Über.exe.part" ] && break; sleep 0.5; done
+check "the build is writing Über.exe.part" test -e "Über.exe.part"
+sleep 1
+kill -INT "$builder"
+wait "$builder"
+check "an interrupted ssbuild.exe leaves neither the .part file nor an output" \
+  bash -c '! ls | grep -q "^Über.exe"'
 exit $((failures > 0))
