@@ -3,6 +3,8 @@
 // worked out with Python's zlib.crc32, not with our code.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -274,6 +276,7 @@ TEST(ShowLayoutCli, DataWritesTheLayoutAndListShowsIt) {
   withData.insert(withData.end(), {"--data-chunk", chunk});
   ASSERT_EQ(ssbuild::RunCli(withData, bo, be), 0) << be.str();
   const std::string unpacked = ::testing::TempDir() + "show_layout_cli_x";
+  std::filesystem::remove_all(unpacked);  // extract creates its files new
   ASSERT_EQ(ssbuild::RunCli({"extract", setup, "-C", unpacked}, bo, be), 0) << be.str();
   ASSERT_TRUE(ssbuild::ReadWholeFile(unpacked + "/meadow.ssd", image).ok());
   std::memcpy(record.bytes.data(), image.data(), record.bytes.size());
