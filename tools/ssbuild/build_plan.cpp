@@ -1,16 +1,15 @@
 #include "build_plan.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
-#include <system_error>
 
 #include "bundled_files.h"
 #include "cli_show.h"
 #include "code_page.h"
 #include "data_file_examiner.h"
 #include "file_kinds.h"
+#include "input_source.h"
 #include "installer_builder.h"
 #include "path_rules.h"
 #include "payload_roles.h"
@@ -18,8 +17,6 @@
 
 namespace ssbuild {
 namespace {
-
-namespace fs = std::filesystem;
 
 // A stub is a small program; anything larger is the wrong file.
 constexpr uint64_t kStubMax = 16u << 20;
@@ -35,7 +32,7 @@ struct FileCloser {
 // The first `count` bytes of the file (fewer when it is shorter).
 Bytes ReadHead(const std::string& path, size_t count) {
   Bytes head(count);
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  std::unique_ptr<std::FILE, FileCloser> file(OpenInput(path));
   if (!file) return {};
   head.resize(std::fread(head.data(), 1, count, file.get()));
   return head;
@@ -43,22 +40,7 @@ Bytes ReadHead(const std::string& path, size_t count) {
 
 // The size of a regular file, or the problem with it.
 bool StatFile(const std::string& path, uint64_t& size, std::string& problem) {
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (ec || !fs::exists(status)) {
-    problem = path + ": cannot open: no such file";
-    return false;
-  }
-  if (!fs::is_regular_file(status)) {
-    problem = path + ": not a file";
-    return false;
-  }
-  size = fs::file_size(path, ec);
-  if (ec) {
-    problem = path + ": cannot read its size: " + ec.message();
-    return false;
-  }
-  return true;
+  return StatInput(path, size, problem);
 }
 
 class Planner {

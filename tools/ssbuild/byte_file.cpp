@@ -5,6 +5,8 @@
 #include <cstring>
 #include <memory>
 
+#include "input_source.h"
+
 namespace ssbuild {
 namespace {
 
@@ -21,6 +23,7 @@ Status Failure(const std::string& path, const char* what, int error) {
 
 Status ReadWholeFile(const std::string& path, Bytes& out) {
   out.clear();
+  if (const InputSource* source = InputsInForce()) return source->ReadWhole(path, out);
   errno = 0;
   FilePtr file(std::fopen(path.c_str(), "rb"));
   if (!file) return Failure(path, "cannot open", errno);

@@ -9,6 +9,7 @@
 
 #include "dcl.h"
 #include "dcl_level.h"
+#include "input_source.h"
 
 namespace ssbuild {
 namespace {
@@ -42,7 +43,7 @@ Status Open(const PlannedEntry& e, PackTarget& out, uint64_t room, const PackWat
   s.watch = &watch;
   if (e.inMemory) return {};
   errno = 0;
-  s.in.reset(std::fopen(e.path.c_str(), "rb"));
+  s.in.reset(OpenInput(e.path));
   if (!s.in) return Status::Fail("cannot open: " + std::string(std::strerror(errno)));
   return {};
 }

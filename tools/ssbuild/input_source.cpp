@@ -1,0 +1,104 @@
+#include "input_source.h"
+
+#include <cerrno>
+#include <cstring>
+#include <filesystem>
+#include <system_error>
+
+namespace ssbuild {
+namespace {
+
+namespace fs = std::filesystem;
+
+const InputSource*& InForce() {
+  static const InputSource* source = nullptr;
+  return source;
+}
+
+bool StatDisk(const std::string& path, uint64_t& size, std::string& problem) {
+  std::error_code ec;
+  const fs::file_status status = fs::status(path, ec);
+  if (ec || !fs::exists(status)) {
+    problem = path + ": cannot open: no such file";
+    return false;
+  }
+  if (!fs::is_regular_file(status)) {
+    problem = path + ": not a file";
+    return false;
+  }
+  size = fs::file_size(path, ec);
+  if (ec) {
+    problem = path + ": cannot read its size: " + ec.message();
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+const Bytes* MemoryInputs::Find(const std::string& path) const {
+  const std::string normal = fs::path(path).lexically_normal().generic_string();
+  if (normal.compare(0, root_.size(), root_) != 0) return nullptr;
+  const auto it = files_.find(normal.substr(root_.size()));
+  return it == files_.end() ? nullptr : &it->second;
+}
+
+bool MemoryInputs::Stat(const std::string& path, uint64_t& size, std::string& problem) const {
+  const Bytes* bytes = Find(path);
+  if (bytes == nullptr) {
+    problem = path + ": cannot open: no such file";
+    return false;
+  }
+  size = bytes->size();
+  return true;
+}
+
+Status MemoryInputs::ReadWhole(const std::string& path, Bytes& out) const {
+  const Bytes* bytes = Find(path);
+  if (bytes == nullptr) return Status::Fail(path + ": cannot open: " + std::strerror(ENOENT));
+  out = *bytes;
+  return {};
+}
+
+std::FILE* MemoryInputs::Open(const std::string& path) const {
+  const Bytes* bytes = Find(path);
+  if (bytes == nullptr) {
+    errno = ENOENT;
+    return nullptr;
+  }
+  // fmemopen refuses a buffer of no bytes.
+  // Windows has no fmemopen: a copy in a temporary file there.
+#ifdef _WIN32
+  std::FILE* file = std::tmpfile();
+  if (file == nullptr) return nullptr;
+  if (std::fwrite(bytes->data(), 1, bytes->size(), file) != bytes->size()) {
+    std::fclose(file);
+    return nullptr;
+  }
+  std::rewind(file);
+  return file;
+#else
+  if (bytes->empty()) return std::tmpfile();
+  return fmemopen(const_cast<uint8_t*>(bytes->data()), bytes->size(), "rb");
+#endif
+}
+
+ScopedInputs::ScopedInputs(const InputSource& source) : previous_(InForce()) {
+  InForce() = &source;
+}
+
+ScopedInputs::~ScopedInputs() { InForce() = previous_; }
+
+const InputSource* InputsInForce() { return InForce(); }
+
+bool StatInput(const std::string& path, uint64_t& size, std::string& problem) {
+  if (const InputSource* source = InForce()) return source->Stat(path, size, problem);
+  return StatDisk(path, size, problem);
+}
+
+std::FILE* OpenInput(const std::string& path) {
+  if (const InputSource* source = InForce()) return source->Open(path);
+  return std::fopen(path.c_str(), "rb");
+}
+
+}  // namespace ssbuild
