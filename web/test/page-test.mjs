@@ -11,7 +11,6 @@ import fs from 'node:fs';
 import os from 'node:os';
 import path from 'node:path';
 import { fileURLToPath, pathToFileURL } from 'node:url';
-import { build, launch, openPage, serve, setText } from './browser.mjs';
 
 const here = path.dirname(fileURLToPath(import.meta.url));
 const pageFile = path.resolve(process.env.SSI_PAGE || 'build/web/ssbuild.html');
@@ -22,8 +21,14 @@ function check(what, ok, detail = '') {
   console.log((ok ? 'ok: ' : 'FAILED: ') + what + (ok || !detail ? '' : '\n  ' + detail));
   if (!ok) failures++;
 }
+// Exit code 77 (skipped, for ctest) when the page or the builder is not built.
 for (const f of [pageFile, ssbuild])
-  if (!fs.existsSync(f)) { console.error(`page-test: ${f} is missing (scripts/build-web.sh builds the page)`); process.exit(1); }
+  if (!fs.existsSync(f)) { console.error(`page-test: ${f} is missing (scripts/build-web.sh builds the page)`); process.exit(77); }
+if (!fs.existsSync(path.join(here, 'node_modules/puppeteer-core'))) {
+  console.error('page-test: puppeteer-core is missing (npm ci in web/test; scripts/install-deps.sh does it)');
+  process.exit(77);
+}
+const { build, launch, openPage, serve, setText } = await import('./browser.mjs');
 
 const work = fs.mkdtempSync(path.join(os.tmpdir(), 'ssbuild-page-test-'));
 const inputs = path.join(work, 'in');
@@ -116,7 +121,7 @@ async function badInputs(browser, url) {
   for (const c of badCases) {
     const page = await openPage(browser, url, fs.mkdtempSync(path.join(work, 'dl-')));
     const files = [pictures[0]];
-    if (c.picture) { fs.copyFileSync(pictures[0], path.join(inputs, c.picture)); files.push(path.join(inputs, c.picture)); }
+    if (c.picture) { fs.copyFileSync(pictures[0], path.join(work, c.picture)); files.push(path.join(work, c.picture)); }
     await (await page.$('#add-pictures')).uploadFile(...files);
     await (await page.$('#preview')).uploadFile(path.join(inputs, c.preview || 'preview.bmp'));
     for (const [sel, value] of Object.entries(c.set || {})) await setText(page, sel, value);
@@ -162,7 +167,7 @@ try {
     const exe = path.join(work, 'page-setup.exe');
     fs.writeFileSync(exe, fromDisk.installer);
     const wine = spawnSync('bash', [path.join(here, 'wine-install.sh'), exe, process.env.SSI_SSDRIVER,
-                                    'Seasons of the Meadow', path.join(work, 'in')],
+                                    'Seasons of the Meadow', inputs],
                            { stdio: 'inherit' });
     check('the page\'s installer installs under Wine through its window', wine.status === 0);
   } else {
