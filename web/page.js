@@ -7,7 +7,10 @@
 const $ = (id) => document.getElementById(id);
 const PICTURE_TYPES = /\.(png|jpe?g|gif|bmp)$/i;
 const state = { pictures: [], preview: null, flash: null, nextId: 1, result: null };
-window.ssbuildPage = state;  // read by the browser tests and the benchmark
+// Read by the browser tests and the benchmark.
+window.ssbuildPage = state;
+state.project = () => projectText();
+state.carried = async (name) => (await ask({ type: 'carried', name })).bytes;
 
 // ---- the builder in a worker, made from the scripts carried in this page
 let worker = null;

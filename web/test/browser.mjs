@@ -47,12 +47,19 @@ export async function openPage(browser, url, folder) {
   });
   await page.goto(url);
   await page.waitForSelector('body[data-state="ready"]', { timeout: 60000 });
-  // The download of `name` once complete: its bytes.
+  // The download of `name` once complete: its bytes (the file is removed).
   page.waitForDownload = async (name, timeout = 120000) => {
     const until = Date.now() + timeout;
     while (Date.now() < until) {
-      const d = [...downloads.values()].find((x) => x.name === name && x.state === 'completed');
-      if (d) return fs.readFileSync(path.join(folder, name));
+      const found = [...downloads].find(([, x]) => x.name === name && x.state === 'completed');
+      if (found) {
+        // Taken away, so that the next download of the same name is told apart.
+        downloads.delete(found[0]);
+        const file = path.join(folder, name);
+        const bytes = fs.readFileSync(file);
+        fs.rmSync(file);
+        return bytes;
+      }
       await new Promise((r) => setTimeout(r, 100));
     }
     throw new Error(`no download of ${name}: saw ${JSON.stringify([...downloads.values()])}`);
