@@ -82,11 +82,10 @@ EMSCRIPTEN_KEEPALIVE uint8_t* ssb_add_file(const char* name, uint32_t size) {
 }
 
 EMSCRIPTEN_KEEPALIVE int ssb_build() {
-  ssbuild::BuildFromMemory(Request(), Result(),
-                           [](const std::string& stage, uint64_t done, uint64_t total) {
-                             ssb_progress_js(stage.c_str(), static_cast<double>(done),
-                                             static_cast<double>(total));
-                           });
+  ssbuild::BuildFromMemory(
+      Request(), Result(), [](const std::string& stage, uint64_t done, uint64_t total) {
+        ssb_progress_js(stage.c_str(), static_cast<double>(done), static_cast<double>(total));
+      });
   Request() = ssbuild::CoreRequest{};
   return Result().ok ? 1 : 0;
 }
@@ -114,8 +113,6 @@ EMSCRIPTEN_KEEPALIVE const uint8_t* ssb_carried(const char* name) {
   Carried() = ssbuild::CarriedFile(name);
   return Carried().data();
 }
-EMSCRIPTEN_KEEPALIVE uint32_t ssb_carried_size() {
-  return static_cast<uint32_t>(Carried().size());
-}
+EMSCRIPTEN_KEEPALIVE uint32_t ssb_carried_size() { return static_cast<uint32_t>(Carried().size()); }
 
 }  // extern "C"

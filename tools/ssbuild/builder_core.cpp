@@ -1,6 +1,7 @@
 #include "builder_core.h"
 
 #include <cstdio>
+#include <map>
 #include <sstream>
 #include <utility>
 
@@ -48,11 +49,8 @@ bool LineKey(const std::string& projectText, int wanted, std::string& section, s
 
 // A picture's file name out of "NAME[:SECONDS]" or a path.
 std::string PictureName(const std::string& value) {
-  std::string name = value;
-  const size_t colon = name.rfind(':');
-  if (colon != std::string::npos && name.find_first_not_of("0123456789", colon + 1) == std::string::npos)
-    name.erase(colon);
-  return BaseName(name);
+  // A colon has no place in a Windows file name: what follows it are the seconds.
+  return BaseName(value.substr(0, value.rfind(':')));
 }
 
 std::string FieldOfKey(const std::string& section, const std::string& key,
@@ -136,6 +134,14 @@ void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgres
   for (const std::string& e : errors) add(CoreMessage::Kind::kError, e);
   if (!errors.empty()) return;
   result.outputName = BaseName(project.output);
+  // A chunk's file named nowhere else is read once, whole, into the data
+  // file: handed over rather than copied.
+  std::map<std::string, int> uses;
+  for (const RoleRequest& role : project.roles) ++uses[role.path];
+  for (const DataFileParts::Chunk& c : project.data.chunks) ++uses[c.path];
+  ++uses[project.data.settingsPath];
+  for (const DataFileParts::Chunk& c : project.data.chunks)
+    if (!c.copy && uses[c.path] == 1) inputs.HandOverOnRead(c.path);
   project.packThreads = 1;  // the page has one thread; the output is the same for any count
 
   if (progress) progress("checking", 0, 0);

@@ -36,14 +36,32 @@ bool StatDisk(const std::string& path, uint64_t& size, std::string& problem) {
 
 }  // namespace
 
-const Bytes* MemoryInputs::Find(const std::string& path) const {
+std::string MemoryInputs::Key(const std::string& path) const {
   const std::string normal = fs::path(path).lexically_normal().generic_string();
-  if (normal.compare(0, root_.size(), root_) != 0) return nullptr;
-  const auto it = files_.find(normal.substr(root_.size()));
+  if (normal.compare(0, root_.size(), root_) != 0) return {};
+  return normal.substr(root_.size());
+}
+
+const Bytes* MemoryInputs::Find(const std::string& path) const {
+  const std::string key = Key(path);
+  if (key.empty() || taken_.count(key) != 0) return nullptr;
+  const auto it = files_.find(key);
   return it == files_.end() ? nullptr : &it->second;
 }
 
+void MemoryInputs::HandOverOnRead(const std::string& path) {
+  const std::string key = Key(path);
+  const auto it = files_.find(key);
+  if (it != files_.end()) handedOver_[key] = it->second.size();
+}
+
 bool MemoryInputs::Stat(const std::string& path, uint64_t& size, std::string& problem) const {
+  const std::string key = Key(path);
+  const auto handed = handedOver_.find(key);
+  if (handed != handedOver_.end()) {
+    size = handed->second;
+    return true;
+  }
   const Bytes* bytes = Find(path);
   if (bytes == nullptr) {
     problem = path + ": cannot open: no such file";
@@ -56,7 +74,13 @@ bool MemoryInputs::Stat(const std::string& path, uint64_t& size, std::string& pr
 Status MemoryInputs::ReadWhole(const std::string& path, Bytes& out) const {
   const Bytes* bytes = Find(path);
   if (bytes == nullptr) return Status::Fail(path + ": cannot open: " + std::strerror(ENOENT));
-  out = *bytes;
+  const std::string key = Key(path);
+  if (handedOver_.count(key) != 0) {
+    out = std::move(files_[key]);
+    taken_[key] = true;
+  } else {
+    out = *bytes;
+  }
   return {};
 }
 

@@ -32,14 +32,22 @@ class MemoryInputs : public InputSource {
   explicit MemoryInputs(std::string root) : root_(std::move(root)) {}
   void Add(const std::string& name, Bytes bytes) { files_[name] = std::move(bytes); }
   const Bytes* Find(const std::string& path) const;
+  // The file at `path` (as a project names it) is read whole once and never
+  // again: that read takes its bytes instead of copying them, so a picture
+  // is not held twice while the data file is made. Its size stays known.
+  void HandOverOnRead(const std::string& path);
 
   bool Stat(const std::string& path, uint64_t& size, std::string& problem) const override;
   Status ReadWhole(const std::string& path, Bytes& out) const override;
   std::FILE* Open(const std::string& path) const override;
 
  private:
+  std::string Key(const std::string& path) const;
+
   std::string root_;
-  std::map<std::string, Bytes> files_;
+  mutable std::map<std::string, Bytes> files_;
+  std::map<std::string, uint64_t> handedOver_;  // name: its size, once it is taken
+  mutable std::map<std::string, bool> taken_;   // handed over already
 };
 
 // Puts `source` in force until it goes out of scope. Not nested across
