@@ -271,6 +271,11 @@ async function build() {
     const control = field && field.querySelector('input, select, textarea');
     if (control) control.focus();
   }
+  // A fresh worker for the next build: WebAssembly memory only grows, and a
+  // build's peak should not stay with the page.
+  worker.terminate();
+  startWorker();
+  await ask({ type: 'ready' });
   $('build').disabled = false;
   document.body.dataset.state = m.ok ? 'built' : 'failed';
 }
