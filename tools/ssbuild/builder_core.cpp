@@ -168,6 +168,10 @@ void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgres
       if (progress) progress("packing", done, total);
     });
   }
+  // Its size known, the installer is read into one block of that size: a
+  // vector grown piece by piece would double past it, in a WebAssembly
+  // memory that never shrinks.
+  result.installer.reserve(static_cast<size_t>(written.fileSize));
   if (status.ok()) status = ReadWholeFile(out, result.installer);
   std::remove(out.c_str());
   if (!status.ok()) {

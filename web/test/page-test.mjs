@@ -166,8 +166,10 @@ try {
   if (process.env.SSI_SSDRIVER && process.env.SSI_WINE_STATE) {
     const exe = path.join(work, 'page-setup.exe');
     fs.writeFileSync(exe, fromDisk.installer);
+    // The size the page's preview gives the window's client area (the licence shown).
+    const client = await fromDisk.page.$eval('#win-client', (el) => `${el.offsetWidth} ${el.offsetHeight}`);
     const wine = spawnSync('bash', [path.join(here, 'wine-install.sh'), exe, process.env.SSI_SSDRIVER,
-                                    'Seasons of the Meadow', inputs],
+                                    'Seasons of the Meadow', inputs, client],
                            { stdio: 'inherit' });
     check('the page\'s installer installs under Wine through its window', wine.status === 0);
   } else {

@@ -3,9 +3,11 @@
 # window driver presses Accept and Install), in a fresh copy of the template
 # prefix, and checks what landed: the screen saver program and every picture,
 # byte for byte.
-#   SSI_WINE_STATE=DIR wine-install.sh INSTALLER SSDRIVER_EXE NAME PICTURES_DIR
+# The window's client area must have the size the page's preview gave it
+# (CLIENT: "WIDTH HEIGHT").
+#   SSI_WINE_STATE=DIR wine-install.sh INSTALLER SSDRIVER_EXE NAME PICTURES_DIR CLIENT
 set -uo pipefail
-installer=$1 ssdriver=$2 name=$3 pictures=$4
+installer=$1 ssdriver=$2 name=$3 pictures=$4 client=$5
 state=${SSI_WINE_STATE:?SSI_WINE_STATE must name the directory wine-env.sh set up}
 work=$(mktemp -d /tmp/ssi-page-install.XXXXXX)
 prefix=$work/prefix
@@ -38,6 +40,9 @@ title="Install $name"
 driver run-and-wait-window "Z:${work//\//\\}\\setup.exe" "$title" --timeout 120
 check "the page's installer shows its window" test $? -eq 0
 pid=$(sed -n 's/^pid //p' "$work/driver.txt" | head -n 1)
+shown=$(tr -d '\r' <"$work/driver.txt" | sed -n 's/^client //p' | head -n 1)
+check "the window's client area is the page's preview's ($client; the window: $shown)" \
+  test "$shown" = "$client"
 check "Accept and Install is pressed" driver click "$pid" "$title" 1001
 driver wait-exit "$pid" --timeout 180 --answer-boxes
 check "the installer ends by itself" test $? -eq 0
