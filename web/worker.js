@@ -13,7 +13,15 @@ function carried(M, name) {
   return M.HEAPU8.slice(ptr, ptr + M._ssb_carried_size());
 }
 onmessage = async (e) => {
-  const request = e.data;
+  try {
+    await handle(e.data);
+  } catch (error) {
+    // Out of memory, say: the page hears of it rather than waiting for ever.
+    postMessage({ id: e.data.id, ok: false, installer: null, wasmBytes: 0, ms: 0,
+                  messages: [{ kind: 'error', field: '', text: 'the builder stopped: ' + error }] });
+  }
+};
+async function handle(request) {
   const M = await loadCore();
   if (request.type === 'ready') return postMessage({ id: request.id });
   if (request.type === 'carried') {
@@ -39,4 +47,4 @@ onmessage = async (e) => {
                 outputName: M.UTF8ToString(M._ssb_output_name()),
                 ms: performance.now() - started, wasmBytes: M.HEAPU8.length },
               [installer.buffer]);
-};
+}
