@@ -1,13 +1,15 @@
 #!/bin/bash
 # Installs, as root with apt-get, everything the build, the tests and the demo
 # need on a fresh Debian 12 machine, then node-pkware (pinned in
-# tests/interop/package-lock.json) with npm ci. Does nothing when all is
-# there already.
+# tests/interop/package-lock.json) and puppeteer-core (pinned in
+# web/test/package-lock.json; it drives Debian's chromium and never downloads
+# a browser) with npm ci. Does nothing when all is there already.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 packages=(cmake make g++ clang libclang-rt-14-dev googletest python3
           g++-mingw-w64-i686 wine wine32:i386 xvfb xauth imagemagick procps
-          osslsigncode openssl nodejs libdynamite-dev dynamite)
+          osslsigncode openssl nodejs libdynamite-dev dynamite
+          emscripten node-acorn chromium unzip)
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
@@ -30,4 +32,9 @@ fi
 if ! grep -qs '"version": "5.1.0"' tests/interop/node_modules/node-pkware/package.json; then
   echo "install-deps: npm ci in tests/interop"
   (cd tests/interop && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+fi
+# The web page's browser tests and benchmark.
+if ! grep -qs '"version": "24.10.0"' web/test/node_modules/puppeteer-core/package.json; then
+  echo "install-deps: npm ci in web/test"
+  (cd web/test && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi

@@ -1,6 +1,7 @@
 #!/bin/bash
 # Builds everything and runs every test: native unit tests (ASan, UBSan), the
-# Win32 tests under Wine, and a short fuzzing run of every fuzz target.
+# web page, the Win32 tests under Wine (the page's browser test among them),
+# and a short fuzzing run of every fuzz target.
 set -uo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/install-deps.sh || exit 1
@@ -25,6 +26,11 @@ step "Win32 parts the native builder carries"
 step "native build and tests"
 { cmake --preset native >/dev/null && cmake --build --preset native -j "$jobs"; } || exit 1
 run_ctest native || status=1
+
+# The web page before the Win32 tests: one of them drives it in Chromium,
+# compares its installer with the native ssbuild's and installs it.
+step "the web page (Emscripten)"
+bash scripts/build-web.sh || exit 1
 
 step "Win32 build and tests under Wine"
 { cmake --preset win32 >/dev/null && cmake --build --preset win32 -j "$jobs"; } || exit 1

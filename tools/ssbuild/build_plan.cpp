@@ -1,10 +1,8 @@
 #include "build_plan.h"
 
 #include <cstdio>
-#include <filesystem>
 #include <map>
 #include <memory>
-#include <system_error>
 
 #include "bundled_files.h"
 #include "cli_show.h"
@@ -12,6 +10,7 @@
 #include "console_text.h"
 #include "data_file_examiner.h"
 #include "file_kinds.h"
+#include "input_source.h"
 #include "installer_builder.h"
 #include "installer_text.h"
 #include "native_file.h"
@@ -21,8 +20,6 @@
 
 namespace ssbuild {
 namespace {
-
-namespace fs = std::filesystem;
 
 // A stub is a small program; anything larger is the wrong file.
 constexpr uint64_t kStubMax = 16u << 20;
@@ -34,7 +31,8 @@ std::string Describe(int role) {
 // The first `count` bytes of the file (fewer when it is shorter).
 Bytes ReadHead(const std::string& path, size_t count) {
   Bytes head(count);
-  FilePtr file = OpenFile(path, FileMode::kRead);
+  std::string reason;
+  FilePtr file = OpenInput(path, reason);
   if (!file) return {};
   head.resize(std::fread(head.data(), 1, count, file.get()));
   return head;
@@ -47,24 +45,7 @@ std::string At(const std::string& origin) {
 
 // The size of a regular file, or the problem with it in the system's words.
 bool StatFile(const std::string& path, uint64_t& size, std::string& problem) {
-  std::error_code ec;
-  const fs::file_status status = fs::status(FsPath(path), ec);
-  if (ec || !fs::exists(status)) {
-    problem =
-        path + ": cannot open: " +
-        (ec ? ec.message() : std::make_error_code(std::errc::no_such_file_or_directory).message());
-    return false;
-  }
-  if (!fs::is_regular_file(status)) {
-    problem = path + (fs::is_directory(status) ? ": is a folder, not a file" : ": not a file");
-    return false;
-  }
-  size = fs::file_size(FsPath(path), ec);
-  if (ec) {
-    problem = path + ": cannot read its size: " + ec.message();
-    return false;
-  }
-  return true;
+  return StatInput(path, size, problem);
 }
 
 class Planner {

@@ -3,6 +3,7 @@
 #include <cerrno>
 #include <cstring>
 
+#include "input_source.h"
 #include "interrupt_cleanup.h"
 #include "native_file.h"
 
@@ -10,6 +11,7 @@ namespace ssbuild {
 
 Status ReadWholeFile(const std::string& path, Bytes& out) {
   out.clear();
+  if (const InputSource* source = InputsInForce()) return source->ReadWhole(path, out);
   std::string reason;
   FilePtr file = OpenFile(path, FileMode::kRead, reason);
   if (!file) return Status::Fail(path + ": cannot open: " + reason);

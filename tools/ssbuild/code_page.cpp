@@ -163,6 +163,10 @@ bool CodePage::Encode(uint32_t codePoint, std::string& out) const {
   size_t outLeft = sizeof bytes;
   if (iconv(converter.handle, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1))
     return false;
+  // musl's iconv (the web page's C library) writes "*" for a character the
+  // code page lacks instead of failing; no code page holds a non-ASCII
+  // character as that byte.
+  if (codePoint != '*' && sizeof bytes - outLeft == 1 && bytes[0] == '*') return false;
   out.append(bytes, sizeof bytes - outLeft);
   return true;
 }

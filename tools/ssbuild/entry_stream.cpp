@@ -11,6 +11,7 @@
 
 #include "dcl.h"
 #include "dcl_level.h"
+#include "input_source.h"
 
 namespace ssbuild {
 namespace {
@@ -39,7 +40,7 @@ Status Open(const PlannedEntry& e, PackTarget& out, uint64_t room, const PackWat
   s.watch = &watch;
   if (e.inMemory) return {};
   std::string reason;
-  s.in = OpenFile(e.path, FileMode::kRead, reason);
+  s.in = OpenInput(e.path, reason);
   if (!s.in) return Status::Fail("cannot open: " + reason);
   return {};
 }
