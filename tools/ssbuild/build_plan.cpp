@@ -1,6 +1,7 @@
 #include "build_plan.h"
 
 #include <cstdio>
+#include <filesystem>
 #include <map>
 #include <memory>
 
@@ -20,6 +21,8 @@
 
 namespace ssbuild {
 namespace {
+
+namespace fs = std::filesystem;
 
 // A stub is a small program; anything larger is the wrong file.
 constexpr uint64_t kStubMax = 16u << 20;
@@ -98,7 +101,8 @@ class Planner {
   // The output's folder must be there: said now, with the project line,
   // rather than after everything is packed.
   void Output() {
-    if (p_.output.empty()) return;
+    // A build from memory (the web page) writes to a scratch file of its own.
+    if (p_.output.empty() || InputsInForce() != nullptr) return;
     const fs::path folder = FsPath(p_.output).parent_path();
     std::error_code ec;
     if (!folder.empty() && !fs::is_directory(folder, ec))
