@@ -54,6 +54,16 @@ bool MakeTextViewer(const std::string& viewer) {
                       command.c_str(), 0) == ERROR_SUCCESS;
 }
 
+// A shell start of any program runs `diverter` instead: programs no longer
+// count as programs by their extension, and the class of .exe files opens
+// them with it, as a user's own classes could under a split token.
+bool DivertProgramStarts(const std::string& diverter) {
+  const std::string command = "\"" + diverter + "\" \"%1\"";
+  return WriteProfileStringA("windows", "Programs", "pif") &&
+         RegSetValueA(HKEY_CLASSES_ROOT, "exefile\\shell\\open\\command", REG_SZ, command.c_str(),
+                      0) == ERROR_SUCCESS;
+}
+
 HWND WaitForTitle(const char* title, DWORD timeoutMs) {
   for (DWORD waited = 0; waited < timeoutMs; waited += kPollMs) {
     if (HWND found = FindWindowA(nullptr, title)) return found;
@@ -78,6 +88,9 @@ TEST_F(ChildPrograms, ComeFromWhereTheyAreNamedAndStartInTheFoldersGiven) {
   const std::string viewer = test::MakeTempFolder("viewer") + "viewer.exe";
   ASSERT_TRUE(test::WriteWholeFile(viewer, probe));
   ASSERT_TRUE(MakeTextViewer(viewer));
+  const std::string diverter = test::MakeTempFolder("diverter") + "diverter.exe";
+  ASSERT_TRUE(test::WriteWholeFile(diverter, probe));
+  ASSERT_TRUE(DivertProgramStarts(diverter));
   const std::string log = meadow_.windowsDir + "child-probe.log";
   DeleteFileA(log.c_str());
 
@@ -112,6 +125,7 @@ TEST_F(ChildPrograms, ComeFromWhereTheyAreNamedAndStartInTheFoldersGiven) {
   bool viewerSeen = false;
   for (const ProbeRun& run : runs) {
     EXPECT_EQ(run.program.find("rundll32"), std::string::npos) << "a planted " << run.program;
+    EXPECT_NE(run.program, Normal(diverter)) << "a program started through its class";
     if (run.program == flashInstaller) {
       flashSeen = true;
       EXPECT_EQ(run.folder, Normal(meadow_.windowsDir));
