@@ -54,14 +54,17 @@ bool MakeTextViewer(const std::string& viewer) {
                       command.c_str(), 0) == ERROR_SUCCESS;
 }
 
-// A shell start of any program runs `diverter` instead: programs no longer
-// count as programs by their extension, and the class of .exe files opens
-// them with it, as a user's own classes could under a split token.
+// A shell start of a program that fails to start as one goes to `diverter`:
+// programs no longer count as programs by their extension, and the class of
+// .exe files opens them with it. (Wine starts a working program directly
+// whatever its class says; Windows asks the class, where a user's own
+// classes come first, for every program.)
 bool DivertProgramStarts(const std::string& diverter) {
   const std::string command = "\"" + diverter + "\" \"%1\"";
   return WriteProfileStringA("windows", "Programs", "pif") &&
-         RegSetValueA(HKEY_CLASSES_ROOT, "exefile\\shell\\open\\command", REG_SZ, command.c_str(),
-                      0) == ERROR_SUCCESS;
+         RegSetValueA(HKEY_CLASSES_ROOT, ".exe", REG_SZ, "ssi.probe.program", 0) == ERROR_SUCCESS &&
+         RegSetValueA(HKEY_CLASSES_ROOT, "ssi.probe.program\\shell\\open\\command", REG_SZ,
+                      command.c_str(), 0) == ERROR_SUCCESS;
 }
 
 HWND WaitForTitle(const char* title, DWORD timeoutMs) {
@@ -88,9 +91,6 @@ TEST_F(ChildPrograms, ComeFromWhereTheyAreNamedAndStartInTheFoldersGiven) {
   const std::string viewer = test::MakeTempFolder("viewer") + "viewer.exe";
   ASSERT_TRUE(test::WriteWholeFile(viewer, probe));
   ASSERT_TRUE(MakeTextViewer(viewer));
-  const std::string diverter = test::MakeTempFolder("diverter") + "diverter.exe";
-  ASSERT_TRUE(test::WriteWholeFile(diverter, probe));
-  ASSERT_TRUE(DivertProgramStarts(diverter));
   const std::string log = meadow_.windowsDir + "child-probe.log";
   DeleteFileA(log.c_str());
 
@@ -125,7 +125,6 @@ TEST_F(ChildPrograms, ComeFromWhereTheyAreNamedAndStartInTheFoldersGiven) {
   bool viewerSeen = false;
   for (const ProbeRun& run : runs) {
     EXPECT_EQ(run.program.find("rundll32"), std::string::npos) << "a planted " << run.program;
-    EXPECT_NE(run.program, Normal(diverter)) << "a program started through its class";
     if (run.program == flashInstaller) {
       flashSeen = true;
       EXPECT_EQ(run.folder, Normal(meadow_.windowsDir));
@@ -136,6 +135,29 @@ TEST_F(ChildPrograms, ComeFromWhereTheyAreNamedAndStartInTheFoldersGiven) {
   }
   EXPECT_TRUE(flashSeen) << test::ReadWholeFile(log);
   EXPECT_TRUE(viewerSeen) << test::ReadWholeFile(log);
+}
+
+// The elevated installer hands its Flash installer to nothing but the
+// system's program loader: whatever the classes name for it never runs.
+TEST_F(ChildPrograms, TheFlashInstallerIsNeverStartedThroughItsClass) {
+  const std::string probe = test::ReadWholeFile(test::ArtifactPath("SSI_CHILD_PROBE"));
+  ASSERT_FALSE(probe.empty());
+  const std::string diverter = test::MakeTempFolder("diverter") + "diverter.exe";
+  ASSERT_TRUE(test::WriteWholeFile(diverter, probe));
+  ASSERT_TRUE(DivertProgramStarts(diverter));
+  const std::string log = meadow_.windowsDir + "child-probe.log";
+  DeleteFileA(log.c_str());
+
+  TestPayload p = MeadowPayload(library_, false, false);
+  p.displayMode = 4;
+  p.entries[entry::kDataFile].bytes = TwoPictureDataFile();
+  p.entries[entry::kFlashInstaller] = {"flashax.exe", "no program the loader takes", 2};
+  InstallerSession session;
+  ASSERT_TRUE(session.Launch(Compose(stub_, p).image)) << session.launchError;
+  ASSERT_TRUE(session.WaitForEnd());
+  // A shell start returns at once; the diverted program logs soon after.
+  Sleep(3000);
+  EXPECT_EQ(test::ReadWholeFile(log), "") << "a program started through the class of .exe";
 }
 
 }  // namespace
