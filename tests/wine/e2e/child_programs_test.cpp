@@ -23,6 +23,7 @@ constexpr DWORD kPollMs = 100;
 struct ProbeRun {
   std::string program;  // lower case
   std::string folder;   // lower case, without a trailing backslash
+  std::string parent;   // the starting program's file name, lower case
 };
 
 std::string Normal(std::string path) {
@@ -39,8 +40,10 @@ std::vector<ProbeRun> ProbeRuns(const std::string& log) {
     if (end == std::string::npos) end = text.size();
     const std::string line = text.substr(start, end - start);
     const size_t bar = line.find('|');
-    if (bar != std::string::npos)
-      runs.push_back({Normal(line.substr(0, bar)), Normal(line.substr(bar + 1))});
+    const size_t second = line.find('|', bar + 1);
+    if (second != std::string::npos)
+      runs.push_back({Normal(line.substr(0, bar)), Normal(line.substr(bar + 1, second - bar - 1)),
+                      AsciiLower(line.substr(second + 1))});
     start = end + 2;
   }
   return runs;
@@ -131,6 +134,9 @@ TEST_F(ChildPrograms, ComeFromWhereTheyAreNamedAndStartInTheFoldersGiven) {
     } else if (run.program == readMeViewer) {
       viewerSeen = true;
       EXPECT_EQ(run.folder, Normal(meadow_.saverDir));
+      // The elevated installer (Wine's programs all are) has the desktop's
+      // shell open the read-me, as the signed-in user.
+      EXPECT_EQ(run.parent, "explorer.exe");
     }
   }
   EXPECT_TRUE(flashSeen) << test::ReadWholeFile(log);
