@@ -14,7 +14,11 @@ constexpr int kMaxNames = 1000;
 // that very handle: a real folder whose owner and access list let no other
 // account add, change or remove anything in it.
 ssi::FileHandle OpenPrivateFolder(const std::string& path) {
-  if (!ssi::MakeFolderPrivate(path)) return ssi::FileHandle();
+  // A folder made just now is ours whatever owner the file system reports
+  // (Wine reports every one alike); `made` keeps it from being swapped until
+  // our own handle below holds it.
+  ssi::FileHandle made;
+  ssi::MakeFolderPrivate(path, made);
   ssi::FileHandle folder(CreateFileW(
       Widen(path).c_str(), READ_CONTROL | FILE_READ_ATTRIBUTES | FILE_TRAVERSE | FILE_ADD_FILE,
       FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
@@ -24,12 +28,15 @@ ssi::FileHandle OpenPrivateFolder(const std::string& path) {
       !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) ||
       (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
     return ssi::FileHandle();
+  if (made) return folder;
   PSECURITY_DESCRIPTOR security = nullptr;
   if (GetSecurityInfo(folder.get(), SE_FILE_OBJECT,
                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
                       nullptr, nullptr, &security) != ERROR_SUCCESS)
     return ssi::FileHandle();
-  const bool isPrivate = ssi::IsPrivateSecurity(security);
+  // The uninstaller that moves a program here is elevated: its own account
+  // is the user's too, and earns no trust.
+  const bool isPrivate = ssi::IsPrivateSecurity(security, nullptr);
   LocalFree(security);
   return isPrivate ? std::move(folder) : ssi::FileHandle();
 }
