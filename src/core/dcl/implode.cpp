@@ -48,7 +48,7 @@ struct Effort {
   unsigned insideSteps;  // is searched only this deep
 };
 constexpr Effort kEffort[] = {
-    {32, 16, 16, 4, 12, 2},  // ImplodeLevel::kFast
+    {32, 16, 16, 4, 12, 2},                                              // ImplodeLevel::kFast
     {40, 40, 12, 4, 16, 8},                                              // ImplodeLevel::kDefault
     {kMaxLength, kHistory, kMaxLength, kHistory, kMaxLength, kHistory},  // ImplodeLevel::kBest
 };
@@ -67,6 +67,13 @@ struct ImplodeState {
   unsigned avail;  // bytes in the window
   unsigned cur;    // next byte to encode
   bool inputEnded;
+  // The run of equal bytes that holds the last position looked at, as window
+  // positions [runStart, runEnd), and the latest run of each byte value that
+  // started before it (stream position modulo 2^16, length).
+  unsigned runStart;
+  unsigned runEnd;
+  uint16_t lastRunStart[256];
+  uint16_t lastRunLength[256];
   uint64_t acc;  // pending output bits, first bit lowest
   unsigned accBits;
   unsigned outLen;
@@ -128,6 +135,16 @@ inline unsigned Hash2(const uint8_t* p) {
   return (v * 0x9E3779B1u) >> (32 - kHash2Bits);
 }
 
+// Positions inside a run of equal bytes all hash alike on three bytes and
+// would crowd the chains. So a position that starts at least three equal
+// bytes is chained by the byte and the run's remaining length instead: that
+// chain holds, per earlier run at least as long, the one position from which
+// the run's end lines up with ours, the only one that can match beyond it.
+inline unsigned HashRun(unsigned byte, unsigned remaining) {
+  const uint32_t v = byte | remaining << 8 | 0x80000000u;
+  return (v * 0x9E3779B1u) >> (32 - kHash3Bits);
+}
+
 inline uint16_t StreamPos(const ImplodeState& s, unsigned p) {
   return static_cast<uint16_t>(s.base + p);
 }
@@ -174,9 +191,32 @@ inline void Link2(ImplodeState& s, unsigned h, uint16_t here) {
   s.head2[h] = here;
 }
 
+// How many equal bytes start at p (at most kMaxLength), kept incrementally:
+// positions are visited in order, so a run is scanned once.
+inline unsigned RunAt(ImplodeState& s, unsigned p) {
+  if (p >= s.runStart && p < s.runEnd) return s.runEnd - p;
+  const uint8_t* const w = s.window;
+  const unsigned limit = std::min(s.avail, p + kMaxLength);
+  unsigned e = p + 1;
+  while (e < limit && w[e] == w[p]) ++e;
+  if (s.runEnd >= s.runStart + 3) {  // leaving a run: the nearest of its byte now
+    const uint8_t c = w[s.runStart];
+    s.lastRunStart[c] = StreamPos(s, s.runStart);
+    s.lastRunLength[c] = static_cast<uint16_t>(s.runEnd - s.runStart);
+  }
+  s.runStart = p;
+  s.runEnd = e;
+  return e - p;
+}
+
+inline unsigned Key3(ImplodeState& s, unsigned p) {
+  const unsigned run = RunAt(s, p);
+  return run >= 3 ? HashRun(s.window[p], run) : Hash3(s.window + p);
+}
+
 void Insert(ImplodeState& s, unsigned p) {
   const uint16_t here = StreamPos(s, p);
-  if (p + 3 <= s.avail) Link3(s, Hash3(s.window + p), here);
+  if (p + 3 <= s.avail) Link3(s, Key3(s, p), here);
   if (p + 2 <= s.avail) Link2(s, Hash2(s.window + p), here);
 }
 
@@ -203,11 +243,40 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
     Link2(s, h2, here);
   }
   if (lookahead >= 3) {
-    const unsigned h3 = Hash3(w + p);
+    const uint8_t* const at = w + p;
+    unsigned best = 2;
+    const unsigned run = RunAt(s, p);
+    unsigned h3;
+    if (run < 3) {
+      h3 = Hash3(at);
+    } else {
+      h3 = HashRun(at[0], run);
+      // Inside a run, distance 1 gives the run's length; at a run's start,
+      // the nearest earlier run of the byte gives as much of it as it holds.
+      unsigned d = 0;
+      if (p != 0 && at[-1] == at[0]) {
+        d = 1;
+      } else {
+        const unsigned length = s.lastRunLength[at[0]];
+        d = static_cast<uint16_t>(here - s.lastRunStart[at[0]] - length) + std::min(length, run);
+        if (length == 0 || d > s.dictSize || d > p) d = 0;
+      }
+      // Distance 1 matches the run exactly; a match with an earlier run is
+      // checked in full, as the record may predate the chains' wrap.
+      const unsigned len = d == 1 ? run : d != 0 ? MatchLength(at - d, at, lookahead) : 0;
+      if (len >= 3) {  // a run recorded before the chains wrapped may be gone
+        best = len;
+        m.length[0] = static_cast<uint16_t>(best);
+        m.distance[0] = static_cast<uint16_t>(d);
+        m.count = 1;
+        // Earlier runs as long as this one may go on beyond it: the
+        // chain's first few are still worth a look.
+        if (best == lookahead) maxSteps = 0;
+        if (best >= s.effort.good) maxSteps = std::min(maxSteps, s.effort.goodSteps);
+      }
+    }
     uint16_t cand = s.head3[h3];
     unsigned last = 0;
-    unsigned best = 2;
-    const uint8_t* const at = w + p;
     for (unsigned steps = maxSteps; steps != 0; --steps) {
       const unsigned d = static_cast<uint16_t>(here - cand);
       if (d <= last || d > s.dictSize || d > p) break;
@@ -275,6 +344,8 @@ void FillWindow(ImplodeState& s) {
   if (s.cur > kHistory) {
     const unsigned shift = s.cur - kHistory;
     std::memmove(s.window, s.window + shift, s.avail - shift);
+    s.runStart = s.runStart > shift ? s.runStart - shift : 0;
+    s.runEnd = s.runEnd > shift ? s.runEnd - shift : 0;
     s.base += shift;
     s.cur -= shift;
     s.avail -= shift;
@@ -327,21 +398,35 @@ unsigned CompressBlock(ImplodeState& s) {
       end = i + len;
       break;
     }
-    // Matches are cut at the block's end; the next block picks them up.
-    const unsigned room = n - i;
-    if (m.length2Distance != 0 && room >= 2) {
+    if (m.length2Distance != 0) {
       Relax(s, i + 2, here + kLengthCost[2] + DistanceCost(s, 2, m.length2Distance), 2,
             m.length2Distance);
     }
     unsigned from = 3;
     for (unsigned k = 0; k < m.count; ++k) {
-      const unsigned top = std::min<unsigned>(m.length[k], room);
+      const unsigned top = m.length[k];
       const unsigned d = m.distance[k];
       const unsigned dcost = here + DistanceCost(s, 3, d);
       for (unsigned len = from; len <= top; ++len)
         Relax(s, i + len, dcost + kLengthCost[len], len, d);
       from = m.length[k] + 1u;
     }
+  }
+  if (end == n && n != 0) {
+    // Matches may run past the block's end. End the block at the node that
+    // is cheapest against the block's own rate of bits per byte, and enter
+    // the bytes it then covers, which were not searched, into the chains.
+    long long bestScore = static_cast<long long>(s.price[n]) * n;
+    for (unsigned e = n + 1; e <= n + kMaxLength; ++e) {
+      if (s.price[e] == kUnreached) continue;
+      const long long score =
+          static_cast<long long>(s.price[e]) * n - static_cast<long long>(e - n) * s.price[n];
+      if (score < bestScore) {
+        bestScore = score;
+        end = e;
+      }
+    }
+    for (unsigned k = n; k < end; ++k) Insert(s, s.cur + k);
   }
   // Walk the cheapest path back, leaving each step's length at its start.
   for (unsigned j = end; j > 0;) {
