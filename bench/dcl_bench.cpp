@@ -351,6 +351,7 @@ int main(int argc, char** argv) {
   ssi::dcl::ImplodeLevel level = ssi::dcl::ImplodeLevel::kDefault;
   std::string classicPath;
   std::vector<std::string> sized;
+  bool corpusOnly = false;
   for (int a = 3; a < argc; ++a) {
     const std::string m = argv[a];
     if (m == "--level" && a + 1 < argc) {
@@ -362,6 +363,10 @@ int main(int argc, char** argv) {
     }
     if (m == "--classic" && a + 1 < argc) {
       classicPath = argv[++a];
+      continue;
+    }
+    if (m == "--corpus-only") {  // for instruction counts under callgrind
+      corpusOnly = true;
       continue;
     }
     if (m == "--size" && a + 1 < argc) {
@@ -399,9 +404,11 @@ int main(int argc, char** argv) {
     std::printf("size of %s: %s bytes\n", path.c_str(),
                 error ? "(missing)" : std::to_string(size).c_str());
   }
-  files.push_back({"short-periods", "short", ShortPeriods(), {}, {}});
-  files.push_back({"sparse-bits", "sparse1", SparseBits(), {}, {}});
-  files.push_back({"sparse-bytes", "sparse2", SparseBytes(), {}, {}});
+  if (!corpusOnly) {
+    files.push_back({"short-periods", "short", ShortPeriods(), {}, {}});
+    files.push_back({"sparse-bits", "sparse1", SparseBits(), {}, {}});
+    files.push_back({"sparse-bytes", "sparse2", SparseBytes(), {}, {}});
+  }
   std::printf("%zu files, medians of %d runs, level %s\n", files.size(), runs,
               level == ssi::dcl::ImplodeLevel::kFast   ? "fast"
               : level == ssi::dcl::ImplodeLevel::kBest ? "best"

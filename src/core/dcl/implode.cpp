@@ -45,12 +45,13 @@ struct Effort {
   unsigned good;         // once a match this long is in hand,
   unsigned goodSteps;    // search on only this far
   unsigned inside;       // after a match this long, the next position
-  unsigned insideSteps;  // is searched only this deep
+  unsigned insideSteps;  // is searched only this deep,
+  unsigned skipTail;     // and no position of it but the last this many (0: all are)
 };
 constexpr Effort kEffort[] = {
-    {32, 16, 16, 4, 12, 2},                                              // ImplodeLevel::kFast
-    {40, 40, 12, 4, 16, 8},                                              // ImplodeLevel::kDefault
-    {kMaxLength, kHistory, kMaxLength, kHistory, kMaxLength, kHistory},  // ImplodeLevel::kBest
+    {64, 48, 32, 8, 12, 2, 0},              // ImplodeLevel::kFast
+    {40, 24, 12, 4, 16, 8, 8},              // ImplodeLevel::kDefault
+    {kMaxLength, 256, 64, 32, 96, 32, 64},  // ImplodeLevel::kBest
 };
 constexpr unsigned kMaxPairs = 32;
 constexpr uint16_t kUnreached = 0xFFFF;
@@ -226,22 +227,6 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
   m.count = 0;
   const uint16_t here = StreamPos(s, p);
   const uint8_t* const w = s.window;
-  if (lookahead >= 2) {
-    const unsigned h2 = Hash2(w + p);
-    uint16_t cand = s.head2[h2];
-    unsigned last = 0;
-    for (;;) {
-      const unsigned d = static_cast<uint16_t>(here - cand);
-      if (d <= last || d > kMaxLength2Distance || d > p) break;
-      if (w[p - d] == w[p] && w[p - d + 1] == w[p + 1]) {
-        m.length2Distance = d;
-        break;
-      }
-      last = d;
-      cand = s.prev2[cand & kChain2Mask];
-    }
-    Link2(s, h2, here);
-  }
   if (lookahead >= 3) {
     const uint8_t* const at = w + p;
     unsigned best = 2;
@@ -296,6 +281,28 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
       cand = s.prev3[cand & kChainMask];
     }
     Link3(s, h3, here);
+  }
+  if (lookahead >= 2) {
+    const unsigned h2 = Hash2(w + p);
+    uint16_t cand = s.head2[h2];
+    unsigned last = 0;
+    // The nearest longer match, if near enough, serves for length 2 too: it
+    // is rarely much farther than the nearest pair of bytes.
+    if (m.count != 0 && m.distance[0] <= kMaxLength2Distance) {
+      m.length2Distance = m.distance[0];
+      last = kMaxLength2Distance;
+    }
+    for (;;) {
+      const unsigned d = static_cast<uint16_t>(here - cand);
+      if (d <= last || d > kMaxLength2Distance || d > p) break;
+      if (w[p - d] == w[p] && w[p - d + 1] == w[p + 1]) {
+        m.length2Distance = d;
+        break;
+      }
+      last = d;
+      cand = s.prev2[cand & kChain2Mask];
+    }
+    Link2(s, h2, here);
   }
 }
 
@@ -377,14 +384,23 @@ unsigned CompressBlock(ImplodeState& s) {
   unsigned end = n;
   Matches m;
   unsigned previousLongest = 0;
+  unsigned skipTo = 0;
   for (unsigned i = 0; i < end; ++i) {
     const unsigned p = s.cur + i;
+    if (i < skipTo) {
+      // Deep inside a long match: a match from here rarely reaches further.
+      Insert(s, p);
+      Relax(s, i + 1, s.price[i] + LiteralCost(s, s.window[p]), 1, 0);
+      continue;
+    }
     const unsigned lookahead = std::min(kMaxLength, s.avail - p);
     // Inside a long match the next position mostly offers the same match
     // one shorter: a brief search there finds what the parse will use.
     FindMatches(s, p, lookahead,
                 previousLongest > s.effort.inside ? s.effort.insideSteps : s.effort.chain, m);
     previousLongest = m.count != 0 ? m.length[m.count - 1] : 0;
+    if (s.effort.skipTail != 0 && previousLongest > s.effort.inside)
+      skipTo = i + previousLongest - s.effort.skipTail;
     const unsigned here = s.price[i];
     Relax(s, i + 1, here + LiteralCost(s, s.window[p]), 1, 0);
     if (m.count != 0 && m.length[m.count - 1] >= s.effort.nice) {
@@ -447,6 +463,69 @@ unsigned CompressBlock(ImplodeState& s) {
   return end;
 }
 
+// The fast level: at each position the match that saves the most bits
+// against literals of an average cost, unless the next position offers one
+// that saves more (one step of lazy matching); no block parse.
+struct Choice {
+  unsigned length = 1;
+  unsigned distance = 0;
+  int gain = 0;
+};
+
+inline Choice BestGain(const ImplodeState& s, const Matches& m) {
+  const int perByte = s.ascii ? 8 : 9;
+  Choice c;
+  if (m.length2Distance != 0) {
+    const int gain =
+        2 * perByte - static_cast<int>(kLengthCost[2] + DistanceCost(s, 2, m.length2Distance));
+    if (gain > c.gain) c = {2, m.length2Distance, gain};
+  }
+  for (unsigned k = 0; k < m.count; ++k) {
+    const unsigned length = m.length[k];
+    const int gain = static_cast<int>(length) * perByte -
+                     static_cast<int>(kLengthCost[length] + DistanceCost(s, 3, m.distance[k]));
+    if (gain > c.gain) c = {length, m.distance[k], gain};
+  }
+  return c;
+}
+
+unsigned CompressBlockLazy(ImplodeState& s) {
+  const unsigned n = std::min(kBlock, s.avail - s.cur);
+  Matches here, next;
+  bool found = false;  // `here` already holds the matches at i
+  unsigned i = 0;
+  while (i < n) {
+    const unsigned p = s.cur + i;
+    if (!found) FindMatches(s, p, std::min(kMaxLength, s.avail - p), s.effort.chain, here);
+    found = false;
+    const Choice c = BestGain(s, here);
+    const unsigned length = c.length, distance = c.distance;
+    if (length >= 2 && length < s.effort.nice && i + 1 < n) {
+      FindMatches(s, p + 1, std::min(kMaxLength, s.avail - p - 1),
+                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, next);
+      if (BestGain(s, next).gain > c.gain) {
+        PutLiteral(s, s.window[p]);
+        std::swap(here, next);
+        found = true;
+        ++i;
+        if (s.outLen >= kOutFlush) FlushOutput(s);
+        continue;
+      }
+      for (unsigned k = 2; k < length; ++k) Insert(s, p + k);
+    } else {
+      for (unsigned k = 1; k < length; ++k) Insert(s, p + k);
+    }
+    if (length == 1) {
+      PutLiteral(s, s.window[p]);
+    } else {
+      PutMatch(s, length, distance);
+    }
+    if (s.outLen >= kOutFlush) FlushOutput(s);
+    i += length;
+  }
+  return i;
+}
+
 }  // namespace
 }  // namespace ssi::dcl
 
@@ -487,7 +566,7 @@ unsigned int ssi::dcl::ImplodeAtLevel(dcl_read_fn read_buf, dcl_write_fn write_b
   for (;;) {
     FillWindow(s);
     if (s.cur == s.avail) break;
-    s.cur += CompressBlock(s);
+    s.cur += level == ImplodeLevel::kFast ? CompressBlockLazy(s) : CompressBlock(s);
   }
   PutMatch(s, codes::kEndLength, 0);
   while (s.accBits > 0) {
