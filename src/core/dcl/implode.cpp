@@ -193,13 +193,16 @@ inline void Link2(ImplodeState& s, unsigned h, uint16_t here) {
 }
 
 // How many equal bytes start at p (at most kMaxLength), kept incrementally:
-// positions are visited in order, so a run is scanned once.
+// positions are visited in order, so a run is scanned once, to its true end
+// (a run that reached the end of the window grows as input arrives).
 inline unsigned RunAt(ImplodeState& s, unsigned p) {
-  if (p >= s.runStart && p < s.runEnd) return s.runEnd - p;
   const uint8_t* const w = s.window;
-  const unsigned limit = std::min(s.avail, p + kMaxLength);
+  if (p >= s.runStart && p < s.runEnd) {
+    while (s.runEnd < s.avail && w[s.runEnd] == w[p]) ++s.runEnd;
+    return std::min(s.runEnd - p, kMaxLength);
+  }
   unsigned e = p + 1;
-  while (e < limit && w[e] == w[p]) ++e;
+  while (e < s.avail && w[e] == w[p]) ++e;
   if (s.runEnd >= s.runStart + 3) {  // leaving a run: the nearest of its byte now
     const uint8_t c = w[s.runStart];
     s.lastRunStart[c] = StreamPos(s, s.runStart);
@@ -207,7 +210,7 @@ inline unsigned RunAt(ImplodeState& s, unsigned p) {
   }
   s.runStart = p;
   s.runEnd = e;
-  return e - p;
+  return std::min(e - p, kMaxLength);
 }
 
 inline unsigned Key3(ImplodeState& s, unsigned p) {
@@ -399,7 +402,7 @@ unsigned CompressBlock(ImplodeState& s) {
     FindMatches(s, p, lookahead,
                 previousLongest > s.effort.inside ? s.effort.insideSteps : s.effort.chain, m);
     previousLongest = m.count != 0 ? m.length[m.count - 1] : 0;
-    if (s.effort.skipTail != 0 && previousLongest > s.effort.inside)
+    if (s.effort.skipTail != 0 && previousLongest > 2 * s.effort.inside)
       skipTo = i + previousLongest - s.effort.skipTail;
     const unsigned here = s.price[i];
     Relax(s, i + 1, here + LiteralCost(s, s.window[p]), 1, 0);
