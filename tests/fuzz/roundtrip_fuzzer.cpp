@@ -1,9 +1,10 @@
 // libFuzzer target: implode then explode must give back the input exactly.
 // Input: byte 0 picks the mode, dictionary and level, byte 1 the read piece
 // size, the rest is the data. With the top bit of byte 0 set, the data is
-// read as (count, byte) pairs and stretched into runs of 1 to 1021 bytes, so
-// that short fuzz inputs reach the encoder's run handling, runs longer than a
-// match, and matches that cross its 1024-byte parse blocks.
+// read as (count, byte) pairs and stretched into runs of 1 to 1021 bytes (up
+// to 64 KB in all), so that short fuzz inputs reach the encoder's run
+// handling, runs longer than a match, and matches that cross its 1024-byte
+// parse blocks.
 #include <cstdint>
 #include <cstdlib>
 #include <algorithm>
@@ -45,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const unsigned piece = data[1] == 0 ? 0xFFFFFFFFu : data[1];
   std::vector<uint8_t> stretched;
   if (data[0] & 0x80u) {
-    for (size_t i = 2; i + 1 < size; i += 2)
+    for (size_t i = 2; i + 1 < size && stretched.size() < (64u << 10); i += 2)
       stretched.insert(stretched.end(), 1u + data[i] * 4u, data[i + 1]);
   }
   const uint8_t* const input = data[0] & 0x80u ? stretched.data() : data + 2;
