@@ -4,12 +4,15 @@
 // literal and every (length, distance) pair is known in advance. That allows
 // an optimal parse: the input is cut into blocks, the cheapest path through
 // each block is found by dynamic programming over the candidate matches at
-// every position, and that path is emitted. For each length the nearest
-// distance is the cheapest, so the match finder reports, per position, the
-// nearest distance for each longer length it meets (hash chains on three
-// bytes; a short chain on two bytes for length-2 matches, which may only
-// reach 256 bytes back). A match of kNiceLength or more ends the block at
-// once, which keeps long runs fast.
+// every position, and that path is emitted. Matches may run past a block's
+// end; the block then ends at the node reached most cheaply for its length.
+// For each length the nearest distance is the cheapest, so the match finder
+// reports, per position, the nearest distance for each longer length it
+// meets (hash chains on three bytes, byte runs chained apart by their length;
+// a short chain on two bytes for length-2 matches, which may only reach 256
+// bytes back). A match of the level's nice length ends the block at once,
+// which keeps long runs fast. The fast level skips the parse: greedy matching
+// with one step of lazy evaluation.
 #include <algorithm>
 #include <cstring>
 #include <new>
