@@ -1,33 +1,87 @@
 #!/bin/bash
-# Installs, as root with apt-get, everything the build, the tests and the demo
-# need on a fresh Debian 12 machine, then node-pkware (pinned in
-# tests/interop/package-lock.json) with npm ci. Does nothing when all is
-# there already.
+# Installs, as root, what a fresh Debian 12 machine needs:
+#   install-deps.sh demo    what scripts/run-demo.sh needs: the compilers for
+#                           the builder and the Windows programs, Wine, Xvfb,
+#                           ImageMagick (no test tools, no npm)
+#   install-deps.sh tests   (the default) all that and what the tests need
+#                           (clang, GoogleTest, the DCL oracles libdynamite and
+#                           node-pkware, pinned in tests/interop/package-lock.json
+#                           and installed with npm ci, osslsigncode)
+# Prints one line a step, with roughly how long it takes; does nothing when all
+# is there already.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-packages=(cmake make g++ clang libclang-rt-14-dev googletest python3
-          g++-mingw-w64-i686 wine wine32:i386 xvfb xauth imagemagick procps
-          osslsigncode openssl nodejs libdynamite-dev dynamite)
+set_name=${1:-tests}
+
+# The demo's set: build the native builder and the Win32 programs, run them
+# under Wine on a virtual display, draw and capture pictures.
+demo_packages=(cmake make g++ g++-mingw-w64-i686 wine wine32:i386 xvfb imagemagick)
+# What the tests add: the fuzzing compiler and its runtime, GoogleTest's
+# sources, the independent DCL readers, code signing, and tools the scripts use.
+test_packages=(clang libclang-rt-14-dev googletest python3 xauth procps
+               osslsigncode openssl nodejs libdynamite-dev dynamite)
+case $set_name in
+  demo) packages=("${demo_packages[@]}") ;;
+  tests) packages=("${demo_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: install-deps.sh [demo|tests]" >&2
+    exit 2
+    ;;
+esac
+
+say() { echo "install-deps: $*"; }
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
 done
 # Debian's npm; a Node.js from elsewhere brings its own, which the package
 # would conflict with.
-command -v npm >/dev/null || missing+=(npm)
+[ "$set_name" = tests ] && ! command -v npm >/dev/null && missing+=(npm)
+
 if [ ${#missing[@]} -ne 0 ]; then
-  echo "install-deps: installing ${missing[*]}"
   if [ "$(id -u)" -ne 0 ]; then
-    echo "install-deps: run as root (apt-get install is needed)" >&2
+    say "these Debian packages are missing: ${missing[*]}" >&2
+    say "run this script as root (sudo bash $0 $set_name): it installs them with apt-get" >&2
     exit 1
   fi
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    say "adding the i386 architecture to dpkg (Wine's 32-bit half, wine32:i386)"
+    dpkg --add-architecture i386
+  fi
+  say "apt-get update: reading the package lists (about 30 s)"
   apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
+  count=$(apt-get install -s -y "${missing[@]}" | grep -c '^Inst ' || true)
+  size=$(apt-get install -s -y -o APT::Get::Show-Versions=0 "${missing[@]}" 2>/dev/null |
+    sed -nE 's/^After this operation, (.*) of additional disk space will be used\.$/\1/p')
+  if [ "$set_name" = demo ]; then estimate="about 4 minutes"; else estimate="about 6 minutes"; fi
+  say "apt-get install: ${missing[*]}"
+  say "  that is $count packages with what they need, ${size:-? MB} on disk; $estimate on a fast network"
+  log=$(mktemp /tmp/install-deps.XXXXXX)
+  # A line every 30 s: how many of the packages are unpacked and set up.
+  (
+    while sleep 30; do
+      say "  ... $(grep -c '^Unpacking ' "$log" || true) of $count unpacked, $(grep -c '^Setting up ' "$log" || true) set up"
+    done
+  ) &
+  ticker=$!
+  status=0
+  apt-get install -y -q -o Dpkg::Use-Pty=0 "${missing[@]}" >"$log" 2>&1 || status=$?
+  kill "$ticker" 2>/dev/null || true
+  wait "$ticker" 2>/dev/null || true
+  if [ "$status" -ne 0 ]; then
+    tail -n 20 "$log" >&2
+    say "apt-get install failed (above: the end of its output, all of it in $log)" >&2
+    exit 1
+  fi
+  rm -f "$log"
+  say "installed $count packages"
 fi
+
 # The independent DCL implementation the interop tests run as an oracle.
-if ! grep -qs '"version": "5.1.0"' tests/interop/node_modules/node-pkware/package.json; then
-  echo "install-deps: npm ci in tests/interop"
+if [ "$set_name" = tests ] &&
+  ! grep -qs '"version": "5.1.0"' tests/interop/node_modules/node-pkware/package.json; then
+  say "npm ci in tests/interop: node-pkware, the DCL oracle (about 10 s)"
   (cd tests/interop && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi
+exit 0
