@@ -36,7 +36,9 @@ else()
 endif()
 
 install(TARGETS ssbuild RUNTIME DESTINATION ${kit_bin})
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${kit_doc})
+# The author's guide and its pictures, not the developers' README.
+install(FILES ${CMAKE_SOURCE_DIR}/docs/authors-guide.md DESTINATION ${kit_doc})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/images DESTINATION ${kit_doc})
 install(FILES ${CMAKE_SOURCE_DIR}/tools/ssbuild/README.md DESTINATION ${kit_doc} RENAME ssbuild.md)
 if(kit_init)
   install(CODE "

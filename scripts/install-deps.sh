@@ -51,9 +51,9 @@ if [ ${#missing[@]} -ne 0 ]; then
   fi
   say "apt-get update: reading the package lists (about 30 s)"
   apt-get update -qq
-  count=$(apt-get install -s -y "${missing[@]}" | grep -c '^Inst ' || true)
-  size=$(apt-get install -s -y -o APT::Get::Show-Versions=0 "${missing[@]}" 2>/dev/null |
-    sed -nE 's/^After this operation, (.*) of additional disk space will be used\.$/\1/p')
+  plan=$(apt-get install -s -y "${missing[@]}" 2>/dev/null || true)
+  count=$(grep -c '^Inst ' <<<"$plan" || true)
+  size=$(sed -nE 's/^After this operation, (.*) of additional disk space will be used\.$/\1/p' <<<"$plan")
   if [ "$set_name" = demo ]; then estimate="about 4 minutes"; else estimate="about 6 minutes"; fi
   say "apt-get install: ${missing[*]}"
   say "  that is $count packages with what they need, ${size:-? MB} on disk; $estimate on a fast network"
