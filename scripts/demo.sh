@@ -35,7 +35,7 @@ title="Install $name"
 movie_name=meadow-movie
 movie_title="Install $movie_name"
 movie_file=meadow-intro.swf
-window_timeout=60     # seconds for the set-up to show its window
+window_timeout=180    # seconds for the set-up to show its window (a loaded machine is slow)
 install_timeout=180   # seconds for the install to end
 
 failures=0

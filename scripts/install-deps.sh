@@ -51,17 +51,19 @@ if [ ${#missing[@]} -ne 0 ]; then
   fi
   say "apt-get update: reading the package lists (about 30 s)"
   apt-get update -qq
-  plan=$(apt-get install -s -y "${missing[@]}" 2>/dev/null || true)
-  count=$(grep -c '^Inst ' <<<"$plan" || true)
+  # What apt would do, without doing it: the count and the sizes.
+  plan=$(apt-get install --assume-no "${missing[@]}" 2>/dev/null || true)
+  count=$(sed -nE 's/.* ([0-9]+) newly installed.*/\1/p' <<<"$plan")
+  download=$(sed -nE 's/^Need to get ([^ ]+ [^ ]+) of archives.*/\1/p' <<<"$plan")
   size=$(sed -nE 's/^After this operation, (.*) of additional disk space will be used\.$/\1/p' <<<"$plan")
   if [ "$set_name" = demo ]; then estimate="about 4 minutes"; else estimate="about 6 minutes"; fi
   say "apt-get install: ${missing[*]}"
-  say "  that is $count packages with what they need, ${size:-? MB} on disk; $estimate on a fast network"
+  say "  that is ${count:-?} packages with what they need: ${download:-?} to download, ${size:-?} on disk; $estimate on a fast network"
   log=$(mktemp /tmp/install-deps.XXXXXX)
   # A line every 30 s: how many of the packages are unpacked and set up.
   (
     while sleep 30; do
-      say "  ... $(grep -c '^Unpacking ' "$log" || true) of $count unpacked, $(grep -c '^Setting up ' "$log" || true) set up"
+      say "  ... of ${count:-?} packages: $(grep -c '^Get:' "$log" || true) downloaded, $(grep -c '^Unpacking ' "$log" || true) unpacked, $(grep -c '^Setting up ' "$log" || true) set up"
     done
   ) &
   ticker=$!
