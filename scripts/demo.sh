@@ -17,7 +17,7 @@
 # that window and presses "Decline".
 #
 # scripts/run-demo.sh builds what it runs, the parts listed in
-# scripts/demo-parts.txt, into build/demo-parts/<preset> (SSI_DEMO_BUILD), and
+# scripts/demo-parts.txt, into build/<preset> (or SSI_DEMO_BUILD/<preset>), and
 # then runs this script. A part's path can be given through the environment
 # under the name the list gives it (SSBUILD, SSI_STUB, ...); other settings:
 #   SSI_DEMO_DIR       output              build/demo
@@ -28,7 +28,7 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-demo_build=${SSI_DEMO_BUILD:-$root/build/demo-parts}
+demo_build=${SSI_DEMO_BUILD:-$root/build}
 out=${SSI_DEMO_DIR:-$root/build/demo}
 name=meadow
 title="Install $name"

@@ -1,12 +1,14 @@
 #!/bin/bash
 # The README's demo command: installs what the demo needs (install-deps.sh
 # demo), builds the parts that scripts/demo-parts.txt lists, and only those,
-# into build/demo-parts/<preset> without the tests, then runs scripts/demo.sh.
-# SSI_DEMO_BUILD picks another build folder (CI uses a fresh one).
+# into the presets' folders build/win32 and build/release (configured without
+# the tests: -DSSI_TESTS=OFF; scripts/run-tests.sh turns them on again), then
+# runs scripts/demo.sh. SSI_DEMO_BUILD=DIR builds into DIR/win32 and
+# DIR/release instead (CI uses a fresh one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
-demo_build=${SSI_DEMO_BUILD:-$root/build/demo-parts}
+demo_build=${SSI_DEMO_BUILD:-$root/build}
 export SSI_DEMO_BUILD=$demo_build
 jobs=$(nproc)
 started=$SECONDS
