@@ -63,9 +63,9 @@ if [ ${#missing[@]} -ne 0 ]; then
   count=$(sed -nE 's/.* ([0-9]+) newly installed.*/\1/p' <<<"$plan")
   download=$(sed -nE 's/^Need to get ([^ ]+ [^ ]+) of archives.*/\1/p' <<<"$plan")
   size=$(sed -nE 's/^After this operation, (.*) of additional disk space will be used\.$/\1/p' <<<"$plan")
-  if [ "$set_name" = demo ]; then estimate="about 4 minutes"; else estimate="about 6 minutes"; fi
+  if [ "$set_name" = demo ]; then estimate="5 to 15 minutes"; else estimate="6 to 25 minutes"; fi
   say "apt-get install: ${missing[*]}"
-  say "  that is ${count:-?} packages with what they need: ${download:-?} to download, ${size:-?} on disk; $estimate on a fast network"
+  say "  that is ${count:-?} packages with what they need: ${download:-?} to download, ${size:-?} on disk; $estimate"
   log=$(mktemp /tmp/install-deps.XXXXXX)
   # A line every 30 s: how many of the packages are unpacked and set up.
   (
