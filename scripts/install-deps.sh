@@ -70,7 +70,7 @@ if [ ${#missing[@]} -ne 0 ]; then
   # A line every 30 s: how many of the packages are unpacked and set up.
   (
     while sleep 30; do
-      say "  ... of ${count:-?} packages: $(grep -c '^Get:' "$log" || true) downloaded, $(grep -c '^Unpacking ' "$log" || true) unpacked, $(grep -c '^Setting up ' "$log" || true) set up"
+      say "  ... $(grep -c '^Get:' "$log" || true) files downloaded; of ${count:-?} packages $(grep -c '^Unpacking ' "$log" || true) unpacked, $(grep -c '^Setting up ' "$log" || true) set up"
     done
   ) &
   ticker=$!

@@ -51,7 +51,7 @@ build() {  # build PRESET [CMAKE OPTIONS]: configure and build the preset's demo
 step 2 "building the Windows parts with mingw-w64: ${targets[win32]}(the first time 5 to 15 min on 2 cores)"
 build win32
 done_step
-step 3 "building the builder ssbuild, carrying the stub, impborl.dll and sample.scr (the first time 3 to 11 min)"
+step 3 "building the builder ssbuild, carrying the stub, impborl.dll and sample.scr (the first time 2 to 10 min)"
 build release -DSSI_WIN32_DIR="$demo_build/win32"
 done_step
 
@@ -63,7 +63,7 @@ while read -r var preset target file; do
     die "the $preset target $target built, but not $demo_build/$preset/$file: scripts/demo-parts.txt names the wrong file"
 done <scripts/demo-parts.txt
 
-step 4 "the demo: two installers built and run under Wine on a virtual display (about 3 min)"
+step 4 "the demo: two installers built and run under Wine on a virtual display (1 to 3 min)"
 status=0
 bash scripts/demo.sh || status=$?
 done_step
