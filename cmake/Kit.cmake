@@ -45,7 +45,9 @@ if(WIN32)
 else()
   install(FILES ${SSI_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/ssbuild OPTIONAL)
 endif()
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${kit_doc})
+# The author's guide and its pictures, not the developers' README.
+install(FILES ${CMAKE_SOURCE_DIR}/docs/authors-guide.md DESTINATION ${kit_doc})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/images DESTINATION ${kit_doc})
 install(FILES ${CMAKE_SOURCE_DIR}/tools/ssbuild/README.md DESTINATION ${kit_doc} RENAME ssbuild.md)
 if(kit_init)
   install(CODE "
