@@ -33,7 +33,12 @@ struct File {
   std::string kind;
   std::vector<uint8_t> data;
   std::vector<uint8_t> packed;
+  std::string sha256;  // from the corpus's SHA256SUMS
 };
+
+// The classic implementation's size per file and mode ("bin4096", ...),
+// kept only where the file's sha256 matches ours.
+using ClassicSizes = std::map<std::pair<std::string, std::string>, size_t>;
 
 // The classic implementation on the corpus: ratio, implode and explode MB/s,
 // built with gcc -O2 for x86-64, or with mingw for i686 and run under Wine
@@ -51,6 +56,22 @@ Classic ClassicFigures(unsigned type, unsigned dictSize) {
 #endif
   const unsigned i = dictSize == 1024 ? 0 : dictSize == 2048 ? 1 : 2;
   return type == DCL_CMP_ASCII ? ascii[i] : binary[i];
+}
+
+// Low-entropy inputs, 2 MB each: bytes 0 and 1 with one 1 in 16 at random,
+// and zeros with a random byte every 64.
+std::vector<uint8_t> SparseBits() {
+  std::vector<uint8_t> out(2u << 20);
+  uint32_t seed = 7;
+  for (auto& c : out) c = ((seed = seed * 1664525u + 1013904223u) >> 28) == 0 ? 1 : 0;
+  return out;
+}
+std::vector<uint8_t> SparseBytes() {
+  std::vector<uint8_t> out(2u << 20);
+  uint32_t seed = 9;
+  for (size_t i = 0; i < out.size(); i += 64)
+    out[i] = static_cast<uint8_t>((seed = seed * 1664525u + 1013904223u) >> 24);
+  return out;
 }
 
 // 4 MB of runs repeating periods of 1 to 7 bytes, with a few literals between.
@@ -99,6 +120,8 @@ void WriteMem(char* buf, unsigned int* size, void* param) {
   std::memcpy(c.out->data() + c.outLen, buf, *size);
   c.outLen += *size;
 }
+
+bool Synthetic(const File& f) { return f.kind == "short" || f.kind.rfind("sparse", 0) == 0; }
 
 std::string KindOf(const std::string& name) {
   auto ends = [&](const char* s) {
@@ -182,16 +205,53 @@ struct Codec {
 // Wall time per file kind; CPU time over the whole corpus per phase, since
 // CPU clocks tick too coarsely (10 to 16 ms under Windows and Wine) for one
 // small file. The short-period file is timed apart, ten times over.
-bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::ImplodeLevel level) {
+std::string ClassicModeName(const Mode& m) {
+  return (m.type == DCL_CMP_ASCII ? "asc" : "bin") + std::to_string(m.dictSize);
+}
+
+// Files whose sha256 differs from the one the classic sizes were taken on
+// (the PE files follow the installed Wine build) are left out.
+ClassicSizes ReadClassicSizes(const std::string& path, const std::vector<File>& files) {
+  ClassicSizes sizes;
+  std::ifstream in(path);
+  std::string line;
+  while (std::getline(in, line)) {
+    if (line.empty() || line[0] == '#') continue;
+    char name[256], sha[80], mode[16];
+    size_t original = 0, packed = 0;
+    if (std::sscanf(line.c_str(), "%255s %79s %15s %zu %zu", name, sha, mode, &original, &packed) !=
+        5)
+      continue;
+    for (const File& f : files) {
+      if (f.name == name && f.sha256 == sha && f.data.size() == original)
+        sizes[{name, mode}] = packed;
+    }
+  }
+  return sizes;
+}
+
+void ReadSha256Sums(const std::filesystem::path& dir, std::vector<File>& files) {
+  std::ifstream in(dir / "SHA256SUMS");
+  std::string sha, name;
+  while (in >> sha >> name) {
+    for (File& f : files) {
+      if (f.name == name) f.sha256 = sha;
+    }
+  }
+}
+
+bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::ImplodeLevel level,
+             const ClassicSizes& classic) {
   std::map<std::string, KindFigures> kinds;
   Codec codec(mode, level);
+  unsigned compared = 0, notSmaller = 0;
   for (int run = 0; run < runs; ++run) {
     std::map<std::string, Times> implodeTime, explodeTime;
     for (bool implode : {true, false}) {
       auto& times = implode ? implodeTime : explodeTime;
       const double c0 = CpuNow();
       for (File& f : files) {
-        if (f.kind == "short") continue;
+        if (Synthetic(f)) continue;
         const auto t0 = std::chrono::steady_clock::now();
         const bool ok = implode ? codec.Implode(f) : codec.Explode(f);
         const auto t1 = std::chrono::steady_clock::now();
@@ -202,6 +262,18 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::Imp
         times[f.kind].wall += Seconds(t0, t1);
         times["all"].wall += Seconds(t0, t1);
         if (run == 0 && implode) {
+          const auto c = classic.find({f.name, ClassicModeName(mode)});
+          if (c != classic.end()) {
+            ++compared;
+            if (f.packed.size() >= c->second) {
+              std::printf(
+                  "%-12s not smaller than classic: %-26s %9zu against %9zu (%+.3f%%)\n",
+                  mode.Name().c_str(), f.name.c_str(), f.packed.size(), c->second,
+                  100.0 *
+                      (static_cast<double>(f.packed.size()) / static_cast<double>(c->second) - 1));
+              ++notSmaller;
+            }
+          }
           for (const std::string& k : {f.kind, std::string("all")}) {
             kinds[k].original += f.data.size();
             kinds[k].packed += f.packed.size();
@@ -211,16 +283,17 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::Imp
       times["all"].cpu = CpuNow() - c0;
     }
     for (File& f : files) {
-      if (f.kind != "short") continue;
+      if (!Synthetic(f)) continue;
+      const int repeats = f.kind == "short" ? 10 : 3;
       for (bool implode : {true, false}) {
         const double c0 = CpuNow();
         const auto t0 = std::chrono::steady_clock::now();
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < repeats; ++i) {
           if (!(implode ? codec.Implode(f) : codec.Explode(f))) return false;
         }
         Times& t = (implode ? implodeTime : explodeTime)[f.kind];
-        t.wall = Seconds(t0, std::chrono::steady_clock::now()) / 10;
-        t.cpu = (CpuNow() - c0) / 10;
+        t.wall = Seconds(t0, std::chrono::steady_clock::now()) / repeats;
+        t.cpu = (CpuNow() - c0) / repeats;
       }
       if (run == 0) {
         kinds[f.kind].original = f.data.size();
@@ -236,13 +309,17 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::Imp
       kinds[k].explodeCpu.push_back(t.cpu);
     }
   }
+  if (compared != 0) {
+    std::printf("%-12s classic per file: %u of %u files not smaller\n", mode.Name().c_str(),
+                notSmaller, compared);
+  }
   for (auto& [k, fig] : kinds) {
     const double mb = static_cast<double>(fig.original) / 1e6;
     std::printf("%-12s %-7s %10zu -> %10zu  ratio %.4f  implode %s MB/s  explode %s MB/s",
                 mode.Name().c_str(), k.c_str(), fig.original, fig.packed,
                 static_cast<double>(fig.packed) / static_cast<double>(fig.original),
                 Speed(mb, fig.implodeSeconds).c_str(), Speed(mb, fig.explodeSeconds).c_str());
-    if (k == "all" || k == "short") {
+    if (k == "all" || k == "short" || k.rfind("sparse", 0) == 0) {
       std::printf("   by CPU time: implode %s  explode %s", Speed(mb, fig.implodeCpu).c_str(),
                   Speed(mb, fig.explodeCpu).c_str());
     }
@@ -272,6 +349,9 @@ int main(int argc, char** argv) {
   const int runs = argc >= 3 ? std::max(1, std::atoi(argv[2])) : 5;
   std::vector<Mode> modes;
   ssi::dcl::ImplodeLevel level = ssi::dcl::ImplodeLevel::kDefault;
+  std::string classicPath;
+  std::vector<std::string> sized;
+  bool corpusOnly = false;
   for (int a = 3; a < argc; ++a) {
     const std::string m = argv[a];
     if (m == "--level" && a + 1 < argc) {
@@ -279,6 +359,18 @@ int main(int argc, char** argv) {
       level = l == "fast"   ? ssi::dcl::ImplodeLevel::kFast
               : l == "best" ? ssi::dcl::ImplodeLevel::kBest
                             : ssi::dcl::ImplodeLevel::kDefault;
+      continue;
+    }
+    if (m == "--classic" && a + 1 < argc) {
+      classicPath = argv[++a];
+      continue;
+    }
+    if (m == "--corpus-only") {  // for instruction counts under callgrind
+      corpusOnly = true;
+      continue;
+    }
+    if (m == "--size" && a + 1 < argc) {
+      sized.push_back(argv[++a]);
       continue;
     }
     const size_t slash = m.find('/');
@@ -295,7 +387,7 @@ int main(int argc, char** argv) {
     const std::string name = entry.path().filename().string();
     if (!entry.is_regular_file() || name == "SHA256SUMS") continue;
     std::ifstream in(entry.path(), std::ios::binary);
-    files.push_back({name, KindOf(name), {std::istreambuf_iterator<char>(in), {}}, {}});
+    files.push_back({name, KindOf(name), {std::istreambuf_iterator<char>(in), {}}, {}, {}});
   }
   std::sort(files.begin(), files.end(),
             [](const File& a, const File& b) { return a.name < b.name; });
@@ -303,13 +395,26 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "no files in %s\n", argv[1]);
     return 2;
   }
-  files.push_back({"short-periods", "short", ShortPeriods(), {}});
+  ReadSha256Sums(argv[1], files);
+  const ClassicSizes classic =
+      classicPath.empty() ? ClassicSizes{} : ReadClassicSizes(classicPath, files);
+  for (const std::string& path : sized) {
+    std::error_code error;
+    const auto size = std::filesystem::file_size(path, error);
+    std::printf("size of %s: %s bytes\n", path.c_str(),
+                error ? "(missing)" : std::to_string(size).c_str());
+  }
+  if (!corpusOnly) {
+    files.push_back({"short-periods", "short", ShortPeriods(), {}, {}});
+    files.push_back({"sparse-bits", "sparse1", SparseBits(), {}, {}});
+    files.push_back({"sparse-bytes", "sparse2", SparseBytes(), {}, {}});
+  }
   std::printf("%zu files, medians of %d runs, level %s\n", files.size(), runs,
               level == ssi::dcl::ImplodeLevel::kFast   ? "fast"
               : level == ssi::dcl::ImplodeLevel::kBest ? "best"
                                                        : "default");
   for (const Mode& m : modes) {
-    if (!RunMode(files, m, runs, level)) return 1;
+    if (!RunMode(files, m, runs, level, classic)) return 1;
   }
   return 0;
 }

@@ -1,9 +1,11 @@
 # The kit an author needs, laid out by `cmake --install` and packed as a zip
 # by CPack (`cpack` in the build tree):
 #   Windows (win32 preset): ssbuild.exe (the stub and library inside),
-#     impborl.dll, sample.scr, docs/, example/
+#     impborl.dll, sample.scr, ssbuild.html, docs/, example/
 #   Linux (native or release preset): bin/ssbuild, share/doc/ssbuild/,
-#     share/ssbuild/example/
+#     share/ssbuild/example/, share/ssbuild/ssbuild.html
+# ssbuild.html is the builder as a web page (scripts/build-web.sh), carried
+# when it has been built.
 # The example is the project `ssbuild init` writes, made at install time by
 # running ssbuild: the native one directly; for the Windows kit a host ssbuild
 # (SSI_HOST_SSBUILD) or, failing that, ssbuild.exe under Wine.
@@ -36,7 +38,16 @@ else()
 endif()
 
 install(TARGETS ssbuild RUNTIME DESTINATION ${kit_bin})
-install(FILES ${CMAKE_SOURCE_DIR}/README.md DESTINATION ${kit_doc})
+set(SSI_WEB_PAGE "${CMAKE_SOURCE_DIR}/build/web/ssbuild.html" CACHE FILEPATH
+    "The builder's web page that the kit carries (scripts/build-web.sh)")
+if(WIN32)
+  install(FILES ${SSI_WEB_PAGE} DESTINATION . OPTIONAL)
+else()
+  install(FILES ${SSI_WEB_PAGE} DESTINATION ${CMAKE_INSTALL_DATADIR}/ssbuild OPTIONAL)
+endif()
+# The author's guide and its pictures, not the developers' README.
+install(FILES ${CMAKE_SOURCE_DIR}/docs/authors-guide.md DESTINATION ${kit_doc})
+install(DIRECTORY ${CMAKE_SOURCE_DIR}/docs/images DESTINATION ${kit_doc})
 install(FILES ${CMAKE_SOURCE_DIR}/tools/ssbuild/README.md DESTINATION ${kit_doc} RENAME ssbuild.md)
 if(kit_init)
   install(CODE "

@@ -16,15 +16,10 @@
 # creates the control in its preview panel. The demo saves a screenshot of
 # that window and presses "Decline".
 #
-# Everything must be built already (scripts/run-demo.sh does that). Paths can
-# be given through the environment; the defaults are the preset build dirs:
-#   SSBUILD            native builder      build/release/tools/ssbuild/ssbuild
-#   SSI_STUB           the stub            build/win32/src/install.exe
-#   SSI_IMPBORL        compression library build/win32/tools/impborl/impborl.dll
-#   SSDRIVER           window driver       build/win32/tests/wine/driver/ssdriver.exe
-#   SSI_SAMPLE_SAVER   sample .scr         build/win32/tools/sample-saver/sample.scr
-#   SSI_PREVIEW_HOST   preview window      build/win32/tests/wine/saver/preview-host.exe
-#   SSI_FLASH_STANDIN  stand-in flashax    build/win32/tests/wine/standins/flash/flashax.exe
+# scripts/run-demo.sh builds what it runs, the parts listed in
+# scripts/demo-parts.txt, into build/<preset> (or SSI_DEMO_BUILD/<preset>), and
+# then runs this script. A part's path can be given through the environment
+# under the name the list gives it (SSBUILD, SSI_STUB, ...); other settings:
 #   SSI_DEMO_DIR       output              build/demo
 #   SSI_PAUSE_MS       the pause of a test build of the stub (install-test.exe) only
 #   SSI_DEMO_DISPLAY   an X display number for Xvfb (default: a free one)
@@ -33,22 +28,14 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
-release_dir=${SSI_RELEASE_DIR:-$root/build/release}
-win32_dir=${SSI_WIN32_DIR:-$root/build/win32}
-ssbuild=${SSBUILD:-$release_dir/tools/ssbuild/ssbuild}
-stub=${SSI_STUB:-$win32_dir/src/install.exe}
-impborl=${SSI_IMPBORL:-$win32_dir/tools/impborl/impborl.dll}
-ssdriver=${SSDRIVER:-$win32_dir/tests/wine/driver/ssdriver.exe}
-sample_saver=${SSI_SAMPLE_SAVER:-$win32_dir/tools/sample-saver/sample.scr}
-preview_host=${SSI_PREVIEW_HOST:-$win32_dir/tests/wine/saver/preview-host.exe}
-flash_standin=${SSI_FLASH_STANDIN:-$win32_dir/tests/wine/standins/flash/flashax.exe}
+demo_build=${SSI_DEMO_BUILD:-$root/build}
 out=${SSI_DEMO_DIR:-$root/build/demo}
 name=meadow
 title="Install $name"
 movie_name=meadow-movie
 movie_title="Install $movie_name"
 movie_file=meadow-intro.swf
-window_timeout=60     # seconds for the set-up to show its window
+window_timeout=180    # seconds for the set-up to show its window (a loaded machine is slow)
 install_timeout=180   # seconds for the install to end
 
 failures=0
@@ -58,11 +45,23 @@ die() { printf 'demo: %s\n' "$*" >&2; exit 1; }
 winpath() { printf 'Z:%s' "${1//\//\\}"; }
 
 # ---------------------------------------------------------------- inputs
-for tool in "$ssbuild" "$stub" "$impborl" "$ssdriver" "$flash_standin" "$sample_saver" "$preview_host"; do
-  [ -f "$tool" ] || die "missing $tool (build it first: scripts/run-demo.sh, or set the variables above)"
-done
-for cmd in wine wineserver wineboot Xvfb import convert; do
-  command -v "$cmd" >/dev/null || die "missing the program $cmd"
+declare -A part
+while read -r var preset target file; do
+  case $var in '' | '#'*) continue ;; esac
+  part[$var]=${!var:-$demo_build/$preset/$file}
+  [ -f "${part[$var]}" ] ||
+    die "missing ${part[$var]}, the $preset target $target: run \"bash scripts/run-demo.sh\" (it builds what scripts/demo-parts.txt lists, then runs this demo), or set $var to the file"
+done <"$root/scripts/demo-parts.txt"
+ssbuild=${part[SSBUILD]}
+stub=${part[SSI_STUB]}
+impborl=${part[SSI_IMPBORL]}
+ssdriver=${part[SSDRIVER]}
+sample_saver=${part[SSI_SAMPLE_SAVER]}
+preview_host=${part[SSI_PREVIEW_HOST]}
+flash_standin=${part[SSI_FLASH_STANDIN]}
+for cmd in wine wineserver wineboot Xvfb import convert identify; do
+  command -v "$cmd" >/dev/null ||
+    die "missing the program $cmd: run \"bash scripts/install-deps.sh demo\" as root (it installs the demo's Debian packages)"
 done
 
 # ---------------------------------------------------------------- clean-up
@@ -315,25 +314,39 @@ else
 fi
 
 step "The screen saver's preview (/p) in a window of its own"
-preview_log=$out/preview-host.log
-timeout 120 wine "$preview_host" "C:\\windows\\$name.scr" 6 >"$preview_log" 2>&1 </dev/null &
+# wait_for_x11 LOG: the X window the preview host reports in LOG.
+wait_for_x11() {
+  local found=""
+  for _ in $(seq 100); do
+    found=$(tr -d '\r' <"$1" | sed -n 's/^x11 //p')
+    [ -n "$found" ] && break
+    sleep 0.2
+  done
+  printf '%s' "$found"
+}
+# Wine 8 does not show what a child window of another process draws, so the
+# screenshot is of the screen saver's own preview code hosted in one process
+# (preview-host --in-process, for the installed saver's folder); the installed
+# program's /p then runs as Display Properties starts it, for the checks.
+preview_log=$out/preview-in-process.log
+timeout 120 wine "$preview_host" --in-process "C:\\windows\\$name.scr" 5 >"$preview_log" 2>&1 </dev/null &
 host_job=$!
-preview_x11=""
-for _ in $(seq 100); do
-  preview_x11=$(tr -d '\r' <"$preview_log" | sed -n 's/^x11 //p')
-  [ -n "$preview_x11" ] && break
-  sleep 0.2
-done
-sleep 3
+preview_x11=$(wait_for_x11 "$preview_log")
+sleep 2.5
 preview_shot=$out/saver-preview.png
 if [ -n "$preview_x11" ] && import -display "$DISPLAY" -window "$preview_x11" "$preview_shot"; then
   echo "screenshot of the preview window: $preview_shot ($(identify -format '%wx%h' "$preview_shot"))"
-  echo "(Wine 8 does not show what a child window of another process draws, so the host's"
-  echo " grey background shows there under Wine; the lines below show the preview's window.)"
+  colours=$(convert "$preview_shot" -format '%k' info:)
+  [ "$colours" -gt 16 ] || fail "the preview's screenshot shows no picture ($colours colours)"
 else
   fail "no screenshot of the preview window"
 fi
-wait "$host_job" || fail "the preview host failed"
+wait "$host_job" || fail "the in-process preview failed"
+tr -d '\r' <"$preview_log"
+
+preview_log=$out/preview-host.log
+timeout 120 wine "$preview_host" "C:\\windows\\$name.scr" 4 >"$preview_log" 2>&1 </dev/null ||
+  fail "the preview host failed"
 preview_report=$(tr -d '\r' <"$preview_log")
 echo "$preview_report"
 grep -q '^child SsiScreenSaver' <<<"$preview_report" || fail "no preview window inside the host"

@@ -1,14 +1,46 @@
 #!/bin/bash
-# Installs, as root with apt-get, everything the build, the tests and the demo
-# need on a fresh Debian 12 machine, then node-pkware (pinned in
-# tests/interop/package-lock.json) with npm ci. Does nothing when all is
-# there already.
+# Installs, as root, what a fresh Debian 12 machine needs:
+#   install-deps.sh demo    what scripts/run-demo.sh needs: the compilers for
+#                           the builder and the Windows programs, Wine, Xvfb,
+#                           ImageMagick, and for the builder's web page
+#                           Emscripten, Chromium and puppeteer-core (pinned in
+#                           web/test/package-lock.json, npm ci; it drives
+#                           Debian's Chromium and never downloads a browser)
+#   install-deps.sh tests   (the default) all that and what the tests need
+#                           (clang, GoogleTest, the DCL oracles libdynamite and
+#                           node-pkware, pinned in tests/interop/package-lock.json
+#                           and installed with npm ci, osslsigncode)
+# Prints one line a step, with roughly how long it takes; does nothing when all
+# is there already.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-packages=(cmake make g++ clang libclang-rt-14-dev googletest python3
-          g++-mingw-w64-i686 wine wine32:i386 xvfb xauth imagemagick procps
-          osslsigncode openssl nodejs libdynamite-dev dynamite
-          libstb-dev icoutils python3-pefile)
+set_name=${1:-tests}
+
+# The demo's set: build the native builder and the Win32 programs, run them
+# under Wine on a virtual display, draw and capture pictures.
+demo_packages=(cmake make g++ g++-mingw-w64-i686 wine wine32:i386 xvfb imagemagick
+               python3 emscripten node-acorn chromium unzip nodejs libstb-dev)
+# What the tests add: the fuzzing compiler and its runtime, GoogleTest's
+# sources, the independent DCL readers, code signing, and tools the scripts use.
+test_packages=(clang libclang-rt-14-dev googletest python3 xauth procps
+               osslsigncode openssl libdynamite-dev dynamite icoutils python3-pefile)
+# The demo takes no recommended packages (Wine's recommend sound, printing,
+# scanning and media stacks); the tests take them, as the machines they were
+# written on have them.
+apt_options=()
+case $set_name in
+  demo)
+    packages=("${demo_packages[@]}")
+    apt_options=(--no-install-recommends)
+    ;;
+  tests) packages=("${demo_packages[@]}" "${test_packages[@]}") ;;
+  *)
+    echo "usage: install-deps.sh [demo|tests]" >&2
+    exit 2
+    ;;
+esac
+
+say() { echo "install-deps: $*"; }
 missing=()
 for p in "${packages[@]}"; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "ok installed" || missing+=("$p")
@@ -16,19 +48,58 @@ done
 # Debian's npm; a Node.js from elsewhere brings its own, which the package
 # would conflict with.
 command -v npm >/dev/null || missing+=(npm)
+
 if [ ${#missing[@]} -ne 0 ]; then
-  echo "install-deps: installing ${missing[*]}"
   if [ "$(id -u)" -ne 0 ]; then
-    echo "install-deps: run as root (apt-get install is needed)" >&2
+    say "these Debian packages are missing: ${missing[*]}" >&2
+    say "run this script as root (sudo bash $0 $set_name): it installs them with apt-get" >&2
     exit 1
   fi
-  dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386
   export DEBIAN_FRONTEND=noninteractive
+  if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    say "adding the i386 architecture to dpkg (Wine's 32-bit half, wine32:i386)"
+    dpkg --add-architecture i386
+  fi
+  say "apt-get update: reading the package lists (about 30 s)"
   apt-get update -qq
-  apt-get install -y -qq "${missing[@]}" >/dev/null
+  # What apt would do, without doing it: the count and the sizes.
+  plan=$(apt-get install --assume-no "${apt_options[@]}" "${missing[@]}" 2>/dev/null || true)
+  count=$(sed -nE 's/.* ([0-9]+) newly installed.*/\1/p' <<<"$plan")
+  download=$(sed -nE 's/^Need to get ([^ ]+ [^ ]+) of archives.*/\1/p' <<<"$plan")
+  size=$(sed -nE 's/^After this operation, (.*) of additional disk space will be used\.$/\1/p' <<<"$plan")
+  if [ "$set_name" = demo ]; then estimate="5 to 15 minutes"; else estimate="6 to 25 minutes"; fi
+  say "apt-get install: ${missing[*]}"
+  say "  that is ${count:-?} packages with what they need: ${download:-?} to download, ${size:-?} on disk; $estimate"
+  log=$(mktemp /tmp/install-deps.XXXXXX)
+  # A line every 30 s: how many of the packages are unpacked and set up.
+  (
+    while sleep 30; do
+      say "  ... $(grep -c '^Get:' "$log" || true) files downloaded; of ${count:-?} packages $(grep -c '^Unpacking ' "$log" || true) unpacked, $(grep -c '^Setting up ' "$log" || true) set up"
+    done
+  ) &
+  ticker=$!
+  status=0
+  apt-get install -y -q -o Dpkg::Use-Pty=0 "${apt_options[@]}" "${missing[@]}" >"$log" 2>&1 || status=$?
+  kill "$ticker" 2>/dev/null || true
+  wait "$ticker" 2>/dev/null || true
+  if [ "$status" -ne 0 ]; then
+    tail -n 20 "$log" >&2
+    say "apt-get install failed (above: the end of its output, all of it in $log)" >&2
+    exit 1
+  fi
+  rm -f "$log"
+  say "installed $count packages"
 fi
+
 # The independent DCL implementation the interop tests run as an oracle.
-if ! grep -qs '"version": "5.1.0"' tests/interop/node_modules/node-pkware/package.json; then
-  echo "install-deps: npm ci in tests/interop"
+if [ "$set_name" = tests ] &&
+  ! grep -qs '"version": "5.1.0"' tests/interop/node_modules/node-pkware/package.json; then
+  say "npm ci in tests/interop: node-pkware, the DCL oracle (about 10 s)"
   (cd tests/interop && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
 fi
+# The web page's browser tests, benchmark and demo drive: puppeteer-core.
+if ! grep -qs '"version": "24.10.0"' web/test/node_modules/puppeteer-core/package.json; then
+  say "npm ci in web/test: puppeteer-core, which drives Debian's Chromium (about 10 s)"
+  (cd web/test && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+fi
+exit 0

@@ -1,14 +1,84 @@
 #!/bin/bash
-# Builds what the demo needs and runs the main job: builds a sample screen
-# saver installer with our builder and runs it under Wine on a virtual display.
-# Only the programs the demo uses are built, not the tests: the stub, the
-# library, the sample screen saver, the window driver and the stand-in Flash
-# installer for Win32, then the native builder (which then carries the stub).
+# The README's demo command: installs what the demo needs (install-deps.sh
+# demo), builds the parts that scripts/demo-parts.txt lists, and only those,
+# into the presets' folders build/win32 and build/release (configured without
+# the tests: -DSSI_TESTS=OFF; scripts/run-tests.sh turns them on again), then
+# runs scripts/demo.sh; then builds the builder's web page and drives it once
+# in Chromium (web/test/demo.mjs). SSI_DEMO_BUILD=DIR builds into DIR/win32 and
+# DIR/release instead (CI uses a fresh one).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/install-deps.sh
+root=$PWD
+demo_build=${SSI_DEMO_BUILD:-$root/build}
+export SSI_DEMO_BUILD=$demo_build
 jobs=$(nproc)
-cmake --preset win32 >/dev/null &&
-  cmake --build --preset win32 -j "$jobs" --target stub impborl sample_saver ssdriver flash_standin_installer
-cmake --preset release >/dev/null && cmake --build --preset release -j "$jobs" --target ssbuild
-bash scripts/demo.sh
+started=$SECONDS
+step_started=$SECONDS
+step() {
+  step_started=$SECONDS
+  echo "run-demo: [$1/5] $2"
+}
+done_step() { echo "run-demo:       done in $((SECONDS - step_started)) s"; }
+die() {
+  echo "run-demo: $*" >&2
+  exit 1
+}
+
+step 1 "the demo's Debian packages (on a fresh Debian 12: 250 packages, 416 MB download, 2.5 GB on disk, 5 to 15 min)"
+bash scripts/install-deps.sh demo ||
+  die "could not install the demo's packages; as root: bash scripts/install-deps.sh demo"
+done_step
+
+# Targets and files per preset, from the one list the demo reads too.
+declare -A targets
+while read -r var preset target file; do
+  case $var in '' | '#'*) continue ;; esac
+  targets[$preset]+="$target "
+done <scripts/demo-parts.txt
+
+build() {  # build PRESET [CMAKE OPTIONS]: configure and build the preset's demo targets
+  local preset=$1 dir=$demo_build/$1 log
+  shift
+  log=$demo_build/$preset.log
+  mkdir -p "$demo_build"
+  # shellcheck disable=SC2086
+  if ! { cmake --preset "$preset" -B "$dir" -DSSI_TESTS=OFF "$@" &&
+    cmake --build "$dir" -j "$jobs" --target ${targets[$preset]}; } >"$log" 2>&1; then
+    grep -E 'error|Error|CMake Error' "$log" | head -n 20 >&2 || tail -n 20 "$log" >&2
+    die "building the $preset parts failed (all of it in $log); once the cause is fixed, run bash scripts/run-demo.sh again"
+  fi
+}
+
+step 2 "building the Windows parts with mingw-w64: ${targets[win32]}(the first time 5 to 15 min on 2 cores)"
+build win32
+done_step
+step 3 "building the builder ssbuild, carrying the stub, impborl.dll and sample.scr (the first time 2 to 10 min)"
+build release -DSSI_WIN32_DIR="$demo_build/win32"
+done_step
+
+# Every file the list names must now be there: a wrong line in the list
+# shows here, not as a missing file in the middle of the demo.
+while read -r var preset target file; do
+  case $var in '' | '#'*) continue ;; esac
+  [ -f "$demo_build/$preset/$file" ] ||
+    die "the $preset target $target built, but not $demo_build/$preset/$file: scripts/demo-parts.txt names the wrong file"
+done <scripts/demo-parts.txt
+
+step 4 "the demo: two installers built and run under Wine on a virtual display (1 to 3 min)"
+status=0
+bash scripts/demo.sh || status=$?
+done_step
+
+step 5 "the builder's web page: compiled with Emscripten, then driven once in Chromium (the first time 3 to 10 min)"
+web_log=$demo_build/web.log
+if ! bash scripts/build-web.sh >"$web_log" 2>&1; then
+  grep -E 'error|Error' "$web_log" | head -n 20 >&2 || tail -n 20 "$web_log" >&2
+  echo "run-demo: building the web page failed (all of it in $web_log)" >&2
+  status=1
+elif ! node web/test/demo.mjs "$demo_build/web/ssbuild.html" "${SSI_DEMO_DIR:-build/demo}/web"; then
+  echo "run-demo: the web page did not build an installer in Chromium (above: why)" >&2
+  status=1
+fi
+done_step
+echo "run-demo: $((SECONDS - started)) s in all; the screenshots and installers are in ${SSI_DEMO_DIR:-build/demo}"
+exit "$status"

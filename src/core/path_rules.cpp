@@ -25,13 +25,18 @@ bool EndsInDotOrBlank(const std::string& s) {
 // CON, NUL, COM1 and the like name devices in every folder, with or without
 // an extension and in any case: a file of that name would be written to the
 // device instead. Windows counts COM and LPT with a digit 0 to 9 or a
-// superscript one, two or three (bytes B9, B2, B3 in the ANSI code page).
+// superscript one, two or three: bytes B9, B2, B3 in the Latin code pages,
+// C2 B9, C2 B2, C2 B3 where the ANSI code page is UTF-8, and the check must
+// see the character, whichever bytes carry it.
 bool IsDeviceName(const std::string& name) {
   std::string base = AsciiLower(name.substr(0, name.find('.')));
   while (!base.empty() && base.back() == ' ') base.pop_back();
   if (base == "con" || base == "prn" || base == "aux" || base == "nul" || base == "conin$" ||
       base == "conout$")
     return true;
+  if (base.size() == 5 && static_cast<unsigned char>(base[3]) == 0xC2 &&
+      (base[4] == '\xB9' || base[4] == '\xB2' || base[4] == '\xB3'))
+    base.erase(3, 1);
   if (base.size() != 4 || (base.compare(0, 3, "com") != 0 && base.compare(0, 3, "lpt") != 0))
     return false;
   const unsigned char digit = static_cast<unsigned char>(base[3]);

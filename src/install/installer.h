@@ -53,6 +53,8 @@ struct Installer {
   // nobody can change, replace or rename them meanwhile (work_paths).
   FileHandle installerImage;
   FileHandle tempCopyGuard;
+  // The folder of the copy when this run made it (MakeFolderPrivate).
+  FileHandle tempFolderGuard;
   PayloadHeader header;  // all zero until ReadPayloadHeader succeeds
   bool headerRead = false;
 

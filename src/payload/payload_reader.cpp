@@ -38,6 +38,15 @@ bool EntriesLieInside(const PayloadHeader& header, int64_t fileSize) {
   return true;
 }
 
+// The temporary copy through the handle that has held it since it was made,
+// never whatever stands at its path; a copy made without one (by a test) by
+// its path.
+ResultCode OpenCopy(const Installer& in, const std::string& path, FileStream& stream) {
+  if (in.tempCopyGuard && path == in.paths.tempCopyPath)
+    return stream.ReadThrough(in.tempCopyGuard.get());
+  return stream.Open(path, FileStream::Mode::kRead);
+}
+
 ResultCode ReadEntryBytes(FileStream& stream, uint8_t* buffer, uint32_t length) {
   const ResultCode result = stream.Read(buffer, length);
   return result == rc::kShortRead ? rc::kEntryShort : result;
@@ -104,6 +113,10 @@ WriteOutcome WriteEntryFile(Installer& in, FileStream& stream, const PayloadEntr
   const ResultCode sized = stream.Size(fileSize);
   if (sized != rc::kOk) return {sized, false};
   if (!LiesInside(e, fileSize)) return {rc::kEntryShort, false};
+  // The position may have moved since the entry's seek: other readers of the
+  // copy share it.
+  const ResultCode placed = stream.Seek(e.startOffset);
+  if (placed != rc::kOk) return {placed, false};
   const auto size = static_cast<uint32_t>(length);
   // No exception may cross the window procedure: a buffer that cannot be had
   // is reported with the entry like any other failure.
@@ -130,7 +143,7 @@ bool RefuseUnsafeEntry(Installer& in, int index, const PayloadEntry& e) {
 ResultCode ExtractFixedEntry(Installer& in, int index) {
   if (in.header.entries[static_cast<size_t>(index)].IsEmpty()) return rc::kUnspecified;
   FileStream stream;
-  const ResultCode opened = stream.Open(in.paths.tempCopyPath, FileStream::Mode::kRead);
+  const ResultCode opened = OpenCopy(in, in.paths.tempCopyPath, stream);
   if (opened != rc::kOk) {
     ShowInstallError(in.ui, opened, in.paths.saverDir);
     return opened;
@@ -143,7 +156,7 @@ ResultCode ExtractFixedEntry(Installer& in, int index) {
 ResultCode ReadPayloadHeader(Installer& in) {
   const std::string& copyPath = in.paths.tempCopyPath;
   FileStream stream;
-  ResultCode result = stream.Open(copyPath, FileStream::Mode::kRead);
+  ResultCode result = OpenCopy(in, copyPath, stream);
   if (result != rc::kOk) {
     ShowInstallError(in.ui, result, in.paths.installerPath);
     return result;
@@ -252,7 +265,7 @@ ResultCode ExtractFlashInstaller(Installer& in) {
 ResultCode ExtractInstallFiles(Installer& in, const std::string& path) {
   const int first = in.readMeReady ? entry::kReadMe : entry::kSaverProgram;
   FileStream stream;
-  ResultCode result = stream.Open(path, FileStream::Mode::kRead);
+  ResultCode result = OpenCopy(in, path, stream);
   if (result != rc::kOk) {
     ShowInstallError(in.ui, result, path);
     return result;

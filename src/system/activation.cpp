@@ -1,10 +1,10 @@
 #include "activation.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include <string>
 
+#include "child_start.h"
 #include "error_box.h"
 #include "file_replace.h"
 #include "messages.h"
@@ -52,21 +52,11 @@ ResultCode RefusalCode(DWORD lastError) {
 
 // Started in the Windows directory rather than the installer's current
 // folder (usually the download folder), so that nothing it looks up relative
-// to its folder comes from there.
+// to its folder comes from there. Only the system's own program with fixed
+// arguments, so it may run elevated when there is no other way.
 void StartDisplayProperties(const std::string& windowsDir) {
   const std::string program = Rundll32Path();
-  if (program.empty()) return;
-  std::string commandLine = "\"" + program + "\" " + kDisplayPropertiesArguments;
-  STARTUPINFOA startup{};
-  startup.cb = sizeof startup;
-  startup.dwFlags = STARTF_USESHOWWINDOW;
-  startup.wShowWindow = SW_SHOWNORMAL;
-  PROCESS_INFORMATION started{};
-  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
-                      windowsDir.empty() ? nullptr : windowsDir.c_str(), &startup, &started))
-    return;
-  CloseHandle(started.hThread);
-  CloseHandle(started.hProcess);
+  if (!program.empty()) StartForUser(program, kDisplayPropertiesArguments, windowsDir, true);
 }
 
 ResultCode SetStringValue(const RegKey& key, const char* name, const std::string& value) {
@@ -136,9 +126,10 @@ void OpenReadMe(Installer& in) {
   if (in.header.readMeFlag == 0) return;
   const std::string readMe = in.paths.saverDir + EntryName(in, entry::kReadMe);
   // Its viewer starts in the screen saver's folder, not in the installer's
-  // current one.
-  const char* folder = in.paths.saverDir.empty() ? nullptr : in.paths.saverDir.c_str();
-  ShellExecuteA(nullptr, nullptr, readMe.c_str(), nullptr, folder, SW_SHOWNORMAL);
+  // current one. The user's own viewer, chosen by the user's own classes, as
+  // that user, or none: an elevated editor opens an administrator's shell
+  // through its File Open dialog.
+  StartForUser(readMe, "", in.paths.saverDir, false);
 }
 
 ResultCode WriteUninstallEntry(Installer& in) {

@@ -1,7 +1,6 @@
 #include "flash_support.h"
 
-#include <shellapi.h>
-
+#include "child_start.h"
 #include "com_ptr.h"
 #include "file_replace.h"
 #include "flash_host.h"
@@ -58,13 +57,12 @@ bool FlashPlayerAvailable() {
 ResultCode RunFlashInstaller(const Installer& in) {
   const std::string path = in.paths.windowsDir + "flashax.exe";
   if (!FileExists(path)) return rc::kFlashInstallerMissing;
-  // Started in the Windows directory, not in the installer's current folder.
-  const HINSTANCE shell =
-      ShellExecuteA(nullptr, nullptr, path.c_str(), "/Q", in.paths.windowsDir.c_str(), SW_HIDE);
-  const INT_PTR value = reinterpret_cast<INT_PTR>(shell);
-  if (value > 32) return rc::kOk;
-  if (value <= 0) return rc::kUnspecified;
-  return static_cast<ResultCode>(value);
+  // By its full path, never through file associations (which the user's own
+  // classes would choose for an elevated shell start), in the Windows
+  // directory rather than the installer's current folder.
+  DWORD error = 0;
+  if (StartProgramDirectly(path, "/Q", in.paths.windowsDir, SW_HIDE, &error)) return rc::kOk;
+  return error == 0 ? rc::kUnspecified : static_cast<ResultCode>(error);
 }
 
 ResultCode CreateMoviePlayer(MoviePlayerRef& player, HWND panel, const std::string& moviePath) {

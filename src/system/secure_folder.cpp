@@ -2,6 +2,7 @@
 
 #include <aclapi.h>
 
+#include "child_start.h"
 #include "win_handles.h"
 
 namespace ssi {
@@ -15,6 +16,7 @@ constexpr DWORD kChangingRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRIT
 
 // Bounded: a folder that keeps changing under us is not made private.
 constexpr int kRounds = 4;
+constexpr int kAsideNamesTried = 100;
 
 class WellKnownSid {
  public:
@@ -30,30 +32,18 @@ class WellKnownSid {
   bool ok_ = false;
 };
 
-// The account this installer runs as. Another program of that account
-// could change the installer file itself before it runs, so it gains
-// nothing from the folder; and where the file system keeps no access lists
-// of its own (Wine), every folder belongs to it.
-bool IsOwnAccount(PSID sid) {
-  HANDLE token = nullptr;
-  if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) return false;
-  const KernelHandle owned(token);
-  alignas(TOKEN_USER) BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
-  DWORD size = 0;
-  if (!GetTokenInformation(token, TokenUser, buffer, sizeof buffer, &size)) return false;
-  const PSID user = reinterpret_cast<const TOKEN_USER*>(buffer)->User.Sid;
-  return user && IsValidSid(user) && EqualSid(sid, user);
-}
-
-bool IsTrusted(PSID sid) {
+// `ownAccount` (null: none) counts only for an installer that is not
+// elevated: under a split token, that account's unelevated programs could
+// otherwise make the folder theirs and have it accepted.
+bool IsTrusted(PSID sid, PSID ownAccount) {
   if (!sid || !IsValidSid(sid)) return false;
   return WellKnownSid(WinBuiltinAdministratorsSid).Is(sid) ||
-         WellKnownSid(WinLocalSystemSid).Is(sid) || IsOwnAccount(sid);
+         WellKnownSid(WinLocalSystemSid).Is(sid) || (ownAccount && EqualSid(sid, ownAccount));
 }
 
 // Allowed entries of a kind we cannot read count as giving rights away;
 // denying entries only take rights away.
-bool AceGivesRightsAway(const ACE_HEADER* header) {
+bool AceGivesRightsAway(const ACE_HEADER* header, PSID ownAccount) {
   switch (header->AceType) {
     case ACCESS_DENIED_ACE_TYPE:
     case ACCESS_DENIED_OBJECT_ACE_TYPE:
@@ -64,7 +54,8 @@ bool AceGivesRightsAway(const ACE_HEADER* header) {
     case ACCESS_ALLOWED_CALLBACK_ACE_TYPE: {
       // Both kinds begin with the mask and the trustee's SID.
       const auto* ace = reinterpret_cast<const ACCESS_ALLOWED_ACE*>(header);
-      return (ace->Mask & kChangingRights) != 0 && !IsTrusted(const_cast<DWORD*>(&ace->SidStart));
+      return (ace->Mask & kChangingRights) != 0 &&
+             !IsTrusted(const_cast<DWORD*>(&ace->SidStart), ownAccount);
     }
     default:
       return true;
@@ -91,7 +82,6 @@ class PrivateSecurity {
   PrivateSecurity& operator=(const PrivateSecurity&) = delete;
   bool ok() const { return ok_; }
   PACL acl() { return reinterpret_cast<PACL>(aclBytes_); }
-  PSID admins() { return admins_.get(); }
   // A token that may not name Administrators as owner (no elevation) makes
   // the folder its own.
   void DropOwner() { SetSecurityDescriptorOwner(&descriptor_, nullptr, FALSE); }
@@ -110,10 +100,11 @@ class PrivateSecurity {
 };
 
 // The folder entry itself, a link included, never what a link points at.
-FileHandle OpenFolderEntry(const std::string& path, DWORD access) {
-  return FileHandle(CreateFileA(
-      path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-      OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+FileHandle OpenFolderEntry(const std::string& path, DWORD access,
+                           DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE) {
+  return FileHandle(CreateFileA(path.c_str(), access, share, nullptr, OPEN_EXISTING,
+                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                                nullptr));
 }
 
 bool IsRealDirectory(const FileHandle& folder) {
@@ -123,61 +114,24 @@ bool IsRealDirectory(const FileHandle& folder) {
          !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-// Switches one of the token's privileges on for as long as it lives, and
-// back to what it was after.
-class EnabledPrivilege {
- public:
-  explicit EnabledPrivilege(const char* name) {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
-      return;
-    token_.reset(token);
-    TOKEN_PRIVILEGES wanted{};
-    wanted.PrivilegeCount = 1;
-    wanted.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    if (!LookupPrivilegeValueA(nullptr, name, &wanted.Privileges[0].Luid)) return;
-    DWORD size = sizeof previous_;
-    adjusted_ =
-        AdjustTokenPrivileges(token_.get(), FALSE, &wanted, sizeof previous_, &previous_, &size);
+// A unique name beside `path` for a folder that is not ours: it keeps its
+// contents and its access list, and is never opened or walked.
+bool RenameAside(const std::string& path) {
+  for (int n = 1; n <= kAsideNamesTried; ++n) {
+    if (MoveFileExA(path.c_str(), AsideName(path, n).c_str(), 0)) return true;
+    const DWORD error = GetLastError();
+    if (error != ERROR_ALREADY_EXISTS && error != ERROR_FILE_EXISTS) return false;
   }
-  ~EnabledPrivilege() {
-    if (adjusted_) AdjustTokenPrivileges(token_.get(), FALSE, &previous_, 0, nullptr, nullptr);
-  }
-  EnabledPrivilege(const EnabledPrivilege&) = delete;
-  EnabledPrivilege& operator=(const EnabledPrivilege&) = delete;
-
- private:
-  KernelHandle token_;
-  TOKEN_PRIVILEGES previous_{};
-  BOOL adjusted_ = FALSE;
-};
-
-// Owner and access list through one handle on the folder entry itself. The
-// backup and restore privileges grant an administrator that handle whatever
-// the folder's list says, and take-ownership lets it name a new owner.
-void TakeOver(const std::string& path) {
-  PrivateSecurity security;
-  if (!security.ok()) return;
-  EnabledPrivilege backup(SE_BACKUP_NAME);
-  EnabledPrivilege restore(SE_RESTORE_NAME);
-  EnabledPrivilege takeOwnership(SE_TAKE_OWNERSHIP_NAME);
-  const FileHandle folder =
-      OpenFolderEntry(path, WRITE_OWNER | WRITE_DAC | READ_CONTROL | FILE_READ_ATTRIBUTES);
-  if (!folder || !IsRealDirectory(folder)) return;
-  SetSecurityInfo(folder.get(), SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION, security.admins(),
-                  nullptr, nullptr, nullptr);
-  SetSecurityInfo(folder.get(), SE_FILE_OBJECT,
-                  DACL_SECURITY_INFORMATION | PROTECTED_DACL_SECURITY_INFORMATION, nullptr, nullptr,
-                  security.acl(), nullptr);
+  return false;
 }
 
 }  // namespace
 
-bool IsPrivateSecurity(PSECURITY_DESCRIPTOR security) {
+bool IsPrivateSecurity(PSECURITY_DESCRIPTOR security, PSID ownAccount) {
   PSID owner = nullptr;
   BOOL ownerDefaulted = FALSE;
   if (!security || !GetSecurityDescriptorOwner(security, &owner, &ownerDefaulted) ||
-      !IsTrusted(owner))
+      !IsTrusted(owner, ownAccount))
     return false;
   BOOL present = FALSE;
   BOOL daclDefaulted = FALSE;
@@ -188,7 +142,8 @@ bool IsPrivateSecurity(PSECURITY_DESCRIPTOR security) {
   if (!GetAclInformation(dacl, &size, sizeof size, AclSizeInformation)) return false;
   for (DWORD i = 0; i < size.AceCount; ++i) {
     void* ace = nullptr;
-    if (!GetAce(dacl, i, &ace) || AceGivesRightsAway(static_cast<const ACE_HEADER*>(ace)))
+    if (!GetAce(dacl, i, &ace) ||
+        AceGivesRightsAway(static_cast<const ACE_HEADER*>(ace), ownAccount))
       return false;
   }
   return true;
@@ -202,35 +157,72 @@ bool FolderIsPrivate(const std::string& path) {
                       OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, nullptr, nullptr,
                       nullptr, nullptr, &security) != ERROR_SUCCESS)
     return false;
-  const bool result = IsPrivateSecurity(security);
+  // The account this installer runs as, when it is not elevated: another
+  // program of that account could change the installer file itself before
+  // it runs, so it gains nothing from the folder.
+  alignas(TOKEN_USER) BYTE user[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE] = {};
+  PSID ownAccount = nullptr;
+  HANDLE token = nullptr;
+  if (CurrentTokenState() != TokenState::kElevated &&
+      OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, &token)) {
+    const KernelHandle owned(token);
+    DWORD size = 0;
+    if (GetTokenInformation(token, TokenUser, user, sizeof user, &size))
+      ownAccount = reinterpret_cast<const TOKEN_USER*>(user)->User.Sid;
+  }
+  const bool result = IsPrivateSecurity(security, ownAccount);
   LocalFree(security);
   return result;
 }
 
-bool MakeFolderPrivate(const std::string& path) {
+FoundAction ActionFor(DWORD attributes, bool isPrivate) {
+  if (attributes == INVALID_FILE_ATTRIBUTES) return FoundAction::kCreate;
+  if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+    return FoundAction::kRemoveEntry;
+  return isPrivate ? FoundAction::kKeep : FoundAction::kRemoveOrRenameAside;
+}
+
+std::string AsideName(const std::string& path, int number) {
+  return path + " (not ours " + std::to_string(GetCurrentProcessId()) + "-" +
+         std::to_string(number) + ")";
+}
+
+bool MakeFolderPrivate(const std::string& path, FileHandle& made) {
+  if (made) return true;
   for (int round = 0; round < kRounds; ++round) {
     const DWORD attributes = GetFileAttributesA(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES) {
-      // One that appears meanwhile is looked at in the next round.
-      PrivateSecurity security;
-      if (!security.ok() || CreateDirectoryA(path.c_str(), security.attributes()) ||
-          GetLastError() != ERROR_INVALID_OWNER)
-        continue;
-      security.DropOwner();
-      CreateDirectoryA(path.c_str(), security.attributes());
-      continue;
-    }
     const bool folder = (attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    if (!folder || (attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
-      // A file, or a link to somewhere else: only the entry itself goes.
-      const BOOL removed = folder ? RemoveDirectoryA(path.c_str()) : DeleteFileA(path.c_str());
-      if (!removed) return false;
-      continue;
+    switch (ActionFor(attributes, attributes != INVALID_FILE_ATTRIBUTES && FolderIsPrivate(path))) {
+      case FoundAction::kKeep:
+        return true;
+      case FoundAction::kCreate: {
+        // One that appears meanwhile is looked at in the next round.
+        PrivateSecurity security;
+        if (!security.ok()) continue;
+        bool created = CreateDirectoryA(path.c_str(), security.attributes()) != FALSE;
+        if (!created && GetLastError() == ERROR_INVALID_OWNER) {
+          security.DropOwner();
+          created = CreateDirectoryA(path.c_str(), security.attributes()) != FALSE;
+        }
+        if (!created) continue;
+        // Made by us just now, with our access list from its first moment:
+        // held so that it cannot be renamed or removed while we run.
+        made = OpenFolderEntry(path, FILE_READ_ATTRIBUTES, FILE_SHARE_READ | FILE_SHARE_WRITE);
+        if (made && IsRealDirectory(made)) return true;
+        made.reset();
+        continue;
+      }
+      case FoundAction::kRemoveEntry:
+        // A file, or a link to somewhere else: only the entry itself goes.
+        if (!(folder ? RemoveDirectoryA(path.c_str()) : DeleteFileA(path.c_str()))) return false;
+        continue;
+      case FoundAction::kRemoveOrRenameAside:
+        // Never taken over: handles opened before a new access list keep
+        // their rights, and re-applying inheritance would walk whatever
+        // links the owner put inside. An empty one is made anew.
+        if (!RemoveDirectoryA(path.c_str()) && !RenameAside(path)) return false;
+        continue;
     }
-    if (FolderIsPrivate(path)) return true;
-    // An empty folder is made anew, which also leaves behind any handle
-    // someone opened on it; one with contents is taken over.
-    if (!RemoveDirectoryA(path.c_str())) TakeOver(path);
   }
   return FolderIsPrivate(path);
 }

@@ -9,6 +9,7 @@
 #include "messages.h"
 #include "path_rules.h"
 #include "secure_folder.h"
+#include "system_function.h"
 #include "win_error.h"
 
 namespace ssi {
@@ -20,9 +21,14 @@ constexpr UINT kWindowsDirBufferSize = 301;
 constexpr int kCopyNumbersTried = 10000;
 constexpr DWORD kCopyBlockSize = 32 * 1024;
 
-// From the program's entry until the set-up takes it.
-FileHandle& OwnImageAtStart() {
-  static FileHandle image;
+// From the program's entry until the set-up takes it. `refused` when what
+// stands at the program's path is not the file the system started.
+struct OwnImage {
+  FileHandle file;
+  bool refused = false;
+};
+OwnImage& OwnImageAtStart() {
+  static OwnImage image;
   return image;
 }
 
@@ -57,16 +63,6 @@ bool IsRooted(const std::string& path) {
   return (path.size() >= 3 && path[1] == ':' && path[2] == '\\') || path.rfind("\\\\", 0) == 0;
 }
 
-bool SameFile(const BY_HANDLE_FILE_INFORMATION& a, const BY_HANDLE_FILE_INFORMATION& b) {
-  return a.dwVolumeSerialNumber == b.dwVolumeSerialNumber && a.nFileIndexHigh == b.nFileIndexHigh &&
-         a.nFileIndexLow == b.nFileIndexLow;
-}
-
-bool IsPlainSingleFile(const BY_HANDLE_FILE_INFORMATION& info) {
-  return !(info.dwFileAttributes & (FILE_ATTRIBUTE_REPARSE_POINT | FILE_ATTRIBUTE_DIRECTORY)) &&
-         info.nNumberOfLinks == 1;
-}
-
 // The whole image, from its first byte.
 ResultCode CopyImage(HANDLE image, HANDLE copy) {
   LARGE_INTEGER start{};
@@ -88,8 +84,9 @@ ResultCode CopyImage(HANDLE image, HANDLE copy) {
 FileHandle CreateNewCopy(WorkPaths& p, ResultCode& error) {
   for (int n = 1; n <= kCopyNumbersTried; ++n) {
     p.tempCopyPath = TempCopyPathFor(p.tempCopyDir, n);
-    FileHandle copy(CreateFileA(p.tempCopyPath.c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
+    FileHandle copy(CreateFileA(p.tempCopyPath.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE,
+                                FILE_SHARE_READ, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
+                                nullptr));
     if (copy) return copy;
     const DWORD lastError = GetLastError();
     const bool taken = lastError == ERROR_FILE_EXISTS || lastError == ERROR_ALREADY_EXISTS ||
@@ -103,39 +100,62 @@ FileHandle CreateNewCopy(WorkPaths& p, ResultCode& error) {
   return FileHandle();
 }
 
-// The copy is written through one handle and then held through another that
-// lets others read only; both must reach the same plain file.
+// Marks the file of `file` for deletion when its last handle closes: the
+// name it was opened by, whatever now stands at that path.
+bool DeleteThroughHandle(HANDLE file) {
+  struct IoStatus {
+    void* status;
+    ULONG_PTR information;
+  };
+  using SetFn = LONG(NTAPI*)(HANDLE, IoStatus*, PVOID, ULONG, int);
+  constexpr int kFileDispositionInformation = 13;
+  const auto set = SystemFunction<SetFn>("ntdll.dll", "NtSetInformationFile");
+  IoStatus io{};
+  BOOLEAN deleteFile = TRUE;
+  return set && set(file, &io, &deleteFile, sizeof deleteFile, kFileDispositionInformation) == 0;
+}
+
+// The copy is written, held and in the end deleted through the handle that
+// made it: nobody else can write it in between, and a link put under its
+// name later cannot redirect the deletion.
 ResultCode MakeHeldCopy(Installer& in) {
-  WorkPaths& p = in.paths;
   ResultCode result = rc::kOk;
-  BY_HANDLE_FILE_INFORMATION made{};
-  {
-    FileHandle copy = CreateNewCopy(p, result);
-    if (!copy) return result;
-    result = CopyImage(in.installerImage.get(), copy.get());
-    if (result == rc::kOk && !GetFileInformationByHandle(copy.get(), &made))
-      result = LastErrorResult();
-    if (!copy.reset() && result == rc::kOk) result = LastErrorResult();
-  }
+  FileHandle copy = CreateNewCopy(in.paths, result);
+  if (!copy) return result;
+  result = CopyImage(in.installerImage.get(), copy.get());
   if (result != rc::kOk) {
-    DeleteFileA(p.tempCopyPath.c_str());  // ours, half written
+    DeleteThroughHandle(copy.get());  // ours, half written
     return result;
   }
-  FileHandle guard = OpenSharedForReadingOnly(p.tempCopyPath, Links::kOpenAsThemselves);
-  if (!guard) return LastErrorResult();
-  BY_HANDLE_FILE_INFORMATION held{};
-  if (!GetFileInformationByHandle(guard.get(), &held) || !SameFile(made, held) ||
-      !IsPlainSingleFile(held))
-    return ERROR_ACCESS_DENIED;  // not the file we wrote: leave it alone
-  in.tempCopyGuard = std::move(guard);
+  in.tempCopyGuard = std::move(copy);
   return rc::kOk;
+}
+
+// True when `file` is the very file the system mapped as this program's
+// image, whatever has been renamed since.
+bool IsLoadedImage(HANDLE file) {
+  using SameFn = LONG(NTAPI*)(PVOID, PVOID);
+  const auto same = SystemFunction<SameFn>("ntdll.dll", "NtAreMappedFilesTheSame");
+  if (!same) return false;
+  const KernelHandle mapping(CreateFileMappingA(file, nullptr, PAGE_READONLY, 0, 0, nullptr));
+  if (!mapping) return false;
+  void* view = MapViewOfFile(mapping.get(), FILE_MAP_READ, 0, 0, 1);
+  if (!view) return false;
+  const bool result = same(GetModuleHandleA(nullptr), view) == 0;
+  UnmapViewOfFile(view);
+  return result;
 }
 
 }  // namespace
 
 void HoldOwnImage() {
-  if (!OwnImageAtStart())
-    OwnImageAtStart() = OpenSharedForReadingOnly(RunningProgramPath(), Links::kFollow);
+  OwnImage& own = OwnImageAtStart();
+  if (own.file || own.refused) return;
+  FileHandle file = OpenSharedForReadingOnly(RunningProgramPath(), Links::kFollow);
+  if (file && IsLoadedImage(file.get()))
+    own.file = std::move(file);
+  else
+    own.refused = true;
 }
 
 std::string SystemWindowsDir() {
@@ -170,10 +190,16 @@ ResultCode ResolveWorkPaths(Installer& in) {
   WorkPaths& p = in.paths;
   SetTempLocations(p, windowsDir);
   p.installerPath = RunningProgramPath();
-  if (!in.installerImage) in.installerImage = std::move(OwnImageAtStart());
+  // Another file put under the installer's name once it ran is not the one
+  // the user agreed to run (nor the one elevation was asked for).
+  if (OwnImageAtStart().refused) {
+    ShowInstallError(in.ui, rc::kHeaderShort, p.installerPath);
+    return rc::kHeaderShort;
+  }
+  if (!in.installerImage) in.installerImage = std::move(OwnImageAtStart().file);
   CreateFolderIfMissing(p.windowsTempDir);
   // A folder that cannot be made private shows when the copy is made.
-  MakeFolderPrivate(p.tempCopyDir);
+  MakeFolderPrivate(p.tempCopyDir, in.tempFolderGuard);
   // A copy left by an earlier run, or held by another running installer, is
   // never reused.
   for (int n = 2; FileExists(p.tempCopyPath); ++n)
@@ -191,7 +217,7 @@ ResultCode CopySelfToTemp(Installer& in) {
     in.installerImage = OpenSharedForReadingOnly(p.installerPath, Links::kFollow);
   if (!in.installerImage) {
     result = LastErrorResult();
-  } else if (!FolderIsPrivate(p.tempCopyDir)) {
+  } else if (!in.tempFolderGuard && !FolderIsPrivate(p.tempCopyDir)) {
     // Someone else could change the copy between its making and its use.
     result = FolderExists(p.tempCopyDir) ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
   } else {
@@ -205,11 +231,8 @@ ResultCode CopySelfToTemp(Installer& in) {
 
 void DeleteTempCopy(Installer& in) {
   if (!in.tempCopyGuard) return;  // nothing of ours was made
-  BY_HANDLE_FILE_INFORMATION info{};
-  const bool plain =
-      GetFileInformationByHandle(in.tempCopyGuard.get(), &info) && IsPlainSingleFile(info);
+  DeleteThroughHandle(in.tempCopyGuard.get());
   in.tempCopyGuard.reset();
-  if (plain) DeleteFileOnce(in.paths.tempCopyPath);
 }
 
 void PrepareSaverDir(Installer& in) {

@@ -10,24 +10,28 @@ namespace ssi {
 
 // The program's entry calls this first thing: it opens the running
 // installer's own file, shared for reading only, and keeps it for the set-up,
-// which makes the temporary copy from it. So a file renamed into the
-// installer's place once it runs cannot change the payload that runs.
+// which makes the temporary copy from it, when it is the very file the
+// system mapped as the program's image. Otherwise (a file renamed into the
+// installer's place once it ran) the set-up refuses with the -31 box.
 void HoldOwnImage();
 
 // The Windows directory as the system reports it into 301 bytes, so at most
 // 300 characters; empty when the system names none.
 std::string SystemWindowsDir();
 
-// Sets the work paths and makes the temporary folders ready; the folder of
+// Sets the work paths and makes the temporary folders ready (nothing when
+// HoldOwnImage refused the file at the installer's path); the folder of
 // the copy is made private to administrators without a word. Without a
 // Windows directory it shows a box and returns a failure: the set-up must not
 // go on, or the work paths would lie in the current drive's root.
 ResultCode ResolveWorkPaths(Installer& in);
 // Copies the installer into a new file at TempCopyPath, moving on to the next
-// number when the name is taken, and keeps the copy held (tempCopyGuard).
+// number when the name is taken, and keeps the handle that made it
+// (tempCopyGuard): others may read the copy, nobody may write, rename or
+// delete it, and the payload readers read it through that handle.
 ResultCode CopySelfToTemp(Installer& in);
-// Lets go of the copy and deletes it, when it is still a plain file with one
-// name: never a link put in its place, nor another name of some other file.
+// Deletes the copy through its held handle (never by its path, where a link
+// could stand by now) and lets go of it.
 void DeleteTempCopy(Installer& in);
 void PrepareSaverDir(Installer& in);
 

@@ -14,6 +14,14 @@ ResultCode FileStream::Open(const std::string& path, Mode mode) {
   return rc::kOk;
 }
 
+ResultCode FileStream::ReadThrough(HANDLE file) {
+  HANDLE h = nullptr;
+  const HANDLE self = GetCurrentProcess();
+  if (!DuplicateHandle(self, file, self, &h, FILE_GENERIC_READ, FALSE, 0)) return LastErrorResult();
+  file_.reset(h);
+  return rc::kOk;
+}
+
 ResultCode FileStream::Seek(int64_t offset) {
   LARGE_INTEGER distance;
   distance.QuadPart = offset;

@@ -17,6 +17,9 @@ class FileStream {
   enum class Mode { kRead, kCreate };  // kCreate replaces or truncates
 
   ResultCode Open(const std::string& path, Mode mode);
+  // Reads the file that `file` holds open, through a handle of its own that
+  // shares the position with `file`: every reader seeks before it reads.
+  ResultCode ReadThrough(HANDLE file);
   ResultCode Seek(int64_t offset);
   ResultCode Read(void* buffer, uint32_t size);         // 100 unless all `size` bytes came
   ResultCode Write(const void* buffer, uint32_t size);  // 101 unless all were taken

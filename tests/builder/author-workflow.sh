@@ -51,6 +51,9 @@ installed() {  # installed WHAT: the checks after an install
 cd "$work" || exit 1
 
 check "ssbuild.exe init writes the example" wine "$ssbuild" init ex
+check "with CR LF line ends, as Windows editors of old want them" grep -q $'^\\[installer\\]\r$' ex/project.ini
+check "a project file alone (dropped onto ssbuild.exe) is built" \
+  wine "$ssbuild" -q ex/project.ini
 check "ssbuild.exe build with the project and no other option" wine "$ssbuild" build ex/project.ini
 openssl req -x509 -newkey rsa:2048 -nodes -keyout key.pem -out cert.pem -days 1 \
   -subj "/CN=ssbuild throw-away test certificate" 2>/dev/null
@@ -96,4 +99,72 @@ printf '[installer]\nname = Caf\xe2\x86\x92\n' >ex/arrow.ini
 wine "$ssbuild" build ex/arrow.ini -o arrow.exe --screen-saver ex/sample.scr >arrow.txt 2>&1
 check "a character that code page 1252 lacks is refused with exit code 2" test $? -eq 2
 check "and named" grep -q 'U+2192' arrow.txt
+
+# A project file as Windows editors save it (UTF-8 with a byte order mark, CR
+# LF line ends) with accents in the saver name, the output name (made from
+# it), the publisher and a picture's file and folder names given with
+# Windows separators. ssbuild.exe reads and writes those files through the
+# wide calls; the installer gets every text in code page 1252, which the
+# uninstall entry and the installed settings file give back.
+mkdir -p acc/Bilder && cp ex/pictures/picture1.bmp "acc/Bilder/Über den Wolken.bmp" &&
+  cp ex/sample.scr acc/ || exit 1
+{
+  printf '\xef\xbb\xbf'
+  sed 's/$/\r/' <<'EOF'
+[variables]
+saver = Café Lumière
+[installer]
+name = ${saver}
+output = ${saver}-setup.exe
+display = silent
+[files]
+screen-saver = sample.scr
+flash-installer = sample.scr
+[chunk]
+file = Bilder\Über den Wolken.bmp
+[show]
+picture = Über den Wolken.bmp
+publisher = Zoë Müller
+version = 1.0 «beta»
+EOF
+} >acc/project.ini
+wine "$ssbuild" build acc/project.ini >acc.txt 2>&1
+check "ssbuild.exe builds the accented UTF-8 project" test $? -eq 0
+cat acc.txt
+check "what ssbuild.exe prints to a file is UTF-8" grep -q 'Café Lumière-setup.exe' acc.txt
+check "the output name keeps its accents" test -f "acc/Café Lumière-setup.exe"
+check "no .part file is left" bash -c "! ls acc | grep -q part"
+check "the accented installer runs silently to its end" wine "acc/Café Lumière-setup.exe"
+acc_dir="$windows/Café Lumière dir"
+check "the picture lands under its accented name" \
+  cmp -s "$acc_dir/Über den Wolken.bmp" ex/pictures/picture1.bmp
+check "the settings file holds the picture's name in code page 1252" \
+  env LC_ALL=C grep -q $'\xdcber den Wolken.bmp' "$acc_dir/saver.dat"
+check "and the publisher" env LC_ALL=C grep -q $'Zo\xeb M\xfcller' "$acc_dir/saver.dat"
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Café Lumière' \
+  /v Publisher >reg.txt 2>&1
+cat reg.txt
+# The installer wrote the value with the ANSI calls in code page 1252; reg.exe
+# prints it to a file in the OEM code page, 850 here.
+check "the uninstall entry's Publisher reads Zoë Müller" \
+  bash -c "iconv -f CP850 -t UTF-8 reg.txt | grep -q 'Zoë Müller'"
+wine reg query 'HKLM\Software\Microsoft\Windows\CurrentVersion\Uninstall\Café Lumière' \
+  /v DisplayVersion >reg.txt 2>&1
+check "and its DisplayVersion 1.0 «beta»" \
+  bash -c "iconv -f CP850 -t UTF-8 reg.txt | grep -q '1.0 «beta»'"
+
+# Ctrl-C while ssbuild.exe packs (Wine turns SIGINT into the console's
+# Ctrl-C event): the console handler deletes the .part file, and no output
+# appears.
+base64 -w 76 /dev/urandom | head -c 40000000 >noise.bin  # implodes, slowly at best
+wine "$ssbuild" build ex/project.ini -o "Über.exe" --further noise.bin --level best \
+  >cut.txt 2>&1 </dev/null &
+builder=$!
+for _ in $(seq 120); do [ -e "Über.exe.part" ] && break; sleep 0.5; done
+check "the build is writing Über.exe.part" test -e "Über.exe.part"
+sleep 1
+kill -INT "$builder"
+wait "$builder"
+check "an interrupted ssbuild.exe leaves neither the .part file nor an output" \
+  bash -c '! ls | grep -q "^Über.exe"'
 exit $((failures > 0))

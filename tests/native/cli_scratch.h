@@ -2,6 +2,7 @@
 // A scratch folder named after the running test and the builder's command
 // line run in-process, with what it printed kept for the checks.
 #include <gtest/gtest.h>
+#include <stdlib.h>
 
 #include <filesystem>
 #include <sstream>
@@ -17,11 +18,14 @@ class CliScratch : public ::testing::Test {
  protected:
   explicit CliScratch(std::string prefix) : prefix_(std::move(prefix)) {}
 
+  // Unique per run, so that two runs at once never share a folder.
   void SetUp() override {
-    dir_ = std::filesystem::temp_directory_path() /
-           (prefix_ + ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    std::filesystem::remove_all(dir_);
-    std::filesystem::create_directories(dir_);
+    std::string pattern =
+        (std::filesystem::temp_directory_path() /
+         (prefix_ + ::testing::UnitTest::GetInstance()->current_test_info()->name() + ".XXXXXX"))
+            .string();
+    ASSERT_NE(mkdtemp(pattern.data()), nullptr) << pattern;
+    dir_ = pattern;
   }
   void TearDown() override { std::filesystem::remove_all(dir_); }
 

@@ -267,16 +267,19 @@ TEST(PathRules, SaverNamesMustBeFolderNames) {
 // case, so every rule that admits a name must refuse them; near misses stay
 // plain names. The superscripts are bytes B9, B2 and B3 of the ANSI code page.
 TEST(PathRules, DeviceNamesAreRefusedByEveryRule) {
-  for (const char* device : {"CON", "nul.txt", "Prn.dll", "aux .bmp", "COM0", "com9.scr", "LPT0",
-                             "lpt5.swf", "COM\xB9", "com\xB2.txt", "Lpt\xB3", "LPT\xB9.dll",
-                             "lpt\xB2 .x", "CONIN$", "conout$.log", "ConIn$.a.b"}) {
+  for (const char* device :
+       {"CON", "nul.txt", "Prn.dll", "aux .bmp", "COM0", "com9.scr", "LPT0", "lpt5.swf", "COM\xB9",
+        "com\xB2.txt", "Lpt\xB3", "LPT\xB9.dll", "COM\xC2\xB9", "lpt\xC2\xB3.txt", "lpt\xB2 .x",
+        "CONIN$", "conout$.log", "ConIn$.a.b"}) {
     EXPECT_FALSE(IsPlainFileName(device)) << device;
     EXPECT_FALSE(IsValidSaverName(device)) << device;
     EXPECT_FALSE(IsContainedRelativePath(std::string("sub\\") + device)) << device;
     EXPECT_FALSE(IsContainedRelativePath(std::string(device) + "\\a.swf")) << device;
   }
   for (const char* name : {"COM10", "com", "lpt", "com\xB4", "lpt\xB9x", "comA.txt", "con$",
-                           "conin", "xcon", "nul_.txt",
+                           "com\xC2"
+                           "1",
+                           "com\xC2\xB4", "conin", "xcon", "nul_.txt",
                            "\xB9"
                            "com"}) {
     EXPECT_TRUE(IsPlainFileName(name)) << name;

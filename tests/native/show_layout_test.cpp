@@ -3,6 +3,8 @@
 // worked out with Python's zlib.crc32, not with our code.
 #include <gtest/gtest.h>
 
+#include <filesystem>
+
 #include <cstdio>
 #include <cstring>
 #include <sstream>
@@ -11,6 +13,7 @@
 
 #include "byte_file.h"
 #include "cli.h"
+#include "cli_scratch.h"
 #include "dcl.h"
 #include "le_bytes.h"
 #include "example_project.h"
@@ -222,9 +225,14 @@ TEST(ShowLayout, WriterRefusesWhatDoesNotFitAndChangesNothingThen) {
 // `ssbuild data` with the show options: the record it writes reads back as
 // given, `list` shows it, and bad options are usage failures that write
 // nothing.
-TEST(ShowLayoutCli, DataWritesTheLayoutAndListShowsIt) {
-  const std::string out = ::testing::TempDir() + "show_layout_cli.ssd";
-  const std::string chunk = ::testing::TempDir() + "a.bmp";
+class ShowLayoutCli : public ssbuild::CliScratch {
+ protected:
+  ShowLayoutCli() : CliScratch("show_layout_cli_") {}
+};
+
+TEST_F(ShowLayoutCli, DataWritesTheLayoutAndListShowsIt) {
+  const std::string out = Path("show_layout_cli.ssd");
+  const std::string chunk = Path("a.bmp");
   // A picture the builder's check decodes.
   ASSERT_TRUE(ssbuild::WriteWholeFile(chunk, ssbuild::DrawExampleBitmap(8, 6, 2, 2)).ok());
   std::ostringstream o, e;
@@ -260,12 +268,12 @@ TEST(ShowLayoutCli, DataWritesTheLayoutAndListShowsIt) {
 
   // `build` writes the same options into the data file it carries, and
   // refuses them without one.
-  const std::string stub = ::testing::TempDir() + "stub.exe";
+  const std::string stub = Path("stub.exe");
   std::string stubText = "MZ fake stub SSI-PAYLOAD-AT:~";
   stubText.append(4, '\0');
   stubText.append(200, 'x');
   ASSERT_TRUE(ssbuild::WriteWholeFile(stub, ssbuild::Bytes(stubText.begin(), stubText.end())).ok());
-  const std::string setup = ::testing::TempDir() + "show_layout_cli.exe";
+  const std::string setup = Path("show_layout_cli.exe");
   const std::vector<std::string> build = {
       "build",     "-o", setup, "--stub", stub, "--saver-name", "meadow", "--allow-incomplete",
       "--version", "7.1"};
@@ -275,7 +283,7 @@ TEST(ShowLayoutCli, DataWritesTheLayoutAndListShowsIt) {
   std::vector<std::string> withData = build;
   withData.insert(withData.end(), {"--data-chunk", chunk});
   ASSERT_EQ(ssbuild::RunCli(withData, bo, be), 0) << be.str();
-  const std::string unpacked = ::testing::TempDir() + "show_layout_cli_x";
+  const std::string unpacked = Path("show_layout_cli_x");
   ASSERT_EQ(ssbuild::RunCli({"extract", setup, "-C", unpacked}, bo, be), 0) << be.str();
   ASSERT_TRUE(ssbuild::ReadWholeFile(unpacked + "/meadow.ssd", image).ok());
   std::memcpy(record.bytes.data(), image.data(), record.bytes.size());

@@ -14,6 +14,7 @@
 #include "cli.h"
 #include "cli_scratch.h"
 #include "compression.h"
+#include "console_stream.h"
 #include "data_file_builder.h"
 #include "data_file_examiner.h"
 #include "installer_builder.h"
@@ -641,15 +642,77 @@ TEST_F(Cli, VerifyFailsOnACorruptedEntry) {
       << err_.str();
 }
 
-TEST_F(Cli, ExtractRefusesNamesThatLeaveTheFolder) {
-  BuiltInstaller built = Build(FullInput());
-  EditHeader(built, [](ssi::PayloadHeader& h) { h.entries[7].name = "..\\x"; });
-  Write("evil.exe", built.image);
-  EXPECT_EQ(Run({"extract", Path("evil.exe"), "-C", Path("out")}), kExitFailed);
-  EXPECT_NE(err_.str().find("\"..\\x\" is not a plain file name; nothing extracted"),
-            std::string::npos)
-      << err_.str();
-  EXPECT_TRUE(fs::is_empty(Path("out")));
+// A hostile installer against list, verify and extract: names that leave
+// the folder, name a device through a UTF-8 superscript, carry terminal
+// escape sequences, or meet a link planted in the output folder. No control
+// byte reaches the terminal and nothing is written outside the folder.
+TEST_F(Cli, HostileInstallersStayOffTheTerminalAndInTheFolder) {
+  const std::string escape = "a\x1B]0;owned\x07\x1B[2J.txt";
+  const std::string shown = "a\\x1B]0;owned\\x07\\x1B[2J.txt";
+  const struct {
+    int entry;  // the entry renamed; 0: none
+    std::string name;
+    const char* command;
+    bool plantLink;  // out/further.txt is a link to victim.txt
+    int exit;
+    std::string message;
+  } cases[] = {
+      {7, "..\\x", "extract", false, kExitFailed,
+       "\"..\\x\" is not a plain file name; nothing extracted"},
+      {7, "COM\xC2\xB9.txt", "extract", false, kExitFailed, "is not a plain file name"},
+      {7, escape, "list", false, kExitOk, shown},
+      {7, escape, "verify", false, kExitFailed, shown},
+      {7, escape, "extract", false, kExitFailed, "\"" + shown + "\" is not a plain file name"},
+      {7, "caf\xE9\x9B.txt", "list", false, kExitOk, "caf\xC3\xA9\xE2\x80\xBA.txt"},
+      {0, "", "extract", true, kExitFailed,
+       "entry 7 (further.txt): " + Path("out") + "/further.txt: cannot create: File exists"},
+  };
+  for (const auto& c : cases) {
+    BuiltInstaller built = Build(FullInput());
+    if (c.entry != 0)
+      EditHeader(built, [&](ssi::PayloadHeader& h) {
+        h.entries[static_cast<size_t>(c.entry)].name = c.name;
+      });
+    Write("evil.exe", built.image);
+    fs::remove_all(Path("out"));
+    fs::create_directories(Path("out"));
+    Write("victim.txt", Text("mine"));
+    if (c.plantLink) fs::create_symlink(Path("victim.txt"), Path("out/further.txt"));
+    std::vector<std::string> args = {c.command, Path("evil.exe")};
+    if (std::string(c.command) == "extract") args.insert(args.end(), {"-C", Path("out")});
+    const std::string context = std::string(c.command) + " " + c.name;
+    EXPECT_EQ(Run(args), c.exit) << context << "\n" << err_.str();
+    const std::string said = out_.str() + err_.str();
+    EXPECT_NE(said.find(c.message), std::string::npos) << context << "\n" << said;
+    EXPECT_EQ(std::count_if(said.begin(), said.end(),
+                            [](char ch) { return ch != '\n' && static_cast<uint8_t>(ch) < 0x20; }),
+              0)
+        << context << "\n"
+        << said;
+    EXPECT_TRUE(Read("victim.txt") == Text("mine")) << context;
+    if (c.exit != kExitOk && c.message.find("nothing extracted") != std::string::npos) {
+      EXPECT_TRUE(fs::is_empty(Path("out"))) << context;
+    }
+  }
+}
+
+// The last guard before the terminal: whatever a message carries, control
+// bytes other than line ends and tabs are escaped; text around them, a
+// character split by a flush included, arrives as it was.
+TEST(ConsoleOutput, EscapesControlBytes) {
+  std::FILE* file = std::tmpfile();
+  ASSERT_NE(file, nullptr);
+  {
+    ConsoleBuffer buffer(file);
+    std::ostream out(&buffer);
+    out << "a\x1B[2Jb\tc\r\n"
+        << "Caf\xC3" << std::flush << "\xA9 \x07\x7F\n";
+  }
+  std::rewind(file);
+  char text[128] = {};
+  const size_t got = std::fread(text, 1, sizeof text - 1, file);
+  std::fclose(file);
+  EXPECT_EQ(std::string(text, got), "a\\x1B[2Jb\tc\r\nCaf\xC3\xA9 \\x07\\x7F\n");
 }
 
 TEST_F(Cli, DataCommandBuildsAFileTheBuilderTakes) {
@@ -746,7 +809,7 @@ TEST_F(Cli, ReportsUsageAndInputFailures) {
   *(std::find(args.begin(), args.end(), "--preview") + 1) = Path("preview.bmp");
   EXPECT_EQ(Run(args), kExitFailed);
   EXPECT_NE(err_.str().find("ssbuild: entry 3 (preview): " + Path("preview.bmp") +
-                            ": cannot open: no such file\n"),
+                            ": cannot open: No such file or directory\n"),
             std::string::npos)
       << err_.str();
   EXPECT_NE(err_.str().find("ssbuild: 1 error(s), 1 warning(s); nothing written\n"),

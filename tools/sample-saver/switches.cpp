@@ -108,21 +108,16 @@ Switches ParseSwitches(const char* arguments) {
     case 'a':
       s.mode = Mode::kPassword;
       break;
-    case 'u': {
+    case 'u':
       s.mode = Mode::kUninstall;
-      const std::string next = words.Next();
-      const bool flag = next.size() == 2 && (next[0] == '/' || next[0] == '-');
-      s.quiet = flag && Lower(next[1]) == 'q';
-      s.confirmed = flag && Lower(next[1]) == 'y';
+      for (std::string next = words.Next(); !next.empty(); next = words.Next()) {
+        if (next.size() != 2 || (next[0] != '/' && next[0] != '-')) continue;
+        const char option = Lower(next[1]);
+        s.quiet = s.quiet || option == 'q';
+        s.confirmed = s.confirmed || option == 'y';
+        s.elevatedByUs = s.elevatedByUs || option == 'e';
+      }
       break;
-    }
-    case 'x': {
-      s.mode = Mode::kDeleteAfter;
-      s.waitForPid = static_cast<DWORD>(std::strtoul(words.Next().c_str(), nullptr, 10));
-      s.path = words.Next();
-      if (s.path.empty()) s.mode = Mode::kUnknown;
-      break;
-    }
     default:
       s.mode = Mode::kUnknown;
       break;

@@ -1,15 +1,15 @@
 #include "uninstall.h"
 
 #include <windows.h>
-#include <shellapi.h>
 
 #include "activation.h"
 #include "elevation.h"
 #include "path_rules.h"
 #include "remove_folder.h"
-#include "self_delete.h"
+#include "program_removal.h"
 #include "system_text.h"
 #include "user_settings.h"
+#include "work_paths.h"
 #include "win_handles.h"
 
 namespace saver {
@@ -73,15 +73,18 @@ DWORD RemoveUninstallEntry(const SaverPaths& paths) {
 // system.ini names the current screen saver by its short name, its long name
 // or its full path (as the installer found it); only a name of this program
 // is taken away, and screen saving is then switched off.
-void RemoveCurrentSaverSetting(const SaverPaths& paths) {
+std::string ShortNameOf(const std::string& path) {
+  char shortPath[MAX_PATH] = {};
+  const DWORD got = GetShortPathNameA(path.c_str(), shortPath, MAX_PATH);
+  return got > 0 && got < MAX_PATH ? ssi::AsciiLower(shortPath) : std::string();
+}
+
+// `shortName`: the program's, taken while it was still there.
+void RemoveCurrentSaverSetting(const SaverPaths& paths, const std::string& shortName) {
   char value[MAX_PATH * 2] = {};
   GetPrivateProfileStringA("boot", "SCRNSAVE.EXE", "", value, sizeof value, "system.ini");
   const std::string named = ssi::AsciiLower(value);
   if (named.empty()) return;
-  std::string shortName;
-  char shortPath[MAX_PATH] = {};
-  const DWORD got = GetShortPathNameA(paths.installedScr.c_str(), shortPath, MAX_PATH);
-  if (got > 0 && got < MAX_PATH) shortName = ssi::AsciiLower(shortPath);
   const std::string longName = ssi::AsciiLower(paths.installedScr);
   const bool ours =
       named == longName || named == ssi::FileNamePart(longName) ||
@@ -98,25 +101,75 @@ bool Confirmed(const SaverPaths& paths) {
                      MB_YESNO | MB_ICONQUESTION | MB_DEFBUTTON2) == IDYES;
 }
 
-bool SameFile(const std::string& a, const std::string& b) {
-  char longA[MAX_PATH] = {};
-  char longB[MAX_PATH] = {};
-  const DWORD gotA = GetLongPathNameA(a.c_str(), longA, MAX_PATH);
-  const DWORD gotB = GetLongPathNameA(b.c_str(), longB, MAX_PATH);
-  if (gotA == 0 || gotA >= MAX_PATH || gotB == 0 || gotB >= MAX_PATH) return false;
-  return ssi::AsciiLower(longA) == ssi::AsciiLower(longB);
+// A file that cannot be opened for removal (mostly one in use) is named, with
+// the system's reason, and the user may close it and try again; a quiet
+// uninstall ends at once. Either way nothing has been removed yet.
+bool RetryWhenBusy(const SaverPaths& paths, bool quiet, const std::string& busyPath, DWORD error) {
+  if (quiet) return false;
+  const std::string text =
+      "The " + paths.saverName +
+      " screen saver cannot be removed now, because this file cannot be:\r\n\r\n" +
+      WithReason(busyPath, error) +
+      "\r\n\r\nClose the program that uses it and press Retry, or press Cancel to leave the "
+      "screen saver as it is.";
+  return MessageBoxA(nullptr, text.c_str(), DisplayName(paths).c_str(),
+                     MB_RETRYCANCEL | MB_ICONWARNING) == IDRETRY;
 }
 
-DWORD RemoveProgram(const SaverPaths& paths) {
-  if (GetFileAttributesA(paths.installedScr.c_str()) == INVALID_FILE_ATTRIBUTES)
-    return ERROR_SUCCESS;
-  // Another copy of the program can go at once; the running one only after
-  // this process has ended.
-  if (!SameFile(paths.programPath, paths.installedScr) && DeleteFileA(paths.installedScr.c_str()))
-    return ERROR_SUCCESS;
-  if (DeleteAfterExit(paths, paths.installedScr)) return ERROR_SUCCESS;
-  const DWORD error = GetLastError();
-  return error != ERROR_SUCCESS ? error : ERROR_GEN_FAILURE;
+// The installer's private work folder, where the running program is moved
+// to be deleted at the next start.
+std::string PrivateWorkFolder(const SaverPaths& paths) {
+  ssi::WorkPaths work;
+  ssi::SetTempLocations(work, paths.windowsDir);
+  return work.tempCopyDir;
+}
+
+// The elevated instance runs from the installed program in the Windows
+// directory, not from a copy the user may have started elsewhere.
+std::string ProgramToElevate(const SaverPaths& paths) {
+  const DWORD attributes = GetFileAttributesA(paths.installedScr.c_str());
+  const bool installed =
+      attributes != INVALID_FILE_ATTRIBUTES &&
+      (attributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)) == 0;
+  return installed ? paths.installedScr : paths.programPath;
+}
+
+int RemoveFiles(const SaverPaths& paths, const Switches& switches, const Reporter& report,
+                bool deleteSettings) {
+  // Every file is held before anything goes, so that one in use stops the
+  // uninstall while everything is still in place.
+  FolderHold folder;
+  ProgramHold program;
+  for (;;) {
+    folder = HoldSaverFolder(paths.saverDir);
+    program = folder.Busy() ? ProgramHold() : HoldProgram(paths.installedScr);
+    const std::string busyPath = folder.Busy() ? folder.busyPath : program.busyPath;
+    const DWORD error = folder.Busy() ? folder.error : program.error;
+    if (busyPath.empty()) break;
+    folder = FolderHold();  // let go while the user decides
+    program = ProgramHold();
+    if (!RetryWhenBusy(paths, switches.quiet, busyPath, error)) return kUninstallFailed;
+  }
+  // A failure up to the program's removal leaves the program and its
+  // uninstall entry in place, so that the uninstall can be run again and
+  // finish; what follows are an administrator's own registry and system.ini.
+  const RemoveOutcome removed = RemoveHeldFolder(folder);
+  if (!removed.Removed())
+    return report.Fail(report.Intro() + WithReason(removed.failedPath, removed.error) +
+                       "\r\n\r\nRemove the screen saver again.");
+  const std::string shortName = ShortNameOf(paths.installedScr);
+  const DWORD programError = RemoveHeldProgram(program, PrivateWorkFolder(paths));
+  if (programError != ERROR_SUCCESS)
+    return report.Fail(report.Intro() + WithReason(paths.installedScr, programError));
+  RemoveCurrentSaverSetting(paths, shortName);
+  if (deleteSettings) DeleteUserSettings(paths.saverName);
+  const DWORD entry = RemoveUninstallEntry(paths);
+  if (entry != ERROR_SUCCESS)
+    return report.Fail(
+        report.Intro() +
+        WithReason("HKEY_LOCAL_MACHINE\\" + std::string(ssi::kUninstallKeyBase) + paths.saverName,
+                   entry));
+  return kUninstalled;
 }
 
 }  // namespace
@@ -127,31 +180,16 @@ int RunUninstall(const SaverPaths& paths, const Switches& switches) {
     return report.Fail("This program cannot tell from its file name which screen saver it is:\r\n" +
                        paths.programPath);
   if (!switches.quiet && !switches.confirmed && !Confirmed(paths)) return kUninstallDeclined;
-  if (!IsElevated()) {
-    const int code = RunElevated(switches.quiet ? "/u /q" : "/u /y");
-    if (code >= 0) return code;
+  const UninstallRoles roles = RolesFor(IsElevated(), switches.elevatedByUs);
+  if (roles.removesFiles) return RemoveFiles(paths, switches, report, roles.deletesSettings);
+  const int code = RunElevated(ProgramToElevate(paths), switches.quiet ? "/u /q /e" : "/u /y /e");
+  if (code < 0)
     return report.Fail("Removing the " + paths.saverName +
                        " screen saver needs administrator rights.");
-  }
-
-  // The folder first: when a file in it is in use, nothing else is touched,
-  // so that the uninstall entry is still there to try again.
-  const RemoveOutcome folder = RemoveSaverFolder(paths.saverDir);
-  if (!folder.removed && !folder.leftAlone)
-    return report.Fail(report.Intro() + WithReason(folder.failedPath, folder.error) +
-                       "\r\n\r\nClose the program that uses it and remove the screen saver again.");
-  RemoveCurrentSaverSetting(paths);
-  DeleteUserSettings(paths.saverName);
-  const DWORD entry = RemoveUninstallEntry(paths);
-  const DWORD program = RemoveProgram(paths);
-  if (entry != ERROR_SUCCESS)
-    return report.Fail(
-        report.Intro() +
-        WithReason("HKEY_LOCAL_MACHINE\\" + std::string(ssi::kUninstallKeyBase) + paths.saverName,
-                   entry));
-  if (program != ERROR_SUCCESS)
-    return report.Fail(report.Intro() + WithReason(paths.installedScr, program));
-  return kUninstalled;
+  // The user's own settings, by the user's own instance, once the files are
+  // gone: a failed or refused uninstall changes nothing.
+  if (code == kUninstalled && roles.deletesSettings) DeleteUserSettings(paths.saverName);
+  return code;
 }
 
 }  // namespace saver

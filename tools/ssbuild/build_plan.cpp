@@ -4,15 +4,18 @@
 #include <filesystem>
 #include <map>
 #include <memory>
-#include <system_error>
 
 #include "bundled_files.h"
 #include "cli_show.h"
 #include "code_page.h"
+#include "console_text.h"
 #include "data_file_examiner.h"
 #include "data_file_stream.h"
 #include "file_kinds.h"
+#include "input_source.h"
 #include "installer_builder.h"
+#include "installer_text.h"
+#include "native_file.h"
 #include "path_rules.h"
 #include "payload_roles.h"
 #include "plan_branding.h"
@@ -31,37 +34,24 @@ std::string Describe(int role) {
   return "entry " + std::to_string(role) + " (" + RoleWord(role) + ")";
 }
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 // The first `count` bytes of the file (fewer when it is shorter).
 Bytes ReadHead(const std::string& path, size_t count) {
   Bytes head(count);
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  std::string reason;
+  FilePtr file = OpenInput(path, reason);
   if (!file) return {};
   head.resize(std::fread(head.data(), 1, count, file.get()));
   return head;
 }
 
-// The size of a regular file, or the problem with it.
+// "project.ini:12: " for a setting of a project file; options name themselves.
+std::string At(const std::string& origin) {
+  return origin.empty() || origin.rfind("--", 0) == 0 ? std::string() : origin + ": ";
+}
+
+// The size of a regular file, or the problem with it in the system's words.
 bool StatFile(const std::string& path, uint64_t& size, std::string& problem) {
-  std::error_code ec;
-  const fs::file_status status = fs::status(path, ec);
-  if (ec || !fs::exists(status)) {
-    problem = path + ": cannot open: no such file";
-    return false;
-  }
-  if (!fs::is_regular_file(status)) {
-    problem = path + ": not a file";
-    return false;
-  }
-  size = fs::file_size(path, ec);
-  if (ec) {
-    problem = path + ": cannot read its size: " + ec.message();
-    return false;
-  }
-  return true;
+  return StatInput(path, size, problem);
 }
 
 class Planner {
@@ -70,13 +60,14 @@ class Planner {
       : p_(project),
         plan_(plan),
         f_(findings),
-        codePage_(project.codePage.value_or(kDefaultCodePage)) {}
+        text_(project.codePage.value_or(kDefaultCodePage), project.origins, findings.errors) {}
 
   void Run() {
     Header();
     const size_t errors = f_.errors.size();
     Stub();
     if (f_.errors.size() == errors) BrandPlannedStub(p_, plan_, f_);
+    Output();
     for (int role = kFirstRole; role <= kLastRole; ++role) AuthorFile(role);
     ConvertPreview(p_, plan_, f_);
     CheckShowPictures(p_, f_);
@@ -105,16 +96,28 @@ class Planner {
   bool Given(int role) const { return given_[static_cast<size_t>(role)] || Used(role); }
 
   // Names and texts come in UTF-8 and go to the installer in its code page.
-  bool ToCodePage(std::string& text, bool multiLine, const std::string& what) {
-    if (!codePageProblem_.empty()) return false;
-    const Status status = codePage_.Convert(text, multiLine);
-    if (!status.ok()) f_.errors.push_back(what + ": " + status.text());
-    return status.ok();
+  bool ToCodePage(std::string& text, bool multiLine, const std::string& what,
+                  const std::string& key = {}) {
+    return text_.Convert(text, multiLine, what, key);
+  }
+  std::string Origin(const std::string& key) const {
+    const auto found = p_.origins.find(key);
+    return found == p_.origins.end() ? std::string() : At(found->second);
+  }
+
+  // The output's folder must be there: said now, with the project line,
+  // rather than after everything is packed.
+  void Output() {
+    // A build from memory (the web page) writes to a scratch file of its own.
+    if (p_.output.empty() || InputsInForce() != nullptr) return;
+    const fs::path folder = FsPath(p_.output).parent_path();
+    std::error_code ec;
+    if (!folder.empty() && !fs::is_directory(folder, ec))
+      f_.errors.push_back(Origin("output") + p_.output + ": cannot create: the folder " +
+                          Utf8Path(folder) + " does not exist");
   }
 
   void Header() {
-    codePageProblem_ = codePage_.Problem();
-    if (!codePageProblem_.empty()) f_.errors.push_back(codePageProblem_);
     plan_.displayMode = p_.displayMode.value_or(0);
     plan_.licenceFlag = p_.Flag(p_.licenceFlag);
     plan_.readMeFlag = p_.Flag(p_.readMeFlag);
@@ -126,18 +129,20 @@ class Planner {
     }
     utf8Saver_ = *p_.saverName;
     plan_.saverName = utf8Saver_;
-    if (!ToCodePage(plan_.saverName, false, "the screen saver name \"" + utf8Saver_ + "\"")) {
+    if (!ToCodePage(plan_.saverName, false, "the screen saver name \"" + utf8Saver_ + "\"",
+                    "name")) {
       saverNameFailed_ = true;
       return;
     }
     const std::string& saver = plan_.saverName;
     if (saver.empty())
-      f_.errors.push_back("the screen saver name is empty");
+      f_.errors.push_back(Origin("name") + "the screen saver name is empty");
     else if (saver.size() > ssi::kSaverNameFieldSize)
-      f_.errors.push_back("the screen saver name \"" + saver + "\" is " +
+      f_.errors.push_back(Origin("name") + "the screen saver name \"" + utf8Saver_ + "\" is " +
                           std::to_string(saver.size()) + " bytes long; at most 64 fit");
     else if (!ssi::IsValidSaverName(saver))
-      f_.errors.push_back("the screen saver name \"" + saver + "\" is not a valid folder name");
+      f_.errors.push_back(Origin("name") + "the screen saver name \"" + utf8Saver_ +
+                          "\" is not a valid folder name");
   }
 
   void Stub() {
@@ -160,7 +165,7 @@ class Planner {
       uint64_t size = 0;
       std::string problem;
       if (!StatFile(path, size, problem)) {
-        f_.errors.push_back(problem);
+        f_.errors.push_back(Origin("stub") + "the stub: " + problem);
         return;
       }
       if (size > kStubMax) {
@@ -186,7 +191,7 @@ class Planner {
     given_[static_cast<size_t>(role)] = true;
     std::string problem;
     if (!StatFile(request.path, e.size, problem)) {
-      f_.errors.push_back(Describe(role) + ": " + problem);
+      f_.errors.push_back(At(request.origin) + Describe(role) + ": " + problem);
       return;
     }
     if (e.size > kMaxInstallerSize) {
@@ -213,10 +218,13 @@ class Planner {
     }
     // A name made from a screen saver name that did not convert is no news.
     if (saverNameFailed_ && e.name.find(utf8Saver_) != std::string::npos) return;
-    if (!ToCodePage(e.name, false, Describe(role) + ": the name \"" + e.name + "\"")) return;
+    if (!ToCodePage(e.name, false, Describe(role) + ": the name \"" + e.name + "\"",
+                    std::string(RoleWord(role)) + ".name"))
+      return;
     const std::string problem = CheckRoleName(role, e.name, plan_.saverName);
     if (!problem.empty())
-      f_.errors.push_back(Describe(role) + ": the name \"" + e.name + "\" " + problem);
+      f_.errors.push_back(Origin(std::string(RoleWord(role)) + ".name") + Describe(role) +
+                          ": the name \"" + ShownName(e.name) + "\" " + problem);
   }
 
   // The licence and the read-me are read whole (texts are small) to be
@@ -231,11 +239,14 @@ class Planner {
     Bytes bytes;
     const Status status = ReadWholeFile(e.path, bytes);
     if (!status.ok()) {
-      f_.errors.push_back(Describe(role) + ": " + status.text());
+      f_.errors.push_back(At(p_.roles[static_cast<size_t>(role)].origin) + Describe(role) + ": " +
+                          status.text());
       return;
     }
     std::string text(bytes.begin(), bytes.end());
-    if (!ToCodePage(text, true, Describe(role) + ": " + e.path)) return;
+    if (!text_.ConvertAt(text, true, Describe(role) + ": " + e.path,
+                         p_.roles[static_cast<size_t>(role)].origin))
+      return;
     if (role == ssi::entry::kLicence) text = WithCrLf(text);
     e.inMemory = true;
     e.bytes.assign(text.begin(), text.end());
@@ -270,10 +281,34 @@ class Planner {
     parts.defaultCompression = p_.defaultCompression;
     parts.packThreads = p_.packThreads;
     parts.level = p_.level;
+    // Every file and name is checked before the data file is built, so that
+    // each problem is said once, at its line, and none follows from another.
+    bool fine = true;
+    if (!parts.settingsPath.empty()) {
+      uint64_t size = 0;
+      std::string problem;
+      if (!StatFile(parts.settingsPath, size, problem)) {
+        f_.errors.push_back(Origin("settings") + "the settings record: " + problem);
+        fine = false;
+      }
+    }
     for (DataFileParts::Chunk& chunk : parts.chunks) {
       std::string& name = chunk.copy ? chunk.path : chunk.name;
+      if (!chunk.copy && !chunk.path.empty()) {
+        uint64_t size = 0;
+        std::string problem;
+        if (!StatFile(chunk.path, size, problem)) {
+          f_.errors.push_back(At(chunk.origin) + "chunk: " + problem);
+          fine = false;
+        }
+      }
       if (name.empty()) name = BaseName(chunk.path);
-      if (!ToCodePage(name, false, "data file: the chunk name \"" + name + "\"")) return;
+      if (!text_.ConvertAt(name, false, "the chunk name \"" + name + "\"", chunk.origin))
+        fine = false;
+    }
+    if (!fine) {
+      dataFileFailed_ = true;
+      return;
     }
     // Large chunks go through a file beside the output, not through memory.
     const bool streamed =
@@ -283,17 +318,19 @@ class Planner {
       const Status status = WriteDataFileFromParts(parts, p_.output + ".part-data", file->head);
       if (!status.ok()) {
         f_.errors.push_back("data file: " + status.text());
+        dataFileFailed_ = true;
         return;
       }
       file->path = p_.output + ".part-data";
       std::error_code ec;
-      e.size = fs::file_size(file->path, ec);
+      e.size = fs::file_size(FsPath(file->path), ec);
       e.path = file->path;
       plan_.streamedDataFile = std::move(file);
     } else {
       const Status status = BuildDataFileFromParts(parts, e.bytes);
       if (!status.ok()) {
         f_.errors.push_back("data file: " + status.text());
+        dataFileFailed_ = true;
         return;
       }
       e.size = e.bytes.size();
@@ -351,8 +388,11 @@ class Planner {
       Incomplete("the read-me flag is set but entry 5 (readme) is missing");
     const int mode = plan_.displayMode;
     if (mode >= 1 && mode <= 3 && !Given(ssi::entry::kPreview))
-      Incomplete("display mode " + std::to_string(mode) +
-                 " shows a preview but entry 3 (preview) is missing");
+      f_.errors.push_back(
+          "display mode " + std::to_string(mode) +
+          " shows a preview but entry 3 (preview) is missing: add preview = FILE to [files] (" +
+          (mode == 1 ? "a BMP picture" : "a Flash movie") +
+          ", 350 x 150 pixels fill its panel) or give --preview FILE; or set display = none");
     // The silent install runs the Flash check before anything else and stops
     // with "Unspecified error" when it finds no player and no installer.
     if (mode == 4 && !Given(ssi::entry::kFlashInstaller))
@@ -370,9 +410,14 @@ class Planner {
   void ShowLayoutIntoDataFile() {
     ShowOptions show = PlannedShow(p_, plan_);
     if (!show.any && !PreviewMayJoinShow(plan_, show)) return;
+    if (!text_.ConvertShow(show)) return;
     PlannedEntry& e = Entry(ssi::entry::kDataFile);
+    // A data file that was given but failed is reported already.
+    if (dataFileFailed_ || (Given(ssi::entry::kDataFile) && !e.used)) return;
     if (!e.used) {
-      f_.errors.push_back("the show layout, publisher and version go into the data file: give one");
+      f_.errors.push_back(
+          "the show layout, publisher and version go into the data file: give one (a [chunk] "
+          "section, or data-file = in [files])");
       return;
     }
     const bool streamed = plan_.streamedDataFile != nullptr;
@@ -415,8 +460,9 @@ class Planner {
       e.size = e.bytes.size();
       e.name = utf8Saver_ + ".ssd";
       e.label = "an empty data file";
-      if (!saverNameFailed_) ToCodePage(e.name, false, "the data file's name");
-      f_.notes.push_back("entry 8 (data-file): none given; an empty data file " + e.name +
+      if (!saverNameFailed_) ToCodePage(e.name, false, "the data file's name", "name");
+      f_.notes.push_back("entry 8 (data-file): none given; an empty data file " +
+                         ShownName(e.name) +
                          " goes in (no chunks; the screen saver's settings file saver.dat "
                          "holds zeros)");
     }
@@ -481,7 +527,7 @@ class Planner {
       const auto [it, fresh] = seen.emplace(key, role);
       if (!fresh)
         f_.warnings.push_back(Describe(role) + " lands on the same file as " +
-                              Describe(it->second) + " (" + e.name + "), replacing it");
+                              Describe(it->second) + " (" + ShownName(e.name) + "), replacing it");
     }
   }
 
@@ -489,8 +535,8 @@ class Planner {
   BuildPlan& plan_;
   Findings& f_;
   std::array<bool, ssi::kPayloadEntryCount> given_{};
-  CodePage codePage_;
-  std::string codePageProblem_;
+  InstallerText text_;
+  bool dataFileFailed_ = false;
   std::string utf8Saver_;  // the name as given, for the default entry names
   bool saverNameFailed_ = false;
 };

@@ -3,6 +3,7 @@
 // file or both (the command line wins). Paths are as given, or made absolute
 // against the project file's folder; nothing is read yet.
 #include <array>
+#include <map>
 #include <optional>
 #include <string>
 #include <vector>
@@ -55,8 +56,12 @@ struct BuildProject {
   std::string iconOrigin;  // "project.ini:7", for messages
   VersionStrings installerVersion;
   Rgb previewBackground = kDefaultPreviewBackground;
-  // Roles given twice by the same source: "entry 6 (saver) is given twice: ...".
+  // Warnings from reading the request: a role or file given twice, a
+  // repeated section, a project file read in the ANSI code page.
   std::vector<std::string> repeated;
+  // Where each setting was given ("project.ini:12", "--publisher"), by the
+  // keys of installer_text.h, for messages.
+  std::map<std::string, std::string> origins;
 
   bool Flag(const std::optional<bool>& flag) const { return flag.value_or(false); }
 };

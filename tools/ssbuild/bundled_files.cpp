@@ -1,5 +1,7 @@
 #include "bundled_files.h"
 
+#include "native_file.h"
+
 #include <cstring>
 #include <filesystem>
 #include <system_error>
@@ -27,7 +29,7 @@ std::filesystem::path ProgramFolder() {
   const std::filesystem::path self = std::filesystem::read_symlink("/proc/self/exe", ec);
   if (!ec) return self.parent_path();
   if (ProgramPath().empty()) return {};
-  return std::filesystem::absolute(ProgramPath(), ec).parent_path();
+  return std::filesystem::absolute(FsPath(ProgramPath()), ec).parent_path();
 }
 
 }  // namespace
@@ -51,11 +53,11 @@ Status FindBundledFile(const std::string& name, BundledFile& out) {
        {folder / name, folder / ".." / "share" / "ssbuild" / name}) {
     std::error_code ec;
     if (std::filesystem::is_regular_file(candidate, ec)) {
-      out.path = candidate.lexically_normal().string();
+      out.path = Utf8Path(candidate.lexically_normal());
       out.label = out.path;
       return {};
     }
-    looked += (looked.empty() ? "" : ", ") + candidate.lexically_normal().string();
+    looked += (looked.empty() ? "" : ", ") + Utf8Path(candidate.lexically_normal());
   }
   return Status::Fail(name + ": this ssbuild carries none, and there is none at " + looked);
 }

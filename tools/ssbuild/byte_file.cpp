@@ -1,52 +1,59 @@
 #include "byte_file.h"
 
 #include <cerrno>
-#include <cstdio>
 #include <cstring>
-#include <memory>
+
+#include "input_source.h"
+#include "interrupt_cleanup.h"
+#include "native_file.h"
 
 namespace ssbuild {
-namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
-
-Status Failure(const std::string& path, const char* what, int error) {
-  return Status::Fail(path + ": " + what + ": " + std::strerror(error));
-}
-
-}  // namespace
 
 Status ReadWholeFile(const std::string& path, Bytes& out) {
   out.clear();
-  errno = 0;
-  FilePtr file(std::fopen(path.c_str(), "rb"));
-  if (!file) return Failure(path, "cannot open", errno);
+  if (const InputSource* source = InputsInForce()) return source->ReadWhole(path, out);
+  std::string reason;
+  FilePtr file = OpenFile(path, FileMode::kRead, reason);
+  if (!file) return Status::Fail(path + ": cannot open: " + reason);
   uint8_t chunk[65536];
+  errno = 0;
   while (true) {
     const size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
     out.insert(out.end(), chunk, chunk + got);
     if (got < sizeof chunk) break;
   }
-  if (std::ferror(file.get())) return Failure(path, "cannot read", errno != 0 ? errno : EIO);
+  if (std::ferror(file.get()))
+    return Status::Fail(path + ": cannot read: " + std::strerror(errno != 0 ? errno : EIO));
   return {};
 }
 
-Status WriteWholeFile(const std::string& path, const Bytes& bytes) {
+namespace {
+
+Status WriteBytes(const std::string& path, const Bytes& bytes, FileMode mode) {
+  RemoveOnInterrupt guard(path);
+  std::string reason;
+  FilePtr file = OpenFile(path, mode, reason);
+  if (!file) return Status::Fail(path + ": cannot create: " + reason);
   errno = 0;
-  FilePtr file(std::fopen(path.c_str(), "wb"));
-  if (!file) return Failure(path, "cannot create", errno);
   const size_t put = bytes.empty() ? 0 : std::fwrite(bytes.data(), 1, bytes.size(), file.get());
   const int writeError = errno;
   const bool closed = std::fclose(file.release()) == 0;
   if (put != bytes.size() || !closed) {
     const int error = writeError != 0 ? writeError : (errno != 0 ? errno : EIO);
-    std::remove(path.c_str());
-    return Failure(path, "cannot write", error);
+    RemoveFile(path);
+    return Status::Fail(path + ": cannot write: " + std::strerror(error));
   }
   return {};
+}
+
+}  // namespace
+
+Status WriteWholeFile(const std::string& path, const Bytes& bytes) {
+  return WriteBytes(path, bytes, FileMode::kCreate);
+}
+
+Status WriteNewFile(const std::string& path, const Bytes& bytes) {
+  return WriteBytes(path, bytes, FileMode::kCreateNew);
 }
 
 std::string BaseName(const std::string& path) {

@@ -1,6 +1,5 @@
 #pragma once
-// Whole-file reads and writes for the builder. Paths are passed to the C
-// library as they are, so the Win32 build takes ANSI paths like the stub.
+// Whole-file reads and writes for the builder, by UTF-8 path (native_file.h).
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -18,6 +17,11 @@ Status ReadWholeFile(const std::string& path, Bytes& out);
 // Creates or replaces the file with exactly `bytes`. A partly written file is
 // removed again, so a failed build leaves no half installer behind.
 Status WriteWholeFile(const std::string& path, const Bytes& bytes);
+
+// The same, but failing when anything has the name already, a link
+// included: what `extract` writes with, so that a link planted in the
+// output folder cannot send a file elsewhere.
+Status WriteNewFile(const std::string& path, const Bytes& bytes);
 
 // The text after the last "/" or "\" (and after a drive colon): the name a
 // file is given inside a payload or data file by default.

@@ -5,6 +5,9 @@
 #include <sstream>
 
 #include "cli_commands.h"
+#include "console_text.h"
+#include "path_rules.h"
+#include "suggestions.h"
 
 #ifndef SSBUILD_VERSION
 #define SSBUILD_VERSION "unknown"
@@ -161,6 +164,13 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     return kExitUsage;
   }
   const std::string& name = args[first];
+  // A project file dropped onto ssbuild.exe arrives alone: build it.
+  if (args.size() == first + 1 && name.size() > 4 &&
+      ssi::AsciiLower(name.substr(name.size() - 4)) == ".ini") {
+    CommandArgs rest(global);
+    rest.push_back(name);
+    return BuildCommand(rest, out, err);
+  }
   if (IsHelp(name) || name == "help") {
     out << kUsage;
     return kExitOk;
@@ -190,7 +200,9 @@ int RunCli(const std::vector<std::string>& args, std::ostream& out, std::ostream
     std::ostringstream discarded;
     return command.run(kept, quiet ? discarded : out, err);
   }
-  return UsageFailure(err, "unknown command \"" + name + "\"");
+  std::vector<std::string> names;
+  for (const Command& command : kCommands) names.push_back(command.name);
+  return UsageFailure(err, "unknown command \"" + Printable(name) + "\"" + Suggest(name, names));
 }
 
 }  // namespace ssbuild

@@ -1,5 +1,7 @@
 #include "cli_args.h"
 
+#include "console_text.h"
+
 #include <ostream>
 
 #include "cli.h"
@@ -66,6 +68,7 @@ bool TakeDataFileOption(const std::string& option, const std::string& prefix, Ar
       DataFileParts::Chunk chunk;
       chunk.copy = option == prefix + "copy";
       chunk.path = value;
+      chunk.origin = option;
       parts.chunks.push_back(chunk);
     }
   } else if (option == "--chunk-name") {
@@ -123,7 +126,9 @@ Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out) {
 
 int ReportProblems(std::ostream& err, const std::string& file,
                    const std::vector<std::string>& problems) {
-  for (const std::string& p : problems) err << "ssbuild: " << file << ": " << p << "\n";
+  // A problem may quote a name from the file: escaped, like every name shown.
+  for (const std::string& p : problems)
+    err << "ssbuild: " << Printable(file) << ": " << Printable(p) << "\n";
   return problems.empty() ? kExitOk : kExitFailed;
 }
 

@@ -50,7 +50,7 @@ struct DataFileParts {
     std::string name;
     uint8_t kind = 0;
     std::optional<CompressionChoice> compression;
-    std::string origin;  // "project.ini:12" when the project file gave it, for messages
+    std::string origin;  // where it was given ("project.ini:12", "--chunk"), for messages
   };
   bool any = false;
   std::string settingsPath;

@@ -11,6 +11,7 @@
 #include "cli_show.h"
 #include "installer_writer.h"
 #include "listing.h"
+#include "native_file.h"
 #include "payload_roles.h"
 #include "project_file.h"
 #include "signing.h"
@@ -223,7 +224,7 @@ int Build(const BuildProject& p, const CommandLine& c, std::ostream& out, std::o
     const Status signedOk = SignAndCheck(p.signCommand, written, p.output, p.allowIncomplete);
     if (!signedOk.ok()) {
       // An installer that should have been signed is not handed out unsigned.
-      std::remove(p.output.c_str());
+      RemoveFile(p.output);
       report.Error(signedOk.text());
       return kExitFailed;
     }

@@ -6,6 +6,7 @@
 #include "cli_commands.h"
 #include "cli_show.h"
 #include "data_file_examiner.h"
+#include "installer_text.h"
 #include "listing.h"
 
 namespace ssbuild {
@@ -31,6 +32,20 @@ int DataCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   if (!args.Failed() && output.empty()) args.Fail("data needs -o OUT");
   if (args.Failed()) return UsageFailure(err, args.Error());
 
+  // The settings record's texts reach end users too: the installer's code page.
+  std::vector<std::string> errors;
+  const std::map<std::string, std::string> noOrigins;
+  InstallerText text(kDefaultCodePage, noOrigins, errors);
+  text.ConvertShow(show);
+  for (DataFileParts::Chunk& chunk : parts.chunks) {
+    std::string& name = chunk.copy ? chunk.path : chunk.name;
+    if (name.empty() && !chunk.copy) name = BaseName(chunk.path);
+    if (!name.empty()) text.ConvertAt(name, false, "the chunk name \"" + name + "\"", "");
+  }
+  if (!errors.empty()) {
+    for (const std::string& e : errors) err << "ssbuild: " << e << "\n";
+    return kExitFailed;
+  }
   Bytes image;
   Status status = BuildDataFileFromParts(parts, image);
   std::string warnings;

@@ -8,9 +8,12 @@
 #include "cli.h"
 #include "cli_args.h"
 #include "cli_commands.h"
+#include "code_page.h"
+#include "console_text.h"
 #include "data_file_examiner.h"
 #include "installer_examiner.h"
 #include "listing.h"
+#include "native_file.h"
 #include "path_rules.h"
 #include "signing.h"
 
@@ -79,7 +82,7 @@ bool Load(const InspectOptions& o, Bytes& image, FileType& type, std::ostream& e
       type = FileType::kData;
   }
   if (type == FileType::kAuto) {
-    err << "ssbuild: " << o.file
+    err << "ssbuild: " << Printable(o.file)
         << ": neither an installer (no usable payload offset field) nor a data file\n";
     return false;
   }
@@ -87,12 +90,30 @@ bool Load(const InspectOptions& o, Bytes& image, FileType& type, std::ostream& e
 }
 
 int Failure(std::ostream& err, const std::string& file, const Status& status) {
-  err << "ssbuild: " << file << ": " << status.text() << "\n";
+  err << "ssbuild: " << Printable(file) << ": " << Printable(status.text()) << "\n";
   return kExitFailed;
 }
 
-Status WriteInto(const std::string& directory, const std::string& name, const Bytes& bytes) {
-  return WriteWholeFile(directory + "/" + name, bytes);
+// The name a file of the installer gets here: on Windows the installer's
+// ANSI bytes mean what the ANSI calls would make of them; elsewhere the
+// bytes are the name.
+std::string LocalName(const std::string& name) {
+#ifdef _WIN32
+  std::string utf8;
+  if (CodePage(SystemAnsiCodePage()).ToUtf8(name, utf8)) return utf8;
+#endif
+  return name;
+}
+
+// Each file is created new: a file or link already in the folder (a link
+// planted there would send the bytes elsewhere) is refused, not followed.
+// Entries of the same name (the stand-ins) replace each other, as in the
+// install: only a file this run wrote itself is removed for that.
+Status WriteInto(const std::string& directory, const std::string& name, const Bytes& bytes,
+                 std::set<std::string>& written) {
+  const std::string path = directory + "/" + LocalName(name);
+  if (!written.insert(ssi::AsciiLower(name)).second) RemoveFile(path);
+  return WriteNewFile(path, bytes);
 }
 
 int ExtractInstaller(const InspectOptions& o, const Bytes& image, std::ostream& out,
@@ -104,24 +125,26 @@ int ExtractInstaller(const InspectOptions& o, const Bytes& image, std::ostream& 
   for (size_t i = 0; i < view.header.entries.size(); ++i) {
     const ssi::PayloadEntry& e = view.header.entries[i];
     if (!e.IsEmpty() && !ssi::IsPlainFileName(e.name))
-      return Failure(err, o.file,
-                     Status::Fail("entry " + std::to_string(i) + ": the name \"" + e.name +
-                                  "\" is not a plain file name; nothing extracted"));
+      return Failure(
+          err, o.file,
+          Status::Fail("entry " + std::to_string(i) + ": the name \"" + ShownName(e.name) +
+                       "\" is not a plain file name; nothing extracted"));
   }
   int result = kExitOk;
+  std::set<std::string> written;
   for (size_t i = 0; i < view.header.entries.size(); ++i) {
     const ssi::PayloadEntry& e = view.header.entries[i];
     if (e.IsEmpty()) continue;
     Bytes content;
     Status entry = EntryContent(image, e, content);
-    if (entry.ok()) entry = WriteInto(o.directory, e.name, content);
+    if (entry.ok()) entry = WriteInto(o.directory, e.name, content, written);
     if (!entry.ok()) {
-      err << "ssbuild: " << o.file << ": entry " << i << " (" << e.name << "): " << entry.text()
-          << "\n";
+      err << "ssbuild: " << Printable(o.file) << ": entry " << i << " (" << ShownName(e.name)
+          << "): " << Printable(entry.text()) << "\n";
       result = kExitFailed;
       continue;
     }
-    out << e.name << " (" << content.size() << " bytes)\n";
+    out << ShownName(e.name) << " (" << content.size() << " bytes)\n";
   }
   return result;
 }
@@ -135,29 +158,30 @@ int ExtractDataFile(const InspectOptions& o, const Bytes& image, std::ostream& o
     const std::string& name = view.entries[i - 1].name;
     if (!name.empty() && !IsCopyEntry(view, i) && !ssi::IsPlainFileName(ssi::FileNamePart(name)))
       return Failure(err, o.file,
-                     Status::Fail("chunk " + std::to_string(i) + ": the name \"" + name +
+                     Status::Fail("chunk " + std::to_string(i) + ": the name \"" + ShownName(name) +
                                   "\" has no plain file-name part; nothing extracted"));
   }
   int result = kExitOk;
+  std::set<std::string> written;
   for (size_t i = 1; i <= view.entries.size(); ++i) {
     const ssi::ChunkEntry& entry = view.entries[i - 1];
     if (entry.name.empty()) continue;
     if (IsCopyEntry(view, i)) {
-      out << entry.name << " (copy, not written)\n";
+      out << ShownName(entry.name) << " (copy, not written)\n";
       continue;
     }
     ssi::ChunkHeader header;
     Bytes content;
     Status chunk = ChunkContent(image, entry, header, content);
     if (chunk.ok() && header.expandedSize > 0)
-      chunk = WriteInto(o.directory, ssi::FileNamePart(entry.name), content);
+      chunk = WriteInto(o.directory, ssi::FileNamePart(entry.name), content, written);
     if (!chunk.ok()) {
-      err << "ssbuild: " << o.file << ": chunk " << i << " (" << entry.name << "): " << chunk.text()
-          << "\n";
+      err << "ssbuild: " << Printable(o.file) << ": chunk " << i << " (" << ShownName(entry.name)
+          << "): " << Printable(chunk.text()) << "\n";
       result = kExitFailed;
       continue;
     }
-    out << ssi::FileNamePart(entry.name) << " (" << content.size() << " bytes"
+    out << ShownName(ssi::FileNamePart(entry.name)) << " (" << content.size() << " bytes"
         << (header.expandedSize > 0 ? "" : ", empty, not written") << ")\n";
   }
   return result;
@@ -217,8 +241,8 @@ int VerifyCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err)
     problems = VerifyDataFile(image);
   }
   if (problems.empty()) {
-    out << o.file << ": ok (" << (type == FileType::kInstaller ? "installer" : "data file")
-        << ")\n";
+    out << Printable(o.file) << ": ok ("
+        << (type == FileType::kInstaller ? "installer" : "data file") << ")\n";
     return kExitOk;
   }
   return ReportProblems(err, o.file, problems);
@@ -234,9 +258,9 @@ int ExtractCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err
   FileType type = FileType::kAuto;
   if (!Load(o, image, type, err)) return kExitFailed;
   std::error_code ec;
-  std::filesystem::create_directories(o.directory, ec);
+  std::filesystem::create_directories(FsPath(o.directory), ec);
   if (ec) {
-    err << "ssbuild: " << o.directory << ": cannot create: " << ec.message() << "\n";
+    err << "ssbuild: " << Printable(o.directory) << ": cannot create: " << ec.message() << "\n";
     return kExitFailed;
   }
   return type == FileType::kInstaller ? ExtractInstaller(o, image, out, err)

@@ -6,9 +6,28 @@
 #include "cli.h"
 #include "cli_args.h"
 #include "cli_commands.h"
+#include "code_page.h"
+#include "native_file.h"
 #include "example_project.h"
 
 namespace ssbuild {
+namespace {
+
+// Windows editors of old show a text file with bare line feeds as one line.
+Bytes ForThisSystem(const ExampleFile& f) {
+#ifdef _WIN32
+  const std::string name = f.name;
+  const bool text = name.size() > 4 && (name.compare(name.size() - 4, 4, ".ini") == 0 ||
+                                        name.compare(name.size() - 4, 4, ".txt") == 0);
+  if (text) {
+    const std::string crlf = WithCrLf(std::string(f.bytes.begin(), f.bytes.end()));
+    return Bytes(crlf.begin(), crlf.end());
+  }
+#endif
+  return f.bytes;
+}
+
+}  // namespace
 
 int InitCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   namespace fs = std::filesystem;
@@ -39,31 +58,31 @@ int InitCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   // Nothing an author already has is replaced, unless asked to.
   std::error_code ec;
   for (const ExampleFile& f : files) {
-    const fs::path path = (fs::path(directory) / f.name).make_preferred();
+    const fs::path path = (FsPath(directory) / f.name).make_preferred();
     if (!force && fs::exists(path, ec)) {
-      err << "ssbuild: init: " << path.string()
+      err << "ssbuild: init: " << Utf8Path(path)
           << " exists already; nothing written (--force replaces the example's files)\n";
       return kExitFailed;
     }
   }
   for (const ExampleFile& f : files) {
-    const fs::path path = (fs::path(directory) / f.name).make_preferred();
+    const fs::path path = (FsPath(directory) / f.name).make_preferred();
     fs::create_directories(path.parent_path(), ec);
     if (ec) {
-      err << "ssbuild: " << path.parent_path().string() << ": cannot create: " << ec.message()
+      err << "ssbuild: " << Utf8Path(path.parent_path()) << ": cannot create: " << ec.message()
           << "\n";
       return kExitFailed;
     }
-    const Status written = WriteWholeFile(path.string(), f.bytes);
+    const Status written = WriteWholeFile(Utf8Path(path), ForThisSystem(f));
     if (!written.ok()) {
       err << "ssbuild: " << written.text() << "\n";
       return kExitFailed;
     }
-    if (!quiet) out << "wrote " << path.string() << "\n";
+    if (!quiet) out << "wrote " << Utf8Path(path) << "\n";
   }
   if (!quiet)
-    out << "build it with: ssbuild build " << (fs::path(directory) / "project.ini").string()
-        << "\n";
+    out << "build it with: ssbuild build "
+        << Utf8Path((FsPath(directory) / "project.ini").make_preferred()) << "\n";
   return kExitOk;
 }
 

@@ -4,6 +4,7 @@
 #include <iterator>
 #include <ostream>
 
+#include "console_text.h"
 #include "data_file_examiner.h"
 #include "path_rules.h"
 
@@ -138,7 +139,8 @@ Status ApplyShowOptions(const ShowOptions& show, Bytes& dataFile, std::string& w
   for (const ssi::ShowPicture& p : show.layout.pictures) names.push_back(p.name);
   for (const std::string& name : names) {
     if (!ChunkWrites(view, name))
-      warnings += "the show layout names " + name + ", which no chunk of this data file writes\n";
+      warnings += "the show layout names " + ShownName(name) +
+                  ", which no chunk of this data file writes\n";
   }
   return {};
 }
@@ -169,17 +171,18 @@ void PrintShowLayout(std::ostream& out, const ssi::SettingsRecord& settings) {
   out << "show layout: version " << int{settings.bytes[4]} << ", "
       << ssi::ShowKindName(layout.show);
   if (layout.show == ssi::ShowKind::kMovie)
-    out << " " << layout.movie << " (pictures as fall-back)";
+    out << " " << ShownName(layout.movie) << " (pictures as fall-back)";
   out << ", " << layout.pictureSeconds << " s a picture, " << ssi::ShowOrderName(layout.order)
       << ", " << ssi::TransitionName(layout.transition) << " " << layout.transitionMs << " ms\n";
   if (layout.pictures.empty()) out << "  pictures: every picture of the folder\n";
   for (const ssi::ShowPicture& p : layout.pictures) {
-    out << "  picture " << p.name;
+    out << "  picture " << ShownName(p.name);
     if (p.seconds != 0) out << " (" << p.seconds << " s)";
     out << "\n";
   }
-  if (!layout.publisher.empty()) out << "  publisher: " << layout.publisher << "\n";
-  if (!layout.displayVersion.empty()) out << "  version: " << layout.displayVersion << "\n";
+  if (!layout.publisher.empty()) out << "  publisher: " << ShownName(layout.publisher) << "\n";
+  if (!layout.displayVersion.empty())
+    out << "  version: " << ShownName(layout.displayVersion) << "\n";
 }
 
 }  // namespace ssbuild

@@ -52,6 +52,15 @@ std::string Hex(uint32_t value) {
 
 }  // namespace
 
+size_t FirstInvalidUtf8(const std::string& text) {
+  for (size_t i = 0; i < text.size();) {
+    uint32_t codePoint = 0;
+    const size_t at = i;
+    if (!DecodeUtf8(text, i, codePoint)) return at;
+  }
+  return std::string::npos;
+}
+
 bool NeedsConversion(const std::string& text) {
   bool high = false;
   for (size_t i = 0; i < text.size();) {
@@ -101,12 +110,31 @@ bool CodePage::Encode(uint32_t codePoint, std::string& out) const {
   return true;
 }
 
+bool CodePage::ToUtf8(const std::string& text, std::string& out) const {
+  out.clear();
+  if (text.empty()) return true;
+  const int size = MultiByteToWideChar(number_, MB_ERR_INVALID_CHARS, text.data(),
+                                       static_cast<int>(text.size()), nullptr, 0);
+  if (size <= 0) return false;
+  std::wstring wide(static_cast<size_t>(size), L'\0');
+  MultiByteToWideChar(number_, MB_ERR_INVALID_CHARS, text.data(), static_cast<int>(text.size()),
+                      &wide[0], size);
+  const int bytes =
+      WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, nullptr, 0, nullptr, nullptr);
+  out.resize(static_cast<size_t>(bytes));
+  WideCharToMultiByte(CP_UTF8, 0, wide.data(), size, &out[0], bytes, nullptr, nullptr);
+  return true;
+}
+
+unsigned SystemAnsiCodePage() { return GetACP(); }
+
 #else
 
 namespace {
 struct IconvHandle {
-  explicit IconvHandle(unsigned number)
-      : handle(iconv_open(("CP" + std::to_string(number)).c_str(), "UTF-32LE")) {}
+  IconvHandle(const std::string& to, const std::string& from)
+      : handle(iconv_open(to.c_str(), from.c_str())) {}
+  explicit IconvHandle(unsigned number) : IconvHandle("CP" + std::to_string(number), "UTF-32LE") {}
   ~IconvHandle() {
     if (ok()) iconv_close(handle);
   }
@@ -135,9 +163,32 @@ bool CodePage::Encode(uint32_t codePoint, std::string& out) const {
   size_t outLeft = sizeof bytes;
   if (iconv(converter.handle, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1))
     return false;
+  // musl's iconv (the web page's C library) writes "*" for a character the
+  // code page lacks instead of failing; no code page holds a non-ASCII
+  // character as that byte.
+  if (codePoint != '*' && sizeof bytes - outLeft == 1 && bytes[0] == '*') return false;
   out.append(bytes, sizeof bytes - outLeft);
   return true;
 }
+
+bool CodePage::ToUtf8(const std::string& text, std::string& out) const {
+  out.clear();
+  IconvHandle converter("UTF-8", "CP" + std::to_string(number_));
+  if (!converter.ok()) return false;
+  std::string in = text;
+  char* inPtr = in.empty() ? nullptr : &in[0];
+  size_t inLeft = in.size();
+  std::string buffer(in.size() * 4 + 4, '\0');
+  char* outPtr = &buffer[0];
+  size_t outLeft = buffer.size();
+  if (iconv(converter.handle, &inPtr, &inLeft, &outPtr, &outLeft) == static_cast<size_t>(-1))
+    return false;
+  buffer.resize(buffer.size() - outLeft);
+  out = std::move(buffer);
+  return true;
+}
+
+unsigned SystemAnsiCodePage() { return kDefaultCodePage; }
 
 #endif
 
@@ -147,6 +198,7 @@ Status CodePage::Convert(std::string& text, bool multiLine) const {
   std::string out;
   out.reserve(text.size());
   std::vector<std::string> cache(256);  // the Latin-1 range, asked most often
+  std::vector<std::string> missing;
   size_t line = 1;
   size_t column = 1;
   for (size_t i = start; i < text.size();) {
@@ -159,17 +211,25 @@ Status CodePage::Convert(std::string& text, bool multiLine) const {
       out += cache[codePoint];
     } else {
       std::string bytes;
-      if (!Encode(codePoint, bytes))
-        return Status::Fail(
+      if (Encode(codePoint, bytes)) {
+        if (codePoint < 0x100) cache[codePoint] = bytes;
+        out += bytes;
+      } else {
+        missing.push_back(
             Hex(codePoint) + " \"" + text.substr(at, i - at) + "\" at " +
             (multiLine ? "line " + std::to_string(line) + ", column " + std::to_string(column)
-                       : "character " + std::to_string(column)) +
-            " has no place in code page " + std::to_string(number_));
-      if (codePoint < 0x100) cache[codePoint] = bytes;
-      out += bytes;
+                       : "character " + std::to_string(column)));
+      }
     }
     ++column;
     if (codePoint == '\n') ++line, column = 1;
+  }
+  if (!missing.empty()) {
+    std::string list;
+    for (size_t k = 0; k < missing.size(); ++k)
+      list += (k == 0 ? "" : k + 1 == missing.size() ? " and " : ", ") + missing[k];
+    return Status::Fail(list + (missing.size() == 1 ? " has" : " have") +
+                        " no place in code page " + std::to_string(number_));
   }
   text = std::move(out);
   return {};

@@ -23,11 +23,15 @@ class CodePage {
   // Empty when this system can convert to the code page, else why not.
   std::string Problem() const;
 
-  // Converts `text` in place. A character the code page cannot hold fails
-  // with its code point, the character and its place ("line 3, column 7", or
-  // "character 5" for one-line text), prefixed by nothing: the caller names
-  // the text.
+  // Converts `text` in place. Characters the code page cannot hold fail
+  // with, for every one of them, its code point, the character and its place
+  // ("line 3, column 7", or "character 5" for one-line text), prefixed by
+  // nothing: the caller names the text.
   Status Convert(std::string& text, bool multiLine) const;
+
+  // Text in this code page as UTF-8; false (and `out` unusable) when a byte
+  // or sequence has no character in it.
+  bool ToUtf8(const std::string& text, std::string& out) const;
 
  private:
   // The code page's bytes for one code point; false when it has none.
@@ -38,6 +42,14 @@ class CodePage {
 // True when `text` is valid UTF-8 and holds a byte above 0x7F (a byte order
 // mark counts).
 bool NeedsConversion(const std::string& text);
+
+// Where `text` stops being valid UTF-8: the offset of the first byte that is
+// not, or std::string::npos when all of it is.
+size_t FirstInvalidUtf8(const std::string& text);
+
+// The code page that Windows' ANSI calls use here: GetACP() in ssbuild.exe;
+// elsewhere there is none, and Windows Latin 1 stands in.
+unsigned SystemAnsiCodePage();
 
 // Bare line feeds become carriage return and line feed.
 std::string WithCrLf(const std::string& text);

@@ -1,25 +1,19 @@
 #include "data_file_stream.h"
 
 #include <cstdio>
-#include <filesystem>
-#include <system_error>
 
 #include "build_plan.h"
 #include "data_file_builder.h"
 #include "entry_stream.h"
+#include "input_source.h"
 #include "le_bytes.h"
+#include "native_file.h"
 
 namespace ssbuild {
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr uint64_t kMaxDataFileSize = 0x7FFFFFFF;
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using File = std::unique_ptr<std::FILE, FileCloser>;
 
 bool WriteAt(std::FILE* file, uint64_t pos, const uint8_t* bytes, size_t size) {
   return std::fseek(file, static_cast<long>(pos), SEEK_SET) == 0 &&
@@ -60,9 +54,10 @@ Status Write(const DataFileParts& parts, std::FILE* file, Bytes& head) {
   // out, by the in-memory builder on empty stand-ins of the chunks.
   std::vector<uint64_t> sizes;
   for (const DataFileParts::Chunk& c : parts.chunks) {
-    std::error_code ec;
-    sizes.push_back(c.copy ? 0 : fs::file_size(c.path, ec));
-    if (ec) return Status::Fail(c.path + ": cannot open: " + ec.message());
+    uint64_t size = 0;
+    std::string problem;
+    if (!c.copy && !StatInput(c.path, size, problem)) return Status::Fail(problem);
+    sizes.push_back(size);
   }
   DataFileInput input;
   if (!parts.settingsPath.empty()) {
@@ -121,33 +116,34 @@ Status Write(const DataFileParts& parts, std::FILE* file, Bytes& head) {
 }  // namespace
 
 StreamedDataFile::~StreamedDataFile() {
-  if (!path.empty()) std::remove(path.c_str());
+  if (!path.empty()) RemoveFile(path);
 }
 
 uint64_t ChunkBytes(const DataFileParts& parts) {
   uint64_t total = 0;
   for (const DataFileParts::Chunk& c : parts.chunks) {
-    std::error_code ec;
-    const uint64_t size = c.copy ? 0 : fs::file_size(c.path, ec);
-    if (!ec) total += size;
+    uint64_t size = 0;
+    std::string problem;
+    if (!c.copy && StatInput(c.path, size, problem)) total += size;
   }
   return total;
 }
 
 Status WriteDataFileFromParts(const DataFileParts& parts, const std::string& path, Bytes& head) {
-  File file(std::fopen(path.c_str(), "wb+"));
-  if (!file) return Status::Fail(path + ": cannot write");
+  std::string reason;
+  FilePtr file = OpenFile(path, FileMode::kCreateRead, reason);
+  if (!file) return Status::Fail(path + ": cannot create: " + reason);
   // An implode given up never wrote past the stored copy that replaced it
   // (entry_stream.h), so the file ends where the last chunk does.
   Status status = Write(parts, file.get(), head);
   if (std::fclose(file.release()) != 0 && status.ok())
     status = Status::Fail(path + ": cannot write");
-  if (!status.ok()) std::remove(path.c_str());
+  if (!status.ok()) RemoveFile(path);
   return status;
 }
 
 Status WriteSettingsRecordInto(const std::string& path, const Bytes& head) {
-  File file(std::fopen(path.c_str(), "rb+"));
+  FilePtr file = OpenFile(path, FileMode::kUpdate);
   if (!file || !WriteAt(file.get(), 0, head.data(), ssi::kSettingsRecordSize) ||
       std::fclose(file.release()) != 0)
     return Status::Fail(path + ": cannot write");

@@ -1,5 +1,7 @@
 #include "entry_stream.h"
 
+#include "native_file.h"
+
 #include <algorithm>
 #include <cerrno>
 #include <cstring>
@@ -9,14 +11,10 @@
 
 #include "dcl.h"
 #include "dcl_level.h"
+#include "input_source.h"
 
 namespace ssbuild {
 namespace {
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // The imploded form of an empty entry is a few bytes; this bounds it.
 constexpr uint64_t kEmptyImplodedMax = 64;
@@ -41,9 +39,9 @@ Status Open(const PlannedEntry& e, PackTarget& out, uint64_t room, const PackWat
   s.room = room;
   s.watch = &watch;
   if (e.inMemory) return {};
-  errno = 0;
-  s.in.reset(std::fopen(e.path.c_str(), "rb"));
-  if (!s.in) return Status::Fail("cannot open: " + std::string(std::strerror(errno)));
+  std::string reason;
+  s.in = OpenInput(e.path, reason);
+  if (!s.in) return Status::Fail("cannot open: " + reason);
   return {};
 }
 

@@ -14,6 +14,8 @@
 
 #include "entry_stream.h"
 #include "installer_builder.h"
+#include "interrupt_cleanup.h"
+#include "native_file.h"
 #include "pack_threads.h"
 #include "payload_roles.h"
 #ifdef SSBUILD_THREADS
@@ -25,11 +27,6 @@ namespace ssbuild {
 namespace {
 
 namespace fs = std::filesystem;
-
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-using FilePtr = std::unique_ptr<std::FILE, FileCloser>;
 
 // One entry's packing. With helper threads, an entry to implode is imploded
 // by a helper into a file of its own beside the output, which the writer
@@ -44,12 +41,16 @@ struct EntryWork {
   bool done = false;  // guarded by Writer::mutex_
 };
 
-// Removes the helpers' files however the build ends.
+// Removes the helpers' files however the build ends, an interrupt included.
 struct TempFiles {
   std::vector<std::string> paths;
+  std::vector<std::unique_ptr<RemoveOnInterrupt>> guards;
+  void Add(const std::string& path) {
+    paths.push_back(path);
+    guards.push_back(std::make_unique<RemoveOnInterrupt>(path));
+  }
   ~TempFiles() {
-    std::error_code ec;
-    for (const std::string& p : paths) fs::remove(p, ec);
+    for (const std::string& p : paths) RemoveFile(p);
   }
 };
 
@@ -62,22 +63,26 @@ class Writer {
 
   Status Write(const std::string& outPath, WrittenInstaller& result) {
     const std::string part = outPath + ".part";
+    RemoveOnInterrupt guard(part);
     Status status = WriteTo(part, result);
     std::error_code ec;
     if (status.ok()) {
-      fs::resize_file(part, result.fileSize, ec);  // drops an imploded try that was kept stored
-      if (!ec) fs::rename(part, outPath, ec);
+      fs::resize_file(FsPath(part), result.fileSize, ec);  // drops an imploded try kept stored
       if (ec) status = Status::Fail(outPath + ": cannot write: " + ec.message());
     }
-    if (!status.ok()) fs::remove(part, ec);
+    if (status.ok()) {
+      const std::string reason = RenameFile(part, outPath);
+      if (!reason.empty()) status = Status::Fail(outPath + ": cannot write: " + reason);
+    }
+    if (!status.ok()) RemoveFile(part);
     return status;
   }
 
  private:
   Status WriteTo(const std::string& path, WrittenInstaller& result) {
-    errno = 0;
-    FilePtr out(std::fopen(path.c_str(), "wb+"));
-    if (!out) return Status::Fail(path + ": cannot create: " + std::strerror(errno));
+    std::string reason;
+    FilePtr out = OpenFile(path, FileMode::kCreateRead, reason);
+    if (!out) return Status::Fail(path + ": cannot create: " + reason);
 
     const uint8_t zeros[ssi::kPayloadHeaderSize] = {};
     uint64_t pos = plan_.stub.size() + sizeof zeros;
@@ -185,7 +190,7 @@ class Writer {
       EntryWork& w = work_[static_cast<size_t>(i)];
       w.helped = true;
       w.temp = path + "-" + std::to_string(i);
-      temps.paths.push_back(w.temp);
+      temps.Add(w.temp);
     }
     order_ = order;
     helpers.Start(static_cast<unsigned>(std::min<size_t>(threads, order.size())));
@@ -209,10 +214,10 @@ class Writer {
   }
 
   void ImplodeToTemp(const PlannedEntry& e, EntryWork& w) {
-    errno = 0;
-    FilePtr file(std::fopen(w.temp.c_str(), "wb"));
+    std::string reason;
+    FilePtr file = OpenFile(w.temp, FileMode::kCreate, reason);
     if (!file) {
-      w.status = Status::Fail(w.temp + ": cannot create: " + std::strerror(errno));
+      w.status = Status::Fail(w.temp + ": cannot create: " + reason);
       return;
     }
     w.target.file = file.get();
@@ -225,8 +230,7 @@ class Writer {
     if (w.status.ok() && w.target.writeFailed)
       w.status =
           Status::Fail(w.temp + ": cannot write: " + std::strerror(errno != 0 ? errno : EIO));
-    std::error_code ec;
-    if (!w.kept) fs::remove(w.temp, ec);  // the entry is stored: its disk space back now
+    if (!w.kept) RemoveFile(w.temp);  // the entry is stored: its disk space back now
   }
 
   // Waits for a helper to finish entry i, keeping the progress line moving.
@@ -298,9 +302,9 @@ class Writer {
 
   // Appends a helper's file to the output.
   static Status Append(const std::string& temp, PackTarget& target) {
-    errno = 0;
-    FilePtr in(std::fopen(temp.c_str(), "rb"));
-    if (!in) return Status::Fail(temp + ": cannot open: " + std::strerror(errno));
+    std::string reason;
+    FilePtr in = OpenFile(temp, FileMode::kRead, reason);
+    if (!in) return Status::Fail(temp + ": cannot open: " + reason);
     std::vector<char> buf(1 << 16);
     while (size_t got = std::fread(buf.data(), 1, buf.size(), in.get())) {
       if (got > target.room) {
@@ -316,8 +320,7 @@ class Writer {
     }
     if (std::ferror(in.get())) return Status::Fail(temp + ": cannot read");
     in.reset();
-    std::error_code ec;
-    fs::remove(temp, ec);
+    RemoveFile(temp);
     return {};
   }
 

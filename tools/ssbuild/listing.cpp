@@ -5,6 +5,7 @@
 #include <string>
 
 #include "cli_show.h"
+#include "console_text.h"
 #include "payload_roles.h"
 
 namespace ssbuild {
@@ -88,7 +89,7 @@ void PrintInstallerSummary(std::ostream& out, const ssi::PayloadHeader& h, size_
   for (size_t i = kFirstRole; i <= kLastRole; ++i) {
     const ssi::PayloadEntry& e = h.entries[i];
     if (e.IsEmpty()) continue;
-    SummaryLine(out, std::to_string(i), e.name, e.Length(), e.expandedSize,
+    SummaryLine(out, std::to_string(i), ShownName(e.name), e.Length(), e.expandedSize,
                 e.compressed != 0 ? "imploded" : "stored");
     stored += e.Length();
     expanded += e.expandedSize;
@@ -100,7 +101,7 @@ void PrintInstallerSummary(std::ostream& out, const ssi::PayloadHeader& h, size_
 void PrintInstallerListing(std::ostream& out, const InstallerView& view, size_t fileSize) {
   const ssi::PayloadHeader& h = view.header;
   out << "payload offset:        " << view.payloadOffset << "\n"
-      << "screen saver name:     " << h.SaverName() << "\n"
+      << "screen saver name:     " << ShownName(h.SaverName()) << "\n"
       << "DisplayMode:           " << static_cast<int>(h.displayMode) << "\n"
       << "LicenceFlag:           " << static_cast<int>(h.licenceFlag) << "\n"
       << "ReadMeFlag:            " << static_cast<int>(h.readMeFlag) << "\n"
@@ -111,8 +112,9 @@ void PrintInstallerListing(std::ostream& out, const InstallerView& view, size_t 
   for (size_t i = 0; i < h.entries.size(); ++i) {
     const ssi::PayloadEntry& e = h.entries[i];
     out << Padded(std::to_string(i), 7) << Padded(RoleName(static_cast<int>(i)), 10)
-        << Padded(e.IsEmpty() ? "(empty)" : e.name, 24) << RightAligned(e.startOffset, 12)
-        << RightAligned(e.endOffset, 12) << RightAligned(e.kind, 6) << RightAligned(e.compressed, 6)
+        << Padded(e.IsEmpty() ? "(empty)" : ShownName(e.name), 24)
+        << RightAligned(e.startOffset, 12) << RightAligned(e.endOffset, 12)
+        << RightAligned(e.kind, 6) << RightAligned(e.compressed, 6)
         << RightAligned(e.storedSize, 12) << RightAligned(e.expandedSize, 14) << "\n";
   }
   out << "\n";
@@ -156,16 +158,16 @@ void PrintDataFileSummary(std::ostream& out, const Bytes& image, const DataFileV
     const ssi::ChunkEntry& entry = view.entries[i - 1];
     if (entry.name.empty()) continue;
     if (IsCopyEntry(view, i)) {
-      SummaryLine(out, std::to_string(i), entry.name, 0, 0, "copy");
+      SummaryLine(out, std::to_string(i), ShownName(entry.name), 0, 0, "copy");
       continue;
     }
     const ChunkFigures f = Figures(image, entry);
     if (!f.readable) {
-      out << Padded(std::to_string(i), 6) << Padded(entry.name, 24)
+      out << Padded(std::to_string(i), 6) << Padded(ShownName(entry.name), 24)
           << "  header outside the file\n";
       continue;
     }
-    SummaryLine(out, std::to_string(i), entry.name, f.stored, f.header.expandedSize,
+    SummaryLine(out, std::to_string(i), ShownName(entry.name), f.stored, f.header.expandedSize,
                 f.header.compressed != 0 ? "imploded" : "stored");
     stored += f.stored;
     expanded += f.header.expandedSize;
@@ -182,7 +184,7 @@ void PrintDataFileListing(std::ostream& out, const Bytes& image, const DataFileV
   for (size_t i = 1; i <= view.entries.size(); ++i) {
     const ssi::ChunkEntry& entry = view.entries[i - 1];
     out << Padded(std::to_string(i), 7) << Padded(std::to_string(entry.kind), 6)
-        << Padded(entry.name.empty() ? "(empty)" : entry.name, 24)
+        << Padded(entry.name.empty() ? "(empty)" : ShownName(entry.name), 24)
         << RightAligned(entry.chunkOffset, 12);
     const ChunkFigures f = Figures(image, entry);
     if (IsCopyEntry(view, i)) {

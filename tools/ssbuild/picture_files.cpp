@@ -5,6 +5,7 @@
 
 #include "cli_args.h"
 #include "cli_show.h"
+#include "native_file.h"
 #include "path_rules.h"
 #include "picture_image.h"
 
@@ -70,7 +71,7 @@ std::string AddPictureFiles(const std::string& value, const fs::path& base,
       folder ? "*" : path.substr(slash == std::string::npos ? 0 : slash + 1);
   if (dirText.find_first_of("*?") != std::string::npos)
     return "wildcards work in the file name only, not in folders";
-  fs::path dir = dirText.empty() ? base : fs::path(dirText);
+  fs::path dir = dirText.empty() ? base : FsPath(dirText);
   if (dir.is_relative()) dir = base / dir;
   dir = dir.lexically_normal();
 
@@ -79,21 +80,21 @@ std::string AddPictureFiles(const std::string& value, const fs::path& base,
   std::error_code ec;
   if (!wild) {
     const fs::path file = dir / pattern;
-    if (!fs::is_regular_file(file, ec)) return file.string() + ": cannot open: no such file";
-    found.emplace_back(pattern, file.string());
+    if (!fs::is_regular_file(file, ec)) return Utf8Path(file) + ": cannot open: no such file";
+    found.emplace_back(pattern, Utf8Path(file));
   } else {
-    if (!fs::is_directory(dir, ec)) return dir.string() + ": no such folder";
+    if (!fs::is_directory(dir, ec)) return Utf8Path(dir) + ": no such folder";
     for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
-      const std::string name = it->path().filename().string();
+      const std::string name = Utf8Path(it->path().filename());
       if (!it->is_regular_file(ec) || name.empty() || name[0] == '.') continue;
       // A whole folder gives its pictures, not Thumbs.db or desktop.ini.
       if (folder ? LooksLikePicture(name) : WildcardMatch(pattern, name))
-        found.emplace_back(name, it->path().lexically_normal().string());
+        found.emplace_back(name, Utf8Path(it->path().lexically_normal()));
     }
-    if (ec) return dir.string() + ": cannot read the folder: " + ec.message();
+    if (ec) return Utf8Path(dir) + ": cannot read the folder: " + ec.message();
     if (found.empty())
-      return folder ? dir.string() + " holds no picture"
-                    : "no file in " + dir.string() + " matches";
+      return folder ? Utf8Path(dir) + " holds no picture"
+                    : "no file in " + Utf8Path(dir) + " matches";
     std::sort(found.begin(), found.end());
   }
 

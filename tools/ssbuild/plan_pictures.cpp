@@ -8,6 +8,7 @@
 
 #include "data_file_examiner.h"
 #include "file_kinds.h"
+#include "input_source.h"
 #include "path_rules.h"
 #include "picture_image.h"
 
@@ -21,13 +22,10 @@ constexpr uint64_t kDecodedPixelsMax = 8u << 20;
 // Enough for any header, JPEG's after large metadata blocks included.
 constexpr size_t kPictureHeadSize = 256u << 10;
 
-struct FileCloser {
-  void operator()(std::FILE* f) const { std::fclose(f); }
-};
-
 Bytes ReadHead(const std::string& path, size_t count) {
   Bytes head(count);
-  std::unique_ptr<std::FILE, FileCloser> file(std::fopen(path.c_str(), "rb"));
+  std::string reason;
+  FilePtr file = OpenInput(path, reason);
   if (!file) return {};
   head.resize(std::fread(head.data(), 1, count, file.get()));
   return head;
@@ -102,10 +100,11 @@ void CheckShowPictures(const BuildProject& project, Findings& findings) {
     if (bytes.empty()) continue;  // missing or empty: reported where the chunks are read
     PictureFacts facts;
     Status status = CheckPictureHeader(bytes, facts);
-    std::error_code ec;
-    const uint64_t size = std::filesystem::file_size(chunk.path, ec);
+    uint64_t size = 0;
+    std::string problem;
+    const bool sized = StatInput(chunk.path, size, problem);
     const uint64_t pixels = uint64_t(facts.width) * uint64_t(facts.height);
-    if (status.ok() && !ec && size <= kDecodedFileMax && pixels <= kDecodedPixelsMax) {
+    if (status.ok() && sized && size <= kDecodedFileMax && pixels <= kDecodedPixelsMax) {
       if (bytes.size() < size) status = ReadWholeFile(chunk.path, bytes);
       if (status.ok()) status = CheckPicture(bytes, facts);
     }

@@ -21,11 +21,17 @@
 //                                or a wildcard adds files: picture_files.h), movie, seconds,
 //                                transition, transition-ms, order, publisher, version
 //
-// Paths are taken relative to the project file's folder. ${NAME} takes the
+// The file is UTF-8, with or without a byte order mark, with LF or CR LF
+// line ends; one that is not valid UTF-8 is read in the system's ANSI code
+// page with a warning naming the line of the first byte that is not. Paths
+// are taken relative to the project file's folder, with "\" or "/" as the
+// separator on every system. ${NAME} takes the
 // value from -D NAME=VALUE, else from [variables]; an unknown name is an
 // error. A -D of the command line overrides [variables], and any option
 // overrides what the file says. Every error names the file and
-// the line.
+// the line; a misspelt section, key, role or value gets the nearest known
+// one. A repeated section and a file listed twice are warnings quoting both
+// lines (in BuildProject::repeated).
 #include <map>
 #include <string>
 #include <vector>

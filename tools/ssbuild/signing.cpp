@@ -1,5 +1,8 @@
 #include "signing.h"
 
+#include "interrupt_cleanup.h"
+#include "native_file.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
@@ -95,8 +98,15 @@ Status SignAndCheck(const std::string& command, const std::string& in, const std
   ReplaceAll(line, "{in}", Quoted(in));
   ReplaceAll(line, "{out}", Quoted(out));
   std::fflush(nullptr);
+  // What the signer leaves half-written goes too when the build is interrupted.
+  const RemoveOnInterrupt unsignedGuard(in);
+  const RemoveOnInterrupt signedGuard(out);
+#ifdef _WIN32
+  const int status = _wsystem(WideFromUtf8(line).c_str());
+#else
   const int status = std::system(line.c_str());
-  if (in != out) std::remove(in.c_str());
+#endif
+  if (in != out) RemoveFile(in);
   if (status != 0)
     return Status::Fail("the signing command failed (status " + std::to_string(status) +
                         "): " + line);

@@ -19,7 +19,69 @@ namespace {
 
 using namespace codes;
 
-constexpr auto kLiteralDecode = BuildDecodeTable<kLiteralTableBits>(kLiteralCode);
+// ASCII literals decode in two steps, which keeps the tables at 1.4 KB
+// instead of 16 KB for one 13-bit table: codes of up to 8 bits from the next
+// 8 stream bits; for longer ones, that entry has length 0 and names a
+// sub-table indexed by the 5 bits after.
+constexpr unsigned kLiteralFirstBits = 8;
+constexpr unsigned kLiteralSubBits = kLiteralTableBits - kLiteralFirstBits;
+
+constexpr unsigned CountLiteralSubTables() {
+  bool seen[1u << kLiteralFirstBits] = {};
+  unsigned n = 0;
+  for (size_t sym = 0; sym < 256; ++sym) {
+    const unsigned prefix = kLiteralCode.stream[sym] & ((1u << kLiteralFirstBits) - 1);
+    if (kLiteralCode.bits[sym] > kLiteralFirstBits && !seen[prefix]) {
+      seen[prefix] = true;
+      ++n;
+    }
+  }
+  return n;
+}
+constexpr unsigned kLiteralSubTables = CountLiteralSubTables();
+
+struct LiteralTables {
+  std::array<uint16_t, (1u << kLiteralFirstBits)> first{};
+  std::array<uint16_t, kLiteralSubTables << kLiteralSubBits> sub{};
+};
+
+constexpr LiteralTables BuildLiteralTables() {
+  LiteralTables t{};
+  unsigned subs = 0;
+  for (size_t sym = 0; sym < 256; ++sym) {
+    const unsigned len = kLiteralCode.bits[sym];
+    const unsigned code = kLiteralCode.stream[sym];
+    const auto entry = static_cast<uint16_t>(sym | len << 8);
+    if (len <= kLiteralFirstBits) {
+      for (unsigned hi = 0; hi < (1u << (kLiteralFirstBits - len)); ++hi)
+        t.first[code | hi << len] = entry;
+      continue;
+    }
+    const unsigned prefix = code & ((1u << kLiteralFirstBits) - 1);
+    if (t.first[prefix] == 0) t.first[prefix] = static_cast<uint16_t>(0x8000u | subs++);
+    const unsigned base = (t.first[prefix] & 0xFFu) << kLiteralSubBits;
+    const unsigned rest = code >> kLiteralFirstBits;
+    const unsigned restLen = len - kLiteralFirstBits;
+    for (unsigned hi = 0; hi < (1u << (kLiteralSubBits - restLen)); ++hi)
+      t.sub[base + (rest | hi << restLen)] = entry;
+  }
+  for (auto& e : t.first) e = e & 0x8000u ? static_cast<uint16_t>(e & 0xFFu) : e;
+  return t;
+}
+constexpr LiteralTables kLiteralTables = BuildLiteralTables();
+
+// The literal code's symbol and length (symbol | length << 8) at the start
+// of bits. Both look-ups happen every time, so that no branch depends on the
+// data (ASCII-mode binaries are full of long codes).
+template <typename Word>
+inline unsigned DecodeLiteral(Word bits) {
+  const unsigned e = kLiteralTables.first[bits & ((1u << kLiteralFirstBits) - 1)];
+  const bool two = (e >> 8) == 0;
+  const unsigned rest =
+      static_cast<unsigned>((bits >> kLiteralFirstBits) & ((1u << kLiteralSubBits) - 1));
+  const unsigned e2 = kLiteralTables.sub[two ? (e << kLiteralSubBits | rest) : 0];
+  return two ? e2 : e;
+}
 constexpr auto kLengthDecode = BuildDecodeTable<kLengthTableBits>(kLengthCode);
 
 // Per next-7-bits after the flag: length base, bits taken by flag and code
@@ -123,6 +185,13 @@ inline void Refill(ExplodeState& s, Bits& b) {
   }
 }
 
+// Refill with at least sizeof(BitWord) bytes of input at hand.
+inline void FastRefill(Bits& b) {
+  b.buffer |= LoadWord(b.next) << b.count;
+  b.next += (kWordBits - 1 - b.count) >> 3;
+  b.count |= kWordBits - 8;
+}
+
 inline unsigned Take(Bits& b, unsigned n) {
   const unsigned v = static_cast<unsigned>(b.buffer & ((BitWord{1} << n) - 1));
   b.buffer >>= n;
@@ -159,13 +228,76 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
   unsigned pos = 0;      // next output byte in the window
   unsigned flushed = 0;  // window bytes already handed out
   unsigned result = DCL_CMP_NO_ERROR;
+  bool ended = false;
   for (;;) {
+    // While the input buffer holds a few words more and the window has room
+    // for a whole match, no symbol can run short of bits or of room: decode
+    // without those checks, one refill per symbol (two for a match with a
+    // 32-bit buffer), as far as the input buffer goes.
+    while (b.end - b.next >= 8 && pos < kFlushAt) {
+      FastRefill(b);
+      if ((b.buffer & 1u) == 0) {
+        if (kAscii) {
+          const unsigned e = DecodeLiteral(b.buffer >> 1);
+          Take(b, 1 + (e >> 8));
+          window[pos++] = static_cast<uint8_t>(e);
+        } else {
+          window[pos++] = static_cast<uint8_t>(b.buffer >> 1);
+          Take(b, 9);
+          // A 64-bit buffer holds a second binary literal for sure.
+          if (kWideBits && (b.buffer & 1u) == 0) {
+            window[pos++] = static_cast<uint8_t>(b.buffer >> 1);
+            Take(b, 9);
+          }
+        }
+        continue;
+      }
+      BitWord bits = b.buffer;
+      const uint32_t le = kLengthEntry[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
+      unsigned used = (le >> 16) & 0xFFu;
+      const unsigned extraBits = le >> 24;
+      const unsigned length =
+          (le & 0xFFFFu) + static_cast<unsigned>((bits >> used) & ((1u << extraBits) - 1));
+      used += extraBits;
+      if (length == kEndLength) {
+        Take(b, used);
+        ended = true;
+        break;
+      }
+      if (!kWideBits) {
+        Take(b, used);
+        FastRefill(b);
+        bits = b.buffer;
+        used = 0;
+      }
+      const unsigned lowBits = length == 2 ? 2 : dictBits;
+      const unsigned de = kDistanceDecode[(bits >> used) & ((1u << kDistanceTableBits) - 1)];
+      used += de >> 8;
+      const unsigned distance = ((de & 0xFFu) << lowBits) +
+                                static_cast<unsigned>((bits >> used) & ((1u << lowBits) - 1)) + 1;
+      Take(b, used + lowBits);
+      if (distance > pos) {
+        result = DCL_CMP_BAD_DATA;
+        ended = true;
+        break;
+      }
+      CopyMatch(window + pos, distance, length);
+      pos += length;
+    }
+    if (ended) break;
+    if (pos >= kFlushAt) {
+      Emit(s, window + flushed, pos - flushed);
+      std::memmove(window, window + pos - kHistory, kHistory);
+      pos = flushed = kHistory;
+      continue;
+    }
+    // Near the end of the input buffer: one symbol with every check.
     // A literal takes at most 14 bits, a match 30 (16 up to its distance).
     if (b.count < (kWideBits ? 32 : 16)) Refill(s, b);
     if ((b.buffer & 1u) == 0) {
       unsigned literal;
       if (kAscii) {
-        const unsigned e = kLiteralDecode[(b.buffer >> 1) & ((1u << kLiteralTableBits) - 1)];
+        const unsigned e = DecodeLiteral(b.buffer >> 1);
         Take(b, 1 + (e >> 8));
         literal = e & 0xFFu;
       } else {

@@ -4,12 +4,15 @@
 // literal and every (length, distance) pair is known in advance. That allows
 // an optimal parse: the input is cut into blocks, the cheapest path through
 // each block is found by dynamic programming over the candidate matches at
-// every position, and that path is emitted. For each length the nearest
-// distance is the cheapest, so the match finder reports, per position, the
-// nearest distance for each longer length it meets (hash chains on three
-// bytes; a short chain on two bytes for length-2 matches, which may only
-// reach 256 bytes back). A match of kNiceLength or more ends the block at
-// once, which keeps long runs fast.
+// every position, and that path is emitted. Matches may run past a block's
+// end; the block then ends at the node reached most cheaply for its length.
+// For each length the nearest distance is the cheapest, so the match finder
+// reports, per position, the nearest distance for each longer length it
+// meets (hash chains on three bytes, byte runs chained apart by their length;
+// a short chain on two bytes for length-2 matches, which may only reach 256
+// bytes back). A match of the level's nice length ends the block at once,
+// which keeps long runs fast. The fast level skips the parse: greedy matching
+// with one step of lazy evaluation.
 #include <algorithm>
 #include <cstring>
 #include <new>
@@ -45,12 +48,13 @@ struct Effort {
   unsigned good;         // once a match this long is in hand,
   unsigned goodSteps;    // search on only this far
   unsigned inside;       // after a match this long, the next position
-  unsigned insideSteps;  // is searched only this deep
+  unsigned insideSteps;  // is searched only this deep,
+  unsigned skipTail;     // and no position of it but the last this many (0: all are)
 };
 constexpr Effort kEffort[] = {
-    {32, 16, 16, 4, 12, 2},  // ImplodeLevel::kFast
-    {40, 40, 12, 4, 16, 8},                                              // ImplodeLevel::kDefault
-    {kMaxLength, kHistory, kMaxLength, kHistory, kMaxLength, kHistory},  // ImplodeLevel::kBest
+    {64, 48, 32, 8, 12, 2, 0},              // ImplodeLevel::kFast
+    {40, 24, 12, 4, 16, 8, 8},              // ImplodeLevel::kDefault
+    {kMaxLength, 256, 64, 32, 96, 32, 64},  // ImplodeLevel::kBest
 };
 constexpr unsigned kMaxPairs = 32;
 constexpr uint16_t kUnreached = 0xFFFF;
@@ -67,6 +71,13 @@ struct ImplodeState {
   unsigned avail;  // bytes in the window
   unsigned cur;    // next byte to encode
   bool inputEnded;
+  // The run of equal bytes that holds the last position looked at, as window
+  // positions [runStart, runEnd), and the latest run of each byte value that
+  // started before it (stream position modulo 2^16, length).
+  unsigned runStart;
+  unsigned runEnd;
+  uint16_t lastRunStart[256];
+  uint16_t lastRunLength[256];
   uint64_t acc;  // pending output bits, first bit lowest
   unsigned accBits;
   unsigned outLen;
@@ -128,6 +139,16 @@ inline unsigned Hash2(const uint8_t* p) {
   return (v * 0x9E3779B1u) >> (32 - kHash2Bits);
 }
 
+// Positions inside a run of equal bytes all hash alike on three bytes and
+// would crowd the chains. So a position that starts at least three equal
+// bytes is chained by the byte and the run's remaining length instead: that
+// chain holds, per earlier run at least as long, the one position from which
+// the run's end lines up with ours, the only one that can match beyond it.
+inline unsigned HashRun(unsigned byte, unsigned remaining) {
+  const uint32_t v = byte | remaining << 8 | 0x80000000u;
+  return (v * 0x9E3779B1u) >> (32 - kHash3Bits);
+}
+
 inline uint16_t StreamPos(const ImplodeState& s, unsigned p) {
   return static_cast<uint16_t>(s.base + p);
 }
@@ -174,9 +195,35 @@ inline void Link2(ImplodeState& s, unsigned h, uint16_t here) {
   s.head2[h] = here;
 }
 
+// How many equal bytes start at p (at most kMaxLength), kept incrementally:
+// positions are visited in order, so a run is scanned once, to its true end
+// (a run that reached the end of the window grows as input arrives).
+inline unsigned RunAt(ImplodeState& s, unsigned p) {
+  const uint8_t* const w = s.window;
+  if (p >= s.runStart && p < s.runEnd) {
+    while (s.runEnd < s.avail && w[s.runEnd] == w[p]) ++s.runEnd;
+    return std::min(s.runEnd - p, kMaxLength);
+  }
+  unsigned e = p + 1;
+  while (e < s.avail && w[e] == w[p]) ++e;
+  if (s.runEnd >= s.runStart + 3) {  // leaving a run: the nearest of its byte now
+    const uint8_t c = w[s.runStart];
+    s.lastRunStart[c] = StreamPos(s, s.runStart);
+    s.lastRunLength[c] = static_cast<uint16_t>(s.runEnd - s.runStart);
+  }
+  s.runStart = p;
+  s.runEnd = e;
+  return std::min(e - p, kMaxLength);
+}
+
+inline unsigned Key3(ImplodeState& s, unsigned p) {
+  const unsigned run = RunAt(s, p);
+  return run >= 3 ? HashRun(s.window[p], run) : Hash3(s.window + p);
+}
+
 void Insert(ImplodeState& s, unsigned p) {
   const uint16_t here = StreamPos(s, p);
-  if (p + 3 <= s.avail) Link3(s, Hash3(s.window + p), here);
+  if (p + 3 <= s.avail) Link3(s, Key3(s, p), here);
   if (p + 2 <= s.avail) Link2(s, Hash2(s.window + p), here);
 }
 
@@ -186,28 +233,41 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
   m.count = 0;
   const uint16_t here = StreamPos(s, p);
   const uint8_t* const w = s.window;
-  if (lookahead >= 2) {
-    const unsigned h2 = Hash2(w + p);
-    uint16_t cand = s.head2[h2];
-    unsigned last = 0;
-    for (;;) {
-      const unsigned d = static_cast<uint16_t>(here - cand);
-      if (d <= last || d > kMaxLength2Distance || d > p) break;
-      if (w[p - d] == w[p] && w[p - d + 1] == w[p + 1]) {
-        m.length2Distance = d;
-        break;
-      }
-      last = d;
-      cand = s.prev2[cand & kChain2Mask];
-    }
-    Link2(s, h2, here);
-  }
   if (lookahead >= 3) {
-    const unsigned h3 = Hash3(w + p);
+    const uint8_t* const at = w + p;
+    unsigned best = 2;
+    const unsigned run = RunAt(s, p);
+    unsigned h3;
+    if (run < 3) {
+      h3 = Hash3(at);
+    } else {
+      h3 = HashRun(at[0], run);
+      // Inside a run, distance 1 gives the run's length; at a run's start,
+      // the nearest earlier run of the byte gives as much of it as it holds.
+      unsigned d = 0;
+      if (p != 0 && at[-1] == at[0]) {
+        d = 1;
+      } else {
+        const unsigned length = s.lastRunLength[at[0]];
+        d = static_cast<uint16_t>(here - s.lastRunStart[at[0]] - length) + std::min(length, run);
+        if (length == 0 || d > s.dictSize || d > p) d = 0;
+      }
+      // Distance 1 matches the run exactly; a match with an earlier run is
+      // checked in full, as the record may predate the chains' wrap.
+      const unsigned len = d == 1 ? run : d != 0 ? MatchLength(at - d, at, lookahead) : 0;
+      if (len >= 3) {  // a run recorded before the chains wrapped may be gone
+        best = len;
+        m.length[0] = static_cast<uint16_t>(best);
+        m.distance[0] = static_cast<uint16_t>(d);
+        m.count = 1;
+        // Earlier runs as long as this one may go on beyond it: the
+        // chain's first few are still worth a look.
+        if (best == lookahead) maxSteps = 0;
+        if (best >= s.effort.good) maxSteps = std::min(maxSteps, s.effort.goodSteps);
+      }
+    }
     uint16_t cand = s.head3[h3];
     unsigned last = 0;
-    unsigned best = 2;
-    const uint8_t* const at = w + p;
     for (unsigned steps = maxSteps; steps != 0; --steps) {
       const unsigned d = static_cast<uint16_t>(here - cand);
       if (d <= last || d > s.dictSize || d > p) break;
@@ -227,6 +287,28 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
       cand = s.prev3[cand & kChainMask];
     }
     Link3(s, h3, here);
+  }
+  if (lookahead >= 2) {
+    const unsigned h2 = Hash2(w + p);
+    uint16_t cand = s.head2[h2];
+    unsigned last = 0;
+    // The nearest longer match, if near enough, serves for length 2 too: it
+    // is rarely much farther than the nearest pair of bytes.
+    if (m.count != 0 && m.distance[0] <= kMaxLength2Distance) {
+      m.length2Distance = m.distance[0];
+      last = kMaxLength2Distance;
+    }
+    for (;;) {
+      const unsigned d = static_cast<uint16_t>(here - cand);
+      if (d <= last || d > kMaxLength2Distance || d > p) break;
+      if (w[p - d] == w[p] && w[p - d + 1] == w[p + 1]) {
+        m.length2Distance = d;
+        break;
+      }
+      last = d;
+      cand = s.prev2[cand & kChain2Mask];
+    }
+    Link2(s, h2, here);
   }
 }
 
@@ -275,6 +357,8 @@ void FillWindow(ImplodeState& s) {
   if (s.cur > kHistory) {
     const unsigned shift = s.cur - kHistory;
     std::memmove(s.window, s.window + shift, s.avail - shift);
+    s.runStart = s.runStart > shift ? s.runStart - shift : 0;
+    s.runEnd = s.runEnd > shift ? s.runEnd - shift : 0;
     s.base += shift;
     s.cur -= shift;
     s.avail -= shift;
@@ -306,14 +390,23 @@ unsigned CompressBlock(ImplodeState& s) {
   unsigned end = n;
   Matches m;
   unsigned previousLongest = 0;
+  unsigned skipTo = 0;
   for (unsigned i = 0; i < end; ++i) {
     const unsigned p = s.cur + i;
+    if (i < skipTo) {
+      // Deep inside a long match: a match from here rarely reaches further.
+      Insert(s, p);
+      Relax(s, i + 1, s.price[i] + LiteralCost(s, s.window[p]), 1, 0);
+      continue;
+    }
     const unsigned lookahead = std::min(kMaxLength, s.avail - p);
     // Inside a long match the next position mostly offers the same match
     // one shorter: a brief search there finds what the parse will use.
     FindMatches(s, p, lookahead,
                 previousLongest > s.effort.inside ? s.effort.insideSteps : s.effort.chain, m);
     previousLongest = m.count != 0 ? m.length[m.count - 1] : 0;
+    if (s.effort.skipTail != 0 && previousLongest > 2 * s.effort.inside)
+      skipTo = i + previousLongest - s.effort.skipTail;
     const unsigned here = s.price[i];
     Relax(s, i + 1, here + LiteralCost(s, s.window[p]), 1, 0);
     if (m.count != 0 && m.length[m.count - 1] >= s.effort.nice) {
@@ -327,21 +420,35 @@ unsigned CompressBlock(ImplodeState& s) {
       end = i + len;
       break;
     }
-    // Matches are cut at the block's end; the next block picks them up.
-    const unsigned room = n - i;
-    if (m.length2Distance != 0 && room >= 2) {
+    if (m.length2Distance != 0) {
       Relax(s, i + 2, here + kLengthCost[2] + DistanceCost(s, 2, m.length2Distance), 2,
             m.length2Distance);
     }
     unsigned from = 3;
     for (unsigned k = 0; k < m.count; ++k) {
-      const unsigned top = std::min<unsigned>(m.length[k], room);
+      const unsigned top = m.length[k];
       const unsigned d = m.distance[k];
       const unsigned dcost = here + DistanceCost(s, 3, d);
       for (unsigned len = from; len <= top; ++len)
         Relax(s, i + len, dcost + kLengthCost[len], len, d);
       from = m.length[k] + 1u;
     }
+  }
+  if (end == n && n != 0) {
+    // Matches may run past the block's end. End the block at the node that
+    // is cheapest against the block's own rate of bits per byte, and enter
+    // the bytes it then covers, which were not searched, into the chains.
+    long long bestScore = static_cast<long long>(s.price[n]) * n;
+    for (unsigned e = n + 1; e <= n + kMaxLength; ++e) {
+      if (s.price[e] == kUnreached) continue;
+      const long long score =
+          static_cast<long long>(s.price[e]) * n - static_cast<long long>(e - n) * s.price[n];
+      if (score < bestScore) {
+        bestScore = score;
+        end = e;
+      }
+    }
+    for (unsigned k = n; k < end; ++k) Insert(s, s.cur + k);
   }
   // Walk the cheapest path back, leaving each step's length at its start.
   for (unsigned j = end; j > 0;) {
@@ -360,6 +467,69 @@ unsigned CompressBlock(ImplodeState& s) {
     j += len;
   }
   return end;
+}
+
+// The fast level: at each position the match that saves the most bits
+// against literals of an average cost, unless the next position offers one
+// that saves more (one step of lazy matching); no block parse.
+struct Choice {
+  unsigned length = 1;
+  unsigned distance = 0;
+  int gain = 0;
+};
+
+inline Choice BestGain(const ImplodeState& s, const Matches& m) {
+  const int perByte = s.ascii ? 8 : 9;
+  Choice c;
+  if (m.length2Distance != 0) {
+    const int gain =
+        2 * perByte - static_cast<int>(kLengthCost[2] + DistanceCost(s, 2, m.length2Distance));
+    if (gain > c.gain) c = {2, m.length2Distance, gain};
+  }
+  for (unsigned k = 0; k < m.count; ++k) {
+    const unsigned length = m.length[k];
+    const int gain = static_cast<int>(length) * perByte -
+                     static_cast<int>(kLengthCost[length] + DistanceCost(s, 3, m.distance[k]));
+    if (gain > c.gain) c = {length, m.distance[k], gain};
+  }
+  return c;
+}
+
+unsigned CompressBlockLazy(ImplodeState& s) {
+  const unsigned n = std::min(kBlock, s.avail - s.cur);
+  Matches here, next;
+  bool found = false;  // `here` already holds the matches at i
+  unsigned i = 0;
+  while (i < n) {
+    const unsigned p = s.cur + i;
+    if (!found) FindMatches(s, p, std::min(kMaxLength, s.avail - p), s.effort.chain, here);
+    found = false;
+    const Choice c = BestGain(s, here);
+    const unsigned length = c.length, distance = c.distance;
+    if (length >= 2 && length < s.effort.nice && i + 1 < n) {
+      FindMatches(s, p + 1, std::min(kMaxLength, s.avail - p - 1),
+                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, next);
+      if (BestGain(s, next).gain > c.gain) {
+        PutLiteral(s, s.window[p]);
+        std::swap(here, next);
+        found = true;
+        ++i;
+        if (s.outLen >= kOutFlush) FlushOutput(s);
+        continue;
+      }
+      for (unsigned k = 2; k < length; ++k) Insert(s, p + k);
+    } else {
+      for (unsigned k = 1; k < length; ++k) Insert(s, p + k);
+    }
+    if (length == 1) {
+      PutLiteral(s, s.window[p]);
+    } else {
+      PutMatch(s, length, distance);
+    }
+    if (s.outLen >= kOutFlush) FlushOutput(s);
+    i += length;
+  }
+  return i;
 }
 
 }  // namespace
@@ -402,7 +572,7 @@ unsigned int ssi::dcl::ImplodeAtLevel(dcl_read_fn read_buf, dcl_write_fn write_b
   for (;;) {
     FillWindow(s);
     if (s.cur == s.avail) break;
-    s.cur += CompressBlock(s);
+    s.cur += level == ImplodeLevel::kFast ? CompressBlockLazy(s) : CompressBlock(s);
   }
   PutMatch(s, codes::kEndLength, 0);
   while (s.accBits > 0) {

@@ -23,6 +23,7 @@ constexpr DWORD kPollMs = 100;
 struct ProbeRun {
   std::string program;  // lower case
   std::string folder;   // lower case, without a trailing backslash
+  std::string parent;   // the starting program's file name, lower case
 };
 
 std::string Normal(std::string path) {
@@ -39,8 +40,10 @@ std::vector<ProbeRun> ProbeRuns(const std::string& log) {
     if (end == std::string::npos) end = text.size();
     const std::string line = text.substr(start, end - start);
     const size_t bar = line.find('|');
-    if (bar != std::string::npos)
-      runs.push_back({Normal(line.substr(0, bar)), Normal(line.substr(bar + 1))});
+    const size_t second = line.find('|', bar + 1);
+    if (second != std::string::npos)
+      runs.push_back({Normal(line.substr(0, bar)), Normal(line.substr(bar + 1, second - bar - 1)),
+                      AsciiLower(line.substr(second + 1))});
     start = end + 2;
   }
   return runs;
@@ -51,6 +54,19 @@ bool MakeTextViewer(const std::string& viewer) {
   const std::string command = "\"" + viewer + "\" \"%1\"";
   return RegSetValueA(HKEY_CLASSES_ROOT, ".txt", REG_SZ, "ssi.probe.text", 0) == ERROR_SUCCESS &&
          RegSetValueA(HKEY_CLASSES_ROOT, "ssi.probe.text\\shell\\open\\command", REG_SZ,
+                      command.c_str(), 0) == ERROR_SUCCESS;
+}
+
+// A shell start of a program that fails to start as one goes to `diverter`:
+// programs no longer count as programs by their extension, and the class of
+// .exe files opens them with it. (Wine starts a working program directly
+// whatever its class says; Windows asks the class, where a user's own
+// classes come first, for every program.)
+bool DivertProgramStarts(const std::string& diverter) {
+  const std::string command = "\"" + diverter + "\" \"%1\"";
+  return WriteProfileStringA("windows", "Programs", "pif") &&
+         RegSetValueA(HKEY_CLASSES_ROOT, ".exe", REG_SZ, "ssi.probe.program", 0) == ERROR_SUCCESS &&
+         RegSetValueA(HKEY_CLASSES_ROOT, "ssi.probe.program\\shell\\open\\command", REG_SZ,
                       command.c_str(), 0) == ERROR_SUCCESS;
 }
 
@@ -118,10 +134,36 @@ TEST_F(ChildPrograms, ComeFromWhereTheyAreNamedAndStartInTheFoldersGiven) {
     } else if (run.program == readMeViewer) {
       viewerSeen = true;
       EXPECT_EQ(run.folder, Normal(meadow_.saverDir));
+      // The elevated installer (Wine's programs all are) has the desktop's
+      // shell open the read-me, as the signed-in user.
+      EXPECT_EQ(run.parent, "explorer.exe");
     }
   }
   EXPECT_TRUE(flashSeen) << test::ReadWholeFile(log);
   EXPECT_TRUE(viewerSeen) << test::ReadWholeFile(log);
+}
+
+// The elevated installer hands its Flash installer to nothing but the
+// system's program loader: whatever the classes name for it never runs.
+TEST_F(ChildPrograms, TheFlashInstallerIsNeverStartedThroughItsClass) {
+  const std::string probe = test::ReadWholeFile(test::ArtifactPath("SSI_CHILD_PROBE"));
+  ASSERT_FALSE(probe.empty());
+  const std::string diverter = test::MakeTempFolder("diverter") + "diverter.exe";
+  ASSERT_TRUE(test::WriteWholeFile(diverter, probe));
+  ASSERT_TRUE(DivertProgramStarts(diverter));
+  const std::string log = meadow_.windowsDir + "child-probe.log";
+  DeleteFileA(log.c_str());
+
+  TestPayload p = MeadowPayload(library_, false, false);
+  p.displayMode = 4;
+  p.entries[entry::kDataFile].bytes = TwoPictureDataFile();
+  p.entries[entry::kFlashInstaller] = {"flashax.exe", "no program the loader takes", 2};
+  InstallerSession session;
+  ASSERT_TRUE(session.Launch(Compose(stub_, p).image)) << session.launchError;
+  ASSERT_TRUE(session.WaitForEnd());
+  // A shell start returns at once; the diverted program logs soon after.
+  Sleep(3000);
+  EXPECT_EQ(test::ReadWholeFile(log), "") << "a program started through the class of .exe";
 }
 
 }  // namespace

@@ -64,7 +64,7 @@ TEST_F(FullInstall, InstallWritesTheScreenSaverMakesItCurrentAndRegistersIt) {
   EXPECT_STREQ(scrnsave, "meadow.scr");
   const std::string key = "Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\meadow";
   EXPECT_EQ(RegistryString(key, "DisplayName"), "meadow Screen Saver");
-  EXPECT_EQ(RegistryString(key, "UninstallString"), meadow_.windowsDir + "meadow.scr /u");
+  EXPECT_EQ(RegistryString(key, "UninstallString"), "\"" + meadow_.windowsDir + "meadow.scr\" /u");
   EXPECT_EQ(
       NewOutsideEntries(before, TakeOutsideSnapshot(), {"impborl.dll", "meadow dir", "meadow.scr"}),
       "");

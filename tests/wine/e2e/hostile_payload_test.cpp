@@ -1,6 +1,9 @@
 // Installers whose header aims outside the installer's folders: each is
 // refused with an error box, and nothing appears outside the Windows
 // directory's own entries and the screen saver's folder.
+#include <windows.h>
+#include <tlhelp32.h>
+
 #include <gtest/gtest.h>
 
 #include "artifacts.h"
@@ -139,6 +142,58 @@ TEST_F(HostilePayload, ASaverNameWithAFolderPart) {
   p.saverName = "sub\\meadow";
   RunRefused(Compose(stub_, p).image, msg::BadSaverNameText("sub\\meadow"),
              {meadow_.windowsDir + "sub"});
+}
+
+bool HasModule(DWORD pid, const char* name) {
+  const HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, pid);
+  if (snapshot == INVALID_HANDLE_VALUE) return false;
+  MODULEENTRY32 module{};
+  module.dwSize = sizeof module;
+  bool found = false;
+  for (BOOL more = Module32First(snapshot, &module); more && !found;
+       more = Module32Next(snapshot, &module))
+    found = lstrcmpiA(module.szModule, name) == 0;
+  CloseHandle(snapshot);
+  return found;
+}
+
+// Whoever may write the download folder renames the installer aside once it
+// runs (after the elevation prompt named it) and puts another installer with
+// the same stub under its name, as soon as the new process has mapped
+// shell32.dll, well before the program's entry. Only the file the system
+// started may install; anything else is refused before a thing is written.
+TEST_F(HostilePayload, AnotherInstallerPutInItsPlaceOnceItRunsIsRefused) {
+  TestPayload mine = Payload();
+  mine.displayMode = 4;
+  TestPayload theirs = mine;
+  theirs.saverName = "swapped";
+  const std::string theirsImage = Compose(stub_, theirs).image;
+  const std::string swappedDir = PlacesFor("swapped").saverDir;
+  bool swapped = false;
+  // The rename races the program's entry; a lost race installs our own
+  // payload and is tried again.
+  for (int attempt = 0; attempt < 3 && !swapped; ++attempt) {
+    DeleteFilesIn(meadow_.saverDir);
+    RemoveDirectoryA(meadow_.saverDir.c_str());
+    InstallerSession session;
+    ASSERT_TRUE(session.Launch(Compose(stub_, mine).image)) << session.launchError;
+    const std::string path = session.InstallerPath();
+    while (!driver::HasExited(session.Process()) && !HasModule(session.Pid(), "shell32.dll")) {
+    }
+    swapped = MoveFileA(path.c_str(), (path + ".aside").c_str()) &&
+              test::WriteWholeFile(path, theirsImage);
+    ASSERT_TRUE(session.WaitForEnd());
+    if (!swapped) continue;
+    EXPECT_EQ(session.ExitCode(), kExitFailed);
+    EXPECT_EQ(session.boxes.size(), 1u) << DescribeBoxes(session.boxes);
+    if (!session.boxes.empty()) {
+      EXPECT_EQ(session.boxes[0].text, msg::InstallErrorText(rc::kHeaderShort, path, ""));
+    }
+    EXPECT_FALSE(FolderExists(swappedDir)) << "the other installer's payload was installed";
+    EXPECT_FALSE(FolderExists(meadow_.saverDir));
+    EXPECT_EQ(FolderEntries(meadow_.tempCopyDir), std::set<std::string>{});
+  }
+  EXPECT_TRUE(swapped) << "the installer was held before it could be renamed, three times";
 }
 
 }  // namespace

@@ -111,10 +111,10 @@ TEST_F(FlashCheckTest, RunFlashInstallerWithoutTheFileIsMinus401) {
   RemoveDirectoryA(FlashaxPath().c_str());
 }
 
-TEST_F(FlashCheckTest, RunFlashInstallerPassesOnTheShellsErrorValue) {
+TEST_F(FlashCheckTest, RunFlashInstallerPassesOnTheLoadersErrorValue) {
   ASSERT_TRUE(WriteWholeFile(FlashaxPath(), std::string(4096, 'x')));  // not a program
   FlashInstallerFixture f("");
-  EXPECT_EQ(RunFlashInstaller(f.in), ERROR_BAD_FORMAT);
+  EXPECT_EQ(RunFlashInstaller(f.in), ERROR_BAD_EXE_FORMAT);
 }
 
 }  // namespace

@@ -72,19 +72,22 @@ TEST(Uninstall, WritesTheNameAndTheUninstallCommand) {
   EXPECT_EQ(WriteUninstallEntry(h.in), rc::kOk);
   EXPECT_EQ(MachineString(UninstallKey("meadow"), "DisplayName"), "meadow Screen Saver");
   EXPECT_EQ(MachineString(UninstallKey("meadow"), "UninstallString"),
-            WindowsDir() + "meadow.scr /u");
+            "\"" + WindowsDir() + "meadow.scr\" /u");
+  EXPECT_EQ(MachineString(UninstallKey("meadow"), "QuietUninstallString"),
+            "\"" + WindowsDir() + "meadow.scr\" /u /q");
 }
 
 TEST(Uninstall, SecondInstallOfTheSameNameOverwritesBothValues) {
   Handover first("twice");
   first.in.paths.windowsDir = "D:\\OLD\\";
   ASSERT_EQ(WriteUninstallEntry(first.in), rc::kOk);
-  ASSERT_EQ(MachineString(UninstallKey("twice"), "UninstallString"), "D:\\OLD\\twice.scr /u");
+  ASSERT_EQ(MachineString(UninstallKey("twice"), "UninstallString"), "\"D:\\OLD\\twice.scr\" /u");
 
   Handover second("twice");
   EXPECT_EQ(WriteUninstallEntry(second.in), rc::kOk);
   EXPECT_EQ(MachineString(UninstallKey("twice"), "DisplayName"), "twice Screen Saver");
-  EXPECT_EQ(MachineString(UninstallKey("twice"), "UninstallString"), WindowsDir() + "twice.scr /u");
+  EXPECT_EQ(MachineString(UninstallKey("twice"), "UninstallString"),
+            "\"" + WindowsDir() + "twice.scr\" /u");
 }
 
 TEST(Uninstall, EmptyNameRegistersNothing) {

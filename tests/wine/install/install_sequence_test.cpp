@@ -116,7 +116,7 @@ TEST(InteractiveInstall, CompleteRunInstallsEverythingAndHandsOverToTheSystem) {
   EXPECT_EQ(ScreenSaverSetting(), "meadow.scr");
   EXPECT_EQ(MachineString(UninstallKey("meadow"), "DisplayName"), "meadow Screen Saver");
   EXPECT_EQ(MachineString(UninstallKey("meadow"), "UninstallString"),
-            p.windowsDir + "meadow.scr /u");
+            "\"" + p.windowsDir + "meadow.scr\" /u");
 
   // The stand-in opened by the installer's own command line; closing it
   // clicks its Cancel button.
@@ -152,7 +152,8 @@ TEST(SilentInstall, RunsEveryStepWithoutWindowAndOpensDisplayProperties) {
   ExpectInstalledFiles(p, "quiet.scr");
   EXPECT_FALSE(FileExistsAt(p.tempCopyPath));
   EXPECT_EQ(ScreenSaverSetting(), "quiet.scr");
-  EXPECT_EQ(MachineString(UninstallKey("quiet"), "UninstallString"), p.windowsDir + "quiet.scr /u");
+  EXPECT_EQ(MachineString(UninstallKey("quiet"), "UninstallString"),
+            "\"" + p.windowsDir + "quiet.scr\" /u");
 
   ASSERT_NE(WaitForWindow(kDisplayPropertiesTitle, 15000), nullptr);
   CloseDisplayProperties();

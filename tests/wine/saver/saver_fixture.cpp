@@ -77,6 +77,16 @@ bool SaverRun::WaitForEnd(DWORD timeoutMs, const std::string& answer) {
   }
 }
 
+bool SaverRun::AnswerNextBox(const std::string& answer, DWORD timeoutMs) {
+  const DWORD start = GetTickCount();
+  while (started_ && GetTickCount() - start < timeoutMs) {
+    if (AnswerBox(answer)) return true;
+    if (driver::HasExited(started_.process.get())) return false;
+    Sleep(kPollMs);
+  }
+  return false;
+}
+
 HWND SaverRun::WaitForWindow(const std::string& className, const std::string& title,
                              DWORD timeoutMs) {
   const DWORD start = GetTickCount();

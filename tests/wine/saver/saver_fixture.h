@@ -29,6 +29,9 @@ class SaverRun {
   // Waits for the end, answering each message box with the button whose
   // caption (without its "&") is `answer`, or the first one.
   bool WaitForEnd(DWORD timeoutMs, const std::string& answer = {});
+  // Answers the next message box of the run with `answer`; false when none
+  // came before the timeout or the end.
+  bool AnswerNextBox(const std::string& answer, DWORD timeoutMs);
   // A visible top-level window of the run with `className` (or a dialog box
   // titled `title`), null at the timeout or when the run ended.
   HWND WaitForWindow(const std::string& className, const std::string& title, DWORD timeoutMs);

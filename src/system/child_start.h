@@ -1,0 +1,43 @@
+#pragma once
+// Starting the programs of a finished install: always by full path through
+// CreateProcess, and those the user goes on to work in (the read-me's viewer,
+// Display Properties) as the user who is signed in rather than with the
+// installer's elevated token.
+#include <windows.h>
+
+#include <string>
+
+namespace ssi {
+
+// What the installer's token says about elevation. kNoElevation: the system
+// knows none (Windows XP), so the token is the signed-in user's own.
+enum class TokenState { kNoElevation, kNotElevated, kElevated };
+// From GetTokenInformation(TokenElevation): whether the query succeeded, and
+// the TokenIsElevated it gave.
+TokenState TokenStateFrom(bool queried, DWORD isElevated);
+TokenState CurrentTokenState();
+
+// How a program the user goes on to work in is started, in this order; a
+// program that may not run elevated is not started when the shell fails.
+struct StartPlan {
+  bool throughDesktopShell = false;  // the signed-in user's shell starts it
+  bool directly = false;             // CreateProcess or the shell with our token
+};
+StartPlan PlanForUserProgram(TokenState token, bool mayRunElevated);
+
+// `program` (a full path) with `arguments`, in `folder`, through
+// CreateProcess; false when it did not start.
+bool StartProgramDirectly(const std::string& program, const std::string& arguments,
+                          const std::string& folder, WORD show, DWORD* error = nullptr);
+// Opens `file` (a program with `arguments`, or a document when
+// `mayRunElevated` is false) in `folder` as PlanForUserProgram says, the
+// direct start being CreateProcess for a program and the shell for a
+// document. False when nothing was started.
+bool StartForUser(const std::string& file, const std::string& arguments, const std::string& folder,
+                  bool mayRunElevated);
+// The desktop's shell (IShellWindows -> IShellDispatch2::ShellExecute) opens
+// `file` as its own user; false when there is no such shell or it refused.
+bool OpenThroughDesktopShell(const std::string& file, const std::string& arguments,
+                             const std::string& folder);
+
+}  // namespace ssi

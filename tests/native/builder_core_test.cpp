@@ -1,0 +1,129 @@
+// The builder core over byte buffers (the web page's builder) against
+// `ssbuild build` over files: the same project gives the same installer and
+// the same words, and every message names the field it is about.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "builder_core.h"
+#include "bundled_files.h"
+#include "cli_scratch.h"
+
+namespace ssbuild {
+namespace {
+
+class BuilderCore : public CliScratch {
+ protected:
+  BuilderCore() : CliScratch("ssbuild-core-") {}
+
+  // Every file of the project folder, named relative to it.
+  CoreRequest RequestFor(const std::string& folder) {
+    CoreRequest request;
+    request.scratchFolder = dir_.string();
+    const std::filesystem::path root = dir_ / folder;
+    for (const auto& entry : std::filesystem::recursive_directory_iterator(root)) {
+      if (!entry.is_regular_file()) continue;
+      const std::string name = entry.path().lexically_relative(root).generic_string();
+      Bytes bytes = Read(folder + "/" + name);
+      if (name == "project.ini")
+        request.projectText.assign(bytes.begin(), bytes.end());
+      else
+        request.files.push_back({name, std::move(bytes)});
+    }
+    return request;
+  }
+};
+
+TEST_F(BuilderCore, SameInstallerAndWordsAsTheCommandLine) {
+  if (!CarriesFile(kStubFileName) || !CarriesFile(kSampleSaverFileName))
+    GTEST_SKIP() << "this ssbuild was built without a Win32 build tree (SSI_WIN32_DIR)";
+  ASSERT_EQ(Run({"init", "-q", Path("ex")}), 0) << err_.str();
+  // A UTF-8 licence and a show layout, so that conversion and the settings
+  // record take part.
+  Write("ex/licence.txt", Bytes{'L', 0xC3, 0xBC, 'n', '\n', 'x', '\n'});
+  Bytes project = Read("ex/project.ini");
+  const std::string show = "picture = picture2.bmp:9\ntransition = wipe\npublisher = M\xC3\xBC\n";
+  project.insert(project.end(), show.begin(), show.end());
+  Write("ex/project.ini", project);
+  ASSERT_EQ(Run({"build", Path("ex/project.ini"), "-o", Path("disk.exe")}), 0) << err_.str();
+
+  CoreRequest request = RequestFor("ex");
+  CoreResult result;
+  std::vector<std::string> stages;
+  BuildFromMemory(request, result, [&](const std::string& stage, uint64_t, uint64_t) {
+    if (stages.empty() || stages.back() != stage) stages.push_back(stage);
+  });
+  ASSERT_TRUE(result.ok) << (result.messages.empty() ? "" : result.messages[0].text);
+  EXPECT_EQ(result.outputName, "sample-setup.exe");
+  EXPECT_TRUE(result.installer == Read("disk.exe"));
+  EXPECT_EQ(stages, (std::vector<std::string>{"checking", "packing"}));
+
+  // A missing picture and a name the code page lacks: the same words, less
+  // the folder, each next to its field.
+  Write("ex/project.ini", project);
+  std::filesystem::remove(Path("ex/pictures/picture2.bmp"));
+  const std::string text(project.begin(), project.end());
+  Bytes bad(project.begin(), project.end());
+  const std::string name = "name = ${saver}";
+  const size_t at = text.find(name);
+  ASSERT_NE(at, std::string::npos);
+  const std::string omega = "name = \xCE\xA9";
+  bad.erase(bad.begin() + static_cast<std::ptrdiff_t>(at),
+            bad.begin() + static_cast<std::ptrdiff_t>(at + name.size()));
+  bad.insert(bad.begin() + static_cast<std::ptrdiff_t>(at), omega.begin(), omega.end());
+  Write("ex/project.ini", bad);
+  EXPECT_EQ(Run({"build", Path("ex/project.ini"), "-o", Path("bad.exe")}), 2);
+  std::string words = err_.str();
+  for (size_t p; (p = words.find(Path("ex") + "/")) != std::string::npos;)
+    words.erase(p, Path("ex").size() + 1);
+  request = RequestFor("ex");
+  BuildFromMemory(request, result);
+  EXPECT_FALSE(result.ok);
+  EXPECT_TRUE(result.installer.empty());
+  std::vector<std::string> fields;
+  for (const CoreMessage& m : result.messages) {
+    if (m.kind != CoreMessage::Kind::kError) continue;
+    fields.push_back(m.field);
+    EXPECT_NE(words.find("ssbuild: " + m.text + "\n"), std::string::npos) << m.text << "\n"
+                                                                          << words;
+  }
+  // No error follows from another: the missing picture says all.
+  EXPECT_EQ(fields, (std::vector<std::string>{"name", "picture:picture2.bmp"}));
+}
+
+TEST(BuilderCoreFields, EveryMessageFindsItsField) {
+  const std::string project =
+      "[installer]\nname = x\ndisplay = slideshow\n[files]\npreview = p.bmp\n"
+      "[chunk]\nfile = pictures/a b.png\n[show]\npicture = a b.png:x\ntransition = slow\n"
+      "version = 1\n";
+  const std::vector<std::string> pictures = {"a b.png", "c.gif"};
+  const struct {
+    std::string text;
+    std::string field;
+  } cases[] = {
+      {"project.ini:3: display = slideshow: expected none, picture, movie, silent or 0..255",
+       "display"},
+      {"project.ini:2: name: bad", "name"},
+      {"project.ini:5: preview: bad", "preview"},
+      {"project.ini:7: file = pictures/a b.png: bad", "picture:a b.png"},
+      {"project.ini:9: picture = a b.png:x: bad", "picture:a b.png"},
+      {"project.ini:10: transition = slow: bad", "show"},
+      {"project.ini:11: version: bad", "version"},
+      {"the screen saver name \"x\" is 70 bytes long; at most 64 fit", "name"},
+      {"display mode 1 shows a preview but entry 3 (preview) is missing", "preview"},
+      {"entry 4 (licence) is given without the licence flag", "licence"},
+      {"the read-me flag is set but entry 5 (readme) is missing", "readme"},
+      {"a silent install needs entry 2 (flash-installer): without ...", "display"},
+      {"data file: pictures/c.gif: cannot open: no such file", "picture:c.gif"},
+      {"data file: the chunk name \"c.gif\": U+03A9 has no place", "picture:c.gif"},
+      {"the show layout names d.png, which no chunk of this data file writes", "show"},
+      {"entry 1 (compression-library): none given", ""},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FieldOfMessage(c.text, project, pictures), c.field) << c.text;
+}
+
+}  // namespace
+}  // namespace ssbuild

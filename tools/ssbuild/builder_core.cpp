@@ -1,0 +1,185 @@
+#include "builder_core.h"
+
+#include <cstdio>
+#include <map>
+#include <sstream>
+#include <utility>
+
+#include "build_plan.h"
+#include "bundled_files.h"
+#include "input_source.h"
+#include "installer_writer.h"
+#include "project_file.h"
+
+namespace ssbuild {
+namespace {
+
+// The folder the project's files seem to lie in; messages drop it again.
+constexpr const char* kRoot = "/project/";
+
+std::string WithoutRoot(std::string text) {
+  const std::string root = kRoot;
+  for (size_t at; (at = text.find(root)) != std::string::npos;) text.erase(at, root.size());
+  return text;
+}
+
+std::string Trim(const std::string& text) {
+  const size_t first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return {};
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+// The section and key of a line of the project file (1-based).
+bool LineKey(const std::string& projectText, int wanted, std::string& section, std::string& key,
+             std::string& value) {
+  std::istringstream in(projectText);
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    line = Trim(line);
+    if (!line.empty() && line[0] == '[') section = line.substr(1, line.find(']') - 1);
+    if (number != wanted) continue;
+    const size_t eq = line.find('=');
+    if (eq == std::string::npos) return false;
+    key = Trim(line.substr(0, eq));
+    value = Trim(line.substr(eq + 1));
+    return true;
+  }
+  return false;
+}
+
+// A picture's file name out of "NAME[:SECONDS]" or a path.
+std::string PictureName(const std::string& value) {
+  // A colon has no place in a Windows file name: what follows it are the seconds.
+  return BaseName(value.substr(0, value.rfind(':')));
+}
+
+std::string FieldOfKey(const std::string& section, const std::string& key,
+                       const std::string& value) {
+  if (section == "installer") {
+    if (key == "name" || key == "display" || key == "accept-licence" || key == "open-readme")
+      return key == "accept-licence" ? "licence" : key == "open-readme" ? "readme" : key;
+    return "";
+  }
+  if (section == "files") {
+    const std::string role = key.substr(0, key.find('.'));
+    if (role == "licence" || role == "readme" || role == "preview" || role == "flash-installer" ||
+        role == "screen-saver")
+      return role;
+    return "";
+  }
+  if (section == "chunk" && key == "file") return "picture:" + BaseName(value);
+  if (section == "show") {
+    if (key == "picture") return "picture:" + PictureName(value);
+    if (key == "publisher" || key == "version") return key;
+    return "show";
+  }
+  return "";
+}
+
+bool Mentions(const std::string& text, const std::string& word) {
+  return text.find(word) != std::string::npos;
+}
+
+}  // namespace
+
+std::string FieldOfMessage(const std::string& text, const std::string& projectText,
+                           const std::vector<std::string>& pictures) {
+  // "project.ini:12: ..."
+  const size_t ini = text.find(".ini:");
+  if (ini != std::string::npos && text.find(' ') > ini) {
+    std::string section, key, value;
+    if (LineKey(projectText, std::atoi(text.c_str() + ini + 5), section, key, value))
+      return FieldOfKey(section, key, value);
+  }
+  if (Mentions(text, "screen saver name")) return "name";
+  if (Mentions(text, "entry 3 (preview)")) return "preview";
+  if (Mentions(text, "entry 4 (licence)") || Mentions(text, "licence flag") ||
+      Mentions(text, "nobody sees or accepts the licence"))
+    return "licence";
+  if (Mentions(text, "entry 5 (readme)") || Mentions(text, "read-me flag")) return "readme";
+  if (Mentions(text, "entry 2 (flash-installer)")) return "display";
+  if (Mentions(text, "entry 6 (screen-saver)")) return "screen-saver";
+  for (const std::string& picture : pictures)
+    if (!picture.empty() && (Mentions(text, "\"" + picture + "\"") ||
+                             Mentions(text, "/" + picture) || Mentions(text, " " + picture)))
+      return "picture:" + picture;
+  if (Mentions(text, "show layout")) return "show";
+  return "";
+}
+
+Bytes CarriedFile(const std::string& name) {
+  BundledFile bundled;
+  if (!FindBundledFile(name, bundled).ok()) return {};
+  if (!bundled.path.empty()) ReadWholeFile(bundled.path, bundled.bytes);
+  return std::move(bundled.bytes);
+}
+
+void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgress& progress) {
+  result = CoreResult{};
+  MemoryInputs inputs(kRoot);
+  for (CoreRequest::File& f : request.files) inputs.Add(f.name, std::move(f.bytes));
+  request.files.clear();
+
+  std::vector<std::string> pictures;
+  auto add = [&](CoreMessage::Kind kind, const std::string& raw) {
+    const std::string text = WithoutRoot(raw);
+    result.messages.push_back({kind, FieldOfMessage(text, request.projectText, pictures), text});
+  };
+
+  BuildProject project;
+  std::vector<std::string> errors;
+  ParseProjectText(request.projectText, std::string(kRoot) + "project.ini", {}, project, errors);
+  for (const DataFileParts::Chunk& c : project.data.chunks)
+    if (!c.copy) pictures.push_back(BaseName(c.path));
+  for (const std::string& e : errors) add(CoreMessage::Kind::kError, e);
+  if (!errors.empty()) return;
+  result.outputName = BaseName(project.output);
+  // A chunk's file named nowhere else is read once, whole, into the data
+  // file: handed over rather than copied.
+  std::map<std::string, int> uses;
+  for (const RoleRequest& role : project.roles) ++uses[role.path];
+  for (const DataFileParts::Chunk& c : project.data.chunks) ++uses[c.path];
+  ++uses[project.data.settingsPath];
+  for (const DataFileParts::Chunk& c : project.data.chunks)
+    if (!c.copy && uses[c.path] == 1) inputs.HandOverOnRead(c.path);
+  project.packThreads = 1;  // the page has one thread; the output is the same for any count
+
+  if (progress) progress("checking", 0, 0);
+  BuildPlan plan;
+  Findings findings;
+  {
+    ScopedInputs scope(inputs);
+    PlanBuild(project, plan, findings);
+  }
+  if (!project.signCommand.empty())
+    findings.warnings.push_back("the installer is not signed here: sign it with ssbuild build");
+  for (const std::string& e : findings.errors) add(CoreMessage::Kind::kError, e);
+  for (const std::string& w : findings.warnings)
+    add(project.werror ? CoreMessage::Kind::kError : CoreMessage::Kind::kWarning, w);
+  for (const std::string& n : findings.notes) add(CoreMessage::Kind::kNote, n);
+  if (!findings.errors.empty() || (project.werror && !findings.warnings.empty())) return;
+
+  const std::string out = request.scratchFolder + "/installer.exe";
+  WrittenInstaller written;
+  Status status;
+  {
+    ScopedInputs scope(inputs);
+    status = WriteInstaller(plan, out, 1, written, [&](uint64_t done, uint64_t total) {
+      if (progress) progress("packing", done, total);
+    });
+  }
+  // Its size known, the installer is read into one block of that size: a
+  // vector grown piece by piece would double past it, in a WebAssembly
+  // memory that never shrinks.
+  result.installer.reserve(static_cast<size_t>(written.fileSize));
+  if (status.ok()) status = ReadWholeFile(out, result.installer);
+  std::remove(out.c_str());
+  if (!status.ok()) {
+    add(CoreMessage::Kind::kError, status.text());
+    result.installer.clear();
+    return;
+  }
+  result.ok = true;
+}
+
+}  // namespace ssbuild
