@@ -19,11 +19,11 @@ set_name=${1:-tests}
 # The demo's set: build the native builder and the Win32 programs, run them
 # under Wine on a virtual display, draw and capture pictures.
 demo_packages=(cmake make g++ g++-mingw-w64-i686 wine wine32:i386 xvfb imagemagick
-               python3 emscripten node-acorn chromium unzip nodejs)
+               python3 emscripten node-acorn chromium unzip nodejs libstb-dev)
 # What the tests add: the fuzzing compiler and its runtime, GoogleTest's
 # sources, the independent DCL readers, code signing, and tools the scripts use.
 test_packages=(clang libclang-rt-14-dev googletest python3 xauth procps
-               osslsigncode openssl libdynamite-dev dynamite)
+               osslsigncode openssl libdynamite-dev dynamite icoutils python3-pefile)
 # The demo takes no recommended packages (Wine's recommend sound, printing,
 # scanning and media stacks); the tests take them, as the machines they were
 # written on have them.

@@ -16,6 +16,7 @@
 #include "cli_scratch.h"
 #include "dcl.h"
 #include "le_bytes.h"
+#include "example_project.h"
 #include "show_layout.h"
 
 namespace ssi {
@@ -232,7 +233,8 @@ class ShowLayoutCli : public ssbuild::CliScratch {
 TEST_F(ShowLayoutCli, DataWritesTheLayoutAndListShowsIt) {
   const std::string out = Path("show_layout_cli.ssd");
   const std::string chunk = Path("a.bmp");
-  ASSERT_TRUE(ssbuild::WriteWholeFile(chunk, ssbuild::Bytes(100, 7)).ok());
+  // A picture the builder's check decodes.
+  ASSERT_TRUE(ssbuild::WriteWholeFile(chunk, ssbuild::DrawExampleBitmap(8, 6, 2, 2)).ok());
   std::ostringstream o, e;
   ASSERT_EQ(
       ssbuild::RunCli(

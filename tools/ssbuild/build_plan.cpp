@@ -10,6 +10,7 @@
 #include "code_page.h"
 #include "console_text.h"
 #include "data_file_examiner.h"
+#include "data_file_stream.h"
 #include "file_kinds.h"
 #include "input_source.h"
 #include "installer_builder.h"
@@ -17,6 +18,8 @@
 #include "native_file.h"
 #include "path_rules.h"
 #include "payload_roles.h"
+#include "plan_branding.h"
+#include "plan_pictures.h"
 #include "stub_marker.h"
 
 namespace ssbuild {
@@ -61,9 +64,13 @@ class Planner {
 
   void Run() {
     Header();
+    const size_t errors = f_.errors.size();
     Stub();
+    if (f_.errors.size() == errors) BrandPlannedStub(p_, plan_, f_);
     Output();
     for (int role = kFirstRole; role <= kLastRole; ++role) AuthorFile(role);
+    ConvertPreview(p_, plan_, f_);
+    CheckShowPictures(p_, f_);
     DataFileFromParts();
     Library();
     Completeness();
@@ -303,15 +310,34 @@ class Planner {
       dataFileFailed_ = true;
       return;
     }
-    const Status status = BuildDataFileFromParts(parts, e.bytes);
-    if (!status.ok()) {
-      f_.errors.push_back("data file: " + status.text());
-      dataFileFailed_ = true;
-      return;
+    // Large chunks go through a file beside the output, not through memory.
+    const bool streamed =
+        ChunkBytes(parts) > kStreamedChunksMin && !p_.output.empty() && f_.errors.empty();
+    if (streamed) {
+      auto file = std::make_shared<StreamedDataFile>();
+      const Status status = WriteDataFileFromParts(parts, p_.output + ".part-data", file->head);
+      if (!status.ok()) {
+        f_.errors.push_back("data file: " + status.text());
+        dataFileFailed_ = true;
+        return;
+      }
+      file->path = p_.output + ".part-data";
+      std::error_code ec;
+      e.size = fs::file_size(FsPath(file->path), ec);
+      e.path = file->path;
+      plan_.streamedDataFile = std::move(file);
+    } else {
+      const Status status = BuildDataFileFromParts(parts, e.bytes);
+      if (!status.ok()) {
+        f_.errors.push_back("data file: " + status.text());
+        dataFileFailed_ = true;
+        return;
+      }
+      e.size = e.bytes.size();
     }
     const RoleRequest& request = p_.roles[ssi::entry::kDataFile];
-    e.used = e.inMemory = true;
-    e.size = e.bytes.size();
+    e.used = true;
+    e.inMemory = !streamed;
     e.label = "the data file made from its chunks";
     e.compression =
         request.compression.value_or(p_.defaultCompression.value_or(CompressionChoice{}));
@@ -382,8 +408,8 @@ class Planner {
   // The show layout, publisher and version live in the data file's settings
   // record, so the data file is written from memory when they are given.
   void ShowLayoutIntoDataFile() {
-    if (!p_.show.any) return;
-    ShowOptions show = p_.show;
+    ShowOptions show = PlannedShow(p_, plan_);
+    if (!show.any && !PreviewMayJoinShow(plan_, show)) return;
     if (!text_.ConvertShow(show)) return;
     PlannedEntry& e = Entry(ssi::entry::kDataFile);
     // A data file that was given but failed is reported already.
@@ -394,10 +420,12 @@ class Planner {
           "section, or data-file = in [files])");
       return;
     }
-    if (!e.inMemory) {
+    const bool streamed = plan_.streamedDataFile != nullptr;
+    if (!e.inMemory && !streamed) {
       if (e.size > kCheckedDataFileMax) {
-        f_.errors.push_back("entry 8 (data-file): " + e.path +
-                            " is larger than 64 MiB; a show layout cannot be written into it");
+        if (show.any)
+          f_.errors.push_back("entry 8 (data-file): " + e.path +
+                              " is larger than 64 MiB; a show layout cannot be written into it");
         return;
       }
       const Status read = ReadWholeFile(e.path, e.bytes);
@@ -408,12 +436,19 @@ class Planner {
       e.inMemory = true;
       e.size = e.bytes.size();
     }
+    Bytes& image = streamed ? plan_.streamedDataFile->head : e.bytes;
+    KeepPreviewOutOfShow(plan_, image, show, f_);
+    if (!show.any) return;
     std::string warnings;
-    const Status status = ApplyShowOptions(show, e.bytes, warnings);
+    Status status = ApplyShowOptions(show, image, warnings);
+    if (status.ok() && streamed) status = WriteSettingsRecordInto(e.path, image);
     if (!status.ok()) f_.errors.push_back("entry 8 (data-file): " + status.text());
     size_t start = 0;
+    // The preview is no chunk, but it lands in the folder all the same.
+    const std::string preview = " names " + PreviewLandingName(plan_) + ",";
     for (size_t end; (end = warnings.find('\n', start)) != std::string::npos; start = end + 1)
-      f_.warnings.push_back(warnings.substr(start, end - start));
+      if (warnings.find(preview, start) >= end || preview == " names ,")
+        f_.warnings.push_back(warnings.substr(start, end - start));
   }
 
   void StandIns() {

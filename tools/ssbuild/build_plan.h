@@ -19,6 +19,7 @@
 // texts are converted from UTF-8 to the installer's code page (code_page.h);
 // the licence gets CR LF line ends.
 #include <array>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -55,6 +56,8 @@ struct PlannedEntry {
   bool standIn = false;  // filled in by the builder, to be replaced during the install
 };
 
+struct StreamedDataFile;  // data_file_stream.h
+
 struct BuildPlan {
   Bytes stub;  // its payload offset field stamped
   std::string stubLabel;
@@ -64,6 +67,9 @@ struct BuildPlan {
   bool readMeFlag = false;
   bool displayPropertiesFlag = false;
   std::array<PlannedEntry, ssi::kPayloadEntryCount> entries{};  // [0] unused
+  // A data file made from large chunks, written beside the output while
+  // planning and streamed from there as entry 8; removed with the plan.
+  std::shared_ptr<StreamedDataFile> streamedDataFile;
 };
 
 // Fills `plan` and `findings`; the plan is usable only without errors.

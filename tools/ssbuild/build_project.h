@@ -11,7 +11,9 @@
 #include "cli_args.h"
 #include "compression.h"
 #include "payload_format.h"
+#include "picture_image.h"
 #include "show_layout.h"
+#include "version_record.h"
 
 namespace ssbuild {
 
@@ -48,6 +50,12 @@ struct BuildProject {
   unsigned packThreads = 0;  // entries and chunks imploded side by side; 0: one per processor
   ssi::dcl::ImplodeLevel level = ssi::dcl::ImplodeLevel::kDefault;  // of every entry and chunk
   std::string signCommand;                                          // "COMMAND {in} {out}"
+  // [installer] icon (an .ico file) and the version record's texts; the
+  // publisher and version also feed the show layout.
+  std::string iconPath;
+  std::string iconOrigin;  // "project.ini:7", for messages
+  VersionStrings installerVersion;
+  Rgb previewBackground = kDefaultPreviewBackground;
   // Warnings from reading the request: a role or file given twice, a
   // repeated section, a project file read in the ANSI code page.
   std::vector<std::string> repeated;

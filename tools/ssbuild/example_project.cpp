@@ -21,8 +21,11 @@ output = ${saver}-setup.exe
 ; The screen saver's name: the installer names the program <name>.scr and its
 ; folder "<name> dir" in the Windows folder. At most 64 characters.
 name = ${saver}
-; What the installer window shows: picture (the preview below, a BMP), movie
-; (the preview is a Flash movie), none, or silent (install at once, no window).
+; What the installer window shows: picture (the preview below: a BMP, PNG,
+; JPEG or GIF, made into the window's 350x150 bitmap), movie (the preview is a
+; Flash movie), none, or silent (install at once, no window).
+; Behind a picture preview that does not fill the window's panel:
+; preview-background = #FFFFFF
 display = picture
 ; Show the licence in the window; the button then reads "Accept and Install".
 accept-licence = yes
@@ -34,6 +37,14 @@ open-display-properties = no
 ; compression = binary:4096
 ; How many entries are imploded side by side (default: one per processor).
 ; jobs = 2
+; The installer's own icon and version record (its Properties in Explorer);
+; the publisher and version also show in Add or Remove Programs.
+; icon = setup.ico
+; product = Sample Screen Saver
+; publisher = Sample Makers
+; version = 1.0
+; copyright = (c) Sample Makers
+; description = Sample Screen Saver Setup
 ; A command that signs the installer, run after the build, e.g.
 ; sign = osslsigncode sign -pkcs12 my.pfx -in {in} -out {out}
 
@@ -77,6 +88,9 @@ file = pictures/picture2.bmp
 ; One line per picture, in order, NAME or NAME:SECONDS:
 ; picture = picture1.bmp:10
 ; picture = picture2.bmp
+; Or pictures by their files, each becoming a chunk too (BMP, PNG, JPEG, GIF):
+; picture = photos/*.jpg
+; picture = photos/
 ; Or a Flash movie (a chunk too), with the pictures as its fall-back:
 ; movie = show.swf
 ; seconds = 6

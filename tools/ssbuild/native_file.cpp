@@ -65,6 +65,10 @@ FilePtr OpenFile(const std::string& path, FileMode mode, std::string& reason) {
     disposition = CREATE_ALWAYS;
     flags = _O_BINARY | _O_RDWR;
     fmode = "wb+";
+  } else if (mode == FileMode::kUpdate) {
+    access = GENERIC_READ | GENERIC_WRITE;
+    flags = _O_BINARY | _O_RDWR;
+    fmode = "rb+";
   }
   // FILE_SHARE_DELETE: an interrupt may delete a file the build still writes.
   const HANDLE handle = CreateFileW(WideFromUtf8(path).c_str(), access,
@@ -116,7 +120,10 @@ FilePtr OpenFile(const std::string& path, FileMode mode, std::string& reason) {
       if (!file) close(fd);
     }
   } else {
-    const char* fmode = mode == FileMode::kRead ? "rb" : mode == FileMode::kCreate ? "wb" : "wb+";
+    const char* fmode = mode == FileMode::kRead     ? "rb"
+                        : mode == FileMode::kCreate ? "wb"
+                        : mode == FileMode::kUpdate ? "rb+"
+                                                    : "wb+";
     file.reset(std::fopen(path.c_str(), fmode));
   }
   if (!file) reason = std::strerror(errno != 0 ? errno : EIO);

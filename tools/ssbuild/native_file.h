@@ -22,6 +22,7 @@ enum class FileMode {
   kCreate,      // "wb": created or emptied
   kCreateRead,  // "wb+"
   kCreateNew,   // "wb", failing when anything (a link too) has the name already
+  kUpdate,      // "rb+": an existing file, read and written in place
 };
 
 // Opens `path`; on failure returns null and sets `reason` to the system's

@@ -13,6 +13,7 @@
 #include "installer_text.h"
 #include "native_file.h"
 #include "payload_roles.h"
+#include "picture_files.h"
 #include "suggestions.h"
 
 namespace ssbuild {
@@ -41,7 +42,14 @@ const std::vector<std::string> kInstallerKeys = {"output",
                                                  "stub",
                                                  "allow-incomplete",
                                                  "sign",
-                                                 "jobs"};
+                                                 "jobs",
+                                                 "icon",
+                                                 "product",
+                                                 "publisher",
+                                                 "version",
+                                                 "copyright",
+                                                 "description",
+                                                 "preview-background"};
 std::vector<std::string> RoleWords() {
   std::vector<std::string> words;
   for (int role = kFirstRole; role <= kLastRole; ++role) words.push_back(RoleWord(role));
@@ -132,6 +140,7 @@ class ProjectReader {
     if (section_ == "chunk" || section_ == "copy") {
       DataFileParts::Chunk chunk;
       chunk.copy = section_ == "copy";
+      chunk.origin = Origin();
       p_.data.chunks.push_back(chunk);
       p_.data.any = true;
       chunkLine_ = line_;
@@ -282,6 +291,16 @@ class ProjectReader {
         p_.packThreads = static_cast<unsigned>(number);
       else
         Error("jobs = " + value + ": expected a number from 1 to 256");
+    } else if (key == "icon") {
+      p_.iconPath = PathValue(value);
+      p_.iconOrigin = Origin();
+    } else if (key == "preview-background") {
+      if (!ParseColour(value, p_.previewBackground))
+        Error("preview-background = " + value + ": expected a colour as #RRGGBB, white or black");
+    } else if (SetVersionText(key, value, p_.installerVersion)) {
+      uint16_t numbers[4];
+      if (key == "version" && !ParseVersionNumbers(value, numbers))
+        Error("version = " + value + ": expected up to four numbers 0..65535 such as 1.2.0.5");
     } else {
       Error("unknown key " + key + " in [installer]" + Suggest(key, kInstallerKeys));
     }
@@ -363,6 +382,11 @@ class ProjectReader {
   }
 
   void Show(const std::string& key, const std::string& value) {
+    if (key == "picture" && IsPictureFileValue(value)) {
+      const std::string problem = AddPictureFiles(value, base_, Origin(), p_);
+      if (!problem.empty()) Error("picture = " + value + ": " + problem);
+      return;
+    }
     bool known = false;
     const size_t pictures = p_.show.layout.pictures.size();
     std::string problem = SetShowValue(key, value, p_.show, known);

@@ -8,14 +8,17 @@
 //                                accept-licence, open-readme, open-display-properties
 //                                (yes|no), compression (store|binary[:DICT]|ascii[:DICT]),
 //                                level (fast|default|best), codepage, stub,
-//                                allow-incomplete, sign, jobs (1..256)
+//                                allow-incomplete, sign, jobs (1..256), icon, product,
+//                                publisher, version, copyright, description,
+//                                preview-background (#RRGGBB)
 //   [files]                      ROLE = FILE, ROLE.name = ENTRY-NAME,
 //                                ROLE.compression = MODE (roles: build_project.h)
 //   [data-file]                  settings = FILE, first-chunk-kind = N
 //   [chunk]                      one per chunk, in order: file, name, kind, compression
 //   [copy]                       one per copy: name
 //   [show]                       the show layout (cli_show.h): picture = NAME[:SECONDS]
-//                                (one line per picture, in order), movie, seconds,
+//                                (one line per picture, in order; a path with a folder
+//                                or a wildcard adds files: picture_files.h), movie, seconds,
 //                                transition, transition-ms, order, publisher, version
 //
 // The file is UTF-8, with or without a byte order mark, with LF or CR LF

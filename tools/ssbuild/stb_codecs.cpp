@@ -1,0 +1,54 @@
+// Built without our warnings and without the undefined-behaviour sanitizer
+// (CMakeLists.txt): the library's own integer tricks are not ours to fix.
+#include "stb_codecs.h"
+
+#include <climits>
+
+#define STBI_NO_STDIO
+#define STBI_ONLY_PNG
+#define STBI_ONLY_JPEG
+#define STBI_ONLY_GIF
+#define STBI_ONLY_BMP
+#define STBI_MAX_DIMENSIONS 16384
+#define STB_IMAGE_STATIC
+#define STB_IMAGE_IMPLEMENTATION
+#include "stb_image.h"
+#define STB_IMAGE_RESIZE_STATIC
+#define STB_IMAGE_RESIZE_IMPLEMENTATION
+#include "stb_image_resize.h"
+
+namespace ssbuild {
+
+bool StbInfo(const uint8_t* bytes, size_t size, int& width, int& height, std::string& why) {
+  int channels = 0;
+  if (size > INT_MAX) size = INT_MAX;  // a header is at the start
+  if (stbi_info_from_memory(bytes, static_cast<int>(size), &width, &height, &channels)) return true;
+  why = stbi_failure_reason() ? stbi_failure_reason() : "cannot decode";
+  return false;
+}
+
+bool StbDecodeRgba(const uint8_t* bytes, size_t size, int& width, int& height,
+                   std::vector<uint8_t>& rgba, std::string& why) {
+  if (size > INT_MAX) {
+    why = "larger than 2 GiB";
+    return false;
+  }
+  int channels = 0;
+  stbi_uc* pixels =
+      stbi_load_from_memory(bytes, static_cast<int>(size), &width, &height, &channels, 4);
+  if (!pixels) {
+    why = stbi_failure_reason() ? stbi_failure_reason() : "cannot decode";
+    return false;
+  }
+  rgba.assign(pixels, pixels + static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  stbi_image_free(pixels);
+  return true;
+}
+
+bool StbResizeRgb(const std::vector<uint8_t>& rgb, int width, int height, int toWidth, int toHeight,
+                  std::vector<uint8_t>& out) {
+  out.assign(static_cast<size_t>(toWidth) * static_cast<size_t>(toHeight) * 3, 0);
+  return stbir_resize_uint8(rgb.data(), width, height, 0, out.data(), toWidth, toHeight, 0, 3) != 0;
+}
+
+}  // namespace ssbuild
