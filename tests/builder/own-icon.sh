@@ -8,31 +8,7 @@
 #   SSI_WINE_STATE=DIR own-icon.sh SSBUILD_EXE SSDRIVER_EXE ICON_PROBE_EXE STUB_EXE
 set -uo pipefail
 ssbuild=$1 ssdriver=$2 probe=$3 stub=$4
-state=${SSI_WINE_STATE:?SSI_WINE_STATE must name the directory wine-env.sh set up}
-work=$(mktemp -d /tmp/ssi-own-icon.XXXXXX)
-prefix=$work/prefix
-cleanup() {
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
-  WINEPREFIX="$prefix" wineserver -w 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir "$prefix" && cp -a "$state/template/." "$prefix/" || exit 1
-WINEPREFIX="$prefix" wineserver -w 2>/dev/null
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=${WINEDEBUG:-fixme-all}
-export DISPLAY=$(cat "$state/display")
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export SSI_PAUSE_MS=${SSI_PAUSE_MS:-20}
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1" >&2; failures=$((failures + 1)); fi
-}
-driver() {  # through a file: an installer it starts would hold a pipe open
-  wine "$ssdriver" "$@" >"$work/driver.txt" 2>&1 </dev/null
-  local rc=$?
-  tr -d '\r' <"$work/driver.txt"
-  return $rc
-}
+work_name=own-icon source "$(dirname "$0")/../wine/wine-session.sh"
 windows=$prefix/drive_c/windows
 saver_dir="$windows/sample dir"
 cd "$work" || exit 1

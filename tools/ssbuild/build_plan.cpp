@@ -34,16 +34,6 @@ std::string Describe(int role) {
   return "entry " + std::to_string(role) + " (" + RoleWord(role) + ")";
 }
 
-// The first `count` bytes of the file (fewer when it is shorter).
-Bytes ReadHead(const std::string& path, size_t count) {
-  Bytes head(count);
-  std::string reason;
-  FilePtr file = OpenInput(path, reason);
-  if (!file) return {};
-  head.resize(std::fread(head.data(), 1, count, file.get()));
-  return head;
-}
-
 // "project.ini:12: " for a setting of a project file; options name themselves.
 std::string At(const std::string& origin) {
   return origin.empty() || origin.rfind("--", 0) == 0 ? std::string() : origin + ": ";
@@ -483,7 +473,7 @@ class Planner {
     const int mode = plan_.displayMode;
     const PlannedEntry& preview = Entry(ssi::entry::kPreview);
     if (preview.used && !preview.inMemory) {
-      const Bytes head = ReadHead(preview.path, kSniffSize);
+      const Bytes head = ReadInputHead(preview.path, kSniffSize);
       std::string problem;
       if (mode == 1) problem = BitmapProblem(head, preview.size);
       if (mode == 2 || mode == 3) problem = FlashMovieProblem(head);
@@ -505,7 +495,7 @@ class Planner {
           "a silent install shows no window, so nobody sees or accepts the licence");
     const PlannedEntry& saver = Entry(ssi::entry::kSaverProgram);
     if (saver.used && !saver.inMemory) {
-      const std::string problem = Win32ProgramProblem(ReadHead(saver.path, kSniffSize));
+      const std::string problem = Win32ProgramProblem(ReadInputHead(saver.path, kSniffSize));
       if (!problem.empty())
         f_.warnings.push_back("entry 6 (screen-saver): " + saver.path + ": " + problem +
                               ", so Windows cannot run it");

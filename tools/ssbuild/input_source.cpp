@@ -131,4 +131,13 @@ FilePtr OpenInput(const std::string& path, std::string& reason) {
   return file;
 }
 
+Bytes ReadInputHead(const std::string& path, size_t count) {
+  Bytes head(count);
+  std::string reason;
+  const FilePtr file = OpenInput(path, reason);
+  if (!file) return {};
+  head.resize(std::fread(head.data(), 1, count, file.get()));
+  return head;
+}
+
 }  // namespace ssbuild

@@ -71,5 +71,8 @@ const InputSource* InputsInForce();
 // open sets `reason` to the system's words for why.
 bool StatInput(const std::string& path, uint64_t& size, std::string& problem);
 FilePtr OpenInput(const std::string& path, std::string& reason);
+// The first `count` bytes of the file (fewer when it is shorter; none when it
+// cannot be read).
+Bytes ReadInputHead(const std::string& path, size_t count);
 
 }  // namespace ssbuild

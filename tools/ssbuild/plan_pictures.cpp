@@ -22,15 +22,6 @@ constexpr uint64_t kDecodedPixelsMax = 8u << 20;
 // Enough for any header, JPEG's after large metadata blocks included.
 constexpr size_t kPictureHeadSize = 256u << 10;
 
-Bytes ReadHead(const std::string& path, size_t count) {
-  Bytes head(count);
-  std::string reason;
-  FilePtr file = OpenInput(path, reason);
-  if (!file) return {};
-  head.resize(std::fread(head.data(), 1, count, file.get()));
-  return head;
-}
-
 std::string Where(const std::string& origin) { return origin.empty() ? "" : origin + ": "; }
 
 std::string Size(const PictureFacts& facts) {
@@ -54,7 +45,7 @@ bool LayoutMayBeWritten(const Bytes& dataFile) {
 void ConvertPreview(const BuildProject& project, BuildPlan& plan, Findings& findings) {
   PlannedEntry& e = plan.entries[ssi::entry::kPreview];
   if (!e.used || e.inMemory || plan.displayMode != 1) return;
-  const Bytes head = ReadHead(e.path, kSniffSize);
+  const Bytes head = ReadInputHead(e.path, kSniffSize);
   const PictureFormat format = SniffPicture(head);
   if (format == PictureFormat::kBmp && BitmapProblem(head, e.size).empty()) return;
   if (!SaverShowsFormat(format)) return;  // the planner's warning says what it is
@@ -96,7 +87,7 @@ void CheckShowPictures(const BuildProject& project, Findings& findings) {
     if (!shown) continue;
     const std::string where =
         Where(chunk.origin) + "chunk " + std::to_string(index) + ": " + chunk.path + ": ";
-    Bytes bytes = ReadHead(chunk.path, kPictureHeadSize);
+    Bytes bytes = ReadInputHead(chunk.path, kPictureHeadSize);
     if (bytes.empty()) continue;  // missing or empty: reported where the chunks are read
     PictureFacts facts;
     Status status = CheckPictureHeader(bytes, facts);

@@ -8,33 +8,7 @@
 #   SSI_WINE_STATE=DIR wine-install.sh INSTALLER SSDRIVER_EXE NAME PICTURES_DIR CLIENT
 set -uo pipefail
 installer=$1 ssdriver=$2 name=$3 pictures=$4 client=$5
-state=${SSI_WINE_STATE:?SSI_WINE_STATE must name the directory wine-env.sh set up}
-work=$(mktemp -d /tmp/ssi-page-install.XXXXXX)
-prefix=$work/prefix
-cleanup() {
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
-  WINEPREFIX="$prefix" wineserver -w 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
-mkdir "$prefix" && cp -a "$state/template/." "$prefix/" || exit 1
-WINEPREFIX="$prefix" wineserver -w 2>/dev/null
-export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=${WINEDEBUG:-fixme-all}
-export DISPLAY=$(cat "$state/display")
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
-export SSI_PAUSE_MS=${SSI_PAUSE_MS:-20}
-failures=0
-check() {  # check DESCRIPTION COMMAND...
-  if "${@:2}"; then echo "ok: $1"; else echo "FAILED: $1" >&2; failures=$((failures + 1)); fi
-}
-# The driver's output goes through a file: an installer it starts inherits
-# the descriptor and would hold a pipe open.
-driver() {
-  wine "$ssdriver" "$@" >"$work/driver.txt" 2>&1 </dev/null
-  local rc=$?
-  tr -d '\r' <"$work/driver.txt"
-  return $rc
-}
+work_name=page-install source "$(dirname "$0")/../../tests/wine/wine-session.sh"
 cp "$installer" "$work/setup.exe"
 title="Install $name"
 driver run-and-wait-window "Z:${work//\//\\}\\setup.exe" "$title" --timeout 120
