@@ -24,7 +24,9 @@ class ConsoleBuffer : public std::streambuf {
   void Put(char c);
   void Flush(bool all);
   std::FILE* target_;
-  bool console_ = false;
+#ifdef _WIN32
+  bool console_ = false;  // a console, written in wide characters
+#endif
   std::string pending_;
 };
 
