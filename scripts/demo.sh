@@ -283,7 +283,7 @@ uninstall_key="HKLM\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\$n
 if registry=$(timeout 60 wine reg query "$uninstall_key" 2>/dev/null | tr -d '\r'); then
   echo "$registry"
   grep -q "DisplayName.*$name Screen Saver" <<<"$registry" || fail "the uninstall entry has no DisplayName"
-  grep -qi "UninstallString.*$name.scr /u" <<<"$registry" || fail "the uninstall entry has no UninstallString"
+  grep -qiE "UninstallString.*$name\.scr\"? /u" <<<"$registry" || fail "the uninstall entry has no UninstallString"
 else
   fail "no uninstall entry $uninstall_key"
 fi

@@ -174,6 +174,21 @@ TEST_F(Pictures, ProjectFilePictures) {
   EXPECT_NE(out_.str().find("  picture art.bmp\n  picture picture1.bmp\n"), std::string::npos)
       << out_.str();
 
+  // A data file that carries a layout of its own keeps it whole: its list,
+  // its publisher.
+  ASSERT_EQ(Run({"data", "-o", Path("own.ssd"), "--chunk", Path("more/a.jpg"), "--chunk",
+                 Path("more/c.gif"), "--show", "picture", "a.jpg", "--publisher", "Meadow Makers"}),
+            0)
+      << err_.str();
+  ASSERT_EQ(Run({"build", "-o", Path("own.exe"), "--saver-name", "own", "--display-mode", "1",
+                 "--preview", Path("art.png"), "--data", Path("own.ssd"), "--allow-incomplete"}),
+            0)
+      << err_.str();
+  ASSERT_EQ(Run({"extract", Path("own.exe"), "-C", Path("w")}), 0) << err_.str();
+  ASSERT_EQ(Run({"list", Path("w/own.ssd")}), 0) << err_.str();
+  EXPECT_NE(out_.str().find("  picture a.jpg\n  publisher: Meadow Makers\n"), std::string::npos)
+      << out_.str();
+
   // A folder takes its pictures in name order (any case), not Thumbs.db; a
   // wildcard its matches; a file path the file. The WebP is refused.
   std::string lines = withPng + "picture = more/\n";

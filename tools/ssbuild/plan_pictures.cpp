@@ -170,6 +170,19 @@ bool KeepPreviewOutOfShow(const BuildPlan& plan, const Bytes& dataFile, ShowOpti
     return false;
   }
   ShowOptions listed = show;
+  if (!show.any && dataFile.size() >= ssi::kSettingsRecordSize) {
+    // A layout the data file carries already keeps what it says (timings,
+    // publisher, version); one that lists pictures or plays a movie shows
+    // no folder, so the preview cannot join it.
+    ssi::SettingsRecord record;
+    std::copy(dataFile.begin(), dataFile.begin() + ssi::kSettingsRecordSize,
+              record.bytes.begin());
+    ssi::ShowLayout own;
+    if (ssi::ReadShowLayout(record, own) == ssi::LayoutState::kRead) {
+      if (!own.pictures.empty() || own.show != ssi::ShowKind::kPictures) return false;
+      listed.layout = own;
+    }
+  }
   for (const std::string& name : names) listed.layout.pictures.push_back({name, 0});
   ssi::SettingsRecord record;
   std::string error;
