@@ -24,7 +24,7 @@ die() {
   exit 1
 }
 
-step 1 "the demo's Debian packages (on a fresh Debian 12: 250 packages, 416 MB download, 2.5 GB on disk, 5 to 15 min)"
+step 1 "the demo's Debian packages (on a fresh Debian 12: about 720 packages, 760 MB download, 4.3 GB on disk, 10 to 25 min)"
 bash scripts/install-deps.sh demo ||
   die "could not install the demo's packages; as root: bash scripts/install-deps.sh demo"
 done_step
