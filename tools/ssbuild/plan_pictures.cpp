@@ -96,7 +96,12 @@ void CheckShowPictures(const BuildProject& project, Findings& findings) {
     const bool sized = StatInput(chunk.path, size, problem);
     const uint64_t pixels = uint64_t(facts.width) * uint64_t(facts.height);
     if (status.ok() && sized && size <= kDecodedFileMax && pixels <= kDecodedPixelsMax) {
-      if (bytes.size() < size) status = ReadWholeFile(chunk.path, bytes);
+      // Through a stream, not ReadWholeFile: a build from memory hands a
+      // chunk's bytes over to the one whole read that packs it.
+      if (bytes.size() < size) {
+        bytes = ReadInputHead(chunk.path, static_cast<size_t>(size));
+        if (bytes.size() != size) status = Status::Fail("cannot read");
+      }
       if (status.ok()) status = CheckPicture(bytes, facts);
     }
     if (!status.ok())

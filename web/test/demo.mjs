@@ -30,6 +30,7 @@ try {
   await setText(page, '#licence', 'The meadow screen saver may be copied freely.\nIt comes without any warranty.');
   await setText(page, '#readme', 'meadow: three pictures of a meadow, shown one after the other.');
   const result = await build(page);
+  if (!result.ok) throw new Error(`the page did not build: ${JSON.stringify(result.messages)}`);
   const installer = await page.waitForDownload('meadow-setup.exe');
   fs.writeFileSync(path.join(out, 'meadow-setup.exe'), installer);
   const shot = path.join(out, 'ssbuild-page.png');

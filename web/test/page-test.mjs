@@ -38,7 +38,9 @@ const magick = (...args) => execFileSync('convert', args, { cwd: inputs });
 magick('-size', '320x240', 'gradient:orange-purple', 'dawn.png');
 magick('-size', '320x240', 'plasma:fractal', '-seed', '7', 'meadow.jpg');
 magick('-size', '200x150', 'xc:teal', '-fill', 'yellow', '-draw', 'circle 100,75 100,30', 'sun.gif');
-magick('-size', '160x120', 'gradient:navy-white', 'BMP3:dusk.bmp');
+// Larger than the builder's picture check reads at first, so that the check
+// and the packing both read it.
+magick('-size', '640x480', 'gradient:navy-white', 'BMP3:dusk.bmp');
 magick('-size', '350x150', 'gradient:skyblue-green', 'BMP3:preview.bmp');
 fs.writeFileSync(path.join(inputs, 'corrupt.bmp'), Buffer.from('BM this is not a bitmap at all'));
 const pictures = ['dawn.png', 'meadow.jpg', 'sun.gif', 'dusk.bmp'].map((n) => path.join(inputs, n));
