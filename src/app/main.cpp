@@ -6,29 +6,13 @@
 
 #include <new>
 
+#include "dll_search.h"
 #include "installer_form.h"
 #include "message_box.h"
 #include "messages.h"
 #include "work_paths.h"
 
 namespace {
-
-// Installers are run from download folders, where a planted DLL would be
-// loaded in place of a system one. Only System32 is searched from here on;
-// where the system predates that, at least the current directory is dropped.
-void RestrictDllSearch() {
-  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  if (!kernel) return;
-  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  using SetDllDirectoryAFn = BOOL(WINAPI*)(LPCSTR);
-  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (setDefault && setDefault(kSearchSystem32)) return;
-  const auto setDirectory = reinterpret_cast<SetDllDirectoryAFn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
-  if (setDirectory) setDirectory("");
-}
 
 void RunMessageLoop(const ssi::TInstallerForm& form) {
   MSG message;
@@ -58,7 +42,7 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
   // Before anything else: from here on the installer's file cannot be renamed
   // or replaced, and the temporary copy is made from this very file.
   ssi::HoldOwnImage();
-  RestrictDllSearch();
+  ssi::RestrictDllSearch();
   // A single-threaded apartment with OLE on top: an ActiveX control hosted in
   // place (the Flash preview) may use OLE's clipboard, drag and drop and menus.
   const HRESULT com = OleInitialize(nullptr);

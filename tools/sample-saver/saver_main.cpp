@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <objbase.h>
 
+#include "dll_search.h"
 #include "saver_paths.h"
 #include "saver_window.h"
 #include "settings_dialog.h"
@@ -11,25 +12,6 @@
 #include "uninstall.h"
 
 namespace {
-
-// The program runs from the Windows directory, but on "/u" with
-// administrator rights, and its current folder is whatever its starter's
-// was: only System32 is searched for DLLs loaded by name from here on
-// (GDI+, the movie's control); where the system predates that, at least the
-// current folder is dropped. XP lacks both calls, so they are looked up.
-void RestrictDllSearch() {
-  const HMODULE kernel = GetModuleHandleA("kernel32.dll");
-  if (!kernel) return;
-  using SetDefaultDllDirectoriesFn = BOOL(WINAPI*)(DWORD);
-  using SetDllDirectoryAFn = BOOL(WINAPI*)(LPCSTR);
-  constexpr DWORD kSearchSystem32 = 0x00000800;  // LOAD_LIBRARY_SEARCH_SYSTEM32
-  const auto setDefault = reinterpret_cast<SetDefaultDllDirectoriesFn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDefaultDllDirectories")));
-  if (setDefault && setDefault(kSearchSystem32)) return;
-  const auto setDirectory = reinterpret_cast<SetDllDirectoryAFn>(
-      reinterpret_cast<void*>(GetProcAddress(kernel, "SetDllDirectoryA")));
-  if (setDirectory) setDirectory("");
-}
 
 // The movie's control is COM; one apartment for the window's thread.
 class ComApartment {
@@ -48,7 +30,7 @@ class ComApartment {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  RestrictDllSearch();
+  ssi::RestrictDllSearch();
   const saver::SaverPaths paths = saver::FindSaverPaths();
   char started[MAX_PATH] = {};
   GetModuleFileNameA(nullptr, started, MAX_PATH);
