@@ -99,7 +99,7 @@ class Planner {
   // rather than after everything is packed.
   void Output() {
     // A build from memory (the web page) writes to a scratch file of its own.
-    if (p_.output.empty() || InputsInForce() != nullptr) return;
+    if (p_.output.empty() || !Inputs().IsDisk()) return;
     const fs::path folder = FsPath(p_.output).parent_path();
     std::error_code ec;
     if (!folder.empty() && !fs::is_directory(folder, ec))

@@ -5,10 +5,7 @@
 #include <sstream>
 #include <utility>
 
-#include "build_plan.h"
 #include "bundled_files.h"
-#include "input_source.h"
-#include "installer_writer.h"
 #include "project_file.h"
 
 namespace ssbuild {
@@ -114,6 +111,17 @@ Bytes CarriedFile(const std::string& name) {
   return std::move(bundled.bytes);
 }
 
+void BuildInstaller(const BuildProject& project, const InputSource& inputs,
+                    const std::string& outPath, BuildOutcome& outcome, const BuildHooks& hooks) {
+  ScopedInputs scope(inputs);
+  PlanBuild(project, outcome.plan, outcome.findings);
+  const bool clean = outcome.findings.errors.empty();
+  outcome.planned = (!hooks.checked || hooks.checked(outcome.plan, outcome.findings)) && clean;
+  if (!outcome.planned) return;
+  outcome.status = WriteInstaller(outcome.plan, outPath, project.packThreads, outcome.written,
+                                  hooks.progress, hooks.step);
+}
+
 void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgress& progress) {
   result = CoreResult{};
   MemoryInputs inputs(kRoot);
@@ -134,44 +142,39 @@ void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgres
   for (const std::string& e : errors) add(CoreMessage::Kind::kError, e);
   if (!errors.empty()) return;
   result.outputName = BaseName(project.output);
-  // A chunk's file named nowhere else is read once, whole, into the data
-  // file: handed over rather than copied.
+  // A chunk's file named nowhere else is needed once, by the data file:
+  // handed over rather than copied, and let go once packed.
   std::map<std::string, int> uses;
   for (const RoleRequest& role : project.roles) ++uses[role.path];
   for (const DataFileParts::Chunk& c : project.data.chunks) ++uses[c.path];
   ++uses[project.data.settingsPath];
   for (const DataFileParts::Chunk& c : project.data.chunks)
     if (!c.copy && uses[c.path] == 1) inputs.HandOverOnRead(c.path);
-  project.packThreads = 1;  // the page has one thread; the output is the same for any count
 
   if (progress) progress("checking", 0, 0);
-  BuildPlan plan;
-  Findings findings;
-  {
-    ScopedInputs scope(inputs);
-    PlanBuild(project, plan, findings);
-  }
-  if (!project.signCommand.empty())
-    findings.warnings.push_back("the installer is not signed here: sign it with ssbuild build");
-  for (const std::string& e : findings.errors) add(CoreMessage::Kind::kError, e);
-  for (const std::string& w : findings.warnings)
-    add(project.werror ? CoreMessage::Kind::kError : CoreMessage::Kind::kWarning, w);
-  for (const std::string& n : findings.notes) add(CoreMessage::Kind::kNote, n);
-  if (!findings.errors.empty() || (project.werror && !findings.warnings.empty())) return;
-
+  BuildHooks hooks;
+  hooks.checked = [&](const BuildPlan&, Findings& findings) {
+    if (!project.signCommand.empty())
+      findings.warnings.push_back("the installer is not signed here: sign it with ssbuild build");
+    for (const std::string& e : findings.errors) add(CoreMessage::Kind::kError, e);
+    for (const std::string& w : findings.warnings)
+      add(project.werror ? CoreMessage::Kind::kError : CoreMessage::Kind::kWarning, w);
+    for (const std::string& n : findings.notes) add(CoreMessage::Kind::kNote, n);
+    return !(project.werror && !findings.warnings.empty());
+  };
+  hooks.progress = [&](uint64_t done, uint64_t total) {
+    if (progress) progress("packing", done, total);
+  };
   const std::string out = request.scratchFolder + "/installer.exe";
-  WrittenInstaller written;
-  Status status;
-  {
-    ScopedInputs scope(inputs);
-    status = WriteInstaller(plan, out, 1, written, [&](uint64_t done, uint64_t total) {
-      if (progress) progress("packing", done, total);
-    });
-  }
+  project.packThreads = 1;  // the page has one thread
+  BuildOutcome outcome;
+  BuildInstaller(project, inputs, out, outcome, hooks);
+  if (!outcome.planned) return;
+  Status status = outcome.status;
   // Its size known, the installer is read into one block of that size: a
   // vector grown piece by piece would double past it, in a WebAssembly
   // memory that never shrinks.
-  result.installer.reserve(static_cast<size_t>(written.fileSize));
+  result.installer.reserve(static_cast<size_t>(outcome.written.fileSize));
   if (status.ok()) status = ReadWholeFile(out, result.installer);
   std::remove(out.c_str());
   if (!status.ok()) {

@@ -1,19 +1,50 @@
 #pragma once
-// The builder with nothing around it: an author's inputs (the project file's
-// text and its files as named byte buffers) in, the installer's bytes and the
-// builder's messages out, each message tagged with the field of the project
-// it concerns. The web page calls it; it runs the same parser, planner and
-// writer as `ssbuild build PROJECT.ini`, so the same inputs give the same
-// bytes. Whatever converts or checks a file inside the planner (pictures,
-// previews) applies here too, since files are read through input_source.h.
+// The builder with nothing around it. BuildInstaller is the one way from an
+// author's request to an installer: `ssbuild build` calls it with the files
+// on the disk, the web page (through BuildFromMemory) with the files in
+// memory; both get the same planner and writer, so the same inputs give the
+// same bytes. Whatever converts or checks a file inside the planner
+// (pictures, previews) applies to both, since files are read through the
+// InputSource given.
 #include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
+#include "build_plan.h"
+#include "build_project.h"
 #include "byte_file.h"
+#include "input_source.h"
+#include "installer_writer.h"
 
 namespace ssbuild {
+
+struct BuildHooks {
+  // Once the plan is made, before anything is written: the caller reports
+  // the findings (and may add its own). False stops the build there.
+  std::function<bool(const BuildPlan& plan, Findings& findings)> checked;
+  ProgressFn progress;
+  StepFn step;
+};
+
+struct BuildOutcome {
+  BuildPlan plan;
+  Findings findings;
+  bool planned = false;  // the plan held and `checked` let it go on
+  Status status;         // of writing
+  WrittenInstaller written;
+  bool ok() const { return planned && status.ok(); }
+};
+
+// Plans `project`, reading its files through `inputs`, and writes the
+// installer to `outPath` (project.packThreads packing side by side; the
+// bytes are the same for any count).
+void BuildInstaller(const BuildProject& project, const InputSource& inputs,
+                    const std::string& outPath, BuildOutcome& outcome, const BuildHooks& hooks);
+
+// The page's front end: the project file's text and its files as named byte
+// buffers in, the installer's bytes and the builder's messages out, each
+// message tagged with the field of the project it concerns.
 
 struct CoreMessage {
   enum class Kind { kError, kWarning, kNote };

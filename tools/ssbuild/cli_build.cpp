@@ -1,9 +1,11 @@
 // ssbuild build: the installer from a project file, options, or both.
 #include <cstdio>
+#include <optional>
 #include <ostream>
 
 #include "build_plan.h"
 #include "build_project.h"
+#include "builder_core.h"
 #include "cli.h"
 #include "cli_args.h"
 #include "cli_commands.h"
@@ -185,38 +187,39 @@ bool ReadRequest(const CommandArgs& argv, BuildProject& p, CommandLine& c, std::
 int Build(const BuildProject& p, const CommandLine& c, std::ostream& out, std::ostream& err) {
   Reporter report(err, c.verbosity);
   report.Step("checking " + (p.projectPath.empty() ? std::string("the options") : p.projectPath));
-  BuildPlan plan;
-  Findings findings;
-  PlanBuild(p, plan, findings);
-  if (!p.signCommand.empty()) {
-    const std::string problem = SignCommandProblem(p.signCommand);
-    if (!problem.empty()) findings.errors.push_back(problem);
-  }
-  for (const std::string& e : findings.errors) report.Error(e);
-  const bool warningsFail = p.werror && !findings.warnings.empty();
-  for (const std::string& w : findings.warnings) report.Warning(w, p.werror);
-  if (!findings.errors.empty() || warningsFail) {
-    report.Error(std::to_string(findings.errors.size()) + " error(s), " +
-                 std::to_string(findings.warnings.size()) + " warning(s); nothing written");
-    return kExitFailed;
-  }
-  for (const std::string& n : findings.notes) report.Note(n);
-
+  std::optional<ProgressLine> progress;  // timed from the end of the checks
+  BuildHooks hooks;
+  hooks.checked = [&](const BuildPlan&, Findings& findings) {
+    if (!p.signCommand.empty()) {
+      const std::string problem = SignCommandProblem(p.signCommand);
+      if (!problem.empty()) findings.errors.push_back(problem);
+    }
+    for (const std::string& e : findings.errors) report.Error(e);
+    const bool warningsFail = p.werror && !findings.warnings.empty();
+    for (const std::string& w : findings.warnings) report.Warning(w, p.werror);
+    if (!findings.errors.empty() || warningsFail) {
+      report.Error(std::to_string(findings.errors.size()) + " error(s), " +
+                   std::to_string(findings.warnings.size()) + " warning(s); nothing written");
+      return false;
+    }
+    for (const std::string& n : findings.notes) report.Note(n);
+    progress.emplace(err, c.verbosity != Verbosity::kQuiet);
+    return true;
+  };
+  hooks.progress = [&](uint64_t done, uint64_t total) { progress->Update(done, total); };
+  BuildOutcome run;
+  hooks.step = [&](int index) {
+    const PlannedEntry& e = run.plan.entries[static_cast<size_t>(index)];
+    progress->SetLabel("packing entry " + std::to_string(index) + " (" + e.name + ")");
+    report.Step("packing entry " + std::to_string(index) + " (" + RoleName(index) +
+                "): " + e.label + ", " + std::to_string(e.size) + " bytes, as " + e.name);
+  };
   const std::string written = p.signCommand.empty() ? p.output : UnsignedPath(p);
-  WrittenInstaller result;
-  ProgressLine progress(err, c.verbosity != Verbosity::kQuiet);
-  const Status status = WriteInstaller(
-      plan, written, p.packThreads, result,
-      [&](uint64_t done, uint64_t total) { progress.Update(done, total); },
-      [&](int index) {
-        const PlannedEntry& e = plan.entries[static_cast<size_t>(index)];
-        progress.SetLabel("packing entry " + std::to_string(index) + " (" + e.name + ")");
-        report.Step("packing entry " + std::to_string(index) + " (" + RoleName(index) +
-                    "): " + e.label + ", " + std::to_string(e.size) + " bytes, as " + e.name);
-      });
-  progress.Done();
-  if (!status.ok()) {
-    report.Error(status.text());
+  BuildInstaller(p, DiskInputs(), written, run, hooks);
+  if (!run.planned) return kExitFailed;
+  progress->Done();
+  if (!run.status.ok()) {
+    report.Error(run.status.text());
     return kExitFailed;
   }
   if (!p.signCommand.empty()) {
@@ -232,12 +235,12 @@ int Build(const BuildProject& p, const CommandLine& c, std::ostream& out, std::o
   const long peak = PeakMemoryKiB();
   if (peak >= 0) report.Step("peak memory " + std::to_string(peak) + " KiB");
   InstallerView view;
-  view.payloadOffset = static_cast<uint32_t>(plan.stub.size());
-  view.header = result.header;
+  view.payloadOffset = static_cast<uint32_t>(run.plan.stub.size());
+  view.header = run.written.header;
   if (c.json) {
-    PrintInstallerJson(out, view, static_cast<size_t>(result.fileSize));
+    PrintInstallerJson(out, view, static_cast<size_t>(run.written.fileSize));
   } else if (c.verbosity != Verbosity::kQuiet) {
-    PrintInstallerSummary(out, result.header, static_cast<size_t>(result.fileSize));
+    PrintInstallerSummary(out, run.written.header, static_cast<size_t>(run.written.fileSize));
     out << "wrote " << p.output << "\n";
   }
   return kExitOk;

@@ -14,7 +14,6 @@ namespace {
 
 constexpr uint64_t kMaxDataFileSize = 0x7FFFFFFF;
 
-
 bool WriteAt(std::FILE* file, uint64_t pos, const uint8_t* bytes, size_t size) {
   return std::fseek(file, static_cast<long>(pos), SEEK_SET) == 0 &&
          std::fwrite(bytes, 1, size, file) == size;
@@ -96,6 +95,7 @@ Status Write(const DataFileParts& parts, std::FILE* file, Bytes& head) {
     status = PackChunk(e, file, pos + ssi::kChunkHeaderSize, stored, compressed);
     if (!status.ok())
       return Status::Fail("chunk " + std::to_string(i + 1) + " (" + c.path + "): " + status.text());
+    Inputs().Done(c.path);
     ssi::ChunkHeader header;
     header.kind = c.kind;
     header.expandedSize = static_cast<int32_t>(e.size);

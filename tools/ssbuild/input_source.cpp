@@ -38,6 +38,31 @@ bool StatDisk(const std::string& path, uint64_t& size, std::string& problem) {
 
 }  // namespace
 
+bool DiskInputs::Stat(const std::string& path, uint64_t& size, std::string& problem) const {
+  return StatDisk(path, size, problem);
+}
+
+Status DiskInputs::ReadWhole(const std::string& path, Bytes& out) const {
+  std::string reason;
+  FilePtr file = OpenFile(path, FileMode::kRead, reason);
+  if (!file) return Status::Fail(path + ": cannot open: " + reason);
+  uint8_t chunk[65536];
+  errno = 0;
+  while (true) {
+    const size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+    out.insert(out.end(), chunk, chunk + got);
+    if (got < sizeof chunk) break;
+  }
+  if (std::ferror(file.get()))
+    return Status::Fail(path + ": cannot read: " + std::strerror(errno != 0 ? errno : EIO));
+  return {};
+}
+
+std::FILE* DiskInputs::Open(const std::string& path) const {
+  std::string reason;
+  return OpenFile(path, FileMode::kRead, reason).release();
+}
+
 std::string MemoryInputs::Key(const std::string& path) const {
   const std::string normal = fs::path(path).lexically_normal().generic_string();
   if (normal.compare(0, root_.size(), root_) != 0) return {};
@@ -86,6 +111,13 @@ Status MemoryInputs::ReadWhole(const std::string& path, Bytes& out) const {
   return {};
 }
 
+void MemoryInputs::Done(const std::string& path) const {
+  const std::string key = Key(path);
+  if (handedOver_.count(key) == 0) return;
+  files_[key] = Bytes();
+  taken_[key] = true;
+}
+
 std::FILE* MemoryInputs::Open(const std::string& path) const {
   const Bytes* bytes = Find(path);
   if (bytes == nullptr) {
@@ -115,18 +147,21 @@ ScopedInputs::ScopedInputs(const InputSource& source) : previous_(InForce()) {
 
 ScopedInputs::~ScopedInputs() { InForce() = previous_; }
 
-const InputSource* InputsInForce() { return InForce(); }
+const InputSource& Inputs() {
+  static const DiskInputs disk;
+  const InputSource* source = InForce();
+  return source != nullptr ? *source : disk;
+}
 
 bool StatInput(const std::string& path, uint64_t& size, std::string& problem) {
-  if (const InputSource* source = InForce()) return source->Stat(path, size, problem);
-  return StatDisk(path, size, problem);
+  return Inputs().Stat(path, size, problem);
 }
 
 FilePtr OpenInput(const std::string& path, std::string& reason) {
-  const InputSource* source = InForce();
-  if (source == nullptr) return OpenFile(path, FileMode::kRead, reason);
+  const InputSource& source = Inputs();
+  if (source.IsDisk()) return OpenFile(path, FileMode::kRead, reason);
   errno = 0;
-  FilePtr file(source->Open(path));
+  FilePtr file(source.Open(path));
   if (!file) reason = std::strerror(errno != 0 ? errno : ENOENT);
   return file;
 }

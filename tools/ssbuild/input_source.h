@@ -24,6 +24,21 @@ class InputSource {
   virtual Status ReadWhole(const std::string& path, Bytes& out) const = 0;
   // A stream over the file for reading in pieces; null when it cannot be opened.
   virtual std::FILE* Open(const std::string& path) const = 0;
+  // The build has no further use for the file at `path` (its chunk is in the
+  // data file): a source in memory may let its bytes go.
+  virtual void Done(const std::string& path) const { (void)path; }
+  // The files are the disk's: the output's folder can be checked there too.
+  virtual bool IsDisk() const { return false; }
+};
+
+// The author's files on the disk, by UTF-8 name (native_file.h): what
+// `ssbuild build` reads.
+class DiskInputs : public InputSource {
+ public:
+  bool Stat(const std::string& path, uint64_t& size, std::string& problem) const override;
+  Status ReadWhole(const std::string& path, Bytes& out) const override;
+  std::FILE* Open(const std::string& path) const override;
+  bool IsDisk() const override { return true; }
 };
 
 // Files kept in memory under names relative to `root` (a folder given with
@@ -41,6 +56,8 @@ class MemoryInputs : public InputSource {
   bool Stat(const std::string& path, uint64_t& size, std::string& problem) const override;
   Status ReadWhole(const std::string& path, Bytes& out) const override;
   std::FILE* Open(const std::string& path) const override;
+  // Frees a file handed over (HandOverOnRead) that was streamed instead.
+  void Done(const std::string& path) const override;
 
  private:
   std::string Key(const std::string& path) const;
@@ -64,8 +81,8 @@ class ScopedInputs {
   const InputSource* previous_;
 };
 
-// The source in force; null for the disk.
-const InputSource* InputsInForce();
+// The source in force, or the disk.
+const InputSource& Inputs();
 
 // The source in force, or the disk (by UTF-8 name, native_file.h). A failed
 // open sets `reason` to the system's words for why.
