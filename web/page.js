@@ -254,14 +254,14 @@ async function build() {
   showMessages(m.messages);
   const bar = $('progress');
   bar.max = 1; bar.value = m.ok ? 1 : 0;
-  state.result = { ok: m.ok, ms, buildMs: m.ms, size: m.ok ? m.installer.byteLength : 0,
-                   wasmBytes: m.wasmBytes, messages: m.messages,
+  state.result = { ok: m.ok, ms, buildMs: m.ms, size: m.size,
+                   wasmBytes: m.wasmBytes, scratchBytes: m.scratchBytes, messages: m.messages,
                    jsHeap: performance.memory ? performance.memory.usedJSHeapSize : 0 };
   if (m.ok) {
     const name = m.outputName || oneLine($('name').value) + '-setup.exe';
     $('progress-label').textContent = 'Built in ' + (ms / 1000).toFixed(1) + ' s';
-    $('result').textContent = name + ' (' + m.installer.byteLength.toLocaleString('en') + ' bytes) is downloading.';
-    download(new Blob([m.installer], { type: 'application/octet-stream' }), name);
+    $('result').textContent = name + ' (' + m.size.toLocaleString('en') + ' bytes) is downloading.';
+    download(new Blob([new Uint8Array(m.installer, 0, m.size)], { type: 'application/octet-stream' }), name);
   } else {
     const errors = m.messages.filter((x) => x.kind === 'error').length;
     $('progress-label').textContent = 'Nothing built';

@@ -71,6 +71,7 @@ extern "C" {
 EMSCRIPTEN_KEEPALIVE void ssb_reset(const char* projectText) {
   Request() = ssbuild::CoreRequest{};
   Request().projectText = projectText;
+  Request().leaveInstallerFile = true;
   Result() = ssbuild::CoreResult{};
 }
 
@@ -90,10 +91,9 @@ EMSCRIPTEN_KEEPALIVE int ssb_build() {
   return Result().ok ? 1 : 0;
 }
 
-EMSCRIPTEN_KEEPALIVE const uint8_t* ssb_installer() { return Result().installer.data(); }
-EMSCRIPTEN_KEEPALIVE uint32_t ssb_installer_size() {
-  return static_cast<uint32_t>(Result().installer.size());
-}
+// The installer's file in the worker's in-memory file system, which the
+// worker takes over (its bytes are never copied into the WebAssembly memory).
+EMSCRIPTEN_KEEPALIVE const char* ssb_installer_path() { return Result().installerPath.c_str(); }
 EMSCRIPTEN_KEEPALIVE const char* ssb_output_name() { return Result().outputName.c_str(); }
 
 // [{"kind":"error","field":"name","text":"..."}, ...]

@@ -2,9 +2,24 @@
 // before this one) away from the page, so that the page stays responsive.
 'use strict';
 let core = null;
+let loaded = null;  // the module, once it is ready
+// The most the build's own files (the data file, the installer) held at once
+// in the in-memory file system, which lives outside the WebAssembly memory.
+let scratchPeak = 0;
+function scratchBytes(M) {
+  let sum = 0;
+  for (const name of M.FS.readdir('/tmp')) {
+    const node = M.FS.lookupPath('/tmp/' + name).node;
+    if (node.contents && node.contents.buffer) sum += node.contents.buffer.byteLength;
+  }
+  return sum;
+}
 function loadCore() {
   core = core || SsbuildModule({
-    onProgress: (stage, done, total) => postMessage({ type: 'progress', stage, done, total }),
+    onProgress: (stage, done, total) => {
+      if (loaded) scratchPeak = Math.max(scratchPeak, scratchBytes(loaded));
+      postMessage({ type: 'progress', stage, done, total });
+    },
   });
   return core;
 }
@@ -23,6 +38,7 @@ onmessage = async (e) => {
 };
 async function handle(request) {
   const M = await loadCore();
+  loaded = M;
   if (request.type === 'ready') return postMessage({ id: request.id });
   if (request.type === 'carried') {
     const bytes = carried(M, request.name);
@@ -30,6 +46,7 @@ async function handle(request) {
   }
   if (request.type !== 'build') return;
   const started = performance.now();
+  scratchPeak = 0;
   M.ccall('ssb_reset', null, ['string'], [request.project]);
   // The screen saver program that ssbuild carries, as the project names it.
   const files = [{ name: 'sample.scr', bytes: carried(M, 'sample.scr') }, ...request.files];
@@ -41,10 +58,20 @@ async function handle(request) {
   }
   const ok = M._ssb_build() === 1;
   const messages = JSON.parse(M.UTF8ToString(M._ssb_messages()));
-  const at = M._ssb_installer();
-  const installer = M.HEAPU8.slice(at, at + M._ssb_installer_size());
-  postMessage({ id: request.id, ok, messages, installer: installer.buffer,
+  // The installer's file is handed over as it lies in the in-memory file
+  // system (its buffer may be longer than the file): no copy of it is made.
+  let installer = new ArrayBuffer(0), size = 0, fileBytes = 0;
+  const path = M.UTF8ToString(M._ssb_installer_path());
+  if (ok) {
+    const node = M.FS.lookupPath(path).node;
+    size = node.usedBytes;
+    installer = node.contents.byteOffset === 0 ? node.contents.buffer : node.contents.slice(0, size).buffer;
+    fileBytes = installer.byteLength;
+    M.FS.unlink(path);
+  }
+  postMessage({ id: request.id, ok, messages, installer, size,
                 outputName: M.UTF8ToString(M._ssb_output_name()),
-                ms: performance.now() - started, wasmBytes: M.HEAPU8.length },
-              [installer.buffer]);
+                ms: performance.now() - started, wasmBytes: M.HEAPU8.length,
+                scratchBytes: Math.max(fileBytes, scratchPeak) },
+              [installer]);
 }

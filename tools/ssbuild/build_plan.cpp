@@ -305,13 +305,16 @@ class Planner {
         ChunkBytes(parts) > kStreamedChunksMin && !p_.output.empty() && f_.errors.empty();
     if (streamed) {
       auto file = std::make_shared<StreamedDataFile>();
-      const Status status = WriteDataFileFromParts(parts, p_.output + ".part-data", file->head);
+      const std::string path =
+          (p_.scratchFolder.empty() ? p_.output : p_.scratchFolder + "/" + BaseName(p_.output)) +
+          ".part-data";
+      const Status status = WriteDataFileFromParts(parts, path, file->head);
       if (!status.ok()) {
         f_.errors.push_back("data file: " + status.text());
         dataFileFailed_ = true;
         return;
       }
-      file->path = p_.output + ".part-data";
+      file->path = path;
       std::error_code ec;
       e.size = fs::file_size(FsPath(file->path), ec);
       e.path = file->path;
@@ -328,6 +331,7 @@ class Planner {
     const RoleRequest& request = p_.roles[ssi::entry::kDataFile];
     e.used = true;
     e.inMemory = !streamed;
+    e.madeHere = streamed;
     e.label = "the data file made from its chunks";
     e.compression =
         request.compression.value_or(p_.defaultCompression.value_or(CompressionChoice{}));

@@ -34,6 +34,9 @@ struct ShowOptions {
 struct BuildProject {
   std::string projectPath;  // the project file, if any
   std::string output;
+  // Where the build's own files go (a data file made of large chunks): beside
+  // the output when empty; the web page's in-memory folder otherwise.
+  std::string scratchFolder;
   std::string stubPath;  // empty: the stub this ssbuild carries
   std::optional<std::string> saverName;
   std::optional<int> displayMode;

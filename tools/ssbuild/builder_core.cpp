@@ -167,10 +167,16 @@ void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgres
   };
   const std::string out = request.scratchFolder + "/installer.exe";
   project.packThreads = 1;  // the page has one thread
+  project.scratchFolder = request.scratchFolder;
   BuildOutcome outcome;
   BuildInstaller(project, inputs, out, outcome, hooks);
   if (!outcome.planned) return;
   Status status = outcome.status;
+  if (status.ok() && request.leaveInstallerFile) {
+    result.installerPath = out;
+    result.ok = true;
+    return;
+  }
   // Its size known, the installer is read into one block of that size: a
   // vector grown piece by piece would double past it, in a WebAssembly
   // memory that never shrinks.

@@ -69,11 +69,16 @@ struct CoreRequest {
   // (the writer seeks back to fill in the header): the page's in-memory
   // file system, or a temporary folder.
   std::string scratchFolder = "/tmp";
+  // The installer is left in the scratch folder (CoreResult::installerPath)
+  // rather than read into `installer`: the page takes it from there, so it
+  // is not held twice.
+  bool leaveInstallerFile = false;
 };
 
 struct CoreResult {
   bool ok = false;
   Bytes installer;
+  std::string installerPath;  // with leaveInstallerFile
   std::string outputName;  // what the project calls the installer
   std::vector<CoreMessage> messages;
 };

@@ -40,7 +40,7 @@ Status Open(const PlannedEntry& e, PackTarget& out, uint64_t room, const PackWat
   s.watch = &watch;
   if (e.inMemory) return {};
   std::string reason;
-  s.in = OpenInput(e.path, reason);
+  s.in = e.madeHere ? OpenFile(e.path, FileMode::kRead, reason) : OpenInput(e.path, reason);
   if (!s.in) return Status::Fail("cannot open: " + reason);
   return {};
 }
