@@ -60,6 +60,21 @@ TEST_F(BuilderCore, SameInstallerAndWordsAsTheCommandLine) {
   EXPECT_TRUE(result.installer == Read("disk.exe"));
   EXPECT_EQ(stages, (std::vector<std::string>{"checking", "packing"}));
 
+  // Chunks past 16 MiB: the data file is streamed through the scratch
+  // folder, not the project's (which a build from memory does not have).
+  Write("ex/big.dat", Bytes((16u << 20) + 1, 'b'));
+  const std::string big =
+      "[files]\ndata-file.compression = store\n[chunk]\nfile = big.dat\ncompression = store\n";
+  Bytes bigProject = project;
+  bigProject.insert(bigProject.end(), big.begin(), big.end());
+  Write("ex/project.ini", bigProject);
+  ASSERT_EQ(Run({"build", Path("ex/project.ini"), "-o", Path("big.exe")}), 0) << err_.str();
+  request = RequestFor("ex");
+  BuildFromMemory(request, result);
+  ASSERT_TRUE(result.ok) << (result.messages.empty() ? "" : result.messages[0].text);
+  EXPECT_TRUE(result.installer == Read("big.exe"));
+  std::filesystem::remove(Path("ex/big.dat"));
+
   // A missing picture and a name the code page lacks: the same words, less
   // the folder, each next to its field.
   Write("ex/project.ini", project);

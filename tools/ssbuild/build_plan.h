@@ -52,9 +52,9 @@ struct PlannedEntry {
   Bytes bytes;       // written from memory when `inMemory`
   bool inMemory = false;
   bool madeHere = false;  // `path` is the build's own file, not one of the author's inputs
-  uint64_t size = 0;     // the file's size as the file system gave it
-  std::string label;     // names the source in messages
-  bool standIn = false;  // filled in by the builder, to be replaced during the install
+  uint64_t size = 0;      // the file's size as the file system gave it
+  std::string label;      // names the source in messages
+  bool standIn = false;   // filled in by the builder, to be replaced during the install
 };
 
 struct StreamedDataFile;  // data_file_stream.h

@@ -79,7 +79,7 @@ struct CoreResult {
   bool ok = false;
   Bytes installer;
   std::string installerPath;  // with leaveInstallerFile
-  std::string outputName;  // what the project calls the installer
+  std::string outputName;     // what the project calls the installer
   std::vector<CoreMessage> messages;
 };
 

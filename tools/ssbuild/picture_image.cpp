@@ -119,10 +119,8 @@ Status CheckPictureHeader(const Bytes& head, PictureFacts& facts) {
 Status CheckPicture(const Bytes& file, PictureFacts& facts) {
   Status status = CheckPictureHeader(file, facts);
   if (!status.ok()) return status;
-  std::vector<uint8_t> rgba;
   std::string why;
-  if (!StbDecodeRgba(file.data(), file.size(), facts.width, facts.height, rgba, why))
-    return Undecodable(facts.format, why);
+  if (!StbDecodes(file.data(), file.size(), why)) return Undecodable(facts.format, why);
   return {};
 }
 

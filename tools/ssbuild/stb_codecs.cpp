@@ -27,6 +27,21 @@ bool StbInfo(const uint8_t* bytes, size_t size, int& width, int& height, std::st
   return false;
 }
 
+bool StbDecodes(const uint8_t* bytes, size_t size, std::string& why) {
+  int width = 0, height = 0, channels = 0;
+  stbi_uc* pixels = size > INT_MAX ? nullptr
+                                   : stbi_load_from_memory(bytes, static_cast<int>(size), &width,
+                                                           &height, &channels, 0);
+  if (!pixels) {
+    why = size > INT_MAX          ? "larger than 2 GiB"
+          : stbi_failure_reason() ? stbi_failure_reason()
+                                  : "cannot decode";
+    return false;
+  }
+  stbi_image_free(pixels);
+  return true;
+}
+
 bool StbDecodeRgba(const uint8_t* bytes, size_t size, int& width, int& height,
                    std::vector<uint8_t>& rgba, std::string& why) {
   if (size > INT_MAX) {

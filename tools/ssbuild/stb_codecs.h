@@ -19,6 +19,10 @@ bool StbInfo(const uint8_t* bytes, size_t size, int& width, int& height, std::st
 bool StbDecodeRgba(const uint8_t* bytes, size_t size, int& width, int& height,
                    std::vector<uint8_t>& rgba, std::string& why);
 
+// Decodes and lets the pixels go: whether the picture can be shown, at the
+// least memory (its own channels, no copy).
+bool StbDecodes(const uint8_t* bytes, size_t size, std::string& why);
+
 // Resamples packed RGB (3 bytes a pixel) to `toWidth` x `toHeight`.
 bool StbResizeRgb(const std::vector<uint8_t>& rgb, int width, int height, int toWidth, int toHeight,
                   std::vector<uint8_t>& out);
