@@ -16,6 +16,10 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
+#ifdef DCL_TUNE
+#include <cstdio>
+#include <cstdlib>
+#endif
 
 #include "dcl.h"
 #include "dcl_codes.h"
@@ -52,9 +56,9 @@ struct Effort {
   unsigned skipTail;     // and no position of it but the last this many (0: all are)
 };
 constexpr Effort kEffort[] = {
-    {64, 48, 32, 8, 12, 2, 0},              // ImplodeLevel::kFast
+    {64, 96, 32, 8, 12, 2, 0},              // ImplodeLevel::kFast
     {40, 24, 12, 4, 16, 8, 8},              // ImplodeLevel::kDefault
-    {kMaxLength, 256, 64, 32, 96, 32, 64},  // ImplodeLevel::kBest
+    {kMaxLength, 256, 128, 32, 96, 32, 0},  // ImplodeLevel::kBest
 };
 constexpr unsigned kMaxPairs = 32;
 constexpr uint16_t kUnreached = 0xFFFF;
@@ -470,26 +474,38 @@ unsigned CompressBlock(ImplodeState& s) {
 }
 
 // The fast level: at each position the match that saves the most bits
-// against literals of an average cost, unless the next position offers one
+// against the literals it replaces, unless the next position offers one
 // that saves more (one step of lazy matching); no block parse.
+constexpr int kLazyMargin = 4;  // bits; tuned on the corpus against the classic sizes
+
 struct Choice {
   unsigned length = 1;
   unsigned distance = 0;
   int gain = 0;
 };
 
-inline Choice BestGain(const ImplodeState& s, const Matches& m) {
-  const int perByte = s.ascii ? 8 : 9;
+// The gain is counted against the literals the match replaces, at their own
+// cost: in ASCII mode a literal costs 5 to 14 bits.
+inline Choice BestGain(const ImplodeState& s, const Matches& m, unsigned p) {
   Choice c;
+  const uint8_t* const w = s.window + p;
+  int literals = 0;
   if (m.length2Distance != 0) {
+    literals = static_cast<int>(LiteralCost(s, w[0]) + LiteralCost(s, w[1]));
     const int gain =
-        2 * perByte - static_cast<int>(kLengthCost[2] + DistanceCost(s, 2, m.length2Distance));
+        literals - static_cast<int>(kLengthCost[2] + DistanceCost(s, 2, m.length2Distance));
     if (gain > c.gain) c = {2, m.length2Distance, gain};
   }
+  unsigned counted = m.length2Distance != 0 ? 2 : 0;
   for (unsigned k = 0; k < m.count; ++k) {
     const unsigned length = m.length[k];
-    const int gain = static_cast<int>(length) * perByte -
-                     static_cast<int>(kLengthCost[length] + DistanceCost(s, 3, m.distance[k]));
+    if (s.ascii) {
+      for (; counted < length; ++counted) literals += static_cast<int>(LiteralCost(s, w[counted]));
+    } else {
+      literals = static_cast<int>(9 * length);
+    }
+    const int gain =
+        literals - static_cast<int>(kLengthCost[length] + DistanceCost(s, 3, m.distance[k]));
     if (gain > c.gain) c = {length, m.distance[k], gain};
   }
   return c;
@@ -504,12 +520,16 @@ unsigned CompressBlockLazy(ImplodeState& s) {
     const unsigned p = s.cur + i;
     if (!found) FindMatches(s, p, std::min(kMaxLength, s.avail - p), s.effort.chain, here);
     found = false;
-    const Choice c = BestGain(s, here);
+    const Choice c = BestGain(s, here, p);
     const unsigned length = c.length, distance = c.distance;
     if (length >= 2 && length < s.effort.nice && i + 1 < n) {
       FindMatches(s, p + 1, std::min(kMaxLength, s.avail - p - 1),
                   length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, next);
-      if (BestGain(s, next).gain > c.gain) {
+      const Choice later = BestGain(s, next, p + 1);
+      // The next match must save a few bits more than this one to be worth
+      // a literal first: an even trade mostly loses at the following match.
+      const bool lazy = later.gain > c.gain + kLazyMargin;
+      if (lazy) {
         PutLiteral(s, s.window[p]);
         std::swap(here, next);
         found = true;
@@ -564,6 +584,11 @@ unsigned int ssi::dcl::ImplodeAtLevel(dcl_read_fn read_buf, dcl_write_fn write_b
   s.param = param;
   s.ascii = *type == DCL_CMP_ASCII;
   s.effort = kEffort[static_cast<unsigned>(level)];
+#ifdef DCL_TUNE
+  if (const char* e = getenv("DCL_EFFORT"))
+    sscanf(e, "%u %u %u %u %u %u %u", &s.effort.nice, &s.effort.chain, &s.effort.good,
+           &s.effort.goodSteps, &s.effort.inside, &s.effort.insideSteps, &s.effort.skipTail);
+#endif
   s.dictBits = dictBits;
   s.dictSize = *dsize;
   s.out[s.outLen++] = static_cast<uint8_t>(*type);
