@@ -16,10 +16,6 @@
 #include <algorithm>
 #include <cstring>
 #include <new>
-#ifdef DCL_TUNE
-#include <cstdio>
-#include <cstdlib>
-#endif
 
 #include "dcl.h"
 #include "dcl_codes.h"
@@ -272,9 +268,12 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
     }
     uint16_t cand = s.head3[h3];
     unsigned last = 0;
+    // Distances grow along a chain; one that does not (last < d <= reach
+    // fails, as one unsigned compare) is an entry the chain outlived.
+    const unsigned reach = std::min(s.dictSize, p);
     for (unsigned steps = maxSteps; steps != 0; --steps) {
       const unsigned d = static_cast<uint16_t>(here - cand);
-      if (d <= last || d > s.dictSize || d > p) break;
+      if (d - last - 1 >= reach - last) break;
       const uint8_t* q = at - d;
       if (q[best] == at[best] && Load16(q) == Load16(at)) {
         const unsigned len = MatchLength(q, at, lookahead);
@@ -298,13 +297,12 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
     unsigned last = 0;
     // The nearest longer match, if near enough, serves for length 2 too: it
     // is rarely much farther than the nearest pair of bytes.
-    if (m.count != 0 && m.distance[0] <= kMaxLength2Distance) {
-      m.length2Distance = m.distance[0];
-      last = kMaxLength2Distance;
-    }
+    const bool served = m.count != 0 && m.distance[0] <= kMaxLength2Distance;
+    if (served) m.length2Distance = m.distance[0];
+    const unsigned reach2 = served ? 0 : std::min(kMaxLength2Distance, p);
     for (;;) {
       const unsigned d = static_cast<uint16_t>(here - cand);
-      if (d <= last || d > kMaxLength2Distance || d > p) break;
+      if (d - last - 1 >= reach2 - last) break;
       if (w[p - d] == w[p] && w[p - d + 1] == w[p + 1]) {
         m.length2Distance = d;
         break;
@@ -476,6 +474,7 @@ unsigned CompressBlock(ImplodeState& s) {
 // The fast level: at each position the match that saves the most bits
 // against the literals it replaces, unless the next position offers one
 // that saves more (one step of lazy matching); no block parse.
+constexpr unsigned kCountedLiterals = 6;
 constexpr int kLazyMargin = 4;  // bits; tuned on the corpus against the classic sizes
 
 struct Choice {
@@ -485,7 +484,8 @@ struct Choice {
 };
 
 // The gain is counted against the literals the match replaces, at their own
-// cost: in ASCII mode a literal costs 5 to 14 bits.
+// cost (in ASCII mode a literal costs 5 to 14 bits) for the first few, where
+// it can tip the choice, and at an average cost beyond.
 inline Choice BestGain(const ImplodeState& s, const Matches& m, unsigned p) {
   Choice c;
   const uint8_t* const w = s.window + p;
@@ -500,7 +500,10 @@ inline Choice BestGain(const ImplodeState& s, const Matches& m, unsigned p) {
   for (unsigned k = 0; k < m.count; ++k) {
     const unsigned length = m.length[k];
     if (s.ascii) {
-      for (; counted < length; ++counted) literals += static_cast<int>(LiteralCost(s, w[counted]));
+      for (; counted < std::min(length, kCountedLiterals); ++counted)
+        literals += static_cast<int>(LiteralCost(s, w[counted]));
+      if (length > counted) literals += static_cast<int>(8 * (length - counted));
+      counted = length;
     } else {
       literals = static_cast<int>(9 * length);
     }
@@ -513,25 +516,30 @@ inline Choice BestGain(const ImplodeState& s, const Matches& m, unsigned p) {
 
 unsigned CompressBlockLazy(ImplodeState& s) {
   const unsigned n = std::min(kBlock, s.avail - s.cur);
-  Matches here, next;
-  bool found = false;  // `here` already holds the matches at i
+  Matches a, b;
+  Matches* here = &a;
+  Matches* next = &b;
+  Choice c;
+  bool found = false;  // `here` and `c` already hold the matches at i
   unsigned i = 0;
   while (i < n) {
     const unsigned p = s.cur + i;
-    if (!found) FindMatches(s, p, std::min(kMaxLength, s.avail - p), s.effort.chain, here);
+    if (!found) {
+      FindMatches(s, p, std::min(kMaxLength, s.avail - p), s.effort.chain, *here);
+      c = BestGain(s, *here, p);
+    }
     found = false;
-    const Choice c = BestGain(s, here, p);
     const unsigned length = c.length, distance = c.distance;
     if (length >= 2 && length < s.effort.nice && i + 1 < n) {
       FindMatches(s, p + 1, std::min(kMaxLength, s.avail - p - 1),
-                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, next);
-      const Choice later = BestGain(s, next, p + 1);
+                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, *next);
+      const Choice later = BestGain(s, *next, p + 1);
       // The next match must save a few bits more than this one to be worth
       // a literal first: an even trade mostly loses at the following match.
-      const bool lazy = later.gain > c.gain + kLazyMargin;
-      if (lazy) {
+      if (later.gain > c.gain + kLazyMargin) {
         PutLiteral(s, s.window[p]);
         std::swap(here, next);
+        c = later;
         found = true;
         ++i;
         if (s.outLen >= kOutFlush) FlushOutput(s);
@@ -584,11 +592,9 @@ unsigned int ssi::dcl::ImplodeAtLevel(dcl_read_fn read_buf, dcl_write_fn write_b
   s.param = param;
   s.ascii = *type == DCL_CMP_ASCII;
   s.effort = kEffort[static_cast<unsigned>(level)];
-#ifdef DCL_TUNE
-  if (const char* e = getenv("DCL_EFFORT"))
-    sscanf(e, "%u %u %u %u %u %u %u", &s.effort.nice, &s.effort.chain, &s.effort.good,
-           &s.effort.goodSteps, &s.effort.inside, &s.effort.insideSteps, &s.effort.skipTail);
-#endif
+  // A greedy parse leans on each choice: a larger dictionary holds more
+  // candidates worth reaching (48, 64, 96 for 1, 2, 4 KB).
+  if (level == ImplodeLevel::kFast) s.effort.chain = std::min(s.effort.chain, 32 + *dsize / 64);
   s.dictBits = dictBits;
   s.dictSize = *dsize;
   s.out[s.outLen++] = static_cast<uint8_t>(*type);
