@@ -245,6 +245,8 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::Imp
   std::map<std::string, KindFigures> kinds;
   Codec codec(mode, level);
   unsigned compared = 0, notSmaller = 0;
+  double closest = -1;  // the largest size over classic's, as a fraction
+  std::string closestName;
   for (int run = 0; run < runs; ++run) {
     std::map<std::string, Times> implodeTime, explodeTime;
     for (bool implode : {true, false}) {
@@ -265,6 +267,12 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::Imp
           const auto c = classic.find({f.name, ClassicModeName(mode)});
           if (c != classic.end()) {
             ++compared;
+            const double over =
+                static_cast<double>(f.packed.size()) / static_cast<double>(c->second) - 1;
+            if (over > closest) {
+              closest = over;
+              closestName = f.name;
+            }
             if (f.packed.size() >= c->second) {
               std::printf(
                   "%-12s not smaller than classic: %-26s %9zu against %9zu (%+.3f%%)\n",
@@ -310,8 +318,8 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::Imp
     }
   }
   if (compared != 0) {
-    std::printf("%-12s classic per file: %u of %u files not smaller\n", mode.Name().c_str(),
-                notSmaller, compared);
+    std::printf("%-12s classic per file: %u of %u files not smaller; closest %s %+.3f%%\n",
+                mode.Name().c_str(), notSmaller, compared, closestName.c_str(), 100 * closest);
   }
   for (auto& [k, fig] : kinds) {
     const double mb = static_cast<double>(fig.original) / 1e6;

@@ -27,7 +27,7 @@ struct Feed {
 unsigned int Read(char* buf, unsigned int* size, void* param) {
   auto& f = *static_cast<Feed*>(param);
   const size_t n = std::min<size_t>({f.size - f.pos, size_t{*size}, size_t{f.piece}});
-  std::memcpy(buf, f.data + f.pos, n);
+  if (n != 0) std::memcpy(buf, f.data + f.pos, n);  // an empty stretch has no data pointer
   f.pos += n;
   return static_cast<unsigned int>(n);
 }

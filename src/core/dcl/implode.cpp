@@ -52,9 +52,9 @@ struct Effort {
   unsigned skipTail;     // and no position of it but the last this many (0: all are)
 };
 constexpr Effort kEffort[] = {
-    {64, 48, 32, 8, 12, 2, 0},              // ImplodeLevel::kFast
+    {64, 96, 32, 8, 12, 2, 0},              // ImplodeLevel::kFast
     {40, 24, 12, 4, 16, 8, 8},              // ImplodeLevel::kDefault
-    {kMaxLength, 256, 64, 32, 96, 32, 64},  // ImplodeLevel::kBest
+    {kMaxLength, 256, 128, 32, 96, 32, 0},  // ImplodeLevel::kBest
 };
 constexpr unsigned kMaxPairs = 32;
 constexpr uint16_t kUnreached = 0xFFFF;
@@ -268,9 +268,12 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
     }
     uint16_t cand = s.head3[h3];
     unsigned last = 0;
+    // Distances grow along a chain; one that does not (last < d <= reach
+    // fails, as one unsigned compare) is an entry the chain outlived.
+    const unsigned reach = std::min(s.dictSize, p);
     for (unsigned steps = maxSteps; steps != 0; --steps) {
       const unsigned d = static_cast<uint16_t>(here - cand);
-      if (d <= last || d > s.dictSize || d > p) break;
+      if (d - last - 1 >= reach - last) break;
       const uint8_t* q = at - d;
       if (q[best] == at[best] && Load16(q) == Load16(at)) {
         const unsigned len = MatchLength(q, at, lookahead);
@@ -294,13 +297,12 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
     unsigned last = 0;
     // The nearest longer match, if near enough, serves for length 2 too: it
     // is rarely much farther than the nearest pair of bytes.
-    if (m.count != 0 && m.distance[0] <= kMaxLength2Distance) {
-      m.length2Distance = m.distance[0];
-      last = kMaxLength2Distance;
-    }
+    const bool served = m.count != 0 && m.distance[0] <= kMaxLength2Distance;
+    if (served) m.length2Distance = m.distance[0];
+    const unsigned reach2 = served ? 0 : std::min(kMaxLength2Distance, p);
     for (;;) {
       const unsigned d = static_cast<uint16_t>(here - cand);
-      if (d <= last || d > kMaxLength2Distance || d > p) break;
+      if (d - last - 1 >= reach2 - last) break;
       if (w[p - d] == w[p] && w[p - d + 1] == w[p + 1]) {
         m.length2Distance = d;
         break;
@@ -470,26 +472,43 @@ unsigned CompressBlock(ImplodeState& s) {
 }
 
 // The fast level: at each position the match that saves the most bits
-// against literals of an average cost, unless the next position offers one
+// against the literals it replaces, unless the next position offers one
 // that saves more (one step of lazy matching); no block parse.
+constexpr unsigned kCountedLiterals = 6;
+constexpr int kLazyMargin = 4;  // bits; tuned on the corpus against the classic sizes
+
 struct Choice {
   unsigned length = 1;
   unsigned distance = 0;
   int gain = 0;
 };
 
-inline Choice BestGain(const ImplodeState& s, const Matches& m) {
-  const int perByte = s.ascii ? 8 : 9;
+// The gain is counted against the literals the match replaces, at their own
+// cost (in ASCII mode a literal costs 5 to 14 bits) for the first few, where
+// it can tip the choice, and at an average cost beyond.
+inline Choice BestGain(const ImplodeState& s, const Matches& m, unsigned p) {
   Choice c;
+  const uint8_t* const w = s.window + p;
+  int literals = 0;
   if (m.length2Distance != 0) {
+    literals = static_cast<int>(LiteralCost(s, w[0]) + LiteralCost(s, w[1]));
     const int gain =
-        2 * perByte - static_cast<int>(kLengthCost[2] + DistanceCost(s, 2, m.length2Distance));
+        literals - static_cast<int>(kLengthCost[2] + DistanceCost(s, 2, m.length2Distance));
     if (gain > c.gain) c = {2, m.length2Distance, gain};
   }
+  unsigned counted = m.length2Distance != 0 ? 2 : 0;
   for (unsigned k = 0; k < m.count; ++k) {
     const unsigned length = m.length[k];
-    const int gain = static_cast<int>(length) * perByte -
-                     static_cast<int>(kLengthCost[length] + DistanceCost(s, 3, m.distance[k]));
+    if (s.ascii) {
+      for (; counted < std::min(length, kCountedLiterals); ++counted)
+        literals += static_cast<int>(LiteralCost(s, w[counted]));
+      if (length > counted) literals += static_cast<int>(8 * (length - counted));
+      counted = length;
+    } else {
+      literals = static_cast<int>(9 * length);
+    }
+    const int gain =
+        literals - static_cast<int>(kLengthCost[length] + DistanceCost(s, 3, m.distance[k]));
     if (gain > c.gain) c = {length, m.distance[k], gain};
   }
   return c;
@@ -497,21 +516,30 @@ inline Choice BestGain(const ImplodeState& s, const Matches& m) {
 
 unsigned CompressBlockLazy(ImplodeState& s) {
   const unsigned n = std::min(kBlock, s.avail - s.cur);
-  Matches here, next;
-  bool found = false;  // `here` already holds the matches at i
+  Matches a, b;
+  Matches* here = &a;
+  Matches* next = &b;
+  Choice c;
+  bool found = false;  // `here` and `c` already hold the matches at i
   unsigned i = 0;
   while (i < n) {
     const unsigned p = s.cur + i;
-    if (!found) FindMatches(s, p, std::min(kMaxLength, s.avail - p), s.effort.chain, here);
+    if (!found) {
+      FindMatches(s, p, std::min(kMaxLength, s.avail - p), s.effort.chain, *here);
+      c = BestGain(s, *here, p);
+    }
     found = false;
-    const Choice c = BestGain(s, here);
     const unsigned length = c.length, distance = c.distance;
     if (length >= 2 && length < s.effort.nice && i + 1 < n) {
       FindMatches(s, p + 1, std::min(kMaxLength, s.avail - p - 1),
-                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, next);
-      if (BestGain(s, next).gain > c.gain) {
+                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, *next);
+      const Choice later = BestGain(s, *next, p + 1);
+      // The next match must save a few bits more than this one to be worth
+      // a literal first: an even trade mostly loses at the following match.
+      if (later.gain > c.gain + kLazyMargin) {
         PutLiteral(s, s.window[p]);
         std::swap(here, next);
+        c = later;
         found = true;
         ++i;
         if (s.outLen >= kOutFlush) FlushOutput(s);
@@ -564,6 +592,9 @@ unsigned int ssi::dcl::ImplodeAtLevel(dcl_read_fn read_buf, dcl_write_fn write_b
   s.param = param;
   s.ascii = *type == DCL_CMP_ASCII;
   s.effort = kEffort[static_cast<unsigned>(level)];
+  // A greedy parse leans on each choice: a larger dictionary holds more
+  // candidates worth reaching (48, 64, 96 for 1, 2, 4 KB).
+  if (level == ImplodeLevel::kFast) s.effort.chain = std::min(s.effort.chain, 32 + *dsize / 64);
   s.dictBits = dictBits;
   s.dictSize = *dsize;
   s.out[s.outLen++] = static_cast<uint8_t>(*type);
