@@ -98,24 +98,6 @@ constexpr std::array<uint32_t, (1u << kLengthTableBits)> BuildLengthEntries() {
 constexpr auto kLengthEntry = BuildLengthEntries();
 constexpr auto kDistanceDecode = BuildDecodeTable<kDistanceTableBits>(kDistanceCode);
 
-constexpr unsigned kHistory = kMaxDictSize;
-// Output collects in the window until it reaches kFlushAt; then it is handed
-// out and the last kHistory bytes move to the front.
-constexpr unsigned kFlushAt = 2 * kHistory;
-constexpr unsigned kCopySlack = 8;  // wide copies may overshoot a match by up to 7 bytes
-constexpr unsigned kWindowSize = kFlushAt + kMaxLength + kCopySlack;
-constexpr unsigned kInputSize = 2048;
-
-struct ExplodeState {
-  dcl_read_fn read;
-  dcl_write_fn write;
-  void* param;
-  uint8_t input[kInputSize];
-  uint8_t window[kWindowSize];
-};
-static_assert(FitsWorkArea<ExplodeState>(DCL_EXPLODE_WORK_SIZE),
-              "explode state must fit the work area");
-
 // The bit buffer is one machine word: on i686 a 64-bit buffer would cost a
 // register pair and several instructions for every shift.
 #ifdef SSI_DCL_NARROW_BITS  // lets a 64-bit build test the 32-bit reader
@@ -127,6 +109,34 @@ constexpr int kWordBits = 8 * sizeof(BitWord);
 // With 64 bits, one refill covers a whole match (at most 30 bits); with 32,
 // a match takes a second refill between its length and its distance.
 constexpr bool kWideBits = kWordBits >= 64;
+
+// Binary literals that one refilled buffer surely holds, and the bits of
+// their flags.
+constexpr unsigned kLiteralSlots = (kWordBits - 8) / 9;
+constexpr BitWord BuildLiteralFlags() {
+  BitWord flags = 0;
+  for (unsigned i = 0; i < kLiteralSlots; ++i) flags |= BitWord{1} << (9 * i);
+  return flags;
+}
+constexpr BitWord kLiteralFlags = BuildLiteralFlags();
+
+constexpr unsigned kHistory = kMaxDictSize;
+// Output collects in the window until it reaches kFlushAt; then it is handed
+// out and the last kHistory bytes move to the front.
+constexpr unsigned kFlushAt = 2 * kHistory;
+constexpr unsigned kCopySlack = 16;  // wide copies may overshoot a match by up to 15 bytes
+constexpr unsigned kWindowSize = kFlushAt + kLiteralSlots + kMaxLength + kCopySlack;
+constexpr unsigned kInputSize = 2048;
+
+struct ExplodeState {
+  dcl_read_fn read;
+  dcl_write_fn write;
+  void* param;
+  uint8_t input[kInputSize];
+  uint8_t window[kWindowSize];
+};
+static_assert(FitsWorkArea<ExplodeState>(DCL_EXPLODE_WORK_SIZE),
+              "explode state must fit the work area");
 
 inline BitWord LoadWord(const uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -192,6 +202,10 @@ inline void FastRefill(Bits& b) {
   b.count |= kWordBits - 8;
 }
 
+inline int CountTrailingZeros(BitWord v) {
+  return sizeof v > sizeof(unsigned) ? __builtin_ctzll(v) : __builtin_ctz(static_cast<unsigned>(v));
+}
+
 inline unsigned Take(Bits& b, unsigned n) {
   const unsigned v = static_cast<unsigned>(b.buffer & ((BitWord{1} << n) - 1));
   b.buffer >>= n;
@@ -199,27 +213,59 @@ inline unsigned Take(Bits& b, unsigned n) {
   return v;
 }
 
-// Copies may write up to 7 bytes past their end (kCopySlack); later output
-// overwrites them before they are handed out.
+inline uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The low `bytes` bytes of v, repeated from byte 0 up (bytes < 8).
+inline uint64_t Repeat(uint64_t v, unsigned bytes) {
+  v &= (uint64_t{1} << (8 * bytes)) - 1;
+  for (unsigned at = bytes; at < 8; at *= 2) v |= v << (8 * at);
+  return v;
+}
+
+// Copies may write up to 15 bytes past their end (kCopySlack); later output
+// overwrites them before they are handed out. Loads only ever read bytes
+// stored well before, or whole earlier stores: a load that straddles two
+// recent stores waits for both to reach the cache, which made copies at
+// short distances several times slower.
 inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
   const uint8_t* from = to - distance;
   uint8_t* const end = to + length;
-  if (distance >= 8) {
-    do {
-      std::memcpy(to, from, 8);
-      to += 8;
-      from += 8;
-    } while (to < end);
-  } else if (distance == 1) {
-    std::memset(to, *from, length);
-  } else {
-    // A short pattern: its first 8 bytes one by one, then 8 at a time from
-    // the nearest whole number of periods at least 8 bytes back, which no
-    // longer overlaps what is being written.
-    for (unsigned i = 0; i < 8; ++i) to[i] = from[i];
-    const unsigned back = distance * ((8 + distance - 1) / distance);
-    for (to += 8; to < end; to += 8) std::memcpy(to, to - back, 8);
+  if (distance >= 16) {
+    // Most matches are at most 16 bytes long: one copy and a branch that
+    // rarely goes the other way.
+    std::memcpy(to, from, 16);
+    for (to += 16, from += 16; to < end; to += 16, from += 16) std::memcpy(to, from, 16);
+    return;
   }
+  // A period under 16: the 16 bytes that follow are a pattern held in two
+  // registers, stored again every whole number of periods up to 16 bytes.
+  uint64_t low, high;
+  unsigned step;
+  if (distance >= 8) {
+    low = Load64(from);
+    const unsigned rest = distance - 8;  // bytes of the period after `low`
+    high = rest == 0 ? low
+                     : (Load64(from + 8) & ((uint64_t{1} << (8 * rest)) - 1)) | low << (8 * rest);
+    step = distance;
+  } else {
+    uint64_t period = 0;
+    for (unsigned i = 0; i < distance; ++i) period |= uint64_t{from[i]} << (8 * i);
+    low = Repeat(period, distance);
+    const unsigned phase = 8 % distance;  // where in the period byte 8 falls
+    const uint64_t turned =
+        phase == 0 ? period : period >> (8 * phase) | period << (8 * (distance - phase));
+    high = Repeat(turned, distance);
+    step = 16 - 16 % distance;
+  }
+  do {
+    std::memcpy(to, &low, 8);
+    std::memcpy(to + 8, &high, 8);
+    to += step;
+  } while (to < end);
 }
 
 template <bool kAscii>
@@ -234,7 +280,7 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
     // for a whole match, no symbol can run short of bits or of room: decode
     // without those checks, one refill per symbol (two for a match with a
     // 32-bit buffer), as far as the input buffer goes.
-    while (b.end - b.next >= 8 && pos < kFlushAt) {
+    while (b.end - b.next >= 16 && pos < kFlushAt) {
       FastRefill(b);
       if ((b.buffer & 1u) == 0) {
         if (kAscii) {
@@ -242,15 +288,23 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
           Take(b, 1 + (e >> 8));
           window[pos++] = static_cast<uint8_t>(e);
         } else {
-          window[pos++] = static_cast<uint8_t>(b.buffer >> 1);
-          Take(b, 9);
-          // A 64-bit buffer holds a second binary literal for sure.
-          if (kWideBits && (b.buffer & 1u) == 0) {
-            window[pos++] = static_cast<uint8_t>(b.buffer >> 1);
-            Take(b, 9);
-          }
+          // The run of literals in the buffer, up to kLiteralSlots of them,
+          // in one step: its length comes from the first set flag, and every
+          // slot is stored whether or not it is a literal (the window has
+          // room past any position below kFlushAt).
+          const BitWord flags = (b.buffer & kLiteralFlags) | BitWord{1} << (9 * kLiteralSlots);
+          const unsigned used = static_cast<unsigned>(CountTrailingZeros(flags));
+          for (unsigned i = 0; i < kLiteralSlots; ++i)
+            window[pos + i] = static_cast<uint8_t>(b.buffer >> (9 * i + 1));
+          pos += (used * 57) >> 9;  // used / 9 for used up to 54
+          Take(b, used);
+          // A run that ends inside the buffer ends at a match: decode it
+          // without testing its flag again, which would be one more branch
+          // that the processor cannot predict.
+          if (used == 9 * kLiteralSlots) continue;
+          FastRefill(b);
         }
-        continue;
+        if (kAscii) continue;
       }
       BitWord bits = b.buffer;
       const uint32_t le = kLengthEntry[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
