@@ -12,90 +12,17 @@
 
 #include "dcl.h"
 #include "dcl_codes.h"
+#include "explode_tables.h"
 #include "dcl_work_area.h"
 
 namespace ssi::dcl {
 namespace {
 
 using namespace codes;
+using explode_tables::BuildMatchHeads;
+using explode_tables::DecodeLiteral;
+using explode_tables::MatchHead;
 
-// ASCII literals decode in two steps, which keeps the tables at 1.4 KB
-// instead of 16 KB for one 13-bit table: codes of up to 8 bits from the next
-// 8 stream bits; for longer ones, that entry has length 0 and names a
-// sub-table indexed by the 5 bits after.
-constexpr unsigned kLiteralFirstBits = 8;
-constexpr unsigned kLiteralSubBits = kLiteralTableBits - kLiteralFirstBits;
-
-constexpr unsigned CountLiteralSubTables() {
-  bool seen[1u << kLiteralFirstBits] = {};
-  unsigned n = 0;
-  for (size_t sym = 0; sym < 256; ++sym) {
-    const unsigned prefix = kLiteralCode.stream[sym] & ((1u << kLiteralFirstBits) - 1);
-    if (kLiteralCode.bits[sym] > kLiteralFirstBits && !seen[prefix]) {
-      seen[prefix] = true;
-      ++n;
-    }
-  }
-  return n;
-}
-constexpr unsigned kLiteralSubTables = CountLiteralSubTables();
-
-struct LiteralTables {
-  std::array<uint16_t, (1u << kLiteralFirstBits)> first{};
-  std::array<uint16_t, kLiteralSubTables << kLiteralSubBits> sub{};
-};
-
-constexpr LiteralTables BuildLiteralTables() {
-  LiteralTables t{};
-  unsigned subs = 0;
-  for (size_t sym = 0; sym < 256; ++sym) {
-    const unsigned len = kLiteralCode.bits[sym];
-    const unsigned code = kLiteralCode.stream[sym];
-    const auto entry = static_cast<uint16_t>(sym | len << 8);
-    if (len <= kLiteralFirstBits) {
-      for (unsigned hi = 0; hi < (1u << (kLiteralFirstBits - len)); ++hi)
-        t.first[code | hi << len] = entry;
-      continue;
-    }
-    const unsigned prefix = code & ((1u << kLiteralFirstBits) - 1);
-    if (t.first[prefix] == 0) t.first[prefix] = static_cast<uint16_t>(0x8000u | subs++);
-    const unsigned base = (t.first[prefix] & 0xFFu) << kLiteralSubBits;
-    const unsigned rest = code >> kLiteralFirstBits;
-    const unsigned restLen = len - kLiteralFirstBits;
-    for (unsigned hi = 0; hi < (1u << (kLiteralSubBits - restLen)); ++hi)
-      t.sub[base + (rest | hi << restLen)] = entry;
-  }
-  for (auto& e : t.first) e = e & 0x8000u ? static_cast<uint16_t>(e & 0xFFu) : e;
-  return t;
-}
-constexpr LiteralTables kLiteralTables = BuildLiteralTables();
-
-// The literal code's symbol and length (symbol | length << 8) at the start
-// of bits. Both look-ups happen every time, so that no branch depends on the
-// data (ASCII-mode binaries are full of long codes).
-template <typename Word>
-inline unsigned DecodeLiteral(Word bits) {
-  const unsigned e = kLiteralTables.first[bits & ((1u << kLiteralFirstBits) - 1)];
-  const bool two = (e >> 8) == 0;
-  const unsigned rest =
-      static_cast<unsigned>((bits >> kLiteralFirstBits) & ((1u << kLiteralSubBits) - 1));
-  const unsigned e2 = kLiteralTables.sub[two ? (e << kLiteralSubBits | rest) : 0];
-  return two ? e2 : e;
-}
-constexpr auto kLengthDecode = BuildDecodeTable<kLengthTableBits>(kLengthCode);
-
-// Per next-7-bits after the flag: length base, bits taken by flag and code
-// (bits 16-23), extra bit count (bits 24-31).
-constexpr std::array<uint32_t, (1u << kLengthTableBits)> BuildLengthEntries() {
-  std::array<uint32_t, (1u << kLengthTableBits)> t{};
-  for (size_t i = 0; i < t.size(); ++i) {
-    const unsigned symbol = kLengthDecode[i] & 0xFFu;
-    const unsigned head = 1 + (kLengthDecode[i] >> 8);
-    t[i] = kLengthBase[symbol] | head << 16 | uint32_t{kLengthExtra[symbol]} << 24;
-  }
-  return t;
-}
-constexpr auto kLengthEntry = BuildLengthEntries();
 constexpr auto kDistanceDecode = BuildDecodeTable<kDistanceTableBits>(kDistanceCode);
 
 // The bit buffer is one machine word: on i686 a 64-bit buffer would cost a
@@ -125,13 +52,14 @@ constexpr unsigned kHistory = kMaxDictSize;
 // out and the last kHistory bytes move to the front.
 constexpr unsigned kFlushAt = 2 * kHistory;
 constexpr unsigned kCopySlack = 16;  // wide copies may overshoot a match by up to 15 bytes
-constexpr unsigned kWindowSize = kFlushAt + kLiteralSlots + kMaxLength + kCopySlack;
+constexpr unsigned kWindowSize = kFlushAt + 8 + kMaxLength + kCopySlack;  // 8: a literal run
 constexpr unsigned kInputSize = 2048;
 
 struct ExplodeState {
   dcl_read_fn read;
   dcl_write_fn write;
   void* param;
+  MatchHead heads[1u << kLengthTableBits];  // for this stream's dictionary size
   uint8_t input[kInputSize];
   uint8_t window[kWindowSize];
 };
@@ -202,6 +130,22 @@ inline void FastRefill(Bits& b) {
   b.count |= kWordBits - 8;
 }
 
+// Stores the bytes of every literal slot, flags left out: 8 bytes from a
+// 64-bit buffer (6 slots), else one byte a slot.
+inline void StoreLiteralSlots(uint8_t* to, BitWord bits) {
+  if (kLiteralSlots == 6) {
+    // Slots are 9 bits apart: close the gaps in pairs, then the pairs.
+    const uint64_t x = static_cast<uint64_t>(bits) >> 1;
+    constexpr uint64_t kEven = 0xFFu | uint64_t{0xFF} << 18 | uint64_t{0xFF} << 36;
+    const uint64_t pairs = (x & kEven) | (x >> 1 & kEven << 8);
+    const uint64_t all =
+        (pairs & 0xFFFFu) | (pairs >> 2 & 0xFFFF0000u) | (pairs >> 4 & 0xFFFF00000000u);
+    std::memcpy(to, &all, 8);
+    return;
+  }
+  for (unsigned i = 0; i < kLiteralSlots; ++i) to[i] = static_cast<uint8_t>(bits >> (9 * i + 1));
+}
+
 inline int CountTrailingZeros(BitWord v) {
   return sizeof v > sizeof(unsigned) ? __builtin_ctzll(v) : __builtin_ctz(static_cast<unsigned>(v));
 }
@@ -269,8 +213,9 @@ inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
 }
 
 template <bool kAscii>
-unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
+unsigned Decode(ExplodeState& s, Bits b) {
   uint8_t* const window = s.window;
+  const MatchHead* const heads = s.heads;
   unsigned pos = 0;      // next output byte in the window
   unsigned flushed = 0;  // window bytes already handed out
   unsigned result = DCL_CMP_NO_ERROR;
@@ -287,6 +232,14 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
           const unsigned e = DecodeLiteral(b.buffer >> 1);
           Take(b, 1 + (e >> 8));
           window[pos++] = static_cast<uint8_t>(e);
+          // A 64-bit buffer still holds a second literal or a whole match.
+          if (!kWideBits) continue;
+          if ((b.buffer & 1u) == 0) {
+            const unsigned e2 = DecodeLiteral(b.buffer >> 1);
+            Take(b, 1 + (e2 >> 8));
+            window[pos++] = static_cast<uint8_t>(e2);
+            continue;
+          }
         } else {
           // The run of literals in the buffer, up to kLiteralSlots of them,
           // in one step: its length comes from the first set flag, and every
@@ -294,8 +247,7 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
           // room past any position below kFlushAt).
           const BitWord flags = (b.buffer & kLiteralFlags) | BitWord{1} << (9 * kLiteralSlots);
           const unsigned used = static_cast<unsigned>(CountTrailingZeros(flags));
-          for (unsigned i = 0; i < kLiteralSlots; ++i)
-            window[pos + i] = static_cast<uint8_t>(b.buffer >> (9 * i + 1));
+          StoreLiteralSlots(window + pos, b.buffer);
           pos += (used * 57) >> 9;  // used / 9 for used up to 54
           Take(b, used);
           // A run that ends inside the buffer ends at a match: decode it
@@ -304,15 +256,11 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
           if (used == 9 * kLiteralSlots) continue;
           FastRefill(b);
         }
-        if (kAscii) continue;
       }
       BitWord bits = b.buffer;
-      const uint32_t le = kLengthEntry[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
-      unsigned used = (le >> 16) & 0xFFu;
-      const unsigned extraBits = le >> 24;
-      const unsigned length =
-          (le & 0xFFFFu) + static_cast<unsigned>((bits >> used) & ((1u << extraBits) - 1));
-      used += extraBits;
+      const MatchHead head = heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
+      const unsigned length = head.Length(bits);
+      unsigned used = head.Used();
       if (length == kEndLength) {
         Take(b, used);
         ended = true;
@@ -324,7 +272,7 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
         bits = b.buffer;
         used = 0;
       }
-      const unsigned lowBits = length == 2 ? 2 : dictBits;
+      const unsigned lowBits = head.LowBits();
       const unsigned de = kDistanceDecode[(bits >> used) & ((1u << kDistanceTableBits) - 1)];
       used += de >> 8;
       const unsigned distance = ((de & 0xFFu) << lowBits) +
@@ -367,12 +315,9 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
       // (two with a 32-bit buffer), so only the table look-ups depend on
       // each other.
       BitWord bits = b.buffer;
-      const uint32_t le = kLengthEntry[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
-      unsigned used = (le >> 16) & 0xFFu;
-      const unsigned extraBits = le >> 24;
-      const unsigned length =
-          (le & 0xFFFFu) + static_cast<unsigned>((bits >> used) & ((1u << extraBits) - 1));
-      used += extraBits;
+      const MatchHead head = heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
+      const unsigned length = head.Length(bits);
+      unsigned used = head.Used();
       if (length == kEndLength) {
         Take(b, used);
         if (b.count < 0) result = DCL_CMP_ABORT;
@@ -384,7 +329,7 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
         bits = b.buffer;
         used = 0;
       }
-      const unsigned lowBits = length == 2 ? 2 : dictBits;
+      const unsigned lowBits = head.LowBits();
       const unsigned de = kDistanceDecode[(bits >> used) & ((1u << kDistanceTableBits) - 1)];
       used += de >> 8;
       const unsigned distance = ((de & 0xFFu) << lowBits) +
@@ -430,5 +375,6 @@ extern "C" unsigned int dcl_explode(dcl_read_fn read_buf, dcl_write_fn write_buf
   const unsigned dictBits = Take(b, 8);
   if (dictBits < 4 || dictBits > codes::kMaxDictBits) return DCL_CMP_INVALID_DICTSIZE;
   if (mode != DCL_CMP_BINARY && mode != DCL_CMP_ASCII) return DCL_CMP_INVALID_MODE;
-  return mode == DCL_CMP_ASCII ? Decode<true>(s, b, dictBits) : Decode<false>(s, b, dictBits);
+  BuildMatchHeads(s.heads, dictBits);
+  return mode == DCL_CMP_ASCII ? Decode<true>(s, b) : Decode<false>(s, b);
 }
