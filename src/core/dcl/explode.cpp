@@ -19,11 +19,10 @@ namespace ssi::dcl {
 namespace {
 
 using namespace codes;
-using explode_tables::BuildMatchHeads;
+using explode_tables::BuildMatchTables;
 using explode_tables::DecodeLiteral;
 using explode_tables::MatchHead;
-
-constexpr auto kDistanceDecode = BuildDecodeTable<kDistanceTableBits>(kDistanceCode);
+using explode_tables::MatchTables;
 
 // The bit buffer is one machine word: on i686 a 64-bit buffer would cost a
 // register pair and several instructions for every shift.
@@ -53,13 +52,13 @@ constexpr unsigned kHistory = kMaxDictSize;
 constexpr unsigned kFlushAt = 2 * kHistory;
 constexpr unsigned kCopySlack = 16;  // wide copies may overshoot a match by up to 15 bytes
 constexpr unsigned kWindowSize = kFlushAt + 8 + kMaxLength + kCopySlack;  // 8: a literal run
-constexpr unsigned kInputSize = 2048;
+constexpr unsigned kInputSize = 1024;
 
 struct ExplodeState {
   dcl_read_fn read;
   dcl_write_fn write;
   void* param;
-  MatchHead heads[1u << kLengthTableBits];  // for this stream's dictionary size
+  MatchTables match;  // for this stream's dictionary size
   uint8_t input[kInputSize];
   uint8_t window[kWindowSize];
 };
@@ -215,7 +214,7 @@ inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
 template <bool kAscii>
 unsigned Decode(ExplodeState& s, Bits b) {
   uint8_t* const window = s.window;
-  const MatchHead* const heads = s.heads;
+  const MatchTables& match = s.match;
   unsigned pos = 0;      // next output byte in the window
   unsigned flushed = 0;  // window bytes already handed out
   unsigned result = DCL_CMP_NO_ERROR;
@@ -258,9 +257,10 @@ unsigned Decode(ExplodeState& s, Bits b) {
         }
       }
       BitWord bits = b.buffer;
-      const MatchHead head = heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
-      const unsigned length = head.Length(bits);
-      unsigned used = head.Used();
+      const MatchHead& head = match.heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
+      const unsigned length =
+          head.base + static_cast<unsigned>((bits >> head.extraAt) & head.extraMask);
+      unsigned used = head.used;
       if (length == kEndLength) {
         Take(b, used);
         ended = true;
@@ -272,12 +272,12 @@ unsigned Decode(ExplodeState& s, Bits b) {
         bits = b.buffer;
         used = 0;
       }
-      const unsigned lowBits = head.LowBits();
-      const unsigned de = kDistanceDecode[(bits >> used) & ((1u << kDistanceTableBits) - 1)];
-      used += de >> 8;
-      const unsigned distance = ((de & 0xFFu) << lowBits) +
-                                static_cast<unsigned>((bits >> used) & ((1u << lowBits) - 1)) + 1;
-      Take(b, used + lowBits);
+      const unsigned de =
+          match.distances[head.table][(bits >> used) & ((1u << kDistanceTableBits) - 1)];
+      used += de >> 12;
+      const unsigned distance =
+          (de & 0xFFFu) + static_cast<unsigned>((bits >> used) & head.lowMask);
+      Take(b, used + head.lowBits);
       if (distance > pos) {
         result = DCL_CMP_BAD_DATA;
         ended = true;
@@ -315,9 +315,10 @@ unsigned Decode(ExplodeState& s, Bits b) {
       // (two with a 32-bit buffer), so only the table look-ups depend on
       // each other.
       BitWord bits = b.buffer;
-      const MatchHead head = heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
-      const unsigned length = head.Length(bits);
-      unsigned used = head.Used();
+      const MatchHead& head = match.heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
+      const unsigned length =
+          head.base + static_cast<unsigned>((bits >> head.extraAt) & head.extraMask);
+      unsigned used = head.used;
       if (length == kEndLength) {
         Take(b, used);
         if (b.count < 0) result = DCL_CMP_ABORT;
@@ -329,12 +330,12 @@ unsigned Decode(ExplodeState& s, Bits b) {
         bits = b.buffer;
         used = 0;
       }
-      const unsigned lowBits = head.LowBits();
-      const unsigned de = kDistanceDecode[(bits >> used) & ((1u << kDistanceTableBits) - 1)];
-      used += de >> 8;
-      const unsigned distance = ((de & 0xFFu) << lowBits) +
-                                static_cast<unsigned>((bits >> used) & ((1u << lowBits) - 1)) + 1;
-      Take(b, used + lowBits);
+      const unsigned de =
+          match.distances[head.table][(bits >> used) & ((1u << kDistanceTableBits) - 1)];
+      used += de >> 12;
+      const unsigned distance =
+          (de & 0xFFFu) + static_cast<unsigned>((bits >> used) & head.lowMask);
+      Take(b, used + head.lowBits);
       if (b.count < 0) {
         result = DCL_CMP_ABORT;
         break;
@@ -375,6 +376,6 @@ extern "C" unsigned int dcl_explode(dcl_read_fn read_buf, dcl_write_fn write_buf
   const unsigned dictBits = Take(b, 8);
   if (dictBits < 4 || dictBits > codes::kMaxDictBits) return DCL_CMP_INVALID_DICTSIZE;
   if (mode != DCL_CMP_BINARY && mode != DCL_CMP_ASCII) return DCL_CMP_INVALID_MODE;
-  BuildMatchHeads(s.heads, dictBits);
+  BuildMatchTables(s.match, dictBits);
   return mode == DCL_CMP_ASCII ? Decode<true>(s, b) : Decode<false>(s, b);
 }

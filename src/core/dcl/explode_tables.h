@@ -80,31 +80,54 @@ inline unsigned DecodeLiteral(Word bits) {
   return (bits & ((1u << kLongPrefix) - 1)) != 0 ? s : l;
 }
 
-// What the bits after a match's flag say, packed in one word: the length
-// base, where its extra bits start and their mask, where the distance code
-// starts, and how many low distance bits follow that code (2 after length
-// 2, else the dictionary's count, so a table holds for one stream).
+// What the bits after a match's flag say, a byte a field so that no field
+// costs a shift: the length base, where its extra bits start and their mask,
+// where the distance code starts, the low distance bits that follow that
+// code (2 after length 2, else the dictionary's count: the tables hold for
+// one stream) and which distance table goes with them.
 struct MatchHead {
-  uint32_t packed;
-  template <typename Word>
-  unsigned Length(Word bits) const {
-    return (packed & 0x3FFu) +
-           static_cast<unsigned>((bits >> (packed >> 10 & 0xFu)) & (packed >> 14 & 0xFFu));
-  }
-  unsigned Used() const { return packed >> 22 & 0x1Fu; }  // flag, length code, extra bits
-  unsigned LowBits() const { return packed >> 27; }
+  uint16_t base;
+  uint8_t extraAt;
+  uint8_t extraMask;
+  uint8_t used;  // flag, length code and extra bits
+  uint8_t lowBits;
+  uint8_t lowMask;
+  uint8_t table;  // 0: 2 low bits, 1: the dictionary's
 };
 
-// Fills the 2^kLengthTableBits heads (indexed by the bits after the flag).
-inline void BuildMatchHeads(MatchHead* heads, unsigned dictBits) {
+// Per next 8 bits after the length: the distance code's length (bits 12-15)
+// and the distance less its low bits, plus 1 (bits 0-11).
+using DistanceTable = uint16_t[1u << kDistanceTableBits];
+
+struct MatchTables {
+  MatchHead heads[1u << kLengthTableBits];  // indexed by the bits after the flag
+  DistanceTable distances[2];
+};
+
+inline void BuildMatchTables(MatchTables& t, unsigned dictBits) {
   for (unsigned sym = 0; sym < 16; ++sym) {
     const unsigned len = kLengthCode.bits[sym];
     const unsigned extra = kLengthExtra[sym];
-    const unsigned lowBits = kLengthBase[sym] == kMinLength ? 2 : dictBits;
-    const uint32_t packed = kLengthBase[sym] | (1u + len) << 10 | ((1u << extra) - 1) << 14 |
-                            (1u + len + extra) << 22 | lowBits << 27;
+    const bool two = kLengthBase[sym] == kMinLength;
+    const unsigned lowBits = two ? 2 : dictBits;
+    const MatchHead head = {kLengthBase[sym],
+                            static_cast<uint8_t>(1 + len),
+                            static_cast<uint8_t>((1u << extra) - 1),
+                            static_cast<uint8_t>(1 + len + extra),
+                            static_cast<uint8_t>(lowBits),
+                            static_cast<uint8_t>((1u << lowBits) - 1),
+                            static_cast<uint8_t>(two ? 0 : 1)};
     for (unsigned hi = 0; hi < (1u << (kLengthTableBits - len)); ++hi)
-      heads[kLengthCode.stream[sym] | hi << len] = MatchHead{packed};
+      t.heads[kLengthCode.stream[sym] | hi << len] = head;
+  }
+  for (unsigned table = 0; table < 2; ++table) {
+    const unsigned lowBits = table == 0 ? 2 : dictBits;
+    for (unsigned high = 0; high < 64; ++high) {
+      const unsigned len = kDistanceCode.bits[high];
+      const auto entry = static_cast<uint16_t>(((high << lowBits) + 1) | len << 12);
+      for (unsigned hi = 0; hi < (1u << (kDistanceTableBits - len)); ++hi)
+        t.distances[table][kDistanceCode.stream[high] | hi << len] = entry;
+    }
   }
 }
 
