@@ -177,6 +177,15 @@ inline uint64_t Repeat(uint64_t v, unsigned bytes) {
 inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
   const uint8_t* from = to - distance;
   uint8_t* const end = to + length;
+  if (!kWideBits && distance >= 8) {
+    // Four registers' worth at a time is too many for i686.
+    do {
+      std::memcpy(to, from, 8);
+      to += 8;
+      from += 8;
+    } while (to < end);
+    return;
+  }
   if (distance >= 16) {
     // Most matches are at most 16 bytes long: one copy and a branch that
     // rarely goes the other way.
