@@ -12,109 +12,17 @@
 
 #include "dcl.h"
 #include "dcl_codes.h"
+#include "explode_tables.h"
 #include "dcl_work_area.h"
 
 namespace ssi::dcl {
 namespace {
 
 using namespace codes;
-
-// ASCII literals decode in two steps, which keeps the tables at 1.4 KB
-// instead of 16 KB for one 13-bit table: codes of up to 8 bits from the next
-// 8 stream bits; for longer ones, that entry has length 0 and names a
-// sub-table indexed by the 5 bits after.
-constexpr unsigned kLiteralFirstBits = 8;
-constexpr unsigned kLiteralSubBits = kLiteralTableBits - kLiteralFirstBits;
-
-constexpr unsigned CountLiteralSubTables() {
-  bool seen[1u << kLiteralFirstBits] = {};
-  unsigned n = 0;
-  for (size_t sym = 0; sym < 256; ++sym) {
-    const unsigned prefix = kLiteralCode.stream[sym] & ((1u << kLiteralFirstBits) - 1);
-    if (kLiteralCode.bits[sym] > kLiteralFirstBits && !seen[prefix]) {
-      seen[prefix] = true;
-      ++n;
-    }
-  }
-  return n;
-}
-constexpr unsigned kLiteralSubTables = CountLiteralSubTables();
-
-struct LiteralTables {
-  std::array<uint16_t, (1u << kLiteralFirstBits)> first{};
-  std::array<uint16_t, kLiteralSubTables << kLiteralSubBits> sub{};
-};
-
-constexpr LiteralTables BuildLiteralTables() {
-  LiteralTables t{};
-  unsigned subs = 0;
-  for (size_t sym = 0; sym < 256; ++sym) {
-    const unsigned len = kLiteralCode.bits[sym];
-    const unsigned code = kLiteralCode.stream[sym];
-    const auto entry = static_cast<uint16_t>(sym | len << 8);
-    if (len <= kLiteralFirstBits) {
-      for (unsigned hi = 0; hi < (1u << (kLiteralFirstBits - len)); ++hi)
-        t.first[code | hi << len] = entry;
-      continue;
-    }
-    const unsigned prefix = code & ((1u << kLiteralFirstBits) - 1);
-    if (t.first[prefix] == 0) t.first[prefix] = static_cast<uint16_t>(0x8000u | subs++);
-    const unsigned base = (t.first[prefix] & 0xFFu) << kLiteralSubBits;
-    const unsigned rest = code >> kLiteralFirstBits;
-    const unsigned restLen = len - kLiteralFirstBits;
-    for (unsigned hi = 0; hi < (1u << (kLiteralSubBits - restLen)); ++hi)
-      t.sub[base + (rest | hi << restLen)] = entry;
-  }
-  for (auto& e : t.first) e = e & 0x8000u ? static_cast<uint16_t>(e & 0xFFu) : e;
-  return t;
-}
-constexpr LiteralTables kLiteralTables = BuildLiteralTables();
-
-// The literal code's symbol and length (symbol | length << 8) at the start
-// of bits. Both look-ups happen every time, so that no branch depends on the
-// data (ASCII-mode binaries are full of long codes).
-template <typename Word>
-inline unsigned DecodeLiteral(Word bits) {
-  const unsigned e = kLiteralTables.first[bits & ((1u << kLiteralFirstBits) - 1)];
-  const bool two = (e >> 8) == 0;
-  const unsigned rest =
-      static_cast<unsigned>((bits >> kLiteralFirstBits) & ((1u << kLiteralSubBits) - 1));
-  const unsigned e2 = kLiteralTables.sub[two ? (e << kLiteralSubBits | rest) : 0];
-  return two ? e2 : e;
-}
-constexpr auto kLengthDecode = BuildDecodeTable<kLengthTableBits>(kLengthCode);
-
-// Per next-7-bits after the flag: length base, bits taken by flag and code
-// (bits 16-23), extra bit count (bits 24-31).
-constexpr std::array<uint32_t, (1u << kLengthTableBits)> BuildLengthEntries() {
-  std::array<uint32_t, (1u << kLengthTableBits)> t{};
-  for (size_t i = 0; i < t.size(); ++i) {
-    const unsigned symbol = kLengthDecode[i] & 0xFFu;
-    const unsigned head = 1 + (kLengthDecode[i] >> 8);
-    t[i] = kLengthBase[symbol] | head << 16 | uint32_t{kLengthExtra[symbol]} << 24;
-  }
-  return t;
-}
-constexpr auto kLengthEntry = BuildLengthEntries();
-constexpr auto kDistanceDecode = BuildDecodeTable<kDistanceTableBits>(kDistanceCode);
-
-constexpr unsigned kHistory = kMaxDictSize;
-// Output collects in the window until it reaches kFlushAt; then it is handed
-// out and the last kHistory bytes move to the front.
-constexpr unsigned kFlushAt = 2 * kHistory;
-constexpr unsigned kCopySlack = 8;  // wide copies may overshoot a match by up to 7 bytes
-constexpr unsigned kWindowSize = kFlushAt + kMaxLength + kCopySlack;
-constexpr unsigned kInputSize = 2048;
-
-struct ExplodeState {
-  dcl_read_fn read;
-  dcl_write_fn write;
-  void* param;
-  uint8_t input[kInputSize];
-  uint8_t window[kWindowSize];
-};
-static_assert(FitsWorkArea<ExplodeState>(DCL_EXPLODE_WORK_SIZE),
-              "explode state must fit the work area");
+using explode_tables::BuildMatchTables;
+using explode_tables::DecodeLiteral;
+using explode_tables::MatchHead;
+using explode_tables::MatchTables;
 
 // The bit buffer is one machine word: on i686 a 64-bit buffer would cost a
 // register pair and several instructions for every shift.
@@ -127,6 +35,35 @@ constexpr int kWordBits = 8 * sizeof(BitWord);
 // With 64 bits, one refill covers a whole match (at most 30 bits); with 32,
 // a match takes a second refill between its length and its distance.
 constexpr bool kWideBits = kWordBits >= 64;
+
+// Binary literals that one refilled buffer surely holds, and the bits of
+// their flags.
+constexpr unsigned kLiteralSlots = (kWordBits - 8) / 9;
+constexpr BitWord BuildLiteralFlags() {
+  BitWord flags = 0;
+  for (unsigned i = 0; i < kLiteralSlots; ++i) flags |= BitWord{1} << (9 * i);
+  return flags;
+}
+constexpr BitWord kLiteralFlags = BuildLiteralFlags();
+
+constexpr unsigned kHistory = kMaxDictSize;
+// Output collects in the window until it reaches kFlushAt; then it is handed
+// out and the last kHistory bytes move to the front.
+constexpr unsigned kFlushAt = 2 * kHistory;
+constexpr unsigned kCopySlack = 16;  // wide copies may overshoot a match by up to 15 bytes
+constexpr unsigned kWindowSize = kFlushAt + 8 + kMaxLength + kCopySlack;  // 8: a literal run
+constexpr unsigned kInputSize = 1024;
+
+struct ExplodeState {
+  dcl_read_fn read;
+  dcl_write_fn write;
+  void* param;
+  MatchTables match;  // for this stream's dictionary size
+  uint8_t input[kInputSize];
+  uint8_t window[kWindowSize];
+};
+static_assert(FitsWorkArea<ExplodeState>(DCL_EXPLODE_WORK_SIZE),
+              "explode state must fit the work area");
 
 inline BitWord LoadWord(const uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
@@ -192,6 +129,26 @@ inline void FastRefill(Bits& b) {
   b.count |= kWordBits - 8;
 }
 
+// Stores the bytes of every literal slot, flags left out: 8 bytes from a
+// 64-bit buffer (6 slots), else one byte a slot.
+inline void StoreLiteralSlots(uint8_t* to, BitWord bits) {
+  if (kLiteralSlots == 6) {
+    // Slots are 9 bits apart: close the gaps in pairs, then the pairs.
+    const uint64_t x = static_cast<uint64_t>(bits) >> 1;
+    constexpr uint64_t kEven = 0xFFu | uint64_t{0xFF} << 18 | uint64_t{0xFF} << 36;
+    const uint64_t pairs = (x & kEven) | (x >> 1 & kEven << 8);
+    const uint64_t all =
+        (pairs & 0xFFFFu) | (pairs >> 2 & 0xFFFF0000u) | (pairs >> 4 & 0xFFFF00000000u);
+    std::memcpy(to, &all, 8);
+    return;
+  }
+  for (unsigned i = 0; i < kLiteralSlots; ++i) to[i] = static_cast<uint8_t>(bits >> (9 * i + 1));
+}
+
+inline int CountTrailingZeros(BitWord v) {
+  return sizeof v > sizeof(unsigned) ? __builtin_ctzll(v) : __builtin_ctz(static_cast<unsigned>(v));
+}
+
 inline unsigned Take(Bits& b, unsigned n) {
   const unsigned v = static_cast<unsigned>(b.buffer & ((BitWord{1} << n) - 1));
   b.buffer >>= n;
@@ -199,32 +156,74 @@ inline unsigned Take(Bits& b, unsigned n) {
   return v;
 }
 
-// Copies may write up to 7 bytes past their end (kCopySlack); later output
-// overwrites them before they are handed out.
+inline uint64_t Load64(const uint8_t* p) {
+  uint64_t v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+// The low `bytes` bytes of v, repeated from byte 0 up (bytes < 8).
+inline uint64_t Repeat(uint64_t v, unsigned bytes) {
+  v &= (uint64_t{1} << (8 * bytes)) - 1;
+  for (unsigned at = bytes; at < 8; at *= 2) v |= v << (8 * at);
+  return v;
+}
+
+// Copies may write up to 15 bytes past their end (kCopySlack); later output
+// overwrites them before they are handed out. Loads only ever read bytes
+// stored well before, or whole earlier stores: a load that straddles two
+// recent stores waits for both to reach the cache, which made copies at
+// short distances several times slower.
 inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
   const uint8_t* from = to - distance;
   uint8_t* const end = to + length;
-  if (distance >= 8) {
+  if (!kWideBits && distance >= 8) {
+    // Four registers' worth at a time is too many for i686.
     do {
       std::memcpy(to, from, 8);
       to += 8;
       from += 8;
     } while (to < end);
-  } else if (distance == 1) {
-    std::memset(to, *from, length);
-  } else {
-    // A short pattern: its first 8 bytes one by one, then 8 at a time from
-    // the nearest whole number of periods at least 8 bytes back, which no
-    // longer overlaps what is being written.
-    for (unsigned i = 0; i < 8; ++i) to[i] = from[i];
-    const unsigned back = distance * ((8 + distance - 1) / distance);
-    for (to += 8; to < end; to += 8) std::memcpy(to, to - back, 8);
+    return;
   }
+  if (distance >= 16) {
+    // Most matches are at most 16 bytes long: one copy and a branch that
+    // rarely goes the other way.
+    std::memcpy(to, from, 16);
+    for (to += 16, from += 16; to < end; to += 16, from += 16) std::memcpy(to, from, 16);
+    return;
+  }
+  // A period under 16: the 16 bytes that follow are a pattern held in two
+  // registers, stored again every whole number of periods up to 16 bytes.
+  uint64_t low, high;
+  unsigned step;
+  if (distance >= 8) {
+    low = Load64(from);
+    const unsigned rest = distance - 8;  // bytes of the period after `low`
+    high = rest == 0 ? low
+                     : (Load64(from + 8) & ((uint64_t{1} << (8 * rest)) - 1)) | low << (8 * rest);
+    step = distance;
+  } else {
+    uint64_t period = 0;
+    for (unsigned i = 0; i < distance; ++i) period |= uint64_t{from[i]} << (8 * i);
+    low = Repeat(period, distance);
+    const unsigned phase = 8 % distance;  // where in the period byte 8 falls
+    const uint64_t turned =
+        phase == 0 ? period : period >> (8 * phase) | period << (8 * (distance - phase));
+    high = Repeat(turned, distance);
+    step = 16 - 16 % distance;
+  }
+  do {
+    std::memcpy(to, &low, 8);
+    std::memcpy(to + 8, &high, 8);
+    to += step;
+  } while (to < end);
 }
 
 template <bool kAscii>
-unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
+unsigned Decode(ExplodeState& s, Bits b) {
   uint8_t* const window = s.window;
+  const MatchTables& match = s.match;
   unsigned pos = 0;      // next output byte in the window
   unsigned flushed = 0;  // window bytes already handed out
   unsigned result = DCL_CMP_NO_ERROR;
@@ -234,31 +233,43 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
     // for a whole match, no symbol can run short of bits or of room: decode
     // without those checks, one refill per symbol (two for a match with a
     // 32-bit buffer), as far as the input buffer goes.
-    while (b.end - b.next >= 8 && pos < kFlushAt) {
+    while (b.end - b.next >= 16 && pos < kFlushAt) {
       FastRefill(b);
       if ((b.buffer & 1u) == 0) {
         if (kAscii) {
           const unsigned e = DecodeLiteral(b.buffer >> 1);
           Take(b, 1 + (e >> 8));
           window[pos++] = static_cast<uint8_t>(e);
-        } else {
-          window[pos++] = static_cast<uint8_t>(b.buffer >> 1);
-          Take(b, 9);
-          // A 64-bit buffer holds a second binary literal for sure.
-          if (kWideBits && (b.buffer & 1u) == 0) {
-            window[pos++] = static_cast<uint8_t>(b.buffer >> 1);
-            Take(b, 9);
+          // A 64-bit buffer still holds a second literal or a whole match.
+          if (!kWideBits) continue;
+          if ((b.buffer & 1u) == 0) {
+            const unsigned e2 = DecodeLiteral(b.buffer >> 1);
+            Take(b, 1 + (e2 >> 8));
+            window[pos++] = static_cast<uint8_t>(e2);
+            continue;
           }
+        } else {
+          // The run of literals in the buffer, up to kLiteralSlots of them,
+          // in one step: its length comes from the first set flag, and every
+          // slot is stored whether or not it is a literal (the window has
+          // room past any position below kFlushAt).
+          const BitWord flags = (b.buffer & kLiteralFlags) | BitWord{1} << (9 * kLiteralSlots);
+          const unsigned used = static_cast<unsigned>(CountTrailingZeros(flags));
+          StoreLiteralSlots(window + pos, b.buffer);
+          pos += (used * 57) >> 9;  // used / 9 for used up to 54
+          Take(b, used);
+          // A run that ends inside the buffer ends at a match: decode it
+          // without testing its flag again, which would be one more branch
+          // that the processor cannot predict.
+          if (used == 9 * kLiteralSlots) continue;
+          FastRefill(b);
         }
-        continue;
       }
       BitWord bits = b.buffer;
-      const uint32_t le = kLengthEntry[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
-      unsigned used = (le >> 16) & 0xFFu;
-      const unsigned extraBits = le >> 24;
+      const MatchHead& head = match.heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
       const unsigned length =
-          (le & 0xFFFFu) + static_cast<unsigned>((bits >> used) & ((1u << extraBits) - 1));
-      used += extraBits;
+          head.base + static_cast<unsigned>((bits >> head.extraAt) & head.extraMask);
+      unsigned used = head.used;
       if (length == kEndLength) {
         Take(b, used);
         ended = true;
@@ -270,12 +281,12 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
         bits = b.buffer;
         used = 0;
       }
-      const unsigned lowBits = length == 2 ? 2 : dictBits;
-      const unsigned de = kDistanceDecode[(bits >> used) & ((1u << kDistanceTableBits) - 1)];
-      used += de >> 8;
-      const unsigned distance = ((de & 0xFFu) << lowBits) +
-                                static_cast<unsigned>((bits >> used) & ((1u << lowBits) - 1)) + 1;
-      Take(b, used + lowBits);
+      const unsigned de =
+          match.distances[head.table][(bits >> used) & ((1u << kDistanceTableBits) - 1)];
+      used += de >> 12;
+      const unsigned distance =
+          (de & 0xFFFu) + static_cast<unsigned>((bits >> used) & head.lowMask);
+      Take(b, used + head.lowBits);
       if (distance > pos) {
         result = DCL_CMP_BAD_DATA;
         ended = true;
@@ -313,12 +324,10 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
       // (two with a 32-bit buffer), so only the table look-ups depend on
       // each other.
       BitWord bits = b.buffer;
-      const uint32_t le = kLengthEntry[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
-      unsigned used = (le >> 16) & 0xFFu;
-      const unsigned extraBits = le >> 24;
+      const MatchHead& head = match.heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
       const unsigned length =
-          (le & 0xFFFFu) + static_cast<unsigned>((bits >> used) & ((1u << extraBits) - 1));
-      used += extraBits;
+          head.base + static_cast<unsigned>((bits >> head.extraAt) & head.extraMask);
+      unsigned used = head.used;
       if (length == kEndLength) {
         Take(b, used);
         if (b.count < 0) result = DCL_CMP_ABORT;
@@ -330,12 +339,12 @@ unsigned Decode(ExplodeState& s, Bits b, unsigned dictBits) {
         bits = b.buffer;
         used = 0;
       }
-      const unsigned lowBits = length == 2 ? 2 : dictBits;
-      const unsigned de = kDistanceDecode[(bits >> used) & ((1u << kDistanceTableBits) - 1)];
-      used += de >> 8;
-      const unsigned distance = ((de & 0xFFu) << lowBits) +
-                                static_cast<unsigned>((bits >> used) & ((1u << lowBits) - 1)) + 1;
-      Take(b, used + lowBits);
+      const unsigned de =
+          match.distances[head.table][(bits >> used) & ((1u << kDistanceTableBits) - 1)];
+      used += de >> 12;
+      const unsigned distance =
+          (de & 0xFFFu) + static_cast<unsigned>((bits >> used) & head.lowMask);
+      Take(b, used + head.lowBits);
       if (b.count < 0) {
         result = DCL_CMP_ABORT;
         break;
@@ -376,5 +385,6 @@ extern "C" unsigned int dcl_explode(dcl_read_fn read_buf, dcl_write_fn write_buf
   const unsigned dictBits = Take(b, 8);
   if (dictBits < 4 || dictBits > codes::kMaxDictBits) return DCL_CMP_INVALID_DICTSIZE;
   if (mode != DCL_CMP_BINARY && mode != DCL_CMP_ASCII) return DCL_CMP_INVALID_MODE;
-  return mode == DCL_CMP_ASCII ? Decode<true>(s, b, dictBits) : Decode<false>(s, b, dictBits);
+  BuildMatchTables(s.match, dictBits);
+  return mode == DCL_CMP_ASCII ? Decode<true>(s, b) : Decode<false>(s, b);
 }
