@@ -178,6 +178,7 @@ void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgres
   if (progress) progress("checking", 0, 0);
   BuildHooks hooks;
   BuildOutcome outcome;
+  const std::string out = request.scratchFolder + "/installer.exe";
   hooks.checked = [&](const BuildPlan&, Findings& findings) {
     if (!project.signCommand.empty())
       findings.warnings.push_back("the installer is not signed here: sign it with ssbuild build");
@@ -190,12 +191,18 @@ void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgres
     // memory, so that it and the installer are not both held as files.
     const Status moved = findings.errors.empty() ? HoldDataFileInMemory(outcome.plan) : Status{};
     if (!moved.ok()) add(CoreMessage::Kind::kError, moved.text());
+    // The writer's temporary name (installer_writer.h) and the installer's
+    // size were every entry kept stored (an empty entry imploded takes a few).
+    if (moved.ok() && request.reserveInstaller) {
+      uint64_t most = outcome.plan.stub.size() + ssi::kPayloadHeaderSize;
+      for (const PlannedEntry& e : outcome.plan.entries) most += e.used ? e.size + 16 : 0;
+      request.reserveInstaller(out + ".part", most);
+    }
     return moved.ok();
   };
   hooks.progress = [&](uint64_t done, uint64_t total) {
     if (progress) progress("packing", done, total);
   };
-  const std::string out = request.scratchFolder + "/installer.exe";
   project.packThreads = 1;  // the page has one thread
   project.scratchFolder = request.scratchFolder;
   BuildInstaller(project, inputs, out, outcome, hooks);
