@@ -20,9 +20,15 @@ function scratchBytes(M) {
 // truncation copies it once more. Writes and truncations that fit in the
 // room stay in it; the rest goes the ordinary way.
 function reserveFile(M, path, most) {
+  let room;
+  try {
+    room = new Uint8Array(most);
+  } catch (error) {
+    return;  // no room that large at once: the file grows as it is written
+  }
   M.FS.writeFile(path, new Uint8Array(0));
   const node = M.FS.lookupPath(path).node;
-  node.contents = new Uint8Array(most);
+  node.contents = room;
   node.usedBytes = 0;
   const ops = node.node_ops, stream = node.stream_ops;
   const fits = (n, end) => n.contents && n.contents.length >= end && n.contents.subarray;
