@@ -66,12 +66,20 @@ EM_JS(void, ssb_progress_js, (const char* stage, double done, double total), {
   if (Module.onProgress) Module.onProgress(UTF8ToString(stage), done, total);
 });
 
+// The worker sets room aside for the installer's file (web/worker.js).
+EM_JS(void, ssb_reserve_js, (const char* path, double most), {
+  if (Module.reserveFile) Module.reserveFile(UTF8ToString(path), most);
+});
+
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void ssb_reset(const char* projectText) {
   Request() = ssbuild::CoreRequest{};
   Request().projectText = projectText;
   Request().leaveInstallerFile = true;
+  Request().reserveInstaller = [](const std::string& path, uint64_t most) {
+    ssb_reserve_js(path.c_str(), static_cast<double>(most));
+  };
   Result() = ssbuild::CoreResult{};
 }
 

@@ -14,8 +14,48 @@ function scratchBytes(M) {
   }
   return sum;
 }
+// Sets `most` bytes aside for the file at `path`, which the writer is about
+// to create: an in-memory file otherwise grows by copies into ever larger
+// buffers (the old and the new one held side by side), and its final
+// truncation copies it once more. Writes and truncations that fit in the
+// room stay in it; the rest goes the ordinary way.
+function reserveFile(M, path, most) {
+  let room;
+  try {
+    room = new Uint8Array(most);
+  } catch (error) {
+    return;  // no room that large at once: the file grows as it is written
+  }
+  M.FS.writeFile(path, new Uint8Array(0));
+  const node = M.FS.lookupPath(path).node;
+  node.contents = room;
+  node.usedBytes = 0;
+  const ops = node.node_ops, stream = node.stream_ops;
+  const fits = (n, end) => n.contents && n.contents.length >= end && n.contents.subarray;
+  node.node_ops = Object.assign({}, ops, {
+    setattr(n, attr) {
+      if (attr.size === undefined || !fits(n, attr.size)) return ops.setattr(n, attr);
+      if (attr.size > n.usedBytes) n.contents.fill(0, n.usedBytes, attr.size);
+      n.usedBytes = attr.size;
+      const rest = Object.assign({}, attr);
+      delete rest.size;
+      return ops.setattr(n, rest);
+    },
+  });
+  node.stream_ops = Object.assign({}, stream, {
+    write(s, buffer, offset, length, position, canOwn) {
+      const n = s.node;
+      if (!length || !fits(n, position + length)) return stream.write(s, buffer, offset, length, position, canOwn);
+      n.contents.set(buffer.subarray(offset, offset + length), position);
+      n.usedBytes = Math.max(n.usedBytes, position + length);
+      n.timestamp = Date.now();
+      return length;
+    },
+  });
+}
 function loadCore() {
   core = core || SsbuildModule({
+    reserveFile: (path, most) => reserveFile(loaded, path, most),
     onProgress: (stage, done, total) => {
       if (loaded) scratchPeak = Math.max(scratchPeak, scratchBytes(loaded));
       postMessage({ type: 'progress', stage, done, total });

@@ -3,6 +3,7 @@
 // the same words, and every message names the field it is about.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -70,9 +71,21 @@ TEST_F(BuilderCore, SameInstallerAndWordsAsTheCommandLine) {
   Write("ex/project.ini", bigProject);
   ASSERT_EQ(Run({"build", Path("ex/project.ini"), "-o", Path("big.exe")}), 0) << err_.str();
   request = RequestFor("ex");
+  // Before the installer is written, the data file is held in memory (not
+  // beside the installer as a file) and the room told covers the installer.
+  uint64_t most = 0;
+  std::vector<std::string> scratch;
+  request.reserveInstaller = [&](const std::string&, uint64_t bytes) {
+    most = bytes;
+    for (const auto& entry : std::filesystem::directory_iterator(dir_))
+      if (entry.is_regular_file()) scratch.push_back(entry.path().filename().string());
+  };
   BuildFromMemory(request, result);
   ASSERT_TRUE(result.ok) << (result.messages.empty() ? "" : result.messages[0].text);
   EXPECT_TRUE(result.installer == Read("big.exe"));
+  std::sort(scratch.begin(), scratch.end());
+  EXPECT_EQ(scratch, (std::vector<std::string>{"big.exe", "disk.exe"})) << "no data file";
+  EXPECT_GE(most, result.installer.size());
   std::filesystem::remove(Path("ex/big.dat"));
 
   // A missing picture and a name the code page lacks: the same words, less

@@ -6,6 +6,8 @@
 #include <utility>
 
 #include "bundled_files.h"
+#include "data_file_stream.h"
+#include "native_file.h"
 #include "project_file.h"
 
 namespace ssbuild {
@@ -75,6 +77,28 @@ std::string FieldOfKey(const std::string& section, const std::string& key,
 
 bool Mentions(const std::string& text, const std::string& word) {
   return text.find(word) != std::string::npos;
+}
+
+// The streamed data file read into one block of its exact size and let go
+// as a file; the installer then takes its bytes from memory (the same bytes).
+Status HoldDataFileInMemory(BuildPlan& plan) {
+  if (!plan.streamedDataFile) return {};
+  const std::string path = plan.streamedDataFile->path;
+  for (PlannedEntry& e : plan.entries) {
+    if (!e.used || !e.madeHere || e.path != path) continue;
+    std::string reason;
+    FilePtr in = OpenFile(path, FileMode::kRead, reason);
+    if (!in) return Status::Fail(path + ": cannot open: " + reason);
+    e.bytes.resize(static_cast<size_t>(e.size));
+    if (!e.bytes.empty() &&
+        std::fread(e.bytes.data(), 1, e.bytes.size(), in.get()) != e.bytes.size())
+      return Status::Fail(path + ": cannot read");
+    e.inMemory = true;
+    e.madeHere = false;
+    e.path.clear();
+  }
+  plan.streamedDataFile.reset();  // removes the file
+  return {};
 }
 
 }  // namespace
@@ -153,6 +177,8 @@ void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgres
 
   if (progress) progress("checking", 0, 0);
   BuildHooks hooks;
+  BuildOutcome outcome;
+  const std::string out = request.scratchFolder + "/installer.exe";
   hooks.checked = [&](const BuildPlan&, Findings& findings) {
     if (!project.signCommand.empty())
       findings.warnings.push_back("the installer is not signed here: sign it with ssbuild build");
@@ -160,15 +186,25 @@ void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgres
     for (const std::string& w : findings.warnings)
       add(project.werror ? CoreMessage::Kind::kError : CoreMessage::Kind::kWarning, w);
     for (const std::string& n : findings.notes) add(CoreMessage::Kind::kNote, n);
-    return !(project.werror && !findings.warnings.empty());
+    if (project.werror && !findings.warnings.empty()) return false;
+    // The data file goes into the room the pictures left in the WebAssembly
+    // memory, so that it and the installer are not both held as files.
+    const Status moved = findings.errors.empty() ? HoldDataFileInMemory(outcome.plan) : Status{};
+    if (!moved.ok()) add(CoreMessage::Kind::kError, moved.text());
+    // The writer's temporary name (installer_writer.h) and the installer's
+    // size were every entry kept stored (an empty entry imploded takes a few).
+    if (moved.ok() && request.reserveInstaller) {
+      uint64_t most = outcome.plan.stub.size() + ssi::kPayloadHeaderSize;
+      for (const PlannedEntry& e : outcome.plan.entries) most += e.used ? e.size + 16 : 0;
+      request.reserveInstaller(out + ".part", most);
+    }
+    return moved.ok();
   };
   hooks.progress = [&](uint64_t done, uint64_t total) {
     if (progress) progress("packing", done, total);
   };
-  const std::string out = request.scratchFolder + "/installer.exe";
   project.packThreads = 1;  // the page has one thread
   project.scratchFolder = request.scratchFolder;
-  BuildOutcome outcome;
   BuildInstaller(project, inputs, out, outcome, hooks);
   if (!outcome.planned) return;
   Status status = outcome.status;

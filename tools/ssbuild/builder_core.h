@@ -73,6 +73,11 @@ struct CoreRequest {
   // rather than read into `installer`: the page takes it from there, so it
   // is not held twice.
   bool leaveInstallerFile = false;
+  // Told, once the plan holds and before anything is written, the file the
+  // writer puts the installer together in and the most bytes it can reach:
+  // an in-memory file system can set that room aside rather than grow the
+  // file by copies.
+  std::function<void(const std::string& path, uint64_t most)> reserveInstaller;
 };
 
 struct CoreResult {
