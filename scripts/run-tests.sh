@@ -62,9 +62,14 @@ while read -r p f; do passed=$((passed + p)); failed=$((failed + f)); done < <(
     awk '{print $1 - $2, $2}')
 grep -q '^fuzz: passed' "$log" && passed=$((passed + 1))
 grep -q '^fuzz: FAILED' "$log" && failed=$((failed + 1))
+# By name too, since a CI log may keep only its last lines.
+failures=$(
+  sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*\)$/\1/p' "$log" | sort -u | tr '\n' ' '
+  grep -q '^fuzz: FAILED' "$log" && printf 'fuzzing ')
 rm -f "$log"
 echo
 [ -n "${retried:-}" ] && echo "passed only on a second run (see their first output above): $retried"
+[ -n "$failures" ] && echo "failed: $failures"
 echo "$passed passed, $failed failed"
 [ "$failed" -eq 0 ] || status=1
 exit $status
