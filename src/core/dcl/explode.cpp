@@ -231,69 +231,82 @@ unsigned Decode(ExplodeState& s, Bits b) {
   for (;;) {
     // While the input buffer holds a few words more and the window has room
     // for a whole match, no symbol can run short of bits or of room: decode
-    // without those checks, one refill per symbol (two for a match with a
-    // 32-bit buffer), as far as the input buffer goes.
-    while (b.end - b.next >= 16 && pos < kFlushAt) {
-      FastRefill(b);
-      if ((b.buffer & 1u) == 0) {
-        if (kAscii) {
-          const unsigned e = DecodeLiteral(b.buffer >> 1);
-          Take(b, 1 + (e >> 8));
-          window[pos++] = static_cast<uint8_t>(e);
-          // A 64-bit buffer still holds a second literal or a whole match.
-          if (!kWideBits) continue;
-          if ((b.buffer & 1u) == 0) {
-            const unsigned e2 = DecodeLiteral(b.buffer >> 1);
-            Take(b, 1 + (e2 >> 8));
-            window[pos++] = static_cast<uint8_t>(e2);
-            continue;
+    // without those checks, one refill per symbol (a match may take two with a
+    // 32-bit buffer), as far as the input buffer goes. The loop keeps its
+    // state in few locals and compares against limits fixed before it: i686
+    // has too few registers for the reader, the output position and two
+    // bounds, and a bit buffer that went through the stack lengthened every
+    // symbol's chain of dependent instructions.
+    if (b.end - b.next >= 16 && pos < kFlushAt) {
+      Bits f = b;
+      uint8_t* out = window + pos;
+      const uint8_t* const inLimit = b.end - 16;
+      const uint8_t* const outLimit = window + kFlushAt;
+      do {
+        FastRefill(f);
+        if ((f.buffer & 1u) == 0) {
+          if (kAscii) {
+            const unsigned e = DecodeLiteral(f.buffer >> 1);
+            Take(f, 1 + (e >> 8));
+            *out++ = static_cast<uint8_t>(e);
+            // A 64-bit buffer still holds a second literal or a whole match.
+            if (!kWideBits) continue;
+            if ((f.buffer & 1u) == 0) {
+              const unsigned e2 = DecodeLiteral(f.buffer >> 1);
+              Take(f, 1 + (e2 >> 8));
+              *out++ = static_cast<uint8_t>(e2);
+              continue;
+            }
+          } else {
+            // The run of literals in the buffer, up to kLiteralSlots of them,
+            // in one step: its length comes from the first set flag, and every
+            // slot is stored whether or not it is a literal (the window has
+            // room past any position below kFlushAt).
+            const BitWord flags = (f.buffer & kLiteralFlags) | BitWord{1} << (9 * kLiteralSlots);
+            const unsigned used = static_cast<unsigned>(CountTrailingZeros(flags));
+            StoreLiteralSlots(out, f.buffer);
+            out += (used * 57) >> 9;  // used / 9 for used up to 54
+            Take(f, used);
+            // A run that ends inside the buffer ends at a match: decode it
+            // without testing its flag again, which would be one more branch
+            // that the processor cannot predict.
+            if (used == 9 * kLiteralSlots) continue;
+            FastRefill(f);
           }
-        } else {
-          // The run of literals in the buffer, up to kLiteralSlots of them,
-          // in one step: its length comes from the first set flag, and every
-          // slot is stored whether or not it is a literal (the window has
-          // room past any position below kFlushAt).
-          const BitWord flags = (b.buffer & kLiteralFlags) | BitWord{1} << (9 * kLiteralSlots);
-          const unsigned used = static_cast<unsigned>(CountTrailingZeros(flags));
-          StoreLiteralSlots(window + pos, b.buffer);
-          pos += (used * 57) >> 9;  // used / 9 for used up to 54
-          Take(b, used);
-          // A run that ends inside the buffer ends at a match: decode it
-          // without testing its flag again, which would be one more branch
-          // that the processor cannot predict.
-          if (used == 9 * kLiteralSlots) continue;
-          FastRefill(b);
         }
-      }
-      BitWord bits = b.buffer;
-      const MatchHead& head = match.heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
-      const unsigned length =
-          head.base + static_cast<unsigned>((bits >> head.extraAt) & head.extraMask);
-      unsigned used = head.used;
-      if (length == kEndLength) {
-        Take(b, used);
-        ended = true;
-        break;
-      }
-      if (!kWideBits) {
-        Take(b, used);
-        FastRefill(b);
-        bits = b.buffer;
-        used = 0;
-      }
-      const unsigned de =
-          match.distances[head.table][(bits >> used) & ((1u << kDistanceTableBits) - 1)];
-      used += de >> 12;
-      const unsigned distance =
-          (de & 0xFFFu) + static_cast<unsigned>((bits >> used) & head.lowMask);
-      Take(b, used + head.lowBits);
-      if (distance > pos) {
-        result = DCL_CMP_BAD_DATA;
-        ended = true;
-        break;
-      }
-      CopyMatch(window + pos, distance, length);
-      pos += length;
+        BitWord bits = f.buffer;
+        const MatchHead& head = match.heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
+        const unsigned length =
+            head.base + static_cast<unsigned>((bits >> head.extraAt) & head.extraMask);
+        unsigned used = head.used;
+        if (length == kEndLength) {
+          Take(f, used);
+          ended = true;
+          break;
+        }
+        if (!kWideBits) {
+          // Most lengths leave the distance's bits (at most 14) in the buffer.
+          Take(f, used);
+          if (f.count < 14) FastRefill(f);
+          bits = f.buffer;
+          used = 0;
+        }
+        const unsigned de =
+            match.distances[head.table][(bits >> used) & ((1u << kDistanceTableBits) - 1)];
+        used += de >> 12;
+        const unsigned distance =
+            (de & 0xFFFu) + static_cast<unsigned>((bits >> used) & head.lowMask);
+        Take(f, used + head.lowBits);
+        if (distance > static_cast<unsigned>(out - window)) {
+          result = DCL_CMP_BAD_DATA;
+          ended = true;
+          break;
+        }
+        CopyMatch(out, distance, length);
+        out += length;
+      } while (f.next < inLimit && out < outLimit);
+      b = f;
+      pos = static_cast<unsigned>(out - window);
     }
     if (ended) break;
     if (pos >= kFlushAt) {
