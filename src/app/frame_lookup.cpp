@@ -2,8 +2,9 @@
 // of a code address. The runtime's version keeps a list of registered
 // objects behind a lock, sorts their records on first use and searches them
 // in halves: a tenth of the stub, with the thread library's semaphores. The
-// stub registers one table (its own .eh_frame, from the start-up code) and
-// throws only on failures, so a plain walk through that table does.
+// stub has one table, its own .eh_frame section, found through its image's
+// section headers (so no start-up code need register it), and throws only on
+// failures, so a plain walk through that table does.
 //
 // The table holds records of the DWARF call-frame format as GCC writes them:
 // a 4-byte length (0 ends the table), a 4-byte pointer back to the record's
@@ -13,6 +14,8 @@
 #include <cstdint>
 #include <cstring>
 
+#include <windows.h>
+
 namespace {
 
 // Pointer encodings (DW_EH_PE_*): the low four bits the value's form, bits
@@ -21,7 +24,28 @@ constexpr unsigned kAbsolute = 0x00, kUleb128 = 0x01, kUdata2 = 0x02, kUdata4 = 
                    kUdata8 = 0x04, kSleb128 = 0x09, kSdata2 = 0x0A, kSdata4 = 0x0B, kSdata8 = 0x0C,
                    kPcRelative = 0x10, kOmit = 0xFF;
 
-const unsigned char* g_table;  // the .eh_frame the start-up code registered
+// The program's .eh_frame section (the section table keeps 8 characters of
+// a name), as [begin, end); empty when there is none.
+struct Table {
+  const unsigned char* begin;
+  const unsigned char* end;
+};
+
+Table FindTable() {
+  const auto* image = reinterpret_cast<const unsigned char*>(GetModuleHandleA(nullptr));
+  const auto* dos = reinterpret_cast<const IMAGE_DOS_HEADER*>(image);
+  const auto* nt = reinterpret_cast<const IMAGE_NT_HEADERS*>(image + dos->e_lfanew);
+  const auto* section = reinterpret_cast<const IMAGE_SECTION_HEADER*>(
+      reinterpret_cast<const unsigned char*>(&nt->OptionalHeader) +
+      nt->FileHeader.SizeOfOptionalHeader);
+  for (unsigned i = 0; i < nt->FileHeader.NumberOfSections; ++i, ++section) {
+    if (std::memcmp(section->Name, ".eh_fram", 8) == 0) {
+      const unsigned char* const begin = image + section->VirtualAddress;
+      return {begin, begin + section->Misc.VirtualSize};
+    }
+  }
+  return {nullptr, nullptr};
+}
 
 uint32_t Read32(const unsigned char* p) {
   uint32_t value;
@@ -115,23 +139,15 @@ struct dwarf_eh_bases {
   void* func;
 };
 
-[[gnu::used]] void __register_frame_info(const void* begin, void*) {
-  g_table = static_cast<const unsigned char*>(begin);
-}
-
-[[gnu::used]] void* __deregister_frame_info(const void* begin) {
-  if (begin != g_table) return nullptr;
-  g_table = nullptr;
-  return const_cast<void*>(begin);
-}
-
 [[gnu::used]] const void* _Unwind_Find_FDE(void* pc, dwarf_eh_bases* bases) {
   const uint32_t address = static_cast<uint32_t>(reinterpret_cast<uintptr_t>(pc));
   const unsigned char* cie = nullptr;
   unsigned encoding = kOmit;
-  for (const unsigned char* record = g_table; record;) {
+  const Table table = FindTable();
+  for (const unsigned char* record = table.begin; table.end - record >= 8;) {
     const uint32_t length = Read32(record);
     if (length == 0 || length == 0xFFFFFFFFu) break;  // the end, or a 64-bit table
+    if (length > static_cast<uint32_t>(table.end - record) - 4) break;
     const uint32_t cieOffset = Read32(record + 4);
     if (cieOffset != 0) {
       const unsigned char* const ownCie = record + 4 - cieOffset;
