@@ -47,6 +47,27 @@ void __verbose_terminate_handler() { std::abort(); }
 
 }  // namespace __gnu_cxx
 
+// Allocation. The runtime's versions call a new-handler in a loop (the stub
+// sets none) and build the nothrow forms on the throwing one; with no
+// handler these do the same, and a failure throws or returns null at once.
+void* operator new(std::size_t size) {
+  if (void* block = std::malloc(size != 0 ? size : 1)) return block;
+  throw std::bad_alloc();
+}
+void* operator new[](std::size_t size) { return ::operator new(size); }
+void* operator new(std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size != 0 ? size : 1);
+}
+void* operator new[](std::size_t size, const std::nothrow_t&) noexcept {
+  return std::malloc(size != 0 ? size : 1);
+}
+void operator delete(void* block) noexcept { std::free(block); }
+void operator delete[](void* block) noexcept { std::free(block); }
+void operator delete(void* block, std::size_t) noexcept { std::free(block); }
+void operator delete[](void* block, std::size_t) noexcept { std::free(block); }
+void operator delete(void* block, const std::nothrow_t&) noexcept { std::free(block); }
+void operator delete[](void* block, const std::nothrow_t&) noexcept { std::free(block); }
+
 // The exception state the C++ runtime keeps per thread. The installer runs
 // one thread, so a plain static does; the runtime's own version keeps it in
 // emulated thread-local storage, which brings the TLS emulation and thread
