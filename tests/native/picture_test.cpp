@@ -103,6 +103,13 @@ TEST_F(Pictures, RefusedWithTheReason) {
   cut.resize(cut.size() / 2);
   Bytes header = cut;
   header.resize(30);
+  // A damaged length: a gigabyte of compressed pixels claimed by a small file
+  // must be refused before anything of that size is asked for.
+  Bytes claims = Read("whole.png");
+  const auto idat =
+      std::search(claims.begin(), claims.end(), std::begin("IDAT"), std::end("IDAT") - 1);
+  ASSERT_NE(idat, claims.end());
+  idat[-4] = 0x40;
   const struct {
     const char* what;
     Bytes file;
@@ -113,6 +120,7 @@ TEST_F(Pictures, RefusedWithTheReason) {
       {"text", Bytes{'h', 'e', 'l', 'l', 'o'}, "not a picture: the screen saver shows"},
       {"a PNG cut in half", cut, "PNG that does not decode"},
       {"a PNG cut inside its header", header, "PNG that does not decode"},
+      {"a PNG chunk longer than the file", claims, "a chunk runs past the end of the file"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);

@@ -57,8 +57,13 @@ Status ParseLayout(const Bytes& image, PeLayout& pe) {
   pe.fileAlignment = U32(image, pe.optional + 36);
   pe.directories = pe.optional + 96;
   pe.directoryCount = std::min<uint32_t>(U32(image, pe.optional + 92), (optionalSize - 96u) / 8u);
-  if (pe.sectionAlignment == 0 || pe.fileAlignment == 0)
-    return Status::Fail("a program without section alignment");
+  // Powers of two, the file's at most 64 KiB as the loader wants them: the
+  // rebuilt resource section is padded to the file alignment, which a
+  // damaged header would otherwise make gigabytes long.
+  const auto powerOfTwo = [](uint32_t v) { return v != 0 && (v & (v - 1)) == 0; };
+  if (!powerOfTwo(pe.sectionAlignment) || !powerOfTwo(pe.fileAlignment) ||
+      pe.fileAlignment > 0x10000 || pe.fileAlignment > pe.sectionAlignment)
+    return Status::Fail("a program with an invalid section or file alignment");
   const size_t table = pe.optional + optionalSize;
   if (table + size_t{count} * kSectionHeaderSize > image.size())
     return Status::Fail("the section table runs past the end of the file");
