@@ -144,9 +144,6 @@ ResultCode WriteUninstallEntry(Installer& in) {
                       KEY_SET_VALUE, nullptr, key.put(), nullptr);
   ResultCode result = static_cast<ResultCode>(status);
   if (result == rc::kOk) result = SetStringValue(key, "DisplayName", name + " Screen Saver");
-  if (result == rc::kOk) {
-    result = SetStringValue(key, "UninstallString", in.paths.windowsDir + name + ".scr /u");
-  }
   if (result == rc::kOk) result = static_cast<ResultCode>(WriteUninstallDetails(key.get(), in));
   // A refused registration never fails the install (its callers ignore the
   // code), but the user learns that no uninstall entry exists.

@@ -69,9 +69,8 @@ long WriteUninstallDetails(HKEY key, const Installer& in) {
   const std::string program = in.paths.windowsDir + in.paths.saverName + ".scr";
   ShowLayout layout;
   ReadShowLayout(in.settings, layout);  // no layout: no publisher, no version
-  // Quoted, in place of the unquoted command written before: with a blank in
-  // the path the system would try "C:\WINDOWS\Sunny.exe" of
-  // "C:\WINDOWS\Sunny Meadow.scr" first.
+  // Quoted: with a blank in the path the system would try
+  // "C:\WINDOWS\Sunny.exe" of "C:\WINDOWS\Sunny Meadow.scr" first.
   const std::string quoted = "\"" + program + "\"";
   long status = SetString(key, "UninstallString", quoted + " /u");
   if (status == ERROR_SUCCESS) status = SetString(key, "QuietUninstallString", quoted + " /u /q");

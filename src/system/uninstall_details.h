@@ -1,6 +1,6 @@
 #pragma once
-// The uninstall entry's values beyond its display name and command, which
-// Add or Remove Programs shows or uses: the quiet command, the icon, the
+// The uninstall entry's values beyond its display name, which Add or Remove
+// Programs shows or uses: the commands (plain and quiet), the icon, the
 // author's publisher and version (from the show layout in the data file's
 // settings record), the size of the installed files, and that the screen
 // saver offers neither a change nor a repair.

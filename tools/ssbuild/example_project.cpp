@@ -1,7 +1,7 @@
 #include "example_project.h"
 
 #include "bundled_files.h"
-#include "le_bytes.h"
+#include "picture_image.h"
 
 namespace ssbuild {
 namespace {
@@ -126,25 +126,15 @@ Bytes Text(const char* text) { return Bytes(text, text + std::char_traits<char>:
 }  // namespace
 
 Bytes DrawExampleBitmap(int width, int height, int sunX, int sunY) {
-  const auto rowSize = static_cast<size_t>((width * 3 + 3) & ~3);
-  const size_t pixels = rowSize * static_cast<size_t>(height);
-  Bytes bmp(54 + pixels, 0);
-  bmp[0] = 'B';
-  bmp[1] = 'M';
-  ssi::WriteU32(&bmp[2], static_cast<uint32_t>(bmp.size()));
-  ssi::WriteU32(&bmp[10], 54);
-  ssi::WriteU32(&bmp[14], 40);
-  ssi::WriteU32(&bmp[18], static_cast<uint32_t>(width));
-  ssi::WriteU32(&bmp[22], static_cast<uint32_t>(height));
-  bmp[26] = 1;
-  bmp[28] = 24;
-  ssi::WriteU32(&bmp[34], static_cast<uint32_t>(pixels));
-  const int horizon = height / 3;  // rows count from the bottom
+  std::vector<uint8_t> rgb(static_cast<size_t>(width) * static_cast<size_t>(height) * 3);
+  const int horizon = height / 3;  // the grass, counted from the bottom
   const int radius = height / 8;
-  for (int y = 0; y < height; ++y) {
+  for (int top = 0; top < height; ++top) {
+    const int y = height - 1 - top;
     for (int x = 0; x < width; ++x) {
-      uint8_t* p = &bmp[54 + static_cast<size_t>(y) * rowSize + static_cast<size_t>(x) * 3];
-      const int top = height - 1 - y;
+      uint8_t* p =
+          &rgb[(static_cast<size_t>(top) * static_cast<size_t>(width) + static_cast<size_t>(x)) *
+               3];
       const int dx = x - sunX;
       const int dy = top - sunY;
       int r = 0;
@@ -159,12 +149,12 @@ Bytes DrawExampleBitmap(int width, int height, int sunX, int sunY) {
         const int shade = 100 * (y - horizon) / (height - horizon);
         r = 160 + shade / 2, g = 210 + shade / 3, b = 240;
       }
-      p[0] = static_cast<uint8_t>(b);
+      p[0] = static_cast<uint8_t>(r);
       p[1] = static_cast<uint8_t>(g);
-      p[2] = static_cast<uint8_t>(r);
+      p[2] = static_cast<uint8_t>(b);
     }
   }
-  return bmp;
+  return WriteBmp24(width, height, rgb);
 }
 
 Status MakeExampleProject(std::vector<ExampleFile>& files) {
