@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include <process.h>
+#include <windows.h>
+
 namespace {
 
 int g_failures = 0;
@@ -141,9 +144,26 @@ void ReleaseHeap(void* chain) {
   }
 }
 
+// An exception no handler catches: the search walks off the program's
+// frames into the system's, which have no unwind records, and the runtime
+// terminates (abort: exit code 3) instead of reading past the stack.
+void ExpectUncaughtTerminates() {
+  char self[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  const intptr_t code =
+      n != 0 && n < MAX_PATH ? _spawnl(_P_WAIT, self, self, "uncaught", nullptr) : -1;
+  std::printf("uncaught exception: exit code %d\n", static_cast<int>(code));
+  Expect(code == 3, "an uncaught exception terminates");
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "uncaught") == 0) {
+    ThrowBadAlloc();
+    return 0;
+  }
+  ExpectUncaughtTerminates();
   ThrowCatchNestRethrow("heap available");
   void* held = ExhaustHeap();
   Expect(std::malloc(64) == nullptr, "heap exhausted");
