@@ -47,9 +47,8 @@ struct Table {
 
 }  // namespace
 
-// The image's own DOS header, placed by the linker. Not GetModuleHandleA:
-// binutils 2.40 crashes linking a call to it from this object when
-// kernel32 is named on the command line before the runtime's libraries.
+// The image's own DOS header, whose address the linker fills in (no call to
+// the system for the module's handle).
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
 namespace {
@@ -432,9 +431,8 @@ _Unwind_Reason_Code ssi_unwind_raise(_Unwind_Exception* exception, const uint32_
 // _Unwind_RaiseException(exception) and _Unwind_Resume(exception) save the
 // caller's registers as they will be after the return (kEax..kEip, the
 // order of Register) and pass them on. A rethrow is a new raise (the stub
-// does not unwind by force). The symbols are declared functions (.def):
-// binutils 2.40 crashes writing the base relocations of a link with the
-// linker plugin when the runtime's calls reach a plain label.
+// does not unwind by force). The symbols are declared functions (.def), as
+// the compiler declares its own.
 asm(R"(
   .text
   .globl __Unwind_RaiseException
