@@ -4,7 +4,7 @@
 // signals and resets the floating-point unit, none of which the stub uses
 // (it reads GetCommandLineA itself, and computes nothing in floating point),
 // and links the unwinder's frame registration, which it does not need either
-// (frame_lookup.cpp).
+// (unwinder.cpp).
 #include <windows.h>
 
 #include <cstdlib>

@@ -1,6 +1,11 @@
 // Linked into test builds only (see test_build.h).
 #include "test_build.h"
 
+#include <windows.h>
+
+#include <cstddef>
+#include <new>
+
 #include "activation.h"
 #include "pause_interval.h"
 
@@ -8,7 +13,16 @@ namespace ssi {
 
 SetScreenSaverActiveFn g_setScreenSaverActive = &SetScreenSaverActiveThroughSystem;
 
-bool SetScreenSaverActive() { return g_setScreenSaverActive(); }
+// With SSI_SWITCH_OUT_OF_MEMORY set, the switch first asks for more memory
+// than any heap holds, so that the tests see the program's own exception
+// path (its allocation, unwinder and handlers) from the throw to the box.
+bool SetScreenSaverActive() {
+  if (GetEnvironmentVariableA("SSI_SWITCH_OUT_OF_MEMORY", nullptr, 0) != 0) {
+    volatile std::size_t huge = static_cast<std::size_t>(-1) / 2;
+    ::operator delete(::operator new(huge));
+  }
+  return g_setScreenSaverActive();
+}
 
 // Tests shorten the one-second pauses with SSI_PAUSE_MS (milliseconds,
 // 0..60000); nothing the user sees changes. Read once.

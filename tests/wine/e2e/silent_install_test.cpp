@@ -91,6 +91,21 @@ TEST_F(SilentInstall, AFailedRunIsReportedOnceWithoutAFileName) {
   EXPECT_FALSE(FileExists(meadow_.saverIni));
 }
 
+// Memory running out in the middle of the install (the test build's switch
+// asks for more than any heap holds) is reported by its own box and a
+// failed run; the program ends by itself and leaves no work file behind.
+TEST_F(SilentInstall, RunningOutOfMemoryIsReportedAndTheRunEnds) {
+  const TestPayload p = SilentMeadow(false);
+  InstallerSession session;
+  SetEnvironmentVariableA("SSI_SWITCH_OUT_OF_MEMORY", "1");
+  RunToEnd(session, Compose(stub_, p).image, kExitFailed);
+  SetEnvironmentVariableA("SSI_SWITCH_OUT_OF_MEMORY", nullptr);
+  ASSERT_FALSE(session.boxes.empty());
+  EXPECT_EQ(session.boxes[0].text, msg::kOutOfMemory) << DescribeBoxes(session.boxes);
+  EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
+  EXPECT_FALSE(FileExists(meadow_.saverIni));
+}
+
 // A silent installer cut short is refused at start with its one box; it
 // ends by itself, without a window, having written nothing.
 TEST_F(SilentInstall, AnIncompleteInstallerEndsWithoutAWindowAndWritesNothing) {

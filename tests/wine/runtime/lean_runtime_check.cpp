@@ -12,6 +12,9 @@
 #include <string>
 #include <vector>
 
+#include <process.h>
+#include <windows.h>
+
 namespace {
 
 int g_failures = 0;
@@ -52,6 +55,36 @@ struct CountsCleanup {
   text += 'y';
 }
 
+// Frames that change the registers a function keeps for its caller (ebx,
+// esi, edi, ebp), so that the values of the catching frame, which the
+// compiler keeps in those registers across the call, come back only if the
+// unwinder reads them from where each frame saved them.
+[[gnu::noinline]] void ClobberAndThrow(int depth) {
+  asm volatile("movl $0x11111111, %%ebx\n\tmovl $0x22222222, %%esi\n\tmovl $0x33333333, %%edi"
+               :
+               :
+               : "ebx", "esi", "edi");
+  if (depth == 0) {
+    ThrowBadAlloc();
+  } else {
+    ClobberAndThrow(depth - 1);
+  }
+  asm volatile("" ::: "memory");  // not a tail call: this frame stays
+}
+
+volatile unsigned g_seed = 7;
+
+[[gnu::noinline]] bool KeepsRegistersAcrossThrow() {
+  const unsigned a = g_seed * 3, b = g_seed * 5, c = g_seed * 11, d = g_seed * 13;
+  unsigned caught = 0;
+  try {
+    ClobberAndThrow(2);
+  } catch (const std::bad_alloc&) {
+    caught = a + (b << 8) + (c << 16) + (d << 24);
+  }
+  return caught == 21u + (35u << 8) + (77u << 16) + (91u << 24);
+}
+
 // What the window and the install sequence do: bad_alloc for the box, any
 // other std::exception as an unexpected failure; inside the handler a second
 // exception is thrown and caught, then the first rethrown.
@@ -85,6 +118,9 @@ void ThrowCatchNestRethrow(const char* stage) {
   Expect(passed && g_cleanups == 4, stage);
   std::printf("%s: outer %d inner %d fault %d rethrown %d\n", stage, outer, inner, fault, rethrown);
   Expect(outer && inner && fault && rethrown, stage);
+  const bool kept = KeepsRegistersAcrossThrow();
+  std::printf("%s: the catching frame's registers kept %d\n", stage, kept);
+  Expect(kept, stage);
 }
 
 // Takes every block malloc gives, largest first, and chains them through
@@ -108,9 +144,26 @@ void ReleaseHeap(void* chain) {
   }
 }
 
+// An exception no handler catches: the search walks off the program's
+// frames into the system's, which have no unwind records, and the runtime
+// terminates (abort: exit code 3) instead of reading past the stack.
+void ExpectUncaughtTerminates() {
+  char self[MAX_PATH];
+  const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  const intptr_t code =
+      n != 0 && n < MAX_PATH ? _spawnl(_P_WAIT, self, self, "uncaught", nullptr) : -1;
+  std::printf("uncaught exception: exit code %d\n", static_cast<int>(code));
+  Expect(code == 3, "an uncaught exception terminates");
+}
+
 }  // namespace
 
-int main() {
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "uncaught") == 0) {
+    ThrowBadAlloc();
+    return 0;
+  }
+  ExpectUncaughtTerminates();
   ThrowCatchNestRethrow("heap available");
   void* held = ExhaustHeap();
   Expect(std::malloc(64) == nullptr, "heap exhausted");
