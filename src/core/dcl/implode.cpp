@@ -78,7 +78,7 @@ struct ImplodeState {
   unsigned runEnd;
   uint16_t lastRunStart[256];
   uint16_t lastRunLength[256];
-  uint64_t acc;  // pending output bits, first bit lowest
+  uint32_t acc;  // pending output bits (fewer than 8), first bit lowest
   unsigned accBits;
   unsigned outLen;
   // Chains hold stream positions modulo 2^16; every candidate is verified by
@@ -216,8 +216,13 @@ inline unsigned RunAt(ImplodeState& s, unsigned p) {
   return std::min(e - p, kMaxLength);
 }
 
+// Whether p starts three equal bytes. Only such positions need RunAt: the
+// run they leave behind is recorded when the next run is met, before anything
+// reads the record (FillWindow records it before a shift could shorten it).
+inline bool RunOfThree(const uint8_t* at) { return Load16(at + 1) == at[0] * 0x0101u; }
+
 inline unsigned Key3(ImplodeState& s, unsigned p) {
-  const unsigned run = RunAt(s, p);
+  const unsigned run = RunOfThree(s.window + p) ? RunAt(s, p) : 0;
   return run >= 3 ? HashRun(s.window[p], run) : Hash3(s.window + p);
 }
 
@@ -236,7 +241,7 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
   if (lookahead >= 3) {
     const uint8_t* const at = w + p;
     unsigned best = 2;
-    const unsigned run = RunAt(s, p);
+    const unsigned run = RunOfThree(at) ? RunAt(s, p) : 0;
     unsigned h3;
     if (run < 3) {
       h3 = Hash3(at);
@@ -323,14 +328,17 @@ void FlushOutput(ImplodeState& s) {
   s.outLen = 0;
 }
 
+// Stores the whole bytes at once, whether there are any or not: no branch
+// to mispredict. At most 16 bits a call, so 23 bits are pending at most.
 inline void PutBits(ImplodeState& s, uint32_t value, unsigned count) {
-  s.acc |= uint64_t{value} << s.accBits;
+  s.acc |= value << s.accBits;
   s.accBits += count;
-  if (s.accBits >= 32) {
-    for (unsigned i = 0; i < 4; ++i) s.out[s.outLen++] = static_cast<uint8_t>(s.acc >> (8 * i));
-    s.acc >>= 32;
-    s.accBits -= 32;
-  }
+  const uint8_t bytes[4] = {static_cast<uint8_t>(s.acc), static_cast<uint8_t>(s.acc >> 8),
+                            static_cast<uint8_t>(s.acc >> 16), static_cast<uint8_t>(s.acc >> 24)};
+  std::memcpy(s.out + s.outLen, bytes, 4);
+  s.outLen += s.accBits >> 3;
+  s.acc >>= s.accBits & ~7u;
+  s.accBits &= 7u;
 }
 
 void PutLiteral(ImplodeState& s, uint8_t c) {
@@ -341,15 +349,21 @@ void PutLiteral(ImplodeState& s, uint8_t c) {
   }
 }
 
+// Two stores a match: its length's fields (at most 16 bits), then its
+// distance's (at most 14).
 void PutMatch(ImplodeState& s, unsigned length, unsigned distance) {
   const unsigned sym = kLengthSymbol[length];
-  PutBits(s, (uint32_t{kLengthCode.stream[sym]} << 1) | 1u, kLengthCode.bits[sym] + 1u);
-  PutBits(s, length - kLengthBase[sym], kLengthExtra[sym]);
+  const unsigned codeBits = kLengthCode.bits[sym] + 1u;
+  PutBits(s,
+          (uint32_t{kLengthCode.stream[sym]} << 1 | 1u) | (length - kLengthBase[sym]) << codeBits,
+          codeBits + kLengthExtra[sym]);
   if (length == kEndLength) return;
   const unsigned low = LowBits(s, length);
   const unsigned high = (distance - 1) >> low;
-  PutBits(s, kDistanceCode.stream[high], kDistanceCode.bits[high]);
-  PutBits(s, (distance - 1) & ((1u << low) - 1), low);
+  PutBits(s,
+          kDistanceCode.stream[high] | ((distance - 1) & ((1u << low) - 1))
+                                           << kDistanceCode.bits[high],
+          kDistanceCode.bits[high] + low);
 }
 
 // --- input ---
@@ -358,6 +372,12 @@ void FillWindow(ImplodeState& s) {
   if (s.inputEnded || s.avail - s.cur >= kBlock + kMaxLength) return;
   if (s.cur > kHistory) {
     const unsigned shift = s.cur - kHistory;
+    if (s.runEnd >= s.runStart + 3 && s.runEnd < s.cur) {
+      const uint8_t c = s.window[s.runStart];
+      s.lastRunStart[c] = StreamPos(s, s.runStart);
+      s.lastRunLength[c] = static_cast<uint16_t>(s.runEnd - s.runStart);
+      s.runStart = s.runEnd;
+    }
     std::memmove(s.window, s.window + shift, s.avail - shift);
     s.runStart = s.runStart > shift ? s.runStart - shift : 0;
     s.runEnd = s.runEnd > shift ? s.runEnd - shift : 0;
@@ -606,11 +626,7 @@ unsigned int ssi::dcl::ImplodeAtLevel(dcl_read_fn read_buf, dcl_write_fn write_b
     s.cur += level == ImplodeLevel::kFast ? CompressBlockLazy(s) : CompressBlock(s);
   }
   PutMatch(s, codes::kEndLength, 0);
-  while (s.accBits > 0) {
-    s.out[s.outLen++] = static_cast<uint8_t>(s.acc);
-    s.acc >>= 8;
-    s.accBits = s.accBits > 8 ? s.accBits - 8 : 0;
-  }
+  if (s.accBits > 0) s.out[s.outLen++] = static_cast<uint8_t>(s.acc);
   FlushOutput(s);
   return DCL_CMP_NO_ERROR;
 }
