@@ -232,6 +232,19 @@ void Insert(ImplodeState& s, unsigned p) {
   if (p + 2 <= s.avail) Link2(s, Hash2(s.window + p), here);
 }
 
+// Insert for the positions [from, to), the bounds checked once.
+void InsertRange(ImplodeState& s, unsigned from, unsigned to) {
+  unsigned p = from;
+  const unsigned end3 = std::min(to, s.avail >= 2 ? s.avail - 2 : 0);
+  for (; p < end3; ++p) {
+    const uint16_t here = StreamPos(s, p);
+    const uint8_t* const at = s.window + p;
+    Link3(s, RunOfThree(at) ? HashRun(at[0], RunAt(s, p)) : Hash3(at), here);
+    Link2(s, Hash2(at), here);
+  }
+  for (; p < to; ++p) Insert(s, p);
+}
+
 // Finds the candidate matches at window position p (then inserts p).
 void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSteps, Matches& m) {
   m.length2Distance = 0;
@@ -438,7 +451,7 @@ unsigned CompressBlock(ImplodeState& s) {
       s.price[i + len] = static_cast<uint16_t>(here + kLengthCost[len] + DistanceCost(s, len, d));
       s.stepLength[i + len] = static_cast<uint16_t>(len);
       s.stepDistance[i + len] = static_cast<uint16_t>(d);
-      for (unsigned k = 1; k < len; ++k) Insert(s, p + k);
+      InsertRange(s, p + 1, p + len);
       end = i + len;
       break;
     }
@@ -470,7 +483,7 @@ unsigned CompressBlock(ImplodeState& s) {
         end = e;
       }
     }
-    for (unsigned k = n; k < end; ++k) Insert(s, s.cur + k);
+    InsertRange(s, s.cur + n, s.cur + end);
   }
   // Walk the cheapest path back, leaving each step's length at its start.
   for (unsigned j = end; j > 0;) {
@@ -565,9 +578,9 @@ unsigned CompressBlockLazy(ImplodeState& s) {
         if (s.outLen >= kOutFlush) FlushOutput(s);
         continue;
       }
-      for (unsigned k = 2; k < length; ++k) Insert(s, p + k);
+      InsertRange(s, p + 2, p + length);
     } else {
-      for (unsigned k = 1; k < length; ++k) Insert(s, p + k);
+      InsertRange(s, p + 1, p + length);
     }
     if (length == 1) {
       PutLiteral(s, s.window[p]);
