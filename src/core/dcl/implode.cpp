@@ -221,18 +221,7 @@ inline unsigned RunAt(ImplodeState& s, unsigned p) {
 // reads the record (FillWindow records it before a shift could shorten it).
 inline bool RunOfThree(const uint8_t* at) { return Load16(at + 1) == at[0] * 0x0101u; }
 
-inline unsigned Key3(ImplodeState& s, unsigned p) {
-  const unsigned run = RunOfThree(s.window + p) ? RunAt(s, p) : 0;
-  return run >= 3 ? HashRun(s.window[p], run) : Hash3(s.window + p);
-}
-
-void Insert(ImplodeState& s, unsigned p) {
-  const uint16_t here = StreamPos(s, p);
-  if (p + 3 <= s.avail) Link3(s, Key3(s, p), here);
-  if (p + 2 <= s.avail) Link2(s, Hash2(s.window + p), here);
-}
-
-// Insert for the positions [from, to), the bounds checked once.
+// Enters the positions [from, to) into the chains, the bounds checked once.
 void InsertRange(ImplodeState& s, unsigned from, unsigned to) {
   unsigned p = from;
   const unsigned end3 = std::min(to, s.avail >= 2 ? s.avail - 2 : 0);
@@ -242,11 +231,22 @@ void InsertRange(ImplodeState& s, unsigned from, unsigned to) {
     Link3(s, RunOfThree(at) ? HashRun(at[0], RunAt(s, p)) : Hash3(at), here);
     Link2(s, Hash2(at), here);
   }
-  for (; p < to; ++p) Insert(s, p);
+  for (; p < to && p + 2 <= s.avail; ++p) Link2(s, Hash2(s.window + p), StreamPos(s, p));
 }
 
+// Inlined into each caller where built for speed: the search runs at
+// nearly every position, and the call's own cost (registers saved, the
+// state reloaded) was a tenth of the default level's time. Built for size
+// (impborl.dll) it stays one function.
+#if defined(__GNUC__) && !defined(__OPTIMIZE_SIZE__)
+#define SSI_SEARCH_INLINE __attribute__((always_inline)) inline
+#else
+#define SSI_SEARCH_INLINE
+#endif
+
 // Finds the candidate matches at window position p (then inserts p).
-void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSteps, Matches& m) {
+SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead,
+                                   unsigned maxSteps, Matches& m) {
   m.length2Distance = 0;
   m.count = 0;
   const uint16_t here = StreamPos(s, p);
@@ -430,7 +430,7 @@ unsigned CompressBlock(ImplodeState& s) {
     const unsigned p = s.cur + i;
     if (i < skipTo) {
       // Deep inside a long match: a match from here rarely reaches further.
-      Insert(s, p);
+      InsertRange(s, p, p + 1);
       Relax(s, i + 1, s.price[i] + LiteralCost(s, s.window[p]), 1, 0);
       continue;
     }
