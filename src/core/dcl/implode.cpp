@@ -114,6 +114,17 @@ struct Matches {
   unsigned count;
   uint16_t length[kMaxPairs];  // increasing
   uint16_t distance[kMaxPairs];
+
+  void Clear() {
+    length2Distance = 0;
+    count = 0;
+  }
+  void Add(const ImplodeState&, unsigned len, unsigned d) {
+    const unsigned slot = count < kMaxPairs ? count++ : kMaxPairs - 1;
+    length[slot] = static_cast<uint16_t>(len);
+    distance[slot] = static_cast<uint16_t>(d);
+  }
+  unsigned Nearest() const { return count != 0 ? distance[0] : 0; }
 };
 
 inline unsigned LowBits(const ImplodeState& s, unsigned length) {
@@ -234,6 +245,77 @@ void InsertRange(ImplodeState& s, unsigned from, unsigned to) {
   for (; p < to && p + 2 <= s.avail; ++p) Link2(s, Hash2(s.window + p), StreamPos(s, p));
 }
 
+struct Choice {
+  unsigned length = 1;
+  unsigned distance = 0;
+  int gain = 0;
+};
+
+constexpr unsigned kCountedLiterals = 6;
+
+// What the fast level keeps of the matches at `at` as they are found: the
+// one that saves the most bits against the literals it replaces, counted at
+// their own cost (in ASCII mode a literal costs 5 to 14 bits) for the first
+// few, where it can tip the choice, and at an average cost beyond.
+struct BestChoice {
+  const uint8_t* at;
+  unsigned length2Distance;
+  unsigned nearest;
+  unsigned counted;
+  int literals;
+  Choice best;
+
+  void Clear() {
+    length2Distance = nearest = counted = 0;
+    literals = 0;
+    best = Choice{};
+  }
+  void Add(const ImplodeState& s, unsigned len, unsigned d) {
+    if (nearest == 0) nearest = d;
+    if (s.ascii) {
+      for (; counted < std::min(len, kCountedLiterals); ++counted)
+        literals += static_cast<int>(LiteralCost(s, at[counted]));
+      if (len > counted) literals += static_cast<int>(8 * (len - counted));
+      counted = len;
+    } else {
+      literals = static_cast<int>(9 * len);
+    }
+    const int gain = literals - static_cast<int>(kLengthCost[len] + DistanceCost(s, 3, d));
+    if (gain > best.gain) best = {len, d, gain};
+  }
+  unsigned Nearest() const { return nearest; }
+  BestChoice& Sink() { return *this; }
+  // A 2-byte match wins a tie: it is the first choice looked at.
+  Choice Finish(const ImplodeState& s) const {
+    if (length2Distance != 0) {
+      const int gain = static_cast<int>(LiteralCost(s, at[0]) + LiteralCost(s, at[1])) -
+                       static_cast<int>(kLengthCost[2] + DistanceCost(s, 2, length2Distance));
+      if (gain > 0 && gain >= best.gain) return {2, length2Distance, gain};
+    }
+    return best;
+  }
+};
+
+#if defined(__OPTIMIZE_SIZE__)
+// Built for size (impborl.dll, whose entry point uses the default level),
+// the fast level shares the default's search and takes its choice from the
+// list afterwards, rather than adding a second copy of the search.
+struct FastFound : Matches {
+  const uint8_t* at;
+  Matches& Sink() { return *this; }
+  Choice Finish(const ImplodeState& s) const {
+    BestChoice b;
+    b.Clear();
+    b.at = at;
+    for (unsigned k = 0; k < count; ++k) b.Add(s, length[k], distance[k]);
+    b.length2Distance = length2Distance;
+    return b.Finish(s);
+  }
+};
+#else
+using FastFound = BestChoice;
+#endif
+
 // Inlined into each caller where built for speed: the search runs at
 // nearly every position, and the call's own cost (registers saved, the
 // state reloaded) was a tenth of the default level's time. Built for size
@@ -245,10 +327,10 @@ void InsertRange(ImplodeState& s, unsigned from, unsigned to) {
 #endif
 
 // Finds the candidate matches at window position p (then inserts p).
+template <typename Found>
 SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead,
-                                   unsigned maxSteps, Matches& m) {
-  m.length2Distance = 0;
-  m.count = 0;
+                                   unsigned maxSteps, Found& m) {
+  m.Clear();
   const uint16_t here = StreamPos(s, p);
   const uint8_t* const w = s.window;
   if (lookahead >= 3) {
@@ -275,9 +357,7 @@ SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahe
       const unsigned len = d == 1 ? run : d != 0 ? MatchLength(at - d, at, lookahead) : 0;
       if (len >= 3) {  // a run recorded before the chains wrapped may be gone
         best = len;
-        m.length[0] = static_cast<uint16_t>(best);
-        m.distance[0] = static_cast<uint16_t>(d);
-        m.count = 1;
+        m.Add(s, len, d);
         // Earlier runs as long as this one may go on beyond it: the
         // chain's first few are still worth a look.
         if (best == lookahead) maxSteps = 0;
@@ -297,9 +377,7 @@ SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahe
         const unsigned len = MatchLength(q, at, lookahead);
         if (len > best) {
           best = len;
-          const unsigned slot = m.count < kMaxPairs ? m.count++ : kMaxPairs - 1;
-          m.length[slot] = static_cast<uint16_t>(len);
-          m.distance[slot] = static_cast<uint16_t>(d);
+          m.Add(s, len, d);
           if (len >= s.effort.nice || len == lookahead) break;
           if (len >= s.effort.good) steps = std::min(steps, s.effort.goodSteps);
         }
@@ -315,8 +393,8 @@ SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahe
     unsigned last = 0;
     // The nearest longer match, if near enough, serves for length 2 too: it
     // is rarely much farther than the nearest pair of bytes.
-    const bool served = m.count != 0 && m.distance[0] <= kMaxLength2Distance;
-    if (served) m.length2Distance = m.distance[0];
+    const bool served = m.Nearest() != 0 && m.Nearest() <= kMaxLength2Distance;
+    if (served) m.length2Distance = m.Nearest();
     const unsigned reach2 = served ? 0 : std::min(kMaxLength2Distance, p);
     for (;;) {
       const unsigned d = static_cast<uint16_t>(here - cand);
@@ -507,73 +585,34 @@ unsigned CompressBlock(ImplodeState& s) {
 // The fast level: at each position the match that saves the most bits
 // against the literals it replaces, unless the next position offers one
 // that saves more (one step of lazy matching); no block parse.
-constexpr unsigned kCountedLiterals = 6;
 constexpr int kLazyMargin = 4;  // bits; tuned on the corpus against the classic sizes
-
-struct Choice {
-  unsigned length = 1;
-  unsigned distance = 0;
-  int gain = 0;
-};
-
-// The gain is counted against the literals the match replaces, at their own
-// cost (in ASCII mode a literal costs 5 to 14 bits) for the first few, where
-// it can tip the choice, and at an average cost beyond.
-inline Choice BestGain(const ImplodeState& s, const Matches& m, unsigned p) {
-  Choice c;
-  const uint8_t* const w = s.window + p;
-  int literals = 0;
-  if (m.length2Distance != 0) {
-    literals = static_cast<int>(LiteralCost(s, w[0]) + LiteralCost(s, w[1]));
-    const int gain =
-        literals - static_cast<int>(kLengthCost[2] + DistanceCost(s, 2, m.length2Distance));
-    if (gain > c.gain) c = {2, m.length2Distance, gain};
-  }
-  unsigned counted = m.length2Distance != 0 ? 2 : 0;
-  for (unsigned k = 0; k < m.count; ++k) {
-    const unsigned length = m.length[k];
-    if (s.ascii) {
-      for (; counted < std::min(length, kCountedLiterals); ++counted)
-        literals += static_cast<int>(LiteralCost(s, w[counted]));
-      if (length > counted) literals += static_cast<int>(8 * (length - counted));
-      counted = length;
-    } else {
-      literals = static_cast<int>(9 * length);
-    }
-    const int gain =
-        literals - static_cast<int>(kLengthCost[length] + DistanceCost(s, 3, m.distance[k]));
-    if (gain > c.gain) c = {length, m.distance[k], gain};
-  }
-  return c;
-}
 
 unsigned CompressBlockLazy(ImplodeState& s) {
   const unsigned n = std::min(kBlock, s.avail - s.cur);
-  Matches a, b;
-  Matches* here = &a;
-  Matches* next = &b;
+  FastFound found;
   Choice c;
-  bool found = false;  // `here` and `c` already hold the matches at i
+  bool known = false;  // `c` already holds the choice at i
   unsigned i = 0;
   while (i < n) {
     const unsigned p = s.cur + i;
-    if (!found) {
-      FindMatches(s, p, std::min(kMaxLength, s.avail - p), s.effort.chain, *here);
-      c = BestGain(s, *here, p);
+    if (!known) {
+      found.at = s.window + p;
+      FindMatches(s, p, std::min(kMaxLength, s.avail - p), s.effort.chain, found.Sink());
+      c = found.Finish(s);
     }
-    found = false;
+    known = false;
     const unsigned length = c.length, distance = c.distance;
     if (length >= 2 && length < s.effort.nice && i + 1 < n) {
+      found.at = s.window + p + 1;
       FindMatches(s, p + 1, std::min(kMaxLength, s.avail - p - 1),
-                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, *next);
-      const Choice later = BestGain(s, *next, p + 1);
+                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, found.Sink());
+      const Choice later = found.Finish(s);
       // The next match must save a few bits more than this one to be worth
       // a literal first: an even trade mostly loses at the following match.
       if (later.gain > c.gain + kLazyMargin) {
         PutLiteral(s, s.window[p]);
-        std::swap(here, next);
         c = later;
-        found = true;
+        known = true;
         ++i;
         if (s.outLen >= kOutFlush) FlushOutput(s);
         continue;
