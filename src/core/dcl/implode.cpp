@@ -256,7 +256,9 @@ constexpr unsigned kCountedLiterals = 6;
 // What the fast level keeps of the matches at `at` as they are found: the
 // one that saves the most bits against the literals it replaces, counted at
 // their own cost (in ASCII mode a literal costs 5 to 14 bits) for the first
-// few, where it can tip the choice, and at an average cost beyond.
+// few, where it can tip the choice, and at an average cost beyond. (Matches
+// keeps 32 of them; only where a search meets more ever-longer matches than
+// that can the two choose differently.)
 struct BestChoice {
   const uint8_t* at;
   unsigned length2Distance;
