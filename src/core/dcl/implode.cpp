@@ -78,7 +78,7 @@ struct ImplodeState {
   unsigned runEnd;
   uint16_t lastRunStart[256];
   uint16_t lastRunLength[256];
-  uint64_t acc;  // pending output bits, first bit lowest
+  uint32_t acc;  // pending output bits (fewer than 8), first bit lowest
   unsigned accBits;
   unsigned outLen;
   // Chains hold stream positions modulo 2^16; every candidate is verified by
@@ -114,6 +114,17 @@ struct Matches {
   unsigned count;
   uint16_t length[kMaxPairs];  // increasing
   uint16_t distance[kMaxPairs];
+
+  void Clear() {
+    length2Distance = 0;
+    count = 0;
+  }
+  void Add(const ImplodeState&, unsigned len, unsigned d) {
+    const unsigned slot = count < kMaxPairs ? count++ : kMaxPairs - 1;
+    length[slot] = static_cast<uint16_t>(len);
+    distance[slot] = static_cast<uint16_t>(d);
+  }
+  unsigned Nearest() const { return count != 0 ? distance[0] : 0; }
 };
 
 inline unsigned LowBits(const ImplodeState& s, unsigned length) {
@@ -216,27 +227,118 @@ inline unsigned RunAt(ImplodeState& s, unsigned p) {
   return std::min(e - p, kMaxLength);
 }
 
-inline unsigned Key3(ImplodeState& s, unsigned p) {
-  const unsigned run = RunAt(s, p);
-  return run >= 3 ? HashRun(s.window[p], run) : Hash3(s.window + p);
+// Whether p starts three equal bytes. Only such positions need RunAt: the
+// run they leave behind is recorded when the next run is met, before anything
+// reads the record (FillWindow records it before a shift could shorten it).
+inline bool RunOfThree(const uint8_t* at) { return Load16(at + 1) == at[0] * 0x0101u; }
+
+// Enters the positions [from, to) into the chains, the bounds checked once.
+void InsertRange(ImplodeState& s, unsigned from, unsigned to) {
+  unsigned p = from;
+  const unsigned end3 = std::min(to, s.avail >= 2 ? s.avail - 2 : 0);
+  for (; p < end3; ++p) {
+    const uint16_t here = StreamPos(s, p);
+    const uint8_t* const at = s.window + p;
+    Link3(s, RunOfThree(at) ? HashRun(at[0], RunAt(s, p)) : Hash3(at), here);
+    Link2(s, Hash2(at), here);
+  }
+  for (; p < to && p + 2 <= s.avail; ++p) Link2(s, Hash2(s.window + p), StreamPos(s, p));
 }
 
-void Insert(ImplodeState& s, unsigned p) {
-  const uint16_t here = StreamPos(s, p);
-  if (p + 3 <= s.avail) Link3(s, Key3(s, p), here);
-  if (p + 2 <= s.avail) Link2(s, Hash2(s.window + p), here);
-}
+struct Choice {
+  unsigned length = 1;
+  unsigned distance = 0;
+  int gain = 0;
+};
+
+constexpr unsigned kCountedLiterals = 6;
+
+// What the fast level keeps of the matches at `at` as they are found: the
+// one that saves the most bits against the literals it replaces, counted at
+// their own cost (in ASCII mode a literal costs 5 to 14 bits) for the first
+// few, where it can tip the choice, and at an average cost beyond. (Matches
+// keeps 32 of them; only where a search meets more ever-longer matches than
+// that can the two choose differently.)
+struct BestChoice {
+  const uint8_t* at;
+  unsigned length2Distance;
+  unsigned nearest;
+  unsigned counted;
+  int literals;
+  Choice best;
+
+  void Clear() {
+    length2Distance = nearest = counted = 0;
+    literals = 0;
+    best = Choice{};
+  }
+  void Add(const ImplodeState& s, unsigned len, unsigned d) {
+    if (nearest == 0) nearest = d;
+    if (s.ascii) {
+      for (; counted < std::min(len, kCountedLiterals); ++counted)
+        literals += static_cast<int>(LiteralCost(s, at[counted]));
+      if (len > counted) literals += static_cast<int>(8 * (len - counted));
+      counted = len;
+    } else {
+      literals = static_cast<int>(9 * len);
+    }
+    const int gain = literals - static_cast<int>(kLengthCost[len] + DistanceCost(s, 3, d));
+    if (gain > best.gain) best = {len, d, gain};
+  }
+  unsigned Nearest() const { return nearest; }
+  BestChoice& Sink() { return *this; }
+  // A 2-byte match wins a tie: it is the first choice looked at.
+  Choice Finish(const ImplodeState& s) const {
+    if (length2Distance != 0) {
+      const int gain = static_cast<int>(LiteralCost(s, at[0]) + LiteralCost(s, at[1])) -
+                       static_cast<int>(kLengthCost[2] + DistanceCost(s, 2, length2Distance));
+      if (gain > 0 && gain >= best.gain) return {2, length2Distance, gain};
+    }
+    return best;
+  }
+};
+
+#if defined(__OPTIMIZE_SIZE__)
+// Built for size (impborl.dll, whose entry point uses the default level),
+// the fast level shares the default's search and takes its choice from the
+// list afterwards, rather than adding a second copy of the search.
+struct FastFound : Matches {
+  const uint8_t* at;
+  Matches& Sink() { return *this; }
+  Choice Finish(const ImplodeState& s) const {
+    BestChoice b;
+    b.Clear();
+    b.at = at;
+    for (unsigned k = 0; k < count; ++k) b.Add(s, length[k], distance[k]);
+    b.length2Distance = length2Distance;
+    return b.Finish(s);
+  }
+};
+#else
+using FastFound = BestChoice;
+#endif
+
+// Inlined into each caller where built for speed: the search runs at
+// nearly every position, and the call's own cost (registers saved, the
+// state reloaded) was a tenth of the default level's time. Built for size
+// (impborl.dll) it stays one function.
+#if defined(__GNUC__) && !defined(__OPTIMIZE_SIZE__)
+#define SSI_SEARCH_INLINE __attribute__((always_inline)) inline
+#else
+#define SSI_SEARCH_INLINE
+#endif
 
 // Finds the candidate matches at window position p (then inserts p).
-void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSteps, Matches& m) {
-  m.length2Distance = 0;
-  m.count = 0;
+template <typename Found>
+SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead,
+                                   unsigned maxSteps, Found& m) {
+  m.Clear();
   const uint16_t here = StreamPos(s, p);
   const uint8_t* const w = s.window;
   if (lookahead >= 3) {
     const uint8_t* const at = w + p;
     unsigned best = 2;
-    const unsigned run = RunAt(s, p);
+    const unsigned run = RunOfThree(at) ? RunAt(s, p) : 0;
     unsigned h3;
     if (run < 3) {
       h3 = Hash3(at);
@@ -257,9 +359,7 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
       const unsigned len = d == 1 ? run : d != 0 ? MatchLength(at - d, at, lookahead) : 0;
       if (len >= 3) {  // a run recorded before the chains wrapped may be gone
         best = len;
-        m.length[0] = static_cast<uint16_t>(best);
-        m.distance[0] = static_cast<uint16_t>(d);
-        m.count = 1;
+        m.Add(s, len, d);
         // Earlier runs as long as this one may go on beyond it: the
         // chain's first few are still worth a look.
         if (best == lookahead) maxSteps = 0;
@@ -279,9 +379,7 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
         const unsigned len = MatchLength(q, at, lookahead);
         if (len > best) {
           best = len;
-          const unsigned slot = m.count < kMaxPairs ? m.count++ : kMaxPairs - 1;
-          m.length[slot] = static_cast<uint16_t>(len);
-          m.distance[slot] = static_cast<uint16_t>(d);
+          m.Add(s, len, d);
           if (len >= s.effort.nice || len == lookahead) break;
           if (len >= s.effort.good) steps = std::min(steps, s.effort.goodSteps);
         }
@@ -297,8 +395,8 @@ void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead, unsigned maxSt
     unsigned last = 0;
     // The nearest longer match, if near enough, serves for length 2 too: it
     // is rarely much farther than the nearest pair of bytes.
-    const bool served = m.count != 0 && m.distance[0] <= kMaxLength2Distance;
-    if (served) m.length2Distance = m.distance[0];
+    const bool served = m.Nearest() != 0 && m.Nearest() <= kMaxLength2Distance;
+    if (served) m.length2Distance = m.Nearest();
     const unsigned reach2 = served ? 0 : std::min(kMaxLength2Distance, p);
     for (;;) {
       const unsigned d = static_cast<uint16_t>(here - cand);
@@ -323,14 +421,17 @@ void FlushOutput(ImplodeState& s) {
   s.outLen = 0;
 }
 
+// Stores the whole bytes at once, whether there are any or not: no branch
+// to mispredict. At most 16 bits a call, so 23 bits are pending at most.
 inline void PutBits(ImplodeState& s, uint32_t value, unsigned count) {
-  s.acc |= uint64_t{value} << s.accBits;
+  s.acc |= value << s.accBits;
   s.accBits += count;
-  if (s.accBits >= 32) {
-    for (unsigned i = 0; i < 4; ++i) s.out[s.outLen++] = static_cast<uint8_t>(s.acc >> (8 * i));
-    s.acc >>= 32;
-    s.accBits -= 32;
-  }
+  const uint8_t bytes[4] = {static_cast<uint8_t>(s.acc), static_cast<uint8_t>(s.acc >> 8),
+                            static_cast<uint8_t>(s.acc >> 16), static_cast<uint8_t>(s.acc >> 24)};
+  std::memcpy(s.out + s.outLen, bytes, 4);
+  s.outLen += s.accBits >> 3;
+  s.acc >>= s.accBits & ~7u;
+  s.accBits &= 7u;
 }
 
 void PutLiteral(ImplodeState& s, uint8_t c) {
@@ -341,15 +442,21 @@ void PutLiteral(ImplodeState& s, uint8_t c) {
   }
 }
 
+// Two stores a match: its length's fields (at most 16 bits), then its
+// distance's (at most 14).
 void PutMatch(ImplodeState& s, unsigned length, unsigned distance) {
   const unsigned sym = kLengthSymbol[length];
-  PutBits(s, (uint32_t{kLengthCode.stream[sym]} << 1) | 1u, kLengthCode.bits[sym] + 1u);
-  PutBits(s, length - kLengthBase[sym], kLengthExtra[sym]);
+  const unsigned codeBits = kLengthCode.bits[sym] + 1u;
+  PutBits(s,
+          (uint32_t{kLengthCode.stream[sym]} << 1 | 1u) | (length - kLengthBase[sym]) << codeBits,
+          codeBits + kLengthExtra[sym]);
   if (length == kEndLength) return;
   const unsigned low = LowBits(s, length);
   const unsigned high = (distance - 1) >> low;
-  PutBits(s, kDistanceCode.stream[high], kDistanceCode.bits[high]);
-  PutBits(s, (distance - 1) & ((1u << low) - 1), low);
+  PutBits(s,
+          kDistanceCode.stream[high] | ((distance - 1) & ((1u << low) - 1))
+                                           << kDistanceCode.bits[high],
+          kDistanceCode.bits[high] + low);
 }
 
 // --- input ---
@@ -358,6 +465,12 @@ void FillWindow(ImplodeState& s) {
   if (s.inputEnded || s.avail - s.cur >= kBlock + kMaxLength) return;
   if (s.cur > kHistory) {
     const unsigned shift = s.cur - kHistory;
+    if (s.runEnd >= s.runStart + 3 && s.runEnd < s.cur) {
+      const uint8_t c = s.window[s.runStart];
+      s.lastRunStart[c] = StreamPos(s, s.runStart);
+      s.lastRunLength[c] = static_cast<uint16_t>(s.runEnd - s.runStart);
+      s.runStart = s.runEnd;
+    }
     std::memmove(s.window, s.window + shift, s.avail - shift);
     s.runStart = s.runStart > shift ? s.runStart - shift : 0;
     s.runEnd = s.runEnd > shift ? s.runEnd - shift : 0;
@@ -397,7 +510,7 @@ unsigned CompressBlock(ImplodeState& s) {
     const unsigned p = s.cur + i;
     if (i < skipTo) {
       // Deep inside a long match: a match from here rarely reaches further.
-      Insert(s, p);
+      InsertRange(s, p, p + 1);
       Relax(s, i + 1, s.price[i] + LiteralCost(s, s.window[p]), 1, 0);
       continue;
     }
@@ -418,7 +531,7 @@ unsigned CompressBlock(ImplodeState& s) {
       s.price[i + len] = static_cast<uint16_t>(here + kLengthCost[len] + DistanceCost(s, len, d));
       s.stepLength[i + len] = static_cast<uint16_t>(len);
       s.stepDistance[i + len] = static_cast<uint16_t>(d);
-      for (unsigned k = 1; k < len; ++k) Insert(s, p + k);
+      InsertRange(s, p + 1, p + len);
       end = i + len;
       break;
     }
@@ -450,7 +563,7 @@ unsigned CompressBlock(ImplodeState& s) {
         end = e;
       }
     }
-    for (unsigned k = n; k < end; ++k) Insert(s, s.cur + k);
+    InsertRange(s, s.cur + n, s.cur + end);
   }
   // Walk the cheapest path back, leaving each step's length at its start.
   for (unsigned j = end; j > 0;) {
@@ -474,80 +587,41 @@ unsigned CompressBlock(ImplodeState& s) {
 // The fast level: at each position the match that saves the most bits
 // against the literals it replaces, unless the next position offers one
 // that saves more (one step of lazy matching); no block parse.
-constexpr unsigned kCountedLiterals = 6;
 constexpr int kLazyMargin = 4;  // bits; tuned on the corpus against the classic sizes
-
-struct Choice {
-  unsigned length = 1;
-  unsigned distance = 0;
-  int gain = 0;
-};
-
-// The gain is counted against the literals the match replaces, at their own
-// cost (in ASCII mode a literal costs 5 to 14 bits) for the first few, where
-// it can tip the choice, and at an average cost beyond.
-inline Choice BestGain(const ImplodeState& s, const Matches& m, unsigned p) {
-  Choice c;
-  const uint8_t* const w = s.window + p;
-  int literals = 0;
-  if (m.length2Distance != 0) {
-    literals = static_cast<int>(LiteralCost(s, w[0]) + LiteralCost(s, w[1]));
-    const int gain =
-        literals - static_cast<int>(kLengthCost[2] + DistanceCost(s, 2, m.length2Distance));
-    if (gain > c.gain) c = {2, m.length2Distance, gain};
-  }
-  unsigned counted = m.length2Distance != 0 ? 2 : 0;
-  for (unsigned k = 0; k < m.count; ++k) {
-    const unsigned length = m.length[k];
-    if (s.ascii) {
-      for (; counted < std::min(length, kCountedLiterals); ++counted)
-        literals += static_cast<int>(LiteralCost(s, w[counted]));
-      if (length > counted) literals += static_cast<int>(8 * (length - counted));
-      counted = length;
-    } else {
-      literals = static_cast<int>(9 * length);
-    }
-    const int gain =
-        literals - static_cast<int>(kLengthCost[length] + DistanceCost(s, 3, m.distance[k]));
-    if (gain > c.gain) c = {length, m.distance[k], gain};
-  }
-  return c;
-}
 
 unsigned CompressBlockLazy(ImplodeState& s) {
   const unsigned n = std::min(kBlock, s.avail - s.cur);
-  Matches a, b;
-  Matches* here = &a;
-  Matches* next = &b;
+  FastFound found;
   Choice c;
-  bool found = false;  // `here` and `c` already hold the matches at i
+  bool known = false;  // `c` already holds the choice at i
   unsigned i = 0;
   while (i < n) {
     const unsigned p = s.cur + i;
-    if (!found) {
-      FindMatches(s, p, std::min(kMaxLength, s.avail - p), s.effort.chain, *here);
-      c = BestGain(s, *here, p);
+    if (!known) {
+      found.at = s.window + p;
+      FindMatches(s, p, std::min(kMaxLength, s.avail - p), s.effort.chain, found.Sink());
+      c = found.Finish(s);
     }
-    found = false;
+    known = false;
     const unsigned length = c.length, distance = c.distance;
     if (length >= 2 && length < s.effort.nice && i + 1 < n) {
+      found.at = s.window + p + 1;
       FindMatches(s, p + 1, std::min(kMaxLength, s.avail - p - 1),
-                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, *next);
-      const Choice later = BestGain(s, *next, p + 1);
+                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, found.Sink());
+      const Choice later = found.Finish(s);
       // The next match must save a few bits more than this one to be worth
       // a literal first: an even trade mostly loses at the following match.
       if (later.gain > c.gain + kLazyMargin) {
         PutLiteral(s, s.window[p]);
-        std::swap(here, next);
         c = later;
-        found = true;
+        known = true;
         ++i;
         if (s.outLen >= kOutFlush) FlushOutput(s);
         continue;
       }
-      for (unsigned k = 2; k < length; ++k) Insert(s, p + k);
+      InsertRange(s, p + 2, p + length);
     } else {
-      for (unsigned k = 1; k < length; ++k) Insert(s, p + k);
+      InsertRange(s, p + 1, p + length);
     }
     if (length == 1) {
       PutLiteral(s, s.window[p]);
@@ -606,11 +680,7 @@ unsigned int ssi::dcl::ImplodeAtLevel(dcl_read_fn read_buf, dcl_write_fn write_b
     s.cur += level == ImplodeLevel::kFast ? CompressBlockLazy(s) : CompressBlock(s);
   }
   PutMatch(s, codes::kEndLength, 0);
-  while (s.accBits > 0) {
-    s.out[s.outLen++] = static_cast<uint8_t>(s.acc);
-    s.acc >>= 8;
-    s.accBits = s.accBits > 8 ? s.accBits - 8 : 0;
-  }
+  if (s.accBits > 0) s.out[s.outLen++] = static_cast<uint8_t>(s.acc);
   FlushOutput(s);
   return DCL_CMP_NO_ERROR;
 }
