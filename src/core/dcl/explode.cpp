@@ -52,7 +52,21 @@ constexpr unsigned kHistory = kMaxDictSize;
 constexpr unsigned kFlushAt = 2 * kHistory;
 constexpr unsigned kCopySlack = 16;  // wide copies may overshoot a match by up to 15 bytes
 constexpr unsigned kWindowSize = kFlushAt + 8 + kMaxLength + kCopySlack;  // 8: a literal run
+// The fast loop stops short of kFlushAt by a literal run, so that no symbol
+// takes the output past kFlushAt + kMaxLength: the first piece handed out
+// is at most that long.
+constexpr unsigned kFastEnd = kFlushAt - 8;
 constexpr unsigned kInputSize = 1024;
+
+// Larger pieces of the loop are inlined where speed is the aim; a build for
+// size (impborl.dll) calls them.
+#ifdef __OPTIMIZE_SIZE__
+#define SSI_DCL_INLINE_FOR_SPEED
+constexpr bool kForSize = true;
+#else
+#define SSI_DCL_INLINE_FOR_SPEED SSI_DCL_INLINE
+constexpr bool kForSize = false;
+#endif
 
 struct ExplodeState {
   dcl_read_fn read;
@@ -65,7 +79,7 @@ struct ExplodeState {
 static_assert(FitsWorkArea<ExplodeState>(DCL_EXPLODE_WORK_SIZE),
               "explode state must fit the work area");
 
-inline BitWord LoadWord(const uint8_t* p) {
+SSI_DCL_INLINE BitWord LoadWord(const uint8_t* p) {
 #if defined(__BYTE_ORDER__) && __BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__
   BitWord v;
   std::memcpy(&v, p, sizeof v);
@@ -123,7 +137,7 @@ inline void Refill(ExplodeState& s, Bits& b) {
 }
 
 // Refill with at least sizeof(BitWord) bytes of input at hand.
-inline void FastRefill(Bits& b) {
+SSI_DCL_INLINE void FastRefill(Bits& b) {
   b.buffer |= LoadWord(b.next) << b.count;
   b.next += (kWordBits - 1 - b.count) >> 3;
   b.count |= kWordBits - 8;
@@ -131,7 +145,7 @@ inline void FastRefill(Bits& b) {
 
 // Stores the bytes of every literal slot, flags left out: 8 bytes from a
 // 64-bit buffer (6 slots), else one byte a slot.
-inline void StoreLiteralSlots(uint8_t* to, BitWord bits) {
+SSI_DCL_INLINE void StoreLiteralSlots(uint8_t* to, BitWord bits) {
   if (kLiteralSlots == 6) {
     // Slots are 9 bits apart: close the gaps in pairs, then the pairs.
     const uint64_t x = static_cast<uint64_t>(bits) >> 1;
@@ -145,18 +159,18 @@ inline void StoreLiteralSlots(uint8_t* to, BitWord bits) {
   for (unsigned i = 0; i < kLiteralSlots; ++i) to[i] = static_cast<uint8_t>(bits >> (9 * i + 1));
 }
 
-inline int CountTrailingZeros(BitWord v) {
+SSI_DCL_INLINE int CountTrailingZeros(BitWord v) {
   return sizeof v > sizeof(unsigned) ? __builtin_ctzll(v) : __builtin_ctz(static_cast<unsigned>(v));
 }
 
-inline unsigned Take(Bits& b, unsigned n) {
+SSI_DCL_INLINE unsigned Take(Bits& b, unsigned n) {
   const unsigned v = static_cast<unsigned>(b.buffer & ((BitWord{1} << n) - 1));
   b.buffer >>= n;
   b.count -= static_cast<int>(n);
   return v;
 }
 
-inline uint64_t Load64(const uint8_t* p) {
+SSI_DCL_INLINE uint64_t Load64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, sizeof v);
   return v;
@@ -169,34 +183,27 @@ inline uint64_t Repeat(uint64_t v, unsigned bytes) {
   return v;
 }
 
-// Copies may write up to 15 bytes past their end (kCopySlack); later output
-// overwrites them before they are handed out. Loads only ever read bytes
-// stored well before, or whole earlier stores: a load that straddles two
-// recent stores waits for both to reach the cache, which made copies at
-// short distances several times slower.
-inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
+// A period under 16: the 16 bytes that follow are a pattern held in two
+// registers, stored again every whole number of periods up to 16 bytes.
+SSI_DCL_INLINE_FOR_SPEED void CopyPattern(uint8_t* to, unsigned distance, uint8_t* end) {
   const uint8_t* from = to - distance;
-  uint8_t* const end = to + length;
-  if (!kWideBits && distance >= 8) {
-    // Four registers' worth at a time is too many for i686.
+  uint64_t low, high;
+  unsigned step;
+  if (!kWideBits && kForSize) {
+    // i686 built for size, which keeps a frame pointer (distances from 8 up
+    // are copied 8 bytes at a time): 8 bytes a step, whole periods apart, in
+    // two registers. Four would leave too few for the loop.
+    uint32_t period[2] = {0, 0};
+    for (unsigned i = 0, j = 0; i < 8; ++i, j = j + 1 == distance ? 0 : j + 1)
+      period[i >> 2] |= uint32_t{from[j]} << (8 * (i & 3));
+    step = 8 - 8 % distance;
     do {
-      std::memcpy(to, from, 8);
-      to += 8;
-      from += 8;
+      std::memcpy(to, &period[0], 4);
+      std::memcpy(to + 4, &period[1], 4);
+      to += step;
     } while (to < end);
     return;
   }
-  if (distance >= 16) {
-    // Most matches are at most 16 bytes long: one copy and a branch that
-    // rarely goes the other way.
-    std::memcpy(to, from, 16);
-    for (to += 16, from += 16; to < end; to += 16, from += 16) std::memcpy(to, from, 16);
-    return;
-  }
-  // A period under 16: the 16 bytes that follow are a pattern held in two
-  // registers, stored again every whole number of periods up to 16 bytes.
-  uint64_t low, high;
-  unsigned step;
   if (distance >= 8) {
     low = Load64(from);
     const unsigned rest = distance - 8;  // bytes of the period after `low`
@@ -220,6 +227,74 @@ inline void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
   } while (to < end);
 }
 
+// Copies may write up to 15 bytes past their end (kCopySlack); later output
+// overwrites them before they are handed out. Loads only ever read bytes
+// stored well before, or whole earlier stores: a load that straddles two
+// recent stores waits for both to reach the cache, which made copies at
+// short distances several times slower.
+SSI_DCL_INLINE void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
+  const uint8_t* from = to - distance;
+  uint8_t* const end = to + length;
+  if (!kWideBits && distance >= 8) {
+    // Four registers' worth at a time is too many for i686.
+    do {
+      std::memcpy(to, from, 8);
+      to += 8;
+      from += 8;
+    } while (to < end);
+    return;
+  }
+  if (distance >= 16) {
+    // Most matches are at most 16 bytes long: one copy and a branch that
+    // rarely goes the other way.
+    std::memcpy(to, from, 16);
+    for (to += 16, from += 16; to < end; to += 16, from += 16) std::memcpy(to, from, 16);
+    return;
+  }
+  CopyPattern(to, distance, end);
+}
+
+// One match with every check, for the few symbols near the end of each
+// input buffer; both modes share it, which keeps impborl.dll small. Returns
+// false where decoding stops: at the end code, or with `result` set.
+SSI_DCL_INLINE_FOR_SPEED bool CheckedMatch(ExplodeState& s, Bits& b, unsigned& pos,
+                                           unsigned& result) {
+  // The fields of a match are cut from one snapshot of the bit buffer (two
+  // with a 32-bit buffer), so only the table look-ups depend on each other.
+  BitWord bits = b.buffer;
+  const MatchHead& head = s.match.heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
+  const unsigned length =
+      head.base + static_cast<unsigned>((bits >> head.extraAt) & head.extraMask);
+  unsigned used = head.used;
+  if (length == kEndLength) {
+    Take(b, used);
+    if (b.count < 0) result = DCL_CMP_ABORT;
+    return false;
+  }
+  if (!kWideBits) {
+    Take(b, used);
+    if (b.count < 14) Refill(s, b);
+    bits = b.buffer;
+    used = 0;
+  }
+  const unsigned de =
+      s.match.distances[head.table][(bits >> used) & ((1u << kDistanceTableBits) - 1)];
+  used += de >> 12;
+  const unsigned distance = (de & 0xFFFu) + static_cast<unsigned>((bits >> used) & head.lowMask);
+  Take(b, used + head.lowBits);
+  if (b.count < 0) {
+    result = DCL_CMP_ABORT;
+    return false;
+  }
+  if (distance > pos) {  // reaches before the start of the output
+    result = DCL_CMP_BAD_DATA;
+    return false;
+  }
+  CopyMatch(s.window + pos, distance, length);
+  pos += length;
+  return true;
+}
+
 template <bool kAscii>
 unsigned Decode(ExplodeState& s, Bits b) {
   uint8_t* const window = s.window;
@@ -237,11 +312,11 @@ unsigned Decode(ExplodeState& s, Bits b) {
     // has too few registers for the reader, the output position and two
     // bounds, and a bit buffer that went through the stack lengthened every
     // symbol's chain of dependent instructions.
-    if (b.end - b.next >= 16 && pos < kFlushAt) {
+    if (b.end - b.next >= 16 && pos < kFastEnd) {
       Bits f = b;
       uint8_t* out = window + pos;
       const uint8_t* const inLimit = b.end - 16;
-      const uint8_t* const outLimit = window + kFlushAt;
+      const uint8_t* const outLimit = window + kFastEnd;
       do {
         FastRefill(f);
         if ((f.buffer & 1u) == 0) {
@@ -332,42 +407,8 @@ unsigned Decode(ExplodeState& s, Bits b) {
         break;
       }
       window[pos++] = static_cast<uint8_t>(literal);
-    } else {
-      // The fields of a match are cut from one snapshot of the bit buffer
-      // (two with a 32-bit buffer), so only the table look-ups depend on
-      // each other.
-      BitWord bits = b.buffer;
-      const MatchHead& head = match.heads[(bits >> 1) & ((1u << kLengthTableBits) - 1)];
-      const unsigned length =
-          head.base + static_cast<unsigned>((bits >> head.extraAt) & head.extraMask);
-      unsigned used = head.used;
-      if (length == kEndLength) {
-        Take(b, used);
-        if (b.count < 0) result = DCL_CMP_ABORT;
-        break;
-      }
-      if (!kWideBits) {
-        Take(b, used);
-        if (b.count < 14) Refill(s, b);
-        bits = b.buffer;
-        used = 0;
-      }
-      const unsigned de =
-          match.distances[head.table][(bits >> used) & ((1u << kDistanceTableBits) - 1)];
-      used += de >> 12;
-      const unsigned distance =
-          (de & 0xFFFu) + static_cast<unsigned>((bits >> used) & head.lowMask);
-      Take(b, used + head.lowBits);
-      if (b.count < 0) {
-        result = DCL_CMP_ABORT;
-        break;
-      }
-      if (distance > pos) {  // reaches before the start of the output
-        result = DCL_CMP_BAD_DATA;
-        break;
-      }
-      CopyMatch(window + pos, distance, length);
-      pos += length;
+    } else if (!CheckedMatch(s, b, pos, result)) {
+      break;
     }
     if (pos >= kFlushAt) {
       Emit(s, window + flushed, pos - flushed);

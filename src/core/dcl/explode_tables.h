@@ -6,6 +6,14 @@
 
 #include "dcl_codes.h"
 
+// The decode loop's small helpers are inlined even in a build for size
+// (impborl.dll): as calls they would pass the bit reader through memory.
+#ifdef __OPTIMIZE_SIZE__
+#define SSI_DCL_INLINE inline __attribute__((always_inline))
+#else
+#define SSI_DCL_INLINE inline
+#endif
+
 namespace ssi::dcl::explode_tables {
 
 using namespace codes;
@@ -74,7 +82,7 @@ static_assert(LiteralTablesComplete(), "literal tables must cover every bit patt
 // of bits, without a branch on the data (ASCII-mode binaries are full of
 // long codes, text is not).
 template <typename Word>
-inline unsigned DecodeLiteral(Word bits) {
+SSI_DCL_INLINE unsigned DecodeLiteral(Word bits) {
   const unsigned s = kLiteralTables.shortCodes[bits & ((1u << kShortBits) - 1)];
   const unsigned l = kLiteralTables.longCodes[(bits >> kLongPrefix) & ((1u << kLongBits) - 1)];
   return (bits & ((1u << kLongPrefix) - 1)) != 0 ? s : l;
