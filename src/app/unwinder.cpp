@@ -75,7 +75,9 @@ uint32_t Read32(const unsigned char* p) {
   return value;
 }
 
-uint32_t ReadUleb128(const unsigned char*& p) {
+// A LEB128 number: 7 bits a byte, low first. Signed ones are two's
+// complement, so the offsets below wrap as addresses do.
+uint32_t ReadLeb128(const unsigned char*& p, bool isSigned) {
   uint32_t value = 0;
   unsigned shift = 0;
   unsigned char byte;
@@ -84,22 +86,12 @@ uint32_t ReadUleb128(const unsigned char*& p) {
     if (shift < 32) value |= uint32_t{byte & 0x7Fu} << shift;
     shift += 7;
   } while (byte & 0x80);
+  if (isSigned && shift < 32 && (byte & 0x40)) value |= ~uint32_t{0} << shift;
   return value;
 }
 
-// Signed, as two's complement: the offsets below wrap as addresses do.
-uint32_t ReadSleb128(const unsigned char*& p) {
-  uint32_t value = 0;
-  unsigned shift = 0;
-  unsigned char byte;
-  do {
-    byte = *p++;
-    if (shift < 32) value |= uint32_t{byte & 0x7Fu} << shift;
-    shift += 7;
-  } while (byte & 0x80);
-  if (shift < 32 && (byte & 0x40)) value |= ~uint32_t{0} << shift;
-  return value;
-}
+uint32_t ReadUleb128(const unsigned char*& p) { return ReadLeb128(p, false); }
+uint32_t ReadSleb128(const unsigned char*& p) { return ReadLeb128(p, true); }
 
 // A pointer in the given encoding, and p moved past it. The stub's compiler
 // writes 4-byte values, absolute or relative to their own address, and an

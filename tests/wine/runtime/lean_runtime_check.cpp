@@ -148,10 +148,10 @@ void ReleaseHeap(void* chain) {
 // frames into the system's, which have no unwind records, and the runtime
 // terminates (abort: exit code 3) instead of reading past the stack.
 void ExpectUncaughtTerminates() {
-  char self[MAX_PATH];
-  const DWORD n = GetModuleFileNameA(nullptr, self, MAX_PATH);
+  wchar_t self[MAX_PATH];
+  const DWORD n = GetModuleFileNameW(nullptr, self, MAX_PATH);
   const intptr_t code =
-      n != 0 && n < MAX_PATH ? _spawnl(_P_WAIT, self, self, "uncaught", nullptr) : -1;
+      n != 0 && n < MAX_PATH ? _wspawnl(_P_WAIT, self, self, L"uncaught", nullptr) : -1;
   std::printf("uncaught exception: exit code %d\n", static_cast<int>(code));
   Expect(code == 3, "an uncaught exception terminates");
 }
