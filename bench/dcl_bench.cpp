@@ -1,10 +1,12 @@
 // Prints the DCL codec's speed and ratio on a corpus: per mode, per file kind.
 // Usage: dcl_bench CORPUS_DIR [RUNS] [MODE...] [--level fast|default|best]
-// (MODE like binary/4096). Figures are medians over RUNS runs (default 5);
-// MB/s counts uncompressed bytes. The "all" line of each mode also shows the
-// classic implementation's figures on the same corpus (x86-64, gcc -O2) and
-// ours as a multiple of them. A synthetic file of short-period patterns
-// (kind "short", not in "all") times copies at distances 1 to 7.
+// [--against LIBRARY] (MODE like binary/4096). Figures are medians over RUNS
+// runs (default 5); MB/s counts uncompressed bytes. The "all" line of each
+// mode also shows the classic implementation's figures on the same corpus
+// (x86-64, gcc -O2) and ours as a multiple of them; with --against, the
+// classic implementation runs beside ours, file by file, and the multiples
+// and per-file sizes come from this run. A synthetic file of short-period
+// patterns (kind "short", not in "all") times copies at distances 1 to 7.
 // Wall-clock speeds and speeds by the process's CPU time.
 #include <algorithm>
 #include <chrono>
@@ -23,6 +25,7 @@
 #include <windows.h>
 #endif
 
+#include "classic_library.h"
 #include "dcl.h"
 #include "dcl_level.h"
 
@@ -167,7 +170,15 @@ struct Times {
 struct KindFigures {
   size_t original = 0;
   size_t packed = 0;
+  size_t classicPacked = 0;
   std::vector<double> implodeSeconds, explodeSeconds, implodeCpu, explodeCpu;
+  std::vector<double> implodeAgainst, explodeAgainst;  // classic's time over ours, per run
+};
+
+// CPU seconds of ours and of the classic implementation in one run.
+struct Against {
+  double ours = 0;
+  double classic = 0;
 };
 
 std::string Speed(double mb, const std::vector<double>& seconds) {
@@ -193,10 +204,30 @@ struct Codec {
     f.packed.resize(c.outLen);
     return r == DCL_CMP_NO_ERROR;
   }
-  bool Explode(const File& f) {
+  bool Explode(const File& f) { return ExplodeWith(dcl_explode, explodeWork.get(), f); }
+
+  // The classic implementation: its implode's size, and its explode of our
+  // stream, so that both explodes decode the same symbols.
+  const ClassicLibrary* classic = nullptr;
+  std::unique_ptr<char[]> classicWork = std::make_unique<char[]>(ClassicLibrary::kWorkSize);
+  std::vector<uint8_t> classicPacked;
+
+  bool ImplodeClassic(const File& f, size_t& size) {
+    unsigned type = mode.type, dictSize = mode.dictSize;
+    classicPacked.resize(f.data.size() / 2 + 64);
+    std::memset(classicWork.get(), 0, ClassicLibrary::kWorkSize);
+    Cursor c{&f.data, 0, &classicPacked, 0};
+    const unsigned r =
+        classic->implode(ReadMem, WriteMem, classicWork.get(), &c, &type, &dictSize);
+    size = c.outLen;
+    return r == DCL_CMP_NO_ERROR;
+  }
+  bool ExplodeClassic(const File& f) { return ExplodeWith(classic->explode, classicWork.get(), f); }
+
+  bool ExplodeWith(ClassicLibrary::ExplodeFn explode, char* work, const File& f) {
     unpacked.resize(f.data.size());
     Cursor c{&f.packed, 0, &unpacked, 0};
-    const unsigned r = dcl_explode(ReadMem, WriteMem, explodeWork.get(), &c);
+    const unsigned r = explode(ReadMem, WriteMem, work, &c);
     return r == DCL_CMP_NO_ERROR && c.outLen == f.data.size() &&
            std::memcmp(unpacked.data(), f.data.data(), f.data.size()) == 0;
   }
@@ -240,72 +271,109 @@ void ReadSha256Sums(const std::filesystem::path& dir, std::vector<File>& files) 
   }
 }
 
-bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::ImplodeLevel level,
-             const ClassicSizes& classic) {
-  std::map<std::string, KindFigures> kinds;
-  Codec codec(mode, level);
+// Prints a file not smaller than the classic implementation's stream for it,
+// and keeps track of the closest.
+struct SizeCheck {
   unsigned compared = 0, notSmaller = 0;
   double closest = -1;  // the largest size over classic's, as a fraction
   std::string closestName;
+
+  void Add(const Mode& mode, const File& f, size_t classicSize) {
+    ++compared;
+    const double over = static_cast<double>(f.packed.size()) / static_cast<double>(classicSize) - 1;
+    if (over > closest) {
+      closest = over;
+      closestName = f.name;
+    }
+    if (f.packed.size() >= classicSize) {
+      std::printf("%-12s not smaller than classic: %-26s %9zu against %9zu (%+.3f%%)\n",
+                  mode.Name().c_str(), f.name.c_str(), f.packed.size(), classicSize, 100 * over);
+      ++notSmaller;
+    }
+  }
+};
+
+bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::ImplodeLevel level,
+             const ClassicSizes& classic, const ClassicLibrary* library) {
+  std::map<std::string, KindFigures> kinds;
+  Codec codec(mode, level);
+  codec.classic = library;
+  SizeCheck check;
   for (int run = 0; run < runs; ++run) {
     std::map<std::string, Times> implodeTime, explodeTime;
-    for (bool implode : {true, false}) {
-      auto& times = implode ? implodeTime : explodeTime;
-      const double c0 = CpuNow();
-      for (File& f : files) {
-        if (Synthetic(f)) continue;
+    std::map<std::string, Against> implodeAgainst, explodeAgainst;
+    // One file through ours and, with a library, through the classic
+    // implementation, in an order that alternates so neither always runs
+    // on the other's warm caches. Returns false on a failed round trip.
+    auto timeFile = [&](File& f, bool implode, int repeats, unsigned order) {
+      Against spent;
+      size_t classicSize = 0;
+      for (unsigned turn = 0; turn < (library != nullptr ? 2u : 1u); ++turn) {
+        const bool ours = library == nullptr || ((turn + order) & 1u) == 0;
+        const double c0 = CpuNow();
         const auto t0 = std::chrono::steady_clock::now();
-        const bool ok = implode ? codec.Implode(f) : codec.Explode(f);
-        const auto t1 = std::chrono::steady_clock::now();
-        if (!ok) {
-          std::printf("ROUND TRIP FAILED: %s in %s\n", f.name.c_str(), mode.Name().c_str());
-          return false;
+        for (int i = 0; i < repeats; ++i) {
+          const bool ok = ours ? (implode ? codec.Implode(f) : codec.Explode(f))
+                               : (implode ? codec.ImplodeClassic(f, classicSize)
+                                          : codec.ExplodeClassic(f));
+          if (!ok) {
+            std::printf("ROUND TRIP FAILED%s: %s in %s\n", ours ? "" : " (classic)",
+                        f.name.c_str(), mode.Name().c_str());
+            return false;
+          }
         }
-        times[f.kind].wall += Seconds(t0, t1);
-        times["all"].wall += Seconds(t0, t1);
-        if (run == 0 && implode) {
-          const auto c = classic.find({f.name, ClassicModeName(mode)});
-          if (c != classic.end()) {
-            ++compared;
-            const double over =
-                static_cast<double>(f.packed.size()) / static_cast<double>(c->second) - 1;
-            if (over > closest) {
-              closest = over;
-              closestName = f.name;
-            }
-            if (f.packed.size() >= c->second) {
-              std::printf(
-                  "%-12s not smaller than classic: %-26s %9zu against %9zu (%+.3f%%)\n",
-                  mode.Name().c_str(), f.name.c_str(), f.packed.size(), c->second,
-                  100.0 *
-                      (static_cast<double>(f.packed.size()) / static_cast<double>(c->second) - 1));
-              ++notSmaller;
-            }
-          }
-          for (const std::string& k : {f.kind, std::string("all")}) {
-            kinds[k].original += f.data.size();
-            kinds[k].packed += f.packed.size();
-          }
+        const double cpu = (CpuNow() - c0) / repeats;
+        if (ours) {
+          spent.ours = cpu;
+          const double wall = Seconds(t0, std::chrono::steady_clock::now()) / repeats;
+          Times& t = (implode ? implodeTime : explodeTime)[f.kind];
+          t.wall += wall;
+          if (Synthetic(f)) t.cpu = cpu;
+          if (!Synthetic(f)) implodeTime["all"].wall += implode ? wall : 0;
+          if (!Synthetic(f)) explodeTime["all"].wall += implode ? 0 : wall;
+        } else {
+          spent.classic = cpu;
         }
       }
-      times["all"].cpu = CpuNow() - c0;
+      for (const std::string& k : {f.kind, std::string(Synthetic(f) ? "" : "all")}) {
+        if (k.empty()) continue;
+        Against& a = (implode ? implodeAgainst : explodeAgainst)[k];
+        a.ours += spent.ours;
+        a.classic += spent.classic;
+      }
+      if (run == 0 && implode) {
+        for (const std::string& k : {f.kind, std::string(Synthetic(f) ? "" : "all")}) {
+          if (k.empty()) continue;
+          kinds[k].original += f.data.size();
+          kinds[k].packed += f.packed.size();
+          kinds[k].classicPacked += classicSize;
+        }
+        const auto c = classic.find({f.name, ClassicModeName(mode)});
+        if (library != nullptr) {
+          check.Add(mode, f, classicSize);
+        } else if (c != classic.end()) {
+          check.Add(mode, f, c->second);
+        }
+      }
+      return true;
+    };
+    unsigned order = static_cast<unsigned>(run);
+    for (bool implode : {true, false}) {
+      const double c0 = CpuNow();
+      for (File& f : files) {
+        if (!Synthetic(f) && !timeFile(f, implode, 1, ++order)) return false;
+      }
+      // Without a library the whole phase is one CPU reading: CPU clocks
+      // tick too coarsely (10 to 16 ms under Windows and Wine) for one file.
+      (implode ? implodeTime : explodeTime)["all"].cpu =
+          library != nullptr ? (implode ? implodeAgainst : explodeAgainst)["all"].ours
+                             : CpuNow() - c0;
     }
     for (File& f : files) {
       if (!Synthetic(f)) continue;
       const int repeats = f.kind == "short" ? 10 : 3;
       for (bool implode : {true, false}) {
-        const double c0 = CpuNow();
-        const auto t0 = std::chrono::steady_clock::now();
-        for (int i = 0; i < repeats; ++i) {
-          if (!(implode ? codec.Implode(f) : codec.Explode(f))) return false;
-        }
-        Times& t = (implode ? implodeTime : explodeTime)[f.kind];
-        t.wall = Seconds(t0, std::chrono::steady_clock::now()) / repeats;
-        t.cpu = (CpuNow() - c0) / repeats;
-      }
-      if (run == 0) {
-        kinds[f.kind].original = f.data.size();
-        kinds[f.kind].packed = f.packed.size();
+        if (!timeFile(f, implode, repeats, ++order)) return false;
       }
     }
     for (auto& [k, t] : implodeTime) {
@@ -316,29 +384,41 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::Imp
       kinds[k].explodeSeconds.push_back(t.wall);
       kinds[k].explodeCpu.push_back(t.cpu);
     }
+    if (library != nullptr) {
+      for (auto& [k, a] : implodeAgainst) kinds[k].implodeAgainst.push_back(a.classic / a.ours);
+      for (auto& [k, a] : explodeAgainst) kinds[k].explodeAgainst.push_back(a.classic / a.ours);
+    }
   }
-  if (compared != 0) {
+  if (check.compared != 0) {
     std::printf("%-12s classic per file: %u of %u files not smaller; closest %s %+.3f%%\n",
-                mode.Name().c_str(), notSmaller, compared, closestName.c_str(), 100 * closest);
+                mode.Name().c_str(), check.notSmaller, check.compared, check.closestName.c_str(),
+                100 * check.closest);
   }
   for (auto& [k, fig] : kinds) {
     const double mb = static_cast<double>(fig.original) / 1e6;
+    const double ratio = static_cast<double>(fig.packed) / static_cast<double>(fig.original);
     std::printf("%-12s %-7s %10zu -> %10zu  ratio %.4f  implode %s MB/s  explode %s MB/s",
-                mode.Name().c_str(), k.c_str(), fig.original, fig.packed,
-                static_cast<double>(fig.packed) / static_cast<double>(fig.original),
+                mode.Name().c_str(), k.c_str(), fig.original, fig.packed, ratio,
                 Speed(mb, fig.implodeSeconds).c_str(), Speed(mb, fig.explodeSeconds).c_str());
     if (k == "all" || k == "short" || k.rfind("sparse", 0) == 0) {
       std::printf("   by CPU time: implode %s  explode %s", Speed(mb, fig.implodeCpu).c_str(),
                   Speed(mb, fig.explodeCpu).c_str());
     }
-    if (k == "all") {
+    if (library != nullptr) {
+      std::printf("\n%-12s %-7s classic in this run: ratio %.4f; ours by CPU time: ratio %+.2f%%, "
+                  "implode x%.2f, explode x%.2f",
+                  mode.Name().c_str(), k.c_str(),
+                  static_cast<double>(fig.classicPacked) / static_cast<double>(fig.original),
+                  100.0 * (static_cast<double>(fig.packed) /
+                               static_cast<double>(fig.classicPacked) -
+                           1),
+                  Median(fig.implodeAgainst), Median(fig.explodeAgainst));
+    } else if (k == "all") {
       const Classic c = ClassicFigures(mode.type, mode.dictSize);
       std::printf(
           "\n%-12s classic ratio %.3f implode %.1f explode %.0f MB/s; ours by CPU time: "
           "ratio %+.1f%%, implode x%.2f, explode x%.2f",
-          mode.Name().c_str(), c.ratio, c.implode, c.explode,
-          100.0 *
-              (static_cast<double>(fig.packed) / static_cast<double>(fig.original) / c.ratio - 1),
+          mode.Name().c_str(), c.ratio, c.implode, c.explode, 100.0 * (ratio / c.ratio - 1),
           mb / Median(fig.implodeCpu) / c.implode, mb / Median(fig.explodeCpu) / c.explode);
     }
     std::printf("\n");
@@ -351,13 +431,14 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::Imp
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: dcl_bench CORPUS_DIR [RUNS] [binary|ascii/1024|2048|4096 ...]\n");
+    std::fprintf(stderr, "usage: dcl_bench CORPUS_DIR [RUNS] [binary|ascii/1024|2048|4096 ...] [--level L] [--classic FILE] [--against LIBRARY]\n");
     return 2;
   }
   const int runs = argc >= 3 ? std::max(1, std::atoi(argv[2])) : 5;
   std::vector<Mode> modes;
   ssi::dcl::ImplodeLevel level = ssi::dcl::ImplodeLevel::kDefault;
   std::string classicPath;
+  std::string libraryPath;
   std::vector<std::string> sized;
   bool corpusOnly = false;
   for (int a = 3; a < argc; ++a) {
@@ -371,6 +452,10 @@ int main(int argc, char** argv) {
     }
     if (m == "--classic" && a + 1 < argc) {
       classicPath = argv[++a];
+      continue;
+    }
+    if (m == "--against" && a + 1 < argc) {
+      libraryPath = argv[++a];
       continue;
     }
     if (m == "--corpus-only") {  // for instruction counts under callgrind
@@ -421,8 +506,17 @@ int main(int argc, char** argv) {
               level == ssi::dcl::ImplodeLevel::kFast   ? "fast"
               : level == ssi::dcl::ImplodeLevel::kBest ? "best"
                                                        : "default");
+  ClassicLibrary library;
+  if (!libraryPath.empty()) {
+    const std::string error = library.Load(libraryPath);
+    if (!error.empty()) {
+      std::fprintf(stderr, "%s\n", error.c_str());
+      return 2;
+    }
+    std::printf("against the classic implementation in %s, file by file\n", libraryPath.c_str());
+  }
   for (const Mode& m : modes) {
-    if (!RunMode(files, m, runs, level, classic)) return 1;
+    if (!RunMode(files, m, runs, level, classic, libraryPath.empty() ? nullptr : &library)) return 1;
   }
   return 0;
 }
