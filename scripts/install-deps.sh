@@ -7,9 +7,10 @@
 #                           web/test/package-lock.json, npm ci; it drives
 #                           Debian's Chromium and never downloads a browser)
 #   install-deps.sh tests   (the default) all that and what the tests need
-#                           (clang, GoogleTest, the DCL oracles libdynamite and
-#                           node-pkware, pinned in tests/interop/package-lock.json
-#                           and installed with npm ci, osslsigncode)
+#                           (clang, GoogleTest, the DCL oracles libdynamite, the
+#                           classic implementation in libstorm9, and node-pkware,
+#                           pinned in tests/interop/package-lock.json and
+#                           installed with npm ci, osslsigncode)
 # Prints one line a step, with roughly how long it takes; does nothing when all
 # is there already.
 set -euo pipefail
@@ -23,7 +24,7 @@ demo_packages=(cmake make g++ g++-mingw-w64-i686 wine wine32:i386 xvfb imagemagi
 # What the tests add: the fuzzing compiler and its runtime, GoogleTest's
 # sources, the independent DCL readers, code signing, and tools the scripts use.
 test_packages=(clang libclang-rt-14-dev googletest python3 xauth procps
-               osslsigncode openssl libdynamite-dev dynamite icoutils python3-pefile)
+               osslsigncode openssl libdynamite-dev dynamite libstorm9 icoutils python3-pefile)
 # The demo takes no recommended packages (Wine's recommend sound, printing,
 # scanning and media stacks); the tests take them, as the machines they were
 # written on have them.

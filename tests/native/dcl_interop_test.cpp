@@ -173,7 +173,15 @@ TEST(DclInterop, InputsAreThere) {
     ASSERT_TRUE((node).Run(why)) << why; \
   } while (false)
 
-TEST(DclInterop, OurImplodeIsReadByNodePkwareAndLibdynamite) {
+// The classic implementation, loaded once; a test that needs it fails
+// without it, as without the other oracles.
+const oracles::Classic& Classic() {
+  static const oracles::Classic classic;
+  return classic;
+}
+
+TEST(DclInterop, OurImplodeIsReadByEveryOtherDecoder) {
+  ASSERT_TRUE(Classic().Loaded()) << Classic().Error();
   ScratchDir dir("dcl-interop");
   NodePkware node(dir.path());
   struct Case {
@@ -210,6 +218,13 @@ TEST(DclInterop, OurImplodeIsReadByNodePkwareAndLibdynamite) {
     ASSERT_TRUE(out.has_value()) << c.what << ": node-pkware refused our stream: " << why;
     EXPECT_TRUE(*out == *c.plain) << c.what << ": node-pkware read " << out->size() << " bytes of "
                                   << c.plain->size();
+    // The classic explode refuses every stream of 4 bytes, the one its own
+    // implode writes for empty input included.
+    Bytes classic;
+    EXPECT_EQ(Classic().Explode(c.packed, classic), c.packed.size() > 4 ? 0u : 3u) << c.what;
+    EXPECT_TRUE(classic == *c.plain)
+        << c.what << ": the classic explode read " << classic.size() << " bytes of "
+        << c.plain->size();
     if (c.packed[0] == DCL_CMP_BINARY) {
       Bytes dyn;
       EXPECT_EQ(oracles::DynamiteExplode(c.packed, dyn), 0) << c.what;
@@ -235,6 +250,26 @@ Bytes ForcingInput(unsigned dictSize, uint32_t seed) {
   for (unsigned distance = 1; distance <= dictSize; distance += 1 + distance / 64)
     repeat(3 + pick(12), distance);
   return b;
+}
+
+// The classic implode's streams decode in ours, and ours at the default level
+// is never larger than the classic's, the low-entropy inputs included.
+TEST(DclInterop, ClassicImplodeIsReadByOurExplodeAndOurDefaultIsNoLarger) {
+  ASSERT_TRUE(Classic().Loaded()) << Classic().Error();
+  for (const Mode& mode : kModes) {
+    for (const Input& in : Inputs()) {
+      const std::string what = mode.Name() + " " + in.name;
+      Bytes classic, ours, back;
+      ASSERT_EQ(Classic().Implode(in.bytes, mode.type, mode.dictSize, classic), 0u) << what;
+      EXPECT_EQ(ExplodeBuffer(classic.data(), classic.size(), back), DCL_CMP_NO_ERROR) << what;
+      EXPECT_TRUE(back == in.bytes) << what << ": we read " << back.size() << " bytes of "
+                                    << in.bytes.size();
+      ASSERT_EQ(ImplodeBuffer(in.bytes.data(), in.bytes.size(), mode.type, mode.dictSize, ours,
+                              ImplodeLevel::kDefault),
+                DCL_CMP_NO_ERROR);
+      EXPECT_LE(ours.size(), classic.size()) << what;
+    }
+  }
 }
 
 TEST(DclInterop, NodePkwareImplodeIsReadByOurExplode) {
@@ -314,6 +349,7 @@ Bytes EveryCodeStream(const Mode& mode, Bytes& plain) {
 }
 
 TEST(DclInterop, EveryCodeDecodesAlikeInEveryDecoder) {
+  ASSERT_TRUE(Classic().Loaded()) << Classic().Error();
   ScratchDir dir("dcl-interop");
   NodePkware node(dir.path());
   struct Case {
@@ -348,6 +384,9 @@ TEST(DclInterop, EveryCodeDecodesAlikeInEveryDecoder) {
     Bytes ours;
     EXPECT_EQ(ExplodeBuffer(c.stream.data(), c.stream.size(), ours), DCL_CMP_NO_ERROR) << c.what;
     EXPECT_TRUE(ours == c.plain) << c.what << ": our explode disagrees with the hand-made stream";
+    Bytes classic;
+    EXPECT_EQ(Classic().Explode(c.stream, classic), 0u) << c.what;
+    EXPECT_TRUE(classic == c.plain) << c.what << ": the classic explode disagrees with it";
     if (c.stream[0] == DCL_CMP_BINARY) {
       Bytes dyn;
       EXPECT_EQ(oracles::DynamiteExplode(c.stream, dyn), 0) << c.what;

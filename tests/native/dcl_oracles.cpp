@@ -1,8 +1,11 @@
 #include "dcl_oracles.h"
 
+#include <dlfcn.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
+#include <cstring>
 #include <fstream>
 #include <iterator>
 
@@ -106,6 +109,63 @@ int DynamiteExplode(const Bytes& stream, Bytes& out) {
   out.clear();
   DynamiteFeed f{&stream, 0, &out};
   return static_cast<int>(dynamite_explode(DynamiteRead, DynamiteWrite, &f));
+}
+
+namespace {
+
+struct ClassicFeed {
+  const Bytes* in;
+  size_t pos;
+  Bytes* out;
+};
+
+unsigned ClassicRead(char* buffer, unsigned* size, void* param) {
+  auto& f = *static_cast<ClassicFeed*>(param);
+  const size_t n = std::min<size_t>(*size, f.in->size() - f.pos);
+  if (n != 0) std::memcpy(buffer, f.in->data() + f.pos, n);
+  f.pos += n;
+  return static_cast<unsigned>(n);
+}
+
+void ClassicWrite(char* buffer, unsigned* size, void* param) {
+  auto& f = *static_cast<ClassicFeed*>(param);
+  f.out->insert(f.out->end(), buffer, buffer + *size);
+}
+
+// The classic work areas are smaller than this; it leaves room.
+constexpr size_t kClassicWork = 64 * 1024;
+
+}  // namespace
+
+Classic::Classic() {
+  void* library = dlopen("libstorm.so.9", RTLD_NOW | RTLD_LOCAL);
+  if (library == nullptr) {
+    error_ = "the classic implementation is missing (libstorm9: run scripts/install-deps.sh)";
+    return;
+  }
+  void* implode = dlsym(library, "implode");
+  void* explode = dlsym(library, "explode");
+  if (implode == nullptr || explode == nullptr) {
+    error_ = "libstorm.so.9 exports no implode and explode";
+    return;
+  }
+  // Object to function pointer: copied, as the cast is only conditionally allowed.
+  std::memcpy(&implode_, &implode, sizeof implode_);
+  std::memcpy(&explode_, &explode, sizeof explode_);
+}
+
+unsigned Classic::Implode(const Bytes& plain, unsigned type, unsigned dictSize, Bytes& out) const {
+  out.clear();
+  std::vector<char> work(kClassicWork);
+  ClassicFeed f{&plain, 0, &out};
+  return implode_(ClassicRead, ClassicWrite, work.data(), &f, &type, &dictSize);
+}
+
+unsigned Classic::Explode(const Bytes& stream, Bytes& out) const {
+  out.clear();
+  std::vector<char> work(kClassicWork);
+  ClassicFeed f{&stream, 0, &out};
+  return explode_(ClassicRead, ClassicWrite, work.data(), &f);
 }
 
 }  // namespace ssi::dcl::oracles

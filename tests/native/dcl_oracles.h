@@ -1,8 +1,9 @@
 #pragma once
-// Two DCL implementations we did not write, used as black boxes to prove our
-// codec speaks the format: node-pkware (run through tests/interop/pkware.mjs,
-// one Node process per batch of jobs) and libdynamite (linked; it reads
-// binary-literal streams only).
+// Three DCL implementations we did not write, used as black boxes to prove
+// our codec speaks the format: node-pkware (run through tests/interop/pkware.mjs,
+// one Node process per batch of jobs), libdynamite (linked; it reads
+// binary-literal streams only) and the classic implementation itself, which
+// Debian's libstorm9 exports as `implode` and `explode` (loaded at run time).
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -47,6 +48,24 @@ class NodePkware {
 
 // libdynamite's result (0 for success) and output.
 int DynamiteExplode(const Bytes& stream, Bytes& out);
+
+// The classic implementation; `Loaded()` is false, with `Error()` saying why,
+// when libstorm.so.9 is missing. Results are the classic codes (0 for success).
+class Classic {
+ public:
+  Classic();
+  bool Loaded() const { return implode_ != nullptr; }
+  const std::string& Error() const { return error_; }
+  unsigned Implode(const Bytes& plain, unsigned type, unsigned dictSize, Bytes& out) const;
+  unsigned Explode(const Bytes& stream, Bytes& out) const;
+
+ private:
+  using ReadFn = unsigned (*)(char*, unsigned*, void*);
+  using WriteFn = void (*)(char*, unsigned*, void*);
+  unsigned (*implode_)(ReadFn, WriteFn, char*, void*, unsigned*, unsigned*) = nullptr;
+  unsigned (*explode_)(ReadFn, WriteFn, char*, void*) = nullptr;
+  std::string error_;
+};
 
 Bytes ReadFile(const std::filesystem::path& path);
 bool WriteFile(const std::filesystem::path& path, const Bytes& bytes);

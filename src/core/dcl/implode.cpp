@@ -50,12 +50,22 @@ struct Effort {
   unsigned inside;       // after a match this long, the next position
   unsigned insideSteps;  // is searched only this deep,
   unsigned skipTail;     // and no position of it but the last this many (0: all are)
+  unsigned niceSteps;    // once a match of the nice length is in hand, search on only this far
 };
 constexpr Effort kEffort[] = {
-    {64, 96, 32, 8, 12, 2, 0},              // ImplodeLevel::kFast
-    {40, 24, 12, 4, 16, 8, 8},              // ImplodeLevel::kDefault
-    {kMaxLength, 256, 128, 32, 96, 32, 0},  // ImplodeLevel::kBest
+    {64, 96, 32, 8, 12, 2, 0, 0},              // ImplodeLevel::kFast
+    {40, 24, 12, 4, 16, 8, 8, 0},              // ImplodeLevel::kDefault
+    {kMaxLength, 256, 128, 32, 96, 32, 0, 0},  // ImplodeLevel::kBest
 };
+// Low-entropy stretches (few byte values: sparse bitmaps, tables of zeros
+// with scattered values, pixels of a few colours) give every position many
+// equally good candidates: the long matches lie deep in the chains, and the
+// nearest match of a nice length is mostly the rest of a run or a pattern,
+// where a farther one goes on beyond it (the row above, in a picture). The
+// default level searches a block with as few values as this without its
+// shortcuts, which costs up to about half its speed there.
+constexpr unsigned kFewValues = 24;
+constexpr Effort kLowEntropyEffort = {160, 96, kMaxLength, 96, kMaxLength, 96, 0, 32};
 constexpr unsigned kMaxPairs = 32;
 constexpr uint16_t kUnreached = 0xFFFF;
 
@@ -64,7 +74,9 @@ struct ImplodeState {
   dcl_write_fn write;
   void* param;
   bool ascii;
-  Effort effort;
+  bool lowEntropyEffort;  // whether blocks with few byte values search deeper
+  Effort levelEffort;
+  Effort effort;  // of the block being parsed
   unsigned dictBits;
   unsigned dictSize;
   uint32_t base;   // stream position of window[0]; wraps harmlessly
@@ -380,7 +392,11 @@ SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahe
         if (len > best) {
           best = len;
           m.Add(s, len, d);
-          if (len >= s.effort.nice || len == lookahead) break;
+          if (len == lookahead) break;
+          if (len >= s.effort.nice) {
+            if (s.effort.niceSteps == 0) break;
+            steps = std::min(steps, s.effort.niceSteps);
+          }
           if (len >= s.effort.good) steps = std::min(steps, s.effort.goodSteps);
         }
       }
@@ -497,9 +513,21 @@ inline void Relax(ImplodeState& s, unsigned to, unsigned price, unsigned length,
   }
 }
 
+bool FewValues(const uint8_t* p, unsigned n) {
+  bool seen[256] = {};
+  unsigned count = 0;
+  for (unsigned i = 0; i < n; ++i) {
+    count += seen[p[i]] ? 0u : 1u;
+    seen[p[i]] = true;
+  }
+  return count <= kFewValues;
+}
+
 // Parses and emits up to kBlock positions from s.cur; returns how many bytes it covered.
 unsigned CompressBlock(ImplodeState& s) {
   const unsigned n = std::min(kBlock, s.avail - s.cur);
+  s.effort = s.lowEntropyEffort && FewValues(s.window + s.cur, n) ? kLowEntropyEffort
+                                                                  : s.levelEffort;
   std::fill(s.price + 1, s.price + n + kMaxLength + 1, kUnreached);
   s.price[0] = 0;
   unsigned end = n;
@@ -669,6 +697,8 @@ unsigned int ssi::dcl::ImplodeAtLevel(dcl_read_fn read_buf, dcl_write_fn write_b
   // A greedy parse leans on each choice: a larger dictionary holds more
   // candidates worth reaching (48, 64, 96 for 1, 2, 4 KB).
   if (level == ImplodeLevel::kFast) s.effort.chain = std::min(s.effort.chain, 32 + *dsize / 64);
+  s.levelEffort = s.effort;
+  s.lowEntropyEffort = level == ImplodeLevel::kDefault;
   s.dictBits = dictBits;
   s.dictSize = *dsize;
   s.out[s.outLen++] = static_cast<uint8_t>(*type);
