@@ -340,16 +340,18 @@ using FastFound = BestChoice;
 #define SSI_SEARCH_INLINE
 #endif
 
-// Finds the candidate matches at window position p (then inserts p).
+// Finds the candidate matches at window position p (then inserts p), of
+// `shortest` bytes or more.
 template <typename Found>
 SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahead,
-                                   unsigned maxSteps, Found& m) {
+                                   unsigned maxSteps, Found& m, unsigned shortest = 3) {
   m.Clear();
   const uint16_t here = StreamPos(s, p);
   const uint8_t* const w = s.window;
   if (lookahead >= 3) {
     const uint8_t* const at = w + p;
-    unsigned best = 2;
+    unsigned best = shortest - 1;
+    if (best >= lookahead) maxSteps = 0;
     const unsigned run = RunOfThree(at) ? RunAt(s, p) : 0;
     unsigned h3;
     if (run < 3) {
@@ -369,7 +371,7 @@ SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahe
       // Distance 1 matches the run exactly; a match with an earlier run is
       // checked in full, as the record may predate the chains' wrap.
       const unsigned len = d == 1 ? run : d != 0 ? MatchLength(at - d, at, lookahead) : 0;
-      if (len >= 3) {  // a run recorded before the chains wrapped may be gone
+      if (len > best) {  // a run recorded before the chains wrapped may be gone
         best = len;
         m.Add(s, len, d);
         // Earlier runs as long as this one may go on beyond it: the
@@ -635,10 +637,14 @@ unsigned CompressBlockLazy(ImplodeState& s) {
     if (length >= 2 && length < s.effort.nice && i + 1 < n) {
       found.at = s.window + p + 1;
       FindMatches(s, p + 1, std::min(kMaxLength, s.avail - p - 1),
-                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, found.Sink());
+                  length >= s.effort.good ? s.effort.goodSteps : s.effort.chain, found.Sink(),
+                  std::max(length, 3u));
       const Choice later = found.Finish(s);
       // The next match must save a few bits more than this one to be worth
       // a literal first: an even trade mostly loses at the following match.
+      // One no longer than this one almost never does, so the probe looks
+      // only for longer ones (up to 6 % quicker; on the corpus at most 5
+      // bytes more in a mode).
       if (later.gain > c.gain + kLazyMargin) {
         PutLiteral(s, s.window[p]);
         c = later;
@@ -697,6 +703,13 @@ unsigned int ssi::dcl::ImplodeAtLevel(dcl_read_fn read_buf, dcl_write_fn write_b
   // A greedy parse leans on each choice: a larger dictionary holds more
   // candidates worth reaching (48, 64, 96 for 1, 2, 4 KB).
   if (level == ImplodeLevel::kFast) s.effort.chain = std::min(s.effort.chain, 32 + *dsize / 64);
+  // The parse at 1 and 2 KB searches a little less, inside matches above
+  // all: 2 to 9 % quicker for 0.06 to 0.09 % more bytes. At 4 KB the same
+  // cut costs half as much again.
+  if (level == ImplodeLevel::kDefault && *dsize < 4096) {
+    s.effort.chain = 20;
+    s.effort.inside = 12;
+  }
   s.levelEffort = s.effort;
   s.lowEntropyEffort = level == ImplodeLevel::kDefault;
   s.dictBits = dictBits;
