@@ -32,13 +32,16 @@ using BitWord = uint32_t;
 using BitWord = uintptr_t;
 #endif
 constexpr int kWordBits = 8 * sizeof(BitWord);
-// With 64 bits, one refill covers a whole match (at most 30 bits); with 32,
-// a match takes a second refill between its length and its distance.
+// With 64 bits, one refill covers a whole match (at most 30 bits) and more;
+// with 32, the refill of the fast loop fills every bit, enough for one match
+// but not for a literal before it, and the checked path refills between a
+// match's length and its distance.
 constexpr bool kWideBits = kWordBits >= 64;
 
 // Binary literals that one refilled buffer surely holds, and the bits of
-// their flags.
-constexpr unsigned kLiteralSlots = (kWordBits - 8) / 9;
+// their flags. The fast loop's refill fills a 32-bit buffer whole, so there
+// it holds three (the count is covered after them).
+constexpr unsigned kLiteralSlots = kWideBits ? (kWordBits - 8) / 9 : kWordBits / 9;
 constexpr BitWord BuildLiteralFlags() {
   BitWord flags = 0;
   for (unsigned i = 0; i < kLiteralSlots; ++i) flags |= BitWord{1} << (9 * i);
@@ -143,6 +146,17 @@ SSI_DCL_INLINE void FastRefill(Bits& b) {
   b.count |= kWordBits - 8;
 }
 
+// After a refill every bit of the buffer holds input, but the count covers
+// only whole bytes taken in: symbols may take a few bits more than it says
+// are there (then it is negative). Reloads from the first byte not wholly
+// taken; the fast loop's input has room for it.
+SSI_DCL_INLINE void CoverCount(Bits& b) {
+  if (b.count >= 0) return;
+  b.buffer = LoadWord(b.next) >> -b.count;
+  b.next += sizeof(BitWord) - 1;
+  b.count += kWordBits - 8;
+}
+
 // Stores the bytes of every literal slot, flags left out: 8 bytes from a
 // 64-bit buffer (6 slots), else one byte a slot.
 SSI_DCL_INLINE void StoreLiteralSlots(uint8_t* to, BitWord bits) {
@@ -183,23 +197,45 @@ inline uint64_t Repeat(uint64_t v, unsigned bytes) {
   return v;
 }
 
+// 8 % d and 16 % d for periods d of 1 to 7, a nibble each: a division
+// would take longer than most short copies.
+constexpr uint32_t kRem8 = 0x12302000;
+constexpr uint32_t kRem16 = 0x24101000;
+
 // A period under 16: the 16 bytes that follow are a pattern held in two
 // registers, stored again every whole number of periods up to 16 bytes.
 SSI_DCL_INLINE_FOR_SPEED void CopyPattern(uint8_t* to, unsigned distance, uint8_t* end) {
   const uint8_t* from = to - distance;
   uint64_t low, high;
   unsigned step;
-  if (!kWideBits && kForSize) {
-    // i686 built for size, which keeps a frame pointer (distances from 8 up
-    // are copied 8 bytes at a time): 8 bytes a step, whole periods apart, in
-    // two registers. Four would leave too few for the loop.
+  if (!kWideBits) {
+    // i686 (distances from 8 up are copied 8 bytes at a time): the pattern
+    // in 32-bit words, as 64-bit values would take register pairs and
+    // double-word shifts. A build for size, which keeps a frame pointer,
+    // stores 8 bytes a step from two registers; four would leave too few.
     uint32_t period[2] = {0, 0};
     for (unsigned i = 0, j = 0; i < 8; ++i, j = j + 1 == distance ? 0 : j + 1)
       period[i >> 2] |= uint32_t{from[j]} << (8 * (i & 3));
-    step = 8 - 8 % distance;
+    const unsigned phase = kRem8 >> (4 * distance) & 15;  // as below
+    if (kForSize) {
+      step = 8 - phase;
+      do {
+        std::memcpy(to, &period[0], 4);
+        std::memcpy(to + 4, &period[1], 4);
+        to += step;
+      } while (to < end);
+      return;
+    }
+    // Bytes 8 to 15 repeat bytes `phase` on, a whole number of periods back.
+    const uint32_t w0 = period[0], w1 = period[1];
+    const uint32_t w2 = phase == 0 ? w0 : w0 >> (8 * phase) | w1 << (32 - 8 * phase);
+    const uint32_t w3 = phase == 0 ? w1 : w1 >> (8 * phase) | w2 << (32 - 8 * phase);
+    step = 16 - (kRem16 >> (4 * distance) & 15);
     do {
-      std::memcpy(to, &period[0], 4);
-      std::memcpy(to + 4, &period[1], 4);
+      std::memcpy(to, &w0, 4);
+      std::memcpy(to + 4, &w1, 4);
+      std::memcpy(to + 8, &w2, 4);
+      std::memcpy(to + 12, &w3, 4);
       to += step;
     } while (to < end);
     return;
@@ -306,12 +342,11 @@ unsigned Decode(ExplodeState& s, Bits b) {
   for (;;) {
     // While the input buffer holds a few words more and the window has room
     // for a whole match, no symbol can run short of bits or of room: decode
-    // without those checks, one refill per symbol (a match may take two with a
-    // 32-bit buffer), as far as the input buffer goes. The loop keeps its
-    // state in few locals and compares against limits fixed before it: i686
-    // has too few registers for the reader, the output position and two
-    // bounds, and a bit buffer that went through the stack lengthened every
-    // symbol's chain of dependent instructions.
+    // without those checks, one refill per symbol, as far as the input buffer
+    // goes. The loop keeps its state in few locals and compares against
+    // limits fixed before it: i686 has too few registers for the reader, the
+    // output position and two bounds, and a bit buffer that went through the
+    // stack lengthened every symbol's chain of dependent instructions.
     if (b.end - b.next >= 16 && pos < kFastEnd) {
       Bits f = b;
       uint8_t* out = window + pos;
@@ -345,7 +380,10 @@ unsigned Decode(ExplodeState& s, Bits b) {
             // A run that ends inside the buffer ends at a match: decode it
             // without testing its flag again, which would be one more branch
             // that the processor cannot predict.
-            if (used == 9 * kLiteralSlots) continue;
+            if (used == 9 * kLiteralSlots) {
+              if (!kWideBits) CoverCount(f);
+              continue;
+            }
             FastRefill(f);
           }
         }
@@ -359,19 +397,14 @@ unsigned Decode(ExplodeState& s, Bits b) {
           ended = true;
           break;
         }
-        if (!kWideBits) {
-          // Most lengths leave the distance's bits (at most 14) in the buffer.
-          Take(f, used);
-          if (f.count < 14) FastRefill(f);
-          bits = f.buffer;
-          used = 0;
-        }
         const unsigned de =
             match.distances[head.table][(bits >> used) & ((1u << kDistanceTableBits) - 1)];
         used += de >> 12;
         const unsigned distance =
             (de & 0xFFFu) + static_cast<unsigned>((bits >> used) & head.lowMask);
         Take(f, used + head.lowBits);
+        // A match takes at most 30 bits, so even a 32-bit buffer held it whole.
+        if (!kWideBits) CoverCount(f);
         if (distance > static_cast<unsigned>(out - window)) {
           result = DCL_CMP_BAD_DATA;
           ended = true;
