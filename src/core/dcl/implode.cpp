@@ -62,10 +62,11 @@ constexpr Effort kEffort[] = {
 // equally good candidates: the long matches lie deep in the chains, and the
 // nearest match of a nice length is mostly the rest of a run or a pattern,
 // where a farther one goes on beyond it (the row above, in a picture). The
-// default level searches a block with as few values as this without its
-// shortcuts, which costs up to about half its speed there.
+// default level searches a block with as few values as this deeper, with
+// no cut for a good match and none of a long match's positions skipped,
+// which costs up to about half its speed there.
 constexpr unsigned kFewValues = 24;
-constexpr Effort kLowEntropyEffort = {160, 96, kMaxLength, 96, kMaxLength, 96, 0, 32};
+constexpr Effort kLowEntropyEffort = {160, 96, kMaxLength, 96, 16, 8, 0, 32};
 constexpr unsigned kMaxPairs = 32;
 constexpr uint16_t kUnreached = 0xFFFF;
 
@@ -710,6 +711,10 @@ unsigned int ssi::dcl::ImplodeAtLevel(dcl_read_fn read_buf, dcl_write_fn write_b
     s.effort.chain = 20;
     s.effort.inside = 12;
   }
+  // At 4 KB more matches reach the nice length, and the nearest of them is
+  // taken outright: from 48 bytes rather than 40 the parse weighs more of
+  // them (0.03 % smaller, as fast; a PE file had been 0.18 % over classic).
+  if (level == ImplodeLevel::kDefault && *dsize == 4096) s.effort.nice = 48;
   s.levelEffort = s.effort;
   s.lowEntropyEffort = level == ImplodeLevel::kDefault;
   s.dictBits = dictBits;
