@@ -51,7 +51,7 @@ size_t Floor(const std::vector<uint8_t>& d, const Mode& m) {
   constexpr size_t kNone = SIZE_MAX;
   std::vector<size_t> head(size_t{1} << kHashBits, kNone), prev(n, kNone);
   auto hash = [&](size_t i) {
-    const uint32_t v = d[i] | d[i + 1] << 8 | uint32_t{d[i + 2]} << 16;
+    const uint32_t v = uint32_t{d[i]} | uint32_t{d[i + 1]} << 8 | uint32_t{d[i + 2]} << 16;
     return (v * 0x9E3779B1u) >> (32 - kHashBits);
   };
   for (size_t i = 0; i < n; ++i) {
