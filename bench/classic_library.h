@@ -7,9 +7,7 @@
 #include <cstring>
 #include <string>
 
-#ifdef _WIN32
-#include <windows.h>
-#else
+#ifndef _WIN32
 #include <dlfcn.h>
 #endif
 
@@ -24,25 +22,20 @@ struct ClassicLibrary {
   // The classic work areas are a little smaller than ours; these leave room.
   static constexpr unsigned kWorkSize = 64 * 1024;
 
-  // Empty on success, else why not.
+  // Empty on success, else why not. The library exists for Linux only.
   std::string Load(const std::string& path) {
 #ifdef _WIN32
-    HMODULE module = LoadLibraryA(path.c_str());
-    if (module == nullptr) return "cannot load " + path;
-    auto find = [&](const char* name) {
-      return reinterpret_cast<void*>(GetProcAddress(module, name));
-    };
+    return "the classic library is loaded on Linux only: " + path;
 #else
     void* module = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
     if (module == nullptr) return dlerror();
-    auto find = [&](const char* name) { return dlsym(module, name); };
-#endif
-    void* i = find("implode");
-    void* e = find("explode");
+    void* i = dlsym(module, "implode");
+    void* e = dlsym(module, "explode");
     if (i == nullptr || e == nullptr) return path + " exports no implode and explode";
     // Object to function pointer: copied, as the cast is only conditionally allowed.
     std::memcpy(&implode, &i, sizeof implode);
     std::memcpy(&explode, &e, sizeof explode);
     return {};
+#endif
   }
 };

@@ -326,11 +326,13 @@ bool RunMode(std::vector<File>& files, const Mode& mode, int runs, ssi::dcl::Imp
         if (ours) {
           spent.ours = cpu;
           const double wall = Seconds(t0, std::chrono::steady_clock::now()) / repeats;
-          Times& t = (implode ? implodeTime : explodeTime)[f.kind];
-          t.wall += wall;
-          if (Synthetic(f)) t.cpu = cpu;
-          if (!Synthetic(f)) implodeTime["all"].wall += implode ? wall : 0;
-          if (!Synthetic(f)) explodeTime["all"].wall += implode ? 0 : wall;
+          auto& times = implode ? implodeTime : explodeTime;
+          times[f.kind].wall += wall;
+          if (Synthetic(f)) {
+            times[f.kind].cpu = cpu;
+          } else {
+            times["all"].wall += wall;
+          }
         } else {
           spent.classic = cpu;
         }

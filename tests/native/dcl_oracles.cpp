@@ -1,6 +1,5 @@
 #include "dcl_oracles.h"
 
-#include <dlfcn.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -132,40 +131,20 @@ void ClassicWrite(char* buffer, unsigned* size, void* param) {
   f.out->insert(f.out->end(), buffer, buffer + *size);
 }
 
-// The classic work areas are smaller than this; it leaves room.
-constexpr size_t kClassicWork = 64 * 1024;
-
 }  // namespace
-
-Classic::Classic() {
-  void* library = dlopen("libstorm.so.9", RTLD_NOW | RTLD_LOCAL);
-  if (library == nullptr) {
-    error_ = "the classic implementation is missing (libstorm9: run scripts/install-deps.sh)";
-    return;
-  }
-  void* implode = dlsym(library, "implode");
-  void* explode = dlsym(library, "explode");
-  if (implode == nullptr || explode == nullptr) {
-    error_ = "libstorm.so.9 exports no implode and explode";
-    return;
-  }
-  // Object to function pointer: copied, as the cast is only conditionally allowed.
-  std::memcpy(&implode_, &implode, sizeof implode_);
-  std::memcpy(&explode_, &explode, sizeof explode_);
-}
 
 unsigned Classic::Implode(const Bytes& plain, unsigned type, unsigned dictSize, Bytes& out) const {
   out.clear();
-  std::vector<char> work(kClassicWork);
+  std::vector<char> work(ClassicLibrary::kWorkSize);
   ClassicFeed f{&plain, 0, &out};
-  return implode_(ClassicRead, ClassicWrite, work.data(), &f, &type, &dictSize);
+  return library_.implode(ClassicRead, ClassicWrite, work.data(), &f, &type, &dictSize);
 }
 
 unsigned Classic::Explode(const Bytes& stream, Bytes& out) const {
   out.clear();
-  std::vector<char> work(kClassicWork);
+  std::vector<char> work(ClassicLibrary::kWorkSize);
   ClassicFeed f{&stream, 0, &out};
-  return explode_(ClassicRead, ClassicWrite, work.data(), &f);
+  return library_.explode(ClassicRead, ClassicWrite, work.data(), &f);
 }
 
 }  // namespace ssi::dcl::oracles

@@ -10,6 +10,8 @@
 #include <string>
 #include <vector>
 
+#include "classic_library.h"
+
 namespace ssi::dcl::oracles {
 
 using Bytes = std::vector<uint8_t>;
@@ -53,17 +55,14 @@ int DynamiteExplode(const Bytes& stream, Bytes& out);
 // when libstorm.so.9 is missing. Results are the classic codes (0 for success).
 class Classic {
  public:
-  Classic();
-  bool Loaded() const { return implode_ != nullptr; }
+  Classic() : error_(library_.Load("libstorm.so.9")) {}
+  bool Loaded() const { return error_.empty(); }
   const std::string& Error() const { return error_; }
   unsigned Implode(const Bytes& plain, unsigned type, unsigned dictSize, Bytes& out) const;
   unsigned Explode(const Bytes& stream, Bytes& out) const;
 
  private:
-  using ReadFn = unsigned (*)(char*, unsigned*, void*);
-  using WriteFn = void (*)(char*, unsigned*, void*);
-  unsigned (*implode_)(ReadFn, WriteFn, char*, void*, unsigned*, unsigned*) = nullptr;
-  unsigned (*explode_)(ReadFn, WriteFn, char*, void*) = nullptr;
+  ClassicLibrary library_;
   std::string error_;
 };
 
