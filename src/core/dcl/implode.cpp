@@ -519,11 +519,14 @@ inline void Relax(ImplodeState& s, unsigned to, unsigned price, unsigned length,
 bool FewValues(const uint8_t* p, unsigned n) {
   bool seen[256] = {};
   unsigned count = 0;
+  // Most blocks show more values within their first few dozen bytes.
   for (unsigned i = 0; i < n; ++i) {
-    count += seen[p[i]] ? 0u : 1u;
-    seen[p[i]] = true;
+    if (!seen[p[i]]) {
+      if (++count > kFewValues) return false;
+      seen[p[i]] = true;
+    }
   }
-  return count <= kFewValues;
+  return true;
 }
 
 // Parses and emits up to kBlock positions from s.cur; returns how many bytes it covered.
