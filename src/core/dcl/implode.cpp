@@ -381,10 +381,7 @@ SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahe
       if (len > best) {  // a run recorded before the chains wrapped may be gone
         best = len;
         m.Add(s, len, d);
-        // Earlier runs as long as this one may go on beyond it: the
-        // chain's first few are still worth a look.
         if (best == lookahead) maxSteps = 0;
-        if (best >= s.effort.good) maxSteps = std::min(maxSteps, s.effort.goodSteps);
       }
     }
     uint16_t cand = s.head3[h3];
@@ -402,11 +399,17 @@ SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahe
           best = len;
           m.Add(s, len, d);
           if (len == lookahead) break;
-          if (len >= s.effort.nice) {
+          // From a run, every earlier run as long gives the run itself:
+          // only what lies beyond its end tells the candidates apart, so
+          // the cuts count from there. (Counted from the match's start,
+          // they stopped the search among runs that all end alike, short of
+          // the one that goes on further: the default level wrote 2.5 %
+          // more than classic on such input, now 1.6 %.)
+          if (len >= s.effort.nice + run) {
             if (s.effort.niceSteps == 0) break;
             steps = std::min(steps, s.effort.niceSteps);
           }
-          if (len >= s.effort.good) steps = std::min(steps, s.effort.goodSteps);
+          if (len >= s.effort.good + run) steps = std::min(steps, s.effort.goodSteps);
         }
       }
       last = d;
