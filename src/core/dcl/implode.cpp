@@ -385,13 +385,15 @@ SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahe
       }
     }
     uint16_t cand = s.head3[h3];
-    unsigned last = 0;
-    // Distances grow along a chain; one that does not (last < d <= reach
-    // fails, as one unsigned compare) is an entry the chain outlived.
+    // Within reach a chain's links are never stale: a position's link is
+    // overwritten only a whole history later. So the walk ends at the first
+    // distance out of reach (0 < d <= reach fails, as one unsigned compare).
+    // A head left from 64 KB ago may still look near; its candidates are
+    // checked like any other, and the steps bound the walk.
     const unsigned reach = std::min(s.dictSize, p);
     for (unsigned steps = maxSteps; steps != 0; --steps) {
       const unsigned d = static_cast<uint16_t>(here - cand);
-      if (d - last - 1 >= reach - last) break;
+      if (d - 1 >= reach) break;
       const uint8_t* q = at - d;
       if (q[best] == at[best] && Load16(q) == Load16(at)) {
         const unsigned len = MatchLength(q, at, lookahead);
@@ -412,7 +414,6 @@ SSI_SEARCH_INLINE void FindMatches(ImplodeState& s, unsigned p, unsigned lookahe
           if (len >= s.effort.good + run) steps = std::min(steps, s.effort.goodSteps);
         }
       }
-      last = d;
       cand = s.prev3[cand & kChainMask];
     }
     Link3(s, h3, here);
