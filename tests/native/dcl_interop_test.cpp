@@ -146,6 +146,14 @@ const std::vector<Input>& Inputs() {
     v.push_back({"1 MB zeros", Bytes(1 << 20, 0)});
     v.push_back({"text", FileSlice("/usr/share/common-licenses/GPL-3", 1 << 20)});
     v.push_back({"C++ header", FileSlice("/usr/include/c++/12/bits/stl_algo.h", 96 << 10)});
+    // Read-me and licence files on Windows are often UTF-16: every other byte
+    // a zero, matches worth taking only in step with the characters.
+    Bytes utf16;
+    for (uint8_t c : FileSlice("/usr/share/common-licenses/GPL-3", 48 << 10)) {
+      utf16.push_back(c);
+      utf16.push_back(0);
+    }
+    v.push_back({"UTF-16 text", utf16});
     v.push_back({"ELF", FileSlice("/usr/bin/bash", 160 << 10)});
     v.push_back(
         {"PE", FileSlice("/usr/lib/i386-linux-gnu/wine/i386-windows/comctl32.dll", 160 << 10)});
