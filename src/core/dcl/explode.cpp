@@ -139,6 +139,19 @@ inline void Refill(ExplodeState& s, Bits& b) {
   }
 }
 
+// Moves the input bytes not yet loaded into the bit buffer to the front of
+// the input buffer and reads after them.
+void TopUp(ExplodeState& s, Bits& b) {
+  const auto rest = static_cast<unsigned>(b.end - b.next);
+  std::memmove(s.input, b.next, rest);
+  unsigned want = kInputSize - rest;
+  unsigned got = s.read(reinterpret_cast<char*>(s.input + rest), &want, s.param);
+  if (got > kInputSize - rest) got = kInputSize - rest;
+  if (got == 0) b.ended = true;
+  b.next = s.input;
+  b.end = s.input + rest + got;
+}
+
 // Refill with at least sizeof(BitWord) bytes of input at hand.
 SSI_DCL_INLINE void FastRefill(Bits& b) {
   b.buffer |= LoadWord(b.next) << b.count;
@@ -184,6 +197,14 @@ SSI_DCL_INLINE unsigned Take(Bits& b, unsigned n) {
   return v;
 }
 
+// Takes an ASCII literal and its flag (a DecodeLiteral entry). The mask
+// costs nothing: it is the one the shift instruction applies.
+SSI_DCL_INLINE void TakeLiteral(Bits& b, unsigned entry) {
+  const unsigned n = entry & (kWordBits - 1);
+  b.buffer >>= n;
+  b.count -= static_cast<int>(n);
+}
+
 SSI_DCL_INLINE uint64_t Load64(const uint8_t* p) {
   uint64_t v;
   std::memcpy(&v, p, sizeof v);
@@ -204,7 +225,14 @@ constexpr uint32_t kRem16 = 0x24101000;
 
 // A period under 16: the 16 bytes that follow are a pattern held in two
 // registers, stored again every whole number of periods up to 16 bytes.
-SSI_DCL_INLINE_FOR_SPEED void CopyPattern(uint8_t* to, unsigned distance, uint8_t* end) {
+// Rare in most data; on i686 a call keeps its many values out of the fast
+// loop, whose bit buffer and input position otherwise went to the stack.
+#if !defined(__OPTIMIZE_SIZE__) && UINTPTR_MAX == 0xFFFFFFFFu
+__attribute__((noinline))
+#else
+SSI_DCL_INLINE_FOR_SPEED
+#endif
+void CopyPattern(uint8_t* to, unsigned distance, uint8_t* end) {
   const uint8_t* from = to - distance;
   uint64_t low, high;
   unsigned step;
@@ -273,11 +301,8 @@ SSI_DCL_INLINE void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
   uint8_t* const end = to + length;
   if (!kWideBits && distance >= 8) {
     // Four registers' worth at a time is too many for i686.
-    do {
-      std::memcpy(to, from, 8);
-      to += 8;
-      from += 8;
-    } while (to < end);
+    std::memcpy(to, from, 8);
+    for (to += 8, from += 8; to < end; to += 8, from += 8) std::memcpy(to, from, 8);
     return;
   }
   if (distance >= 16) {
@@ -290,8 +315,8 @@ SSI_DCL_INLINE void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
   CopyPattern(to, distance, end);
 }
 
-// One match with every check, for the few symbols near the end of each
-// input buffer; both modes share it, which keeps impborl.dll small. Returns
+// One match with every check, for the few symbols near the end of the
+// input (of each input buffer in a build for size); both modes share it, which keeps impborl.dll small. Returns
 // false where decoding stops: at the end code, or with `result` set.
 SSI_DCL_INLINE_FOR_SPEED bool CheckedMatch(ExplodeState& s, Bits& b, unsigned& pos,
                                            unsigned& result) {
@@ -302,6 +327,7 @@ SSI_DCL_INLINE_FOR_SPEED bool CheckedMatch(ExplodeState& s, Bits& b, unsigned& p
   const unsigned length =
       head.base + static_cast<unsigned>((bits >> head.extraAt) & head.extraMask);
   unsigned used = head.used;
+  unsigned lowEnd = head.lowEnd;
   if (length == kEndLength) {
     Take(b, used);
     if (b.count < 0) result = DCL_CMP_ABORT;
@@ -311,13 +337,14 @@ SSI_DCL_INLINE_FOR_SPEED bool CheckedMatch(ExplodeState& s, Bits& b, unsigned& p
     Take(b, used);
     if (b.count < 14) Refill(s, b);
     bits = b.buffer;
+    lowEnd -= used;
     used = 0;
   }
   const unsigned de =
       s.match.distances[head.table][(bits >> used) & ((1u << kDistanceTableBits) - 1)];
   used += de >> 12;
   const unsigned distance = (de & 0xFFFu) + static_cast<unsigned>((bits >> used) & head.lowMask);
-  Take(b, used + head.lowBits);
+  Take(b, lowEnd + (de >> 12));
   if (b.count < 0) {
     result = DCL_CMP_ABORT;
     return false;
@@ -356,15 +383,15 @@ unsigned Decode(ExplodeState& s, Bits b) {
         FastRefill(f);
         if ((f.buffer & 1u) == 0) {
           if (kAscii) {
-            const unsigned e = DecodeLiteral(f.buffer >> 1);
-            Take(f, 1 + (e >> 8));
-            *out++ = static_cast<uint8_t>(e);
+            const unsigned e = DecodeLiteral(f.buffer);
+            TakeLiteral(f, e);
+            *out++ = static_cast<uint8_t>(e >> 8);
             // A 64-bit buffer still holds a second literal or a whole match.
             if (!kWideBits) continue;
             if ((f.buffer & 1u) == 0) {
-              const unsigned e2 = DecodeLiteral(f.buffer >> 1);
-              Take(f, 1 + (e2 >> 8));
-              *out++ = static_cast<uint8_t>(e2);
+              const unsigned e2 = DecodeLiteral(f.buffer);
+              TakeLiteral(f, e2);
+              *out++ = static_cast<uint8_t>(e2 >> 8);
               continue;
             }
           } else {
@@ -402,7 +429,7 @@ unsigned Decode(ExplodeState& s, Bits b) {
         used += de >> 12;
         const unsigned distance =
             (de & 0xFFFu) + static_cast<unsigned>((bits >> used) & head.lowMask);
-        Take(f, used + head.lowBits);
+        Take(f, head.lowEnd + (de >> 12));
         // A match takes at most 30 bits, so even a 32-bit buffer held it whole.
         if (!kWideBits) CoverCount(f);
         if (distance > static_cast<unsigned>(out - window)) {
@@ -423,15 +450,22 @@ unsigned Decode(ExplodeState& s, Bits b) {
       pos = flushed = kHistory;
       continue;
     }
-    // Near the end of the input buffer: one symbol with every check.
+    // Near the end of the input buffer: its last bytes move to the front and
+    // the read fills the rest, so that only the end of the stream decodes
+    // with every check (a build for size leaves this to Refill).
+    if (!kForSize && !b.ended && b.end - b.next < 16) {
+      TopUp(s, b);
+      if (b.end - b.next >= 16) continue;
+    }
+    // Near the end of the input: one symbol with every check.
     // A literal takes at most 14 bits, a match 30 (16 up to its distance).
     if (b.count < (kWideBits ? 32 : 16)) Refill(s, b);
     if ((b.buffer & 1u) == 0) {
       unsigned literal;
       if (kAscii) {
-        const unsigned e = DecodeLiteral(b.buffer >> 1);
-        Take(b, 1 + (e >> 8));
-        literal = e & 0xFFu;
+        const unsigned e = DecodeLiteral(b.buffer);
+        TakeLiteral(b, e);
+        literal = e >> 8;
       } else {
         literal = (Take(b, 9) >> 1) & 0xFFu;
       }
@@ -443,11 +477,8 @@ unsigned Decode(ExplodeState& s, Bits b) {
     } else if (!CheckedMatch(s, b, pos, result)) {
       break;
     }
-    if (pos >= kFlushAt) {
-      Emit(s, window + flushed, pos - flushed);
-      std::memmove(window, window + pos - kHistory, kHistory);
-      pos = flushed = kHistory;
-    }
+    // A full window is handed out at the top, where the fast loop does not
+    // start past kFastEnd.
   }
   Emit(s, window + flushed, pos - flushed);
   return result;

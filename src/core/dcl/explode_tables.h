@@ -41,7 +41,7 @@ constexpr unsigned kLongPrefix = LongPrefix();
 constexpr unsigned kLongBits = kLiteralTableBits - kLongPrefix;
 
 struct LiteralTables {
-  std::array<uint16_t, (1u << kShortBits)> shortCodes{};  // symbol | length << 8
+  std::array<uint16_t, (1u << kShortBits)> shortCodes{};  // symbol << 8 | length + 1
   std::array<uint16_t, (1u << kLongBits)> longCodes{};
 };
 
@@ -50,7 +50,7 @@ constexpr LiteralTables BuildLiteralTables() {
   for (size_t sym = 0; sym < 256; ++sym) {
     const unsigned len = kLiteralCode.bits[sym];
     const unsigned code = kLiteralCode.stream[sym];
-    const auto entry = static_cast<uint16_t>(sym | len << 8);
+    const auto entry = static_cast<uint16_t>(sym << 8 | (len + 1));
     if (len <= kShortBits) {
       for (unsigned hi = 0; hi < (1u << (kShortBits - len)); ++hi)
         t.shortCodes[code | hi << len] = entry;
@@ -78,27 +78,34 @@ constexpr bool LiteralTablesComplete() {
 static_assert(kLongPrefix >= 1 && kLongPrefix <= kShortBits, "long literal codes share a prefix");
 static_assert(LiteralTablesComplete(), "literal tables must cover every bit pattern");
 
-// The literal code's symbol and length (symbol | length << 8) at the start
-// of bits, without a branch on the data (ASCII-mode binaries are full of
-// long codes, text is not).
+// The literal whose flag (0) is the first of bits, without a branch on the
+// data (ASCII-mode binaries are full of long codes, text is not): its
+// symbol << 8 | the bits it takes with its flag. The bits come low so that a
+// shift by the entry takes them: x86 shifts by the count's low bits alone.
 template <typename Word>
 SSI_DCL_INLINE unsigned DecodeLiteral(Word bits) {
-  const unsigned s = kLiteralTables.shortCodes[bits & ((1u << kShortBits) - 1)];
-  const unsigned l = kLiteralTables.longCodes[(bits >> kLongPrefix) & ((1u << kLongBits) - 1)];
-  return (bits & ((1u << kLongPrefix) - 1)) != 0 ? s : l;
+  // The short entry's byte offset is the 8 code bits times 2: the bits as
+  // they stand, the flag masked off, with no shift before the load.
+  const unsigned offset = static_cast<unsigned>(bits) & (((1u << kShortBits) - 1) << 1);
+  const unsigned s = *reinterpret_cast<const uint16_t*>(
+      reinterpret_cast<const unsigned char*>(kLiteralTables.shortCodes.data()) + offset);
+  const unsigned l =
+      kLiteralTables.longCodes[(bits >> (1 + kLongPrefix)) & ((1u << kLongBits) - 1)];
+  return (bits & (((1u << kLongPrefix) - 1) << 1)) != 0 ? s : l;
 }
 
 // What the bits after a match's flag say, a byte a field so that no field
 // costs a shift: the length base, where its extra bits start and their mask,
-// where the distance code starts, the low distance bits that follow that
-// code (2 after length 2, else the dictionary's count: the tables hold for
-// one stream) and which distance table goes with them.
+// where the distance code starts, where the low distance bits that follow
+// that code would end if the code took no bits (2 low bits after length 2,
+// else the dictionary's count: the tables hold for one stream), their mask
+// and which distance table goes with them.
 struct MatchHead {
   uint16_t base;
   uint8_t extraAt;
   uint8_t extraMask;
   uint8_t used;  // flag, length code and extra bits
-  uint8_t lowBits;
+  uint8_t lowEnd;  // used and the low bits: one add from the bits a match takes
   uint8_t lowMask;
   uint8_t table;  // 0: 2 low bits, 1: the dictionary's
 };
@@ -122,7 +129,7 @@ inline void BuildMatchTables(MatchTables& t, unsigned dictBits) {
                             static_cast<uint8_t>(1 + len),
                             static_cast<uint8_t>((1u << extra) - 1),
                             static_cast<uint8_t>(1 + len + extra),
-                            static_cast<uint8_t>(lowBits),
+                            static_cast<uint8_t>(1 + len + extra + lowBits),
                             static_cast<uint8_t>((1u << lowBits) - 1),
                             static_cast<uint8_t>(two ? 0 : 1)};
     for (unsigned hi = 0; hi < (1u << (kLengthTableBits - len)); ++hi)
