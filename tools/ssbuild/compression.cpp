@@ -22,7 +22,6 @@ struct ExplodeState {
   const uint8_t* data = nullptr;
   size_t size = 0;
   size_t pos = 0;
-  bool inputExhausted = false;
   size_t maxOutput = 0;
   bool overflow = false;
   Bytes* out = nullptr;
@@ -32,10 +31,7 @@ unsigned int ReadFromMemory(char* buf, unsigned int* size, void* param) {
   auto* s = static_cast<ExplodeState*>(param);
   if (s->overflow) return 0;
   const size_t n = std::min<size_t>(*size, s->size - s->pos);
-  if (n == 0) {
-    s->inputExhausted = true;
-    return 0;
-  }
+  if (n == 0) return 0;
   std::memcpy(buf, s->data + s->pos, n);
   s->pos += n;
   return static_cast<unsigned int>(n);
@@ -172,8 +168,12 @@ Status Explode(const uint8_t* data, size_t size, size_t maxOutput, Bytes& out) {
       return Status::Fail("invalid dictionary size");
     case DCL_CMP_INVALID_MODE:
       return Status::Fail("invalid compression mode");
+    // Explode asks for input ahead of need, so a read that found nothing
+    // left tells nothing; its own result says whether the input ran out.
+    case DCL_CMP_ABORT:
+      return Status::Fail("truncated data");
     default:
-      return Status::Fail(state.inputExhausted ? "truncated data" : "bad data");
+      return Status::Fail("bad data");
   }
 }
 

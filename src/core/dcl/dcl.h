@@ -5,7 +5,8 @@
 //
 // read_buf(buf, &size, param): fill up to *size bytes, return the count
 //   delivered; 0 means the input is used up. Any piece size works, down to
-//   one byte per call; a count above *size is taken as *size.
+//   one byte per call; a count above *size is taken as *size. Explode may
+//   ask ahead of need, and once more after a 0.
 // write_buf(buf, &size, param): take *size bytes of output.
 //
 // Results of dcl_explode: DCL_CMP_INVALID_DICTSIZE for a dictionary byte
