@@ -316,8 +316,9 @@ SSI_DCL_INLINE void CopyMatch(uint8_t* to, unsigned distance, unsigned length) {
 }
 
 // One match with every check, for the few symbols near the end of the
-// input (of each input buffer in a build for size); both modes share it, which keeps impborl.dll small. Returns
-// false where decoding stops: at the end code, or with `result` set.
+// input (of each input buffer in a build for size); both modes share it,
+// which keeps impborl.dll small. Returns false where decoding stops: at the
+// end code, or with `result` set.
 SSI_DCL_INLINE_FOR_SPEED bool CheckedMatch(ExplodeState& s, Bits& b, unsigned& pos,
                                            unsigned& result) {
   // The fields of a match are cut from one snapshot of the bit buffer (two

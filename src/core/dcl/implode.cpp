@@ -163,7 +163,9 @@ inline unsigned Hash3(uint32_t bytes) {
   return ((bytes & 0xFFFFFFu) * 0x9E3779B1u) >> (32 - kHash3Bits);
 }
 
-inline unsigned Hash2(uint32_t bytes) { return ((bytes & 0xFFFFu) * 0x9E3779B1u) >> (32 - kHash2Bits); }
+inline unsigned Hash2(uint32_t bytes) {
+  return ((bytes & 0xFFFFu) * 0x9E3779B1u) >> (32 - kHash2Bits);
+}
 
 inline unsigned Hash2(const uint8_t* p) { return Hash2(uint32_t{p[0]} | uint32_t{p[1]} << 8); }
 
