@@ -341,6 +341,17 @@ Status WriteResources(Bytes& image, const std::vector<Resource>& resources) {
       return Status::Fail("section " + pe.sections[i].name +
                           " follows the resources, so they cannot grow");
   }
+  // The file is cut at the resources' start and rebuilt from there, so a
+  // section listed before them must lie wholly before them, in the file and
+  // in memory; otherwise its bytes would be lost or overlap the new ones.
+  const Section& old = pe.sections[index];
+  for (size_t i = 0; i < index; ++i) {
+    const Section& s = pe.sections[i];
+    if ((s.rawSize != 0 && uint64_t{s.rawPointer} + s.rawSize > old.rawPointer) ||
+        s.virtualAddress >= old.virtualAddress)
+      return Status::Fail("section " + s.name + " overlaps or follows the resources in the file"
+                          " or in memory, so they cannot be rebuilt");
+  }
   for (uint32_t d = 0; d < pe.directoryCount; ++d) {
     uint32_t dirSize = 0;
     const uint32_t at = Directory(image, pe, static_cast<int>(d), dirSize);
