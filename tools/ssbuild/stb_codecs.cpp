@@ -49,9 +49,17 @@ bool PngChunksFit(const uint8_t* bytes, size_t size, std::string& why) {
 bool StbInfo(const uint8_t* bytes, size_t size, int& width, int& height, std::string& why) {
   int channels = 0;
   if (size > INT_MAX) size = INT_MAX;  // a header is at the start
-  if (stbi_info_from_memory(bytes, static_cast<int>(size), &width, &height, &channels)) return true;
-  why = stbi_failure_reason() ? stbi_failure_reason() : "cannot decode";
-  return false;
+  if (!stbi_info_from_memory(bytes, static_cast<int>(size), &width, &height, &channels)) {
+    why = stbi_failure_reason() ? stbi_failure_reason() : "cannot decode";
+    return false;
+  }
+  // stb_image takes a bitmap header of zero rows; scaling it would divide by
+  // its height.
+  if (width <= 0 || height <= 0) {
+    why = "no pixels";
+    return false;
+  }
+  return true;
 }
 
 bool StbDecodes(const uint8_t* bytes, size_t size, std::string& why) {
@@ -84,9 +92,12 @@ bool StbDecodeRgba(const uint8_t* bytes, size_t size, int& width, int& height,
     why = stbi_failure_reason() ? stbi_failure_reason() : "cannot decode";
     return false;
   }
-  rgba.assign(pixels, pixels + static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
+  const bool empty = width <= 0 || height <= 0;
+  if (!empty)
+    rgba.assign(pixels, pixels + static_cast<size_t>(width) * static_cast<size_t>(height) * 4);
   stbi_image_free(pixels);
-  return true;
+  if (empty) why = "no pixels";
+  return !empty;
 }
 
 bool StbResizeRgb(const std::vector<uint8_t>& rgb, int width, int height, int toWidth, int toHeight,
