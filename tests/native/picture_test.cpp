@@ -110,6 +110,13 @@ TEST_F(Pictures, RefusedWithTheReason) {
       std::search(claims.begin(), claims.end(), std::begin("IDAT"), std::end("IDAT") - 1);
   ASSERT_NE(idat, claims.end());
   idat[-4] = 0x40;
+  // Headers alone: a bitmap of 126 x 0 pixels, and a 40-byte GIF that claims
+  // 16384 x 16384 (decoding it took 2.4 GB).
+  Bytes noRows{'B', 'M', 0, 0, 0, 0, 0, 0, 0, 0, 54, 0, 0, 0, 40, 0, 0, 0, 126, 0, 0, 0,
+               0, 0, 0, 0, 1, 0, 24};
+  noRows.resize(54 + 128);
+  const Bytes huge{'G', 'I', 'F', '8', '9', 'a', 0, 0x40, 0, 0x40, 0x80, 0, 0, 0, 0, 0, 0xFF,
+                   0xFF, 0xFF, ',', 0, 0, 0, 0, 0, 0x40, 0, 0x40, 0, 2, 2, 0x44, 1, 0, ';'};
   const struct {
     const char* what;
     Bytes file;
@@ -121,6 +128,8 @@ TEST_F(Pictures, RefusedWithTheReason) {
       {"a PNG cut in half", cut, "PNG that does not decode"},
       {"a PNG cut inside its header", header, "PNG that does not decode"},
       {"a PNG chunk longer than the file", claims, "a chunk runs past the end of the file"},
+      {"a bitmap of no rows", noRows, "BMP that does not decode"},
+      {"a GIF of 16384 x 16384", huge, "GIF of 16384x16384 pixels: larger than the builder"},
   };
   for (const auto& row : rows) {
     SCOPED_TRACE(row.what);

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <string>
 
 #include "le_bytes.h"
 #include "path_rules.h"
@@ -19,6 +21,19 @@ Status Undecodable(PictureFormat format, const std::string& why) {
   return Status::Fail(std::string(PictureFormatName(format)) +
                       " that does not decode: damaged or cut short (the decoder says \"" + why +
                       "\")");
+}
+
+// A picture is decoded whole at 4 to 13 bytes a pixel, and its header alone
+// may claim 16384 x 16384 (a 40-byte GIF then took the builder 2.4 GB).
+// Above this it is refused, not decoded; 8K screens are 33,177,600 pixels.
+constexpr uint64_t kDecodedPixelsMax = 32u << 20;
+
+Status TooLargeToDecode(const PictureFacts& facts) {
+  if (uint64_t(facts.width) * uint64_t(facts.height) <= kDecodedPixelsMax) return {};
+  return Status::Fail(std::string(PictureFormatName(facts.format)) + " of " +
+                      std::to_string(facts.width) + "x" + std::to_string(facts.height) +
+                      " pixels: larger than the builder decodes (32 megapixels); give a smaller"
+                      " picture");
 }
 
 Status Unsupported(PictureFormat format) {
@@ -118,6 +133,7 @@ Status CheckPictureHeader(const Bytes& head, PictureFacts& facts) {
 
 Status CheckPicture(const Bytes& file, PictureFacts& facts) {
   Status status = CheckPictureHeader(file, facts);
+  if (status.ok()) status = TooLargeToDecode(facts);
   if (!status.ok()) return status;
   std::string why;
   if (!StbDecodes(file.data(), file.size(), why)) return Undecodable(facts.format, why);
@@ -155,6 +171,7 @@ Bytes WriteBmp24(int width, int height, const std::vector<uint8_t>& rgb) {
 
 Status MakePreviewBitmap(const Bytes& file, Rgb background, Bytes& bmp, PictureFacts& facts) {
   Status status = CheckPictureHeader(file, facts);
+  if (status.ok()) status = TooLargeToDecode(facts);
   if (!status.ok()) return status;
   int width = 0;
   int height = 0;
