@@ -32,8 +32,8 @@ Status TooLargeToDecode(const PictureFacts& facts) {
   if (uint64_t(facts.width) * uint64_t(facts.height) <= kDecodedPixelsMax) return {};
   return Status::Fail(std::string(PictureFormatName(facts.format)) + " of " +
                       std::to_string(facts.width) + "x" + std::to_string(facts.height) +
-                      " pixels: larger than the builder decodes (32 megapixels); give a smaller"
-                      " picture");
+                      " pixels: larger than the builder decodes (at most 33,554,432 pixels); give a"
+                      " smaller picture");
 }
 
 Status Unsupported(PictureFormat format) {

@@ -46,7 +46,7 @@ struct PictureFacts {
 };
 
 // Decodes the whole picture (every byte checked as far as the decoder does);
-// fails with the decoder's reason, or unread above 32 megapixels.
+// fails with the decoder's reason, or unread above 32 Mi (33,554,432) pixels.
 Status CheckPicture(const Bytes& file, PictureFacts& facts);
 
 // The same from the first bytes only (format and size from the header), for
@@ -55,7 +55,7 @@ Status CheckPictureHeader(const Bytes& head, PictureFacts& facts);
 
 // A 24-bit bottom-up BMP of kPreviewWidth x kPreviewHeight: the picture
 // scaled to fit with its aspect kept, centred on `background`, transparent
-// parts laid over it. Refused, like CheckPicture, above 32 megapixels.
+// parts laid over it. Refused, like CheckPicture, above 32 Mi pixels.
 Status MakePreviewBitmap(const Bytes& file, Rgb background, Bytes& bmp, PictureFacts& facts);
 
 // A 24-bit bottom-up BMP of packed top-down RGB pixels.
