@@ -121,6 +121,8 @@ std::optional<std::string> EntryDestination(int32_t kind, const std::string& nam
 std::string PreviewBitmapName(const std::string& name) {
   std::string result = ReplaceExtension(name, ".bmp");
   if (result.size() > kEntryNameMax) result.resize(kEntryNameMax);
+  // A 254-character name would keep only the dot, and Windows would drop it.
+  while (EndsInDotOrBlank(result)) result.pop_back();
   return result;
 }
 

@@ -49,7 +49,7 @@ std::optional<std::string> EntryDestination(int32_t kind, const std::string& nam
                                             const std::string& saverDir);
 
 // The preview's name when it is shown as a bitmap: its extension replaced by
-// ".bmp", cut to 255 characters.
+// ".bmp", cut to 255 characters, with no dot or blank left at the end.
 std::string PreviewBitmapName(const std::string& name);
 
 // Appends a backslash unless the text already ends in one.

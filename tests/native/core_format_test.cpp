@@ -229,6 +229,9 @@ TEST(PathRules, BitmapPreviewNameIsCutTo255) {
   const std::string cut = PreviewBitmapName(longNoDot);
   EXPECT_EQ(cut.size(), 255u);
   EXPECT_EQ(cut, longNoDot + ".b");
+  // One longer, the cut would leave a bare dot: a name Windows does not keep.
+  const std::string cutToTheDot(254, 'm');
+  EXPECT_EQ(PreviewBitmapName(cutToTheDot), cutToTheDot);
   const std::string longWithDot = std::string(250, 'm') + ".swf";
   EXPECT_EQ(PreviewBitmapName(longWithDot), std::string(250, 'm') + ".bmp");
 }
