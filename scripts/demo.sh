@@ -28,6 +28,8 @@
 set -euo pipefail
 
 root=$(cd "$(dirname "$0")/.." && pwd)
+source "$root/scripts/utf8-locale.sh"
+source "$root/scripts/wine-server.sh"
 demo_build=${SSI_DEMO_BUILD:-$root/build}
 out=${SSI_DEMO_DIR:-$root/build/demo}
 name=meadow
@@ -70,7 +72,7 @@ prefix=""
 cleanup() {
   set +e
   if [ -n "$prefix" ]; then
-    WINEPREFIX="$prefix" wineserver -k 2>/dev/null
+    wine_server_stop "$prefix"
     if [ "${SSI_DEMO_KEEP_PREFIX:-0}" = 1 ]; then
       echo "demo: the Wine prefix stays in $prefix"
     else

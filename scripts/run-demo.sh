@@ -9,6 +9,7 @@
 set -euo pipefail
 cd "$(dirname "$0")/.."
 root=$PWD
+source scripts/utf8-locale.sh
 demo_build=${SSI_DEMO_BUILD:-$root/build}
 export SSI_DEMO_BUILD=$demo_build
 jobs=$(nproc)

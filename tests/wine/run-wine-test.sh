@@ -5,13 +5,14 @@
 #   SSI_WINE_STATE=DIR run-wine-test.sh PROGRAM.exe [ARGS...]
 set -uo pipefail
 state=${SSI_WINE_STATE:?SSI_WINE_STATE must name the directory wine-env.sh set up}
+source "$(dirname "$0")/../../scripts/utf8-locale.sh"
+source "$(dirname "$0")/../../scripts/wine-server.sh"
 [ -d "$state/template" ] || { echo "run-wine-test.sh: no template prefix in $state" >&2; exit 1; }
 prefix=$(mktemp -d /tmp/ssi-wine-test.XXXXXX)
 cleanup() {
   # The next prefix may get this folder's inode, and Wine finds a prefix's
   # server by device and inode: the server must be gone before the folder is.
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
-  WINEPREFIX="$prefix" wineserver -w 2>/dev/null
+  wine_server_stop "$prefix"
   rm -rf "$prefix"
 }
 trap cleanup EXIT
@@ -20,6 +21,7 @@ if ! cp -a "$state/template/." "$prefix/"; then
   df -h "$prefix" >&2
   exit 1
 fi
+wine_prefix_detach "$prefix"
 # A test may need things in its prefix that only the Unix side can make.
 if [ -n "${SSI_WINE_PREPARE:-}" ] && ! "$SSI_WINE_PREPARE" "$prefix"; then
   echo "run-wine-test.sh: $SSI_WINE_PREPARE failed" >&2

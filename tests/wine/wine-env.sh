@@ -7,10 +7,13 @@
 set -euo pipefail
 cmd=${1:?usage: wine-env.sh setup|teardown STATE_DIR}
 state=${2:?usage: wine-env.sh setup|teardown STATE_DIR}
+scripts=$(dirname "$0")/../../scripts
+source "$scripts/utf8-locale.sh"
+source "$scripts/wine-server.sh"
 
 teardown() {
   if [ -f "$state/xvfb.pid" ]; then kill "$(cat "$state/xvfb.pid")" 2>/dev/null || true; fi
-  if [ -d "$state/template" ]; then WINEPREFIX="$state/template" wineserver -k 2>/dev/null || true; fi
+  if [ -d "$state/template" ]; then wine_server_stop "$state/template"; fi
   rm -rf "$state"
 }
 

@@ -3,15 +3,17 @@
 # `check` (counts failures in $failures) and `driver` (runs ssdriver.exe).
 #   work_name=NAME ssdriver=EXE source wine-session.sh
 state=${SSI_WINE_STATE:?SSI_WINE_STATE must name the directory wine-env.sh set up}
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/utf8-locale.sh"
+source "$(dirname "${BASH_SOURCE[0]}")/../../scripts/wine-server.sh"
 work=$(mktemp -d "/tmp/ssi-${work_name:-wine}.XXXXXX")
 prefix=$work/prefix
 cleanup() {
-  WINEPREFIX="$prefix" wineserver -k 2>/dev/null
-  WINEPREFIX="$prefix" wineserver -w 2>/dev/null
+  wine_server_stop "$prefix"
   rm -rf "$work"
 }
 trap cleanup EXIT
 mkdir "$prefix" && cp -a "$state/template/." "$prefix/" || exit 1
+wine_prefix_detach "$prefix"
 WINEPREFIX="$prefix" wineserver -w 2>/dev/null
 export WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=${WINEDEBUG:-fixme-all}
 DISPLAY=$(cat "$state/display")

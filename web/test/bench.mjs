@@ -3,6 +3,7 @@
 // write them, and BMPs, which implode squeezes), and the page's memory.
 // Prints figures; checks only that both made the same bytes.
 //   node bench.mjs PAGE.html SSBUILD [RUNS]
+import './utf8-locale.mjs';
 import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';

@@ -2,6 +2,7 @@
 // Chromium, gives it pictures, a licence and a read-me, builds, and saves the
 // installer and screenshots of the page (as it is and at 200 % zoom).
 //   node demo.mjs PAGE.html OUT-DIR
+import './utf8-locale.mjs';
 import { execFileSync } from 'node:child_process';
 import fs from 'node:fs';
 import path from 'node:path';

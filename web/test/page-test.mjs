@@ -6,6 +6,7 @@
 // the Wine harness, the page's installer installs through its window.
 //   SSI_PAGE=ssbuild.html SSI_SSBUILD=ssbuild [SSI_SSDRIVER=ssdriver.exe SSI_WINE_STATE=DIR]
 //   node page-test.mjs [SCREENSHOT.png]
+import './utf8-locale.mjs';
 import { execFileSync, spawnSync } from 'node:child_process';
 import fs from 'node:fs';
 import os from 'node:os';
