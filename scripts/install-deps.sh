@@ -92,15 +92,43 @@ if [ ${#missing[@]} -ne 0 ]; then
   say "installed $count packages"
 fi
 
+# npm_ci DIR WHAT: npm ci in DIR from the registry npm is set to, with a line
+# every 30 s; on failure it names the step and npm's first error line.
+npm_ci() {
+  local dir=$1 what=$2 registry log status=0 ticker started=$SECONDS first
+  registry=$(cd "$dir" && npm config get registry 2>/dev/null) || registry="the npm registry"
+  say "npm ci in $dir: $what, from $registry (about 10 s)"
+  log=$(mktemp /tmp/install-deps-npm.XXXXXX)
+  (
+    while sleep 30; do say "  ... npm ci in $dir: $((SECONDS - started)) s, still fetching"; done
+  ) &
+  ticker=$!
+  # One retry, not npm's two with back-off: an unreachable registry is
+  # reported in about half a minute rather than two.
+  (cd "$dir" && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error \
+    --fetch-retries=1) >"$log" 2>&1 || status=$?
+  kill "$ticker" 2>/dev/null || true
+  wait "$ticker" 2>/dev/null || true
+  if [ "$status" -ne 0 ]; then
+    # npm 9 starts its lines "npm ERR!", later ones "npm error"; the first
+    # line that is not a bare code names the cause.
+    first=$(sed -nE 's/^npm (ERR!|error) +//p' "$log" | grep -vE '^(code|errno|syscall) ' | head -n 1) || true
+    say "npm ci in $dir failed: ${first:-$(head -n 1 "$log")}" >&2
+    say "this step needs the npm registry, $registry. Behind a proxy: npm config set proxy URL" \
+      "(and https-proxy); a proxy that shows its own certificate: npm config set cafile FILE.pem." \
+      "All of npm's output: $log" >&2
+    exit 3
+  fi
+  rm -f "$log"
+}
+
 # The independent DCL implementation the interop tests run as an oracle.
 if [ "$set_name" = tests ] &&
   ! grep -qs '"version": "5.1.0"' tests/interop/node_modules/node-pkware/package.json; then
-  say "npm ci in tests/interop: node-pkware, the DCL oracle (about 10 s)"
-  (cd tests/interop && npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  npm_ci tests/interop "node-pkware, the DCL oracle"
 fi
 # The web page's browser tests, benchmark and demo drive: puppeteer-core.
 if ! grep -qs '"version": "24.10.0"' web/test/node_modules/puppeteer-core/package.json; then
-  say "npm ci in web/test: puppeteer-core, which drives Debian's Chromium (about 10 s)"
-  (cd web/test && PUPPETEER_SKIP_DOWNLOAD=1 npm ci --no-audit --no-fund --loglevel=error >/dev/null)
+  npm_ci web/test "puppeteer-core, which drives Debian's Chromium"
 fi
 exit 0

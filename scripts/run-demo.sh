@@ -26,8 +26,9 @@ die() {
 }
 
 step 1 "the demo's Debian packages (on a fresh Debian 12: about 720 packages, 760 MB download, 4.3 GB on disk, 10 to 25 min)"
+# install-deps.sh names the failing step and its cause itself.
 bash scripts/install-deps.sh demo ||
-  die "could not install the demo's packages; as root: bash scripts/install-deps.sh demo"
+  die "step 1 failed (above: which part and why); once that is fixed, run bash scripts/run-demo.sh again"
 done_step
 
 # Targets and files per preset, from the one list the demo reads too.
