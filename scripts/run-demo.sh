@@ -20,6 +20,31 @@ step() {
   echo "run-demo: [$1/5] $2"
 }
 done_step() { echo "run-demo:       done in $((SECONDS - step_started)) s"; }
+# A step whose output goes to a log says every 30 s how long it has run and
+# how far the build in the log is (CMake's "[ 45%]"), so that no step is
+# silent for minutes. The sleep is ended with the ticker: left over, it would
+# hold a pipe the demo's output goes into open for up to 30 s.
+ticker=""
+start_ticker() {  # start_ticker LOG
+  (
+    trap 'kill "$nap" 2>/dev/null; exit 0' TERM
+    while :; do
+      sleep 30 &
+      nap=$!
+      wait "$nap"
+      at=$(grep -aoE '^\[ *[0-9]+%\]' "$1" 2>/dev/null | tail -n 1 | tr -d '[] ')
+      echo "run-demo:       ... $((SECONDS - step_started)) s${at:+, the build at $at}"
+    done
+  ) &
+  ticker=$!
+}
+stop_ticker() {
+  [ -n "$ticker" ] || return 0
+  kill "$ticker" 2>/dev/null || true
+  wait "$ticker" 2>/dev/null || true
+  ticker=""
+}
+trap stop_ticker EXIT
 die() {
   echo "run-demo: $*" >&2
   exit 1
@@ -43,12 +68,16 @@ build() {  # build PRESET [CMAKE OPTIONS]: configure and build the preset's demo
   shift
   log=$demo_build/$preset.log
   mkdir -p "$demo_build"
+  : >"$log"
+  start_ticker "$log"
   # shellcheck disable=SC2086
   if ! { cmake --preset "$preset" -B "$dir" -DSSI_TESTS=OFF "$@" &&
     cmake --build "$dir" -j "$jobs" --target ${targets[$preset]}; } >"$log" 2>&1; then
+    stop_ticker
     grep -E 'error|Error|CMake Error' "$log" | head -n 20 >&2 || tail -n 20 "$log" >&2
     die "building the $preset parts failed (all of it in $log); once the cause is fixed, run bash scripts/run-demo.sh again"
   fi
+  stop_ticker
 }
 
 step 2 "building the Windows parts with mingw-w64: ${targets[win32]}(the first time 5 to 15 min on 2 cores)"
@@ -73,7 +102,12 @@ done_step
 
 step 5 "the builder's web page: compiled with Emscripten, then driven once in Chromium (the first time 3 to 10 min)"
 web_log=$demo_build/web.log
-if ! bash scripts/build-web.sh >"$web_log" 2>&1; then
+: >"$web_log"
+start_ticker "$web_log"
+web_status=0
+bash scripts/build-web.sh >"$web_log" 2>&1 || web_status=$?
+stop_ticker
+if [ "$web_status" -ne 0 ]; then
   grep -E 'error|Error' "$web_log" | head -n 20 >&2 || tail -n 20 "$web_log" >&2
   echo "run-demo: building the web page failed (all of it in $web_log)" >&2
   status=1
