@@ -183,6 +183,15 @@ export DISPLAY=":$display" WINEPREFIX="$prefix" WINEARCH=win32 WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 echo "display $DISPLAY, prefix $WINEPREFIX"
 timeout 300 wineboot -i >"$out/wineboot.log" 2>&1 || die "wineboot failed (see $out/wineboot.log)"
+# The fonts Windows draws this window with: Tahoma for the dialog's text and
+# Marlett for the caption's close box. Wine 8 does not load its own copies
+# (Debian's fonts-wine, /usr/share/wine/fonts) by itself; without them the
+# close box shows an "r" and a wider stand-in fills the buttons. Fonts in the
+# prefix's C:\windows\Fonts are loaded by every program started after.
+wine_fonts=/usr/share/wine/fonts
+[ -f "$wine_fonts/marlett.ttf" ] && [ -f "$wine_fonts/tahoma.ttf" ] ||
+  die "missing Wine's fonts in $wine_fonts: run \"bash scripts/install-deps.sh demo\" as root (it installs fonts-wine)"
+cp "$wine_fonts"/*.ttf "$prefix/drive_c/windows/Fonts/"
 # Wine draws the window frames itself: there is no window manager on Xvfb.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Decorated /d N /f >/dev/null 2>&1
@@ -218,6 +227,26 @@ start_installer() {
   read -r left top width height <<<"$(field rect "$report")"
 }
 
+# close_glyph_drawn SHOT DPI: the caption's close box in a window's
+# screenshot shows Marlett's cross. The cross is its own mirror image; the
+# "r" Wine draws in its place without Marlett is not, and an empty box has no
+# ink. The box's corner of the window, 24 x 22 pixels at 96 DPI, is cut, its
+# dark pixels trimmed to their bounds and compared with their mirror image.
+close_glyph_drawn() {
+  local shot=$1 w h width ink asym glyph=$out/close-glyph.png
+  w=$((24 * $2 / 96)) h=$((22 * $2 / 96))
+  width=$(identify -format '%w' "$shot")
+  convert "$shot" -crop "${w}x${h}+$((width - w))+0" +repage -colorspace Gray -threshold 40% \
+    -negate -trim +repage "$glyph"
+  ink=$(convert "$glyph" -format '%[fx:round(mean*w*h)]' info:)
+  asym=$(convert "$glyph" \( +clone -flop \) -compose difference -composite \
+    -format '%[fx:round(mean*w*h)]' info:)
+  rm -f "$glyph"
+  echo "the close box of $(basename "$shot"): $ink dark pixels, $asym of them without a mirror image"
+  [ "$ink" -ge 8 ] && [ "$asym" -le 2 ] ||
+    fail "the caption's close box in $(basename "$shot") shows no cross (Wine found no Marlett font)"
+}
+
 # ---------------------------------------------------------------- set-up
 step "Starting the installer and waiting for its window"
 start_installer "$installer" "$title"
@@ -230,6 +259,7 @@ else
   import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage "$shot"
 fi
 echo "screenshot of the installer window: $shot ($(identify -format '%wx%h' "$shot"))"
+close_glyph_drawn "$shot" 96
 driver dump "$pid"
 
 step "What the set-up wrote"
@@ -309,7 +339,8 @@ if [ "$status" = 0 ]; then
   echo "screenshot of the screen saver: $saver_shot ($(identify -format '%wx%h' "$saver_shot"))"
   brightness=$(convert "$saver_shot" -colorspace Gray -format '%[fx:int(mean*100)]' info:)
   [ "$brightness" -gt 10 ] || fail "the screen saver shows a dark screen (mean brightness $brightness%)"
-  driver close "$saver_pid" "$saver_title" --message >/dev/null || fail "could not close the screen saver"
+  closing=$(driver close "$saver_pid" "$saver_title" --message) ||
+    fail "could not close the screen saver (the driver: ${closing:-no answer})"
   driver wait-exit "$saver_pid" --timeout 30 || fail "the screen saver did not end"
 else
   fail "the screen saver showed no window (status $status)"
@@ -413,6 +444,7 @@ else
   import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage "$movie_shot"
 fi
 echo "screenshot of the movie installer window: $movie_shot ($(identify -format '%wx%h' "$movie_shot"))"
+close_glyph_drawn "$movie_shot" 96
 movie_dump=$(driver dump "$movie_pid")
 echo "$movie_dump"
 
@@ -472,6 +504,7 @@ else
   import -display "$DISPLAY" -window root -crop "${width}x${height}+${left}+${top}" +repage "$dpi_shot"
 fi
 echo "screenshot at 144 DPI: $dpi_shot ($(identify -format '%wx%h' "$dpi_shot"))"
+close_glyph_drawn "$dpi_shot" 144
 driver click "$pid" "$title" 1002 || fail "could not press Decline at 144 DPI"
 driver wait-exit "$pid" --timeout 60 --answer-boxes >/dev/null || fail "the 144 DPI window did not close"
 

@@ -18,8 +18,9 @@ cd "$(dirname "$0")/.."
 set_name=${1:-tests}
 
 # The demo's set: build the native builder and the Win32 programs, run them
-# under Wine on a virtual display, draw and capture pictures.
-demo_packages=(cmake make g++ g++-mingw-w64-i686 wine wine32:i386 xvfb imagemagick
+# under Wine on a virtual display, draw and capture pictures. fonts-wine,
+# only recommended by Wine, holds the Tahoma and Marlett the screenshots need.
+demo_packages=(cmake make g++ g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick
                python3 emscripten node-acorn chromium unzip nodejs libstb-dev)
 # What the tests add: the fuzzing compiler and its runtime, GoogleTest's
 # sources, the independent DCL readers, code signing, and tools the scripts use.

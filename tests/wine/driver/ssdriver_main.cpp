@@ -11,7 +11,7 @@
 //   ssdriver kill PID
 //
 // Output is one "key value" pair per line (pid, hwnd, x11, rect, client,
-// error-box, exit-code), easy to read from a shell. Exit status: 0 done,
+// error-box, question, exit-code), easy to read from a shell. Exit status: 0 done,
 // 1 usage, 2 timeout or not found, 3 an error box came first.
 #include <windows.h>
 
@@ -195,7 +195,11 @@ int Run(const std::string& command, const Options& options) {
     if (args.size() > 2) return Usage();
     HWND box = FindWindowOf(pid, options.title);
     if (!box) return std::printf("no box \"%s\"\n", options.title.c_str()), kNotFound;
-    std::printf("error-box %s\n", OneLine(ReadMessageBox(box).text).c_str());
+    // The box pressed here is one the script expects, not an error: one with
+    // a choice of buttons asks a question, one with a single button tells.
+    const MessageBoxContent content = ReadMessageBox(box);
+    std::printf("%s %s\n", content.buttons.size() > 1 ? "question" : "message",
+                OneLine(content.text).c_str());
     return PressMessageBoxButton(box, args.size() == 2 ? args[1] : std::string()) ? kOk : kNotFound;
   }
   if (command == "close") {
