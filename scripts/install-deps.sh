@@ -69,6 +69,7 @@ if [ ${#missing[@]} -ne 0 ]; then
   count=$(sed -nE 's/.* ([0-9]+) newly installed.*/\1/p' <<<"$plan")
   download=$(sed -nE 's/^Need to get ([^ ]+ [^ ]+) of archives.*/\1/p' <<<"$plan")
   size=$(sed -nE 's/^After this operation, (.*) of additional disk space will be used\.$/\1/p' <<<"$plan")
+  # run-demo.sh announces the demo's step with the same range.
   if [ "$set_name" = demo ]; then estimate="5 to 15 minutes"; else estimate="6 to 25 minutes"; fi
   say "apt-get install: ${missing[*]}"
   say "  that is ${count:-?} packages with what they need: ${download:-?} to download, ${size:-?} on disk; $estimate"

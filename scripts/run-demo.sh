@@ -50,7 +50,9 @@ die() {
   exit 1
 }
 
-step 1 "the demo's Debian packages (on a fresh Debian 12: about 720 packages, 760 MB download, 4.3 GB on disk, 10 to 25 min)"
+# The estimates below are those the README's table gives; install-deps.sh
+# counts what is missing on this machine and says how long that takes.
+step 1 "the demo's Debian packages and puppeteer-core (on a fresh Debian 12: about 720 packages, 760 MB download, 5 to 15 min)"
 # install-deps.sh names the failing step and its cause itself.
 bash scripts/install-deps.sh demo ||
   die "step 1 failed (above: which part and why); once that is fixed, run bash scripts/run-demo.sh again"
@@ -80,7 +82,7 @@ build() {  # build PRESET [CMAKE OPTIONS]: configure and build the preset's demo
   stop_ticker
 }
 
-step 2 "building the Windows parts with mingw-w64: ${targets[win32]}(the first time 5 to 15 min on 2 cores)"
+step 2 "building the Windows parts with mingw-w64: ${targets[win32]}(the first time 3 to 10 min on 2 cores)"
 build win32
 done_step
 step 3 "building the builder ssbuild, carrying the stub, impborl.dll and sample.scr (the first time 2 to 10 min)"
