@@ -189,8 +189,9 @@ timeout 300 wineboot -i >"$out/wineboot.log" 2>&1 || die "wineboot failed (see $
 # close box shows an "r" and a wider stand-in fills the buttons. Fonts in the
 # prefix's C:\windows\Fonts are loaded by every program started after.
 wine_fonts=/usr/share/wine/fonts
-[ -f "$wine_fonts/marlett.ttf" ] && [ -f "$wine_fonts/tahoma.ttf" ] ||
+if [ ! -f "$wine_fonts/marlett.ttf" ] || [ ! -f "$wine_fonts/tahoma.ttf" ]; then
   die "missing Wine's fonts in $wine_fonts: run \"bash scripts/install-deps.sh demo\" as root (it installs fonts-wine)"
+fi
 cp "$wine_fonts"/*.ttf "$prefix/drive_c/windows/Fonts/"
 # Wine draws the window frames itself: there is no window manager on Xvfb.
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
@@ -242,9 +243,10 @@ close_glyph_drawn() {
   asym=$(convert "$glyph" \( +clone -flop \) -compose difference -composite \
     -format '%[fx:round(mean*w*h)]' info:)
   rm -f "$glyph"
-  echo "the close box of $(basename "$shot"): $ink dark pixels, $asym of them without a mirror image"
-  [ "$ink" -ge 8 ] && [ "$asym" -le 2 ] ||
+  echo "the close box of $(basename "$shot"): $ink dark pixels, $asym differ from its mirror image"
+  if [ "$ink" -lt 8 ] || [ "$asym" -gt 2 ]; then
     fail "the caption's close box in $(basename "$shot") shows no cross (Wine found no Marlett font)"
+  fi
 }
 
 # ---------------------------------------------------------------- set-up

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by every script that starts Wine or Chromium. Both turn file names
 # into bytes through the locale: under C or POSIX Wine cannot name
 # "Über den Wolken.bmp" on the Unix side and Chromium saves "Ωmega.zip" as

@@ -1,3 +1,4 @@
+# shellcheck shell=bash
 # Sourced by the scripts that run Wine. Debian's wineserver keeps its socket
 # in a folder it makes with mkdtemp, ${TMPDIR:-/tmp}/wine-XXXXXX, names that
 # folder in the prefix's file `wineserver` and leaves it behind when it ends:
