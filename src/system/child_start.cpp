@@ -28,9 +28,9 @@ TokenState CurrentTokenState() {
   return TokenStateFrom(queried, elevation.TokenIsElevated);
 }
 
-StartPlan PlanForUserProgram(TokenState token, bool mayRunElevated) {
+StartPlan PlanForUserProgram(TokenState token) {
   if (token != TokenState::kElevated) return {false, true};
-  return {true, mayRunElevated};
+  return {true, false};
 }
 
 bool StartProgramDirectly(const std::string& program, const std::string& arguments,
@@ -96,11 +96,11 @@ bool OpenThroughDesktopShell(const std::string& file, const std::string& argumen
 }
 
 bool StartForUser(const std::string& file, const std::string& arguments, const std::string& folder,
-                  bool mayRunElevated) {
-  const StartPlan plan = PlanForUserProgram(CurrentTokenState(), mayRunElevated);
+                  bool isProgram) {
+  const StartPlan plan = PlanForUserProgram(CurrentTokenState());
   if (plan.throughDesktopShell && OpenThroughDesktopShell(file, arguments, folder)) return true;
   if (!plan.directly) return false;
-  if (mayRunElevated) return StartProgramDirectly(file, arguments, folder, SW_SHOWNORMAL);
+  if (isProgram) return StartProgramDirectly(file, arguments, folder, SW_SHOWNORMAL);
   const HINSTANCE started = ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr,
                                           folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(started) > 32;
