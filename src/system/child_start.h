@@ -28,9 +28,16 @@ struct StartPlan {
 StartPlan PlanForUserProgram(TokenState token);
 
 // `program` (a full path) with `arguments`, in `folder`, through
-// CreateProcess; false when it did not start.
+// CreateProcess, with `environment` (a block as CreateProcessA takes it) or
+// the installer's own; false when it did not start.
 bool StartProgramDirectly(const std::string& program, const std::string& arguments,
-                          const std::string& folder, WORD show, DWORD* error = nullptr);
+                          const std::string& folder, WORD show, DWORD* error = nullptr,
+                          const std::string* environment = nullptr);
+// An environment block of the system's own values only, for a program the
+// elevated installer starts as administrator: the user's TEMP and PATH are
+// the user's to change, and the program would write to and load from there.
+// `windowsDir` ends in a backslash.
+std::string SystemEnvironment(const std::string& windowsDir);
 // Opens `file` (a program with `arguments` when `isProgram`, else a
 // document) in `folder` as PlanForUserProgram says, the direct start being
 // CreateProcess for a program and the shell for a document. False when

@@ -84,9 +84,12 @@ ResultCode RunFlashInstaller(const Installer& in) {
   if (!FileExists(path)) return rc::kFlashInstallerMissing;
   // By its full path, never through file associations (which the user's own
   // classes would choose for an elevated shell start), in the Windows
-  // directory rather than the installer's current folder.
+  // directory rather than the installer's current folder, with the system's
+  // environment rather than the user's.
   DWORD error = 0;
-  if (StartProgramDirectly(path, "/Q", in.paths.windowsDir, SW_HIDE, &error)) return rc::kOk;
+  const std::string environment = SystemEnvironment(in.paths.windowsDir);
+  if (StartProgramDirectly(path, "/Q", in.paths.windowsDir, SW_HIDE, &error, &environment))
+    return rc::kOk;
   return ShellValueForStartError(error);
 }
 

@@ -105,6 +105,26 @@ TEST_F(FlashCheckTest, RunFlashInstallerStartsItHiddenWithTheQuietSwitch) {
   EXPECT_TRUE(WaitForLogLine("flashax /Q show=0", 0));
 }
 
+// It runs as administrator: with the system's TEMP and PATH, never the
+// user's, where the user's programs could plant what it writes or loads.
+TEST_F(FlashCheckTest, RunFlashInstallerGivesItTheSystemsEnvironment) {
+  ASSERT_TRUE(CopyFileA(StandinInstallerPath().c_str(), FlashaxPath().c_str(), FALSE));
+  char oldPath[4096] = {};
+  GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
+  SetEnvironmentVariableA("TEMP", "C:\\planted");
+  SetEnvironmentVariableA("PATH", (std::string("C:\\planted;") + oldPath).c_str());
+  FlashInstallerFixture f("");
+  const ResultCode result = RunFlashInstaller(f.in);
+  SetEnvironmentVariableA("PATH", oldPath);
+  EXPECT_EQ(result, 0);
+  ASSERT_TRUE(WaitForLogLine("flashax /Q: control registered", 60000));
+  char windows[MAX_PATH] = {};
+  GetSystemWindowsDirectoryA(windows, MAX_PATH);
+  EXPECT_TRUE(WaitForLogLine(std::string("flashax /Q TEMP=") + windows + "\\TEMP", 0));
+  for (const std::string& line : StandinLog())
+    EXPECT_EQ(line.find("planted"), std::string::npos) << line;
+}
+
 TEST_F(FlashCheckTest, RunFlashInstallerWithoutTheFileIsMinus401) {
   FlashInstallerFixture f("");
   EXPECT_EQ(RunFlashInstaller(f.in), -401);
