@@ -19,9 +19,9 @@ HRESULT SecureComCalls() {
                            RPC_C_IMP_LEVEL_IDENTIFY, nullptr, kWithoutActivation, nullptr);
   // Older systems refuse the flag they do not know.
   if (result == E_INVALIDARG)
-    result = CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
-                                  RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NO_CUSTOM_MARSHAL,
-                                  nullptr);
+    result =
+        CoInitializeSecurity(nullptr, -1, nullptr, nullptr, RPC_C_AUTHN_LEVEL_DEFAULT,
+                             RPC_C_IMP_LEVEL_IDENTIFY, nullptr, EOAC_NO_CUSTOM_MARSHAL, nullptr);
   return result;
 }
 

@@ -57,7 +57,8 @@ std::string SystemEnvironment(const std::string& windowsDir) {
   const std::string windows = windowsDir.substr(0, windowsDir.size() - 1);
   char buffer[MAX_PATH + 1] = {};
   const UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
-  const std::string system = n > 0 && n < MAX_PATH ? std::string(buffer, n) : windows + "\\system32";
+  const std::string system =
+      n > 0 && n < MAX_PATH ? std::string(buffer, n) : windows + "\\system32";
   const std::string drive = windows.substr(0, 2);
   const std::string programFiles = MachineFolder("ProgramFilesDir", drive + "\\Program Files");
   // In the order the system keeps a block, case ignored.

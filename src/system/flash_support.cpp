@@ -49,9 +49,9 @@ HRESULT TryCreateMoviePlayer(MoviePlayerRef& player, HWND panel, const std::stri
 }  // namespace
 
 ResultCode ShellValueForStartError(DWORD error) {
-  constexpr ResultCode kShare = 26;         // SE_ERR_SHARE
-  constexpr ResultCode kDllNotFound = 32;   // SE_ERR_DLLNOTFOUND
-  constexpr ResultCode kOutOfMemory = 8;    // SE_ERR_OOM
+  constexpr ResultCode kShare = 26;          // SE_ERR_SHARE
+  constexpr ResultCode kDllNotFound = 32;    // SE_ERR_DLLNOTFOUND
+  constexpr ResultCode kOutOfMemory = 8;     // SE_ERR_OOM
   constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED, Vista on
   switch (error) {
     case ERROR_SHARING_VIOLATION:

@@ -142,14 +142,17 @@ TEST_F(FlashCheckTest, RunFlashInstallerGivesTheShellsValueForAFailedStart) {
   EXPECT_EQ(result, ERROR_BAD_FORMAT);
   EXPECT_EQ(SystemErrorText(result).find('%'), std::string::npos) << SystemErrorText(result);
   const std::pair<DWORD, ResultCode> cases[] = {
-      {ERROR_FILE_NOT_FOUND, 2},    {ERROR_PATH_NOT_FOUND, 3},       {ERROR_ACCESS_DENIED, 5},
-      {740, 5}, {ERROR_NOT_ENOUGH_MEMORY, 8},   {ERROR_OUTOFMEMORY, 8},
-      {ERROR_BAD_EXE_FORMAT, 11},   {ERROR_INVALID_EXE_SIGNATURE, 11}, {ERROR_EXE_MARKED_INVALID, 11},
-      {ERROR_EXE_MACHINE_TYPE_MISMATCH, 11}, {ERROR_SHARING_VIOLATION, 26},
-      {ERROR_MOD_NOT_FOUND, 32},    {ERROR_DLL_NOT_FOUND, 32},       {0, -1},
+      {ERROR_FILE_NOT_FOUND, 2},      {ERROR_PATH_NOT_FOUND, 3},
+      {ERROR_ACCESS_DENIED, 5},       {740, 5},
+      {ERROR_NOT_ENOUGH_MEMORY, 8},   {ERROR_OUTOFMEMORY, 8},
+      {ERROR_BAD_EXE_FORMAT, 11},     {ERROR_INVALID_EXE_SIGNATURE, 11},
+      {ERROR_EXE_MARKED_INVALID, 11}, {ERROR_EXE_MACHINE_TYPE_MISMATCH, 11},
+      {ERROR_SHARING_VIOLATION, 26},  {ERROR_MOD_NOT_FOUND, 32},
+      {ERROR_DLL_NOT_FOUND, 32},      {0, -1},
       {ERROR_INVALID_PARAMETER, -1},
   };
-  for (const auto& [error, shell] : cases) EXPECT_EQ(ShellValueForStartError(error), shell) << error;
+  for (const auto& [error, shell] : cases)
+    EXPECT_EQ(ShellValueForStartError(error), shell) << error;
 }
 
 }  // namespace

@@ -22,8 +22,8 @@ std::vector<std::string> g_calls;
 DWORD g_impersonation = 0;
 DWORD g_capabilities = 0;
 
-using SecurityFn = HRESULT(WINAPI*)(PSECURITY_DESCRIPTOR, LONG, SOLE_AUTHENTICATION_SERVICE*,
-                                    void*, DWORD, DWORD, void*, DWORD, void*);
+using SecurityFn = HRESULT(WINAPI*)(PSECURITY_DESCRIPTOR, LONG, SOLE_AUTHENTICATION_SERVICE*, void*,
+                                    DWORD, DWORD, void*, DWORD, void*);
 using CreateFn = HRESULT(WINAPI*)(REFCLSID, LPUNKNOWN, DWORD, REFIID, LPVOID*);
 using ClassObjectFn = HRESULT(WINAPI*)(REFCLSID, DWORD, COSERVERINFO*, REFIID, LPVOID*);
 SecurityFn g_security = nullptr;
@@ -45,8 +45,8 @@ HRESULT WINAPI WatchedCreate(REFCLSID clsid, LPUNKNOWN outer, DWORD context, REF
   g_calls.push_back("CoCreateInstance");
   return g_create(clsid, outer, context, iid, out);
 }
-HRESULT WINAPI WatchedClassObject(REFCLSID clsid, DWORD context, COSERVERINFO* server,
-                                  REFIID iid, LPVOID* out) {
+HRESULT WINAPI WatchedClassObject(REFCLSID clsid, DWORD context, COSERVERINFO* server, REFIID iid,
+                                  LPVOID* out) {
   g_calls.push_back("CoGetClassObject");
   return g_classObject(clsid, context, server, iid, out);
 }
