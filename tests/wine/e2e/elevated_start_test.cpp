@@ -21,6 +21,9 @@ namespace {
 constexpr const char* kDisplayProperties = "Display Properties";
 constexpr DWORD kPanelWaitMs = 8000;
 constexpr DWORD kPollMs = 100;
+// The Flash check's failed creations, and a start of the shell windows object
+// that no live server answers, take a minute or more on a loaded machine.
+constexpr DWORD kSlowEndMs = 2 * kExitTimeoutMs;
 
 // The id of the process that started process `pid`; 0 when it is gone.
 DWORD ParentOf(DWORD pid) {
@@ -195,7 +198,7 @@ TEST_F(ElevatedStartShellEnded, StartsNothing) {
   ASSERT_NE(attacker, nullptr);
   InstallerSession session;
   const bool launched = session.Launch(Installer());
-  const bool ended_ = launched && session.WaitForEnd();
+  const bool ended_ = launched && session.WaitForEnd(kSlowEndMs);
   ExpectNoPanel(session.Pid());
   ender.stop = true;
   WaitForSingleObject(attacker, INFINITE);
@@ -217,7 +220,7 @@ TEST_F(ElevatedStartShellImpersonated, StartsNothing) {
             S_OK);
   InstallerSession session;
   const bool launched = session.Launch(Installer());
-  const bool ended = launched && session.WaitForEnd();
+  const bool ended = launched && session.WaitForEnd(kSlowEndMs);
   ExpectNoPanel(session.Pid());
   CoRevokeClassObject(cookie);
   CoUninitialize();
