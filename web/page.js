@@ -39,6 +39,27 @@ function ask(message, transfer = []) {
 }
 
 // ---- pictures
+// A file's name goes into project.ini as the rest of a line, and into the zip
+// as an entry: a line break there would start a key or a section of its own
+// (a signing command, say), `${` would be read as a variable, blanks at either
+// end are trimmed off, and a separator would reach into another folder.
+function nameProblem(name) {
+  if (/[\x00-\x1f\x7f]/.test(name)) return 'its name holds a line break or another control character: rename the file';
+  if (/[\\/]/.test(name) || name === '.' || name === '..') return 'its name holds a folder separator: rename the file';
+  if (name.includes('${')) return 'its name holds ${, which the project file reads as a variable: rename the file';
+  if (name !== name.trim()) return 'its name starts or ends with a blank, which the project file drops: rename the file';
+  return '';
+}
+function nameProblems() {
+  const found = [];
+  for (const p of state.pictures)
+    if (nameProblem(p.name)) found.push({ kind: 'error', field: 'picture:' + p.name, text: p.name + ': ' + nameProblem(p.name) });
+  if (state.preview && nameProblem(state.preview.name))
+    found.push({ kind: 'error', field: 'preview', text: state.preview.name + ': ' + nameProblem(state.preview.name) });
+  if (state.flash && $('display').value === 'silent' && nameProblem(state.flash.name))
+    found.push({ kind: 'error', field: 'flash-installer', text: state.flash.name + ': ' + nameProblem(state.flash.name) });
+  return found;
+}
 function uniqueName(name) {
   const taken = new Set(state.pictures.map((p) => p.name.toLowerCase()));
   if (!taken.has(name.toLowerCase())) return name;
@@ -116,6 +137,14 @@ function renderPictures() {
     const problems = document.createElement('div');
     problems.className = 'problems';
     problems.setAttribute('aria-live', 'polite');
+    if (nameProblem(p.name)) {
+      const problem = document.createElement('p');
+      problem.className = 'problem error';
+      const strong = document.createElement('strong');
+      strong.textContent = 'Error:';
+      problem.append(strong, document.createTextNode(p.name + ': ' + nameProblem(p.name)));
+      problems.append(problem);
+    }
     li.append(img, name, label, seconds, up, down, remove, problems);
     li.addEventListener('dragstart', (e) => { li.classList.add('dragging'); e.dataTransfer.setData('text/x-picture', String(p.id)); e.dataTransfer.effectAllowed = 'move'; });
     li.addEventListener('dragend', () => li.classList.remove('dragging'));
@@ -146,12 +175,12 @@ function focusRow(id, text) {
 // ---- the project file: what the worker builds from and the zip carries
 function files() {
   const list = [];
-  for (const p of state.pictures) list.push({ name: 'pictures/' + p.name, blob: p.file });
-  if (state.preview) list.push({ name: 'preview/' + state.preview.name, blob: state.preview });
+  for (const p of state.pictures) if (!nameProblem(p.name)) list.push({ name: 'pictures/' + p.name, blob: p.file });
+  if (state.preview && !nameProblem(state.preview.name)) list.push({ name: 'preview/' + state.preview.name, blob: state.preview });
   const licence = $('licence').value, readme = $('readme').value;
   if (licence) list.push({ name: 'licence.txt', blob: new Blob([licence]) });
   if (readme) list.push({ name: 'readme.txt', blob: new Blob([readme]) });
-  if (state.flash && $('display').value === 'silent') list.push({ name: 'flash/' + state.flash.name, blob: state.flash });
+  if (state.flash && $('display').value === 'silent' && !nameProblem(state.flash.name)) list.push({ name: 'flash/' + state.flash.name, blob: state.flash });
   return list;
 }
 const oneLine = (text) => text.replace(/[\r\n]+/g, ' ').trim();
@@ -168,13 +197,15 @@ function projectText() {
     'accept-licence = ' + ($('licence').value ? 'yes' : 'no'),
     'open-readme = ' + ($('readme').value ? 'yes' : 'no'),
     '', '[files]', 'screen-saver = sample.scr'];
-  if (state.preview) lines.push('preview = preview/' + state.preview.name);
+  const named = (file) => file && !nameProblem(file.name);
+  if (named(state.preview)) lines.push('preview = preview/' + state.preview.name);
   if ($('licence').value) lines.push('licence = licence.txt');
   if ($('readme').value) lines.push('readme = readme.txt');
-  if (state.flash && display === 'silent') lines.push('flash-installer = flash/' + state.flash.name);
-  for (const p of state.pictures) lines.push('', '[chunk]', 'file = pictures/' + p.name);
+  if (named(state.flash) && display === 'silent') lines.push('flash-installer = flash/' + state.flash.name);
+  const pictures = state.pictures.filter(named);
+  for (const p of pictures) lines.push('', '[chunk]', 'file = pictures/' + p.name);
   lines.push('', '[show]');
-  for (const p of state.pictures) lines.push('picture = ' + p.name + ':' + p.seconds);
+  for (const p of pictures) lines.push('picture = ' + p.name + ':' + p.seconds);
   lines.push('transition = ' + $('transition').value, 'order = ' + $('order').value);
   const publisher = oneLine($('publisher').value), version = oneLine($('version').value);
   if (publisher) lines.push('publisher = ' + publisher);
@@ -237,7 +268,19 @@ function download(blob, name) {
   a.remove();
   setTimeout(() => URL.revokeObjectURL(a.href), 60000);
 }
+// Files the page cannot name in the project: nothing is built or zipped.
+function refusedForNames() {
+  const problems = nameProblems();
+  if (!problems.length) return false;
+  showMessages(problems);
+  $('progress-label').textContent = 'Nothing built';
+  $('result').textContent = problems.length + ' file name' + (problems.length === 1 ? '' : 's') + ' to change: see the messages next to the fields.';
+  state.result = { ok: false, messages: problems };
+  document.body.dataset.state = 'failed';
+  return true;
+}
 async function build() {
+  if (refusedForNames()) return;
   const started = performance.now();
   document.body.dataset.state = 'building';
   $('build').disabled = true;
@@ -318,6 +361,7 @@ function zip(entries) {
   return new Blob([...parts, ...central, end], { type: 'application/zip' });
 }
 async function downloadZip() {
+  if (refusedForNames()) return;
   const list = files();
   const entries = [{ name: 'project.ini', bytes: new TextEncoder().encode(projectText()) }];
   const saver = await ask({ type: 'carried', name: 'sample.scr' });

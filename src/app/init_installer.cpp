@@ -32,16 +32,16 @@ std::string LicenceTextForEdit(const std::string& text) {
   return out;
 }
 
-bool CommandLineHasArgument(const char* commandLine) {
+bool CommandLineHasArgument(const wchar_t* commandLine) {
   if (!commandLine) return false;
-  const char* p = commandLine;
+  const wchar_t* p = commandLine;
   // The program's own name runs to the first blank outside quotes.
   bool quoted = false;
-  for (; *p && (quoted || (*p != ' ' && *p != '\t')); ++p) {
-    if (*p == '"') quoted = !quoted;
+  for (; *p && (quoted || (*p != L' ' && *p != L'\t')); ++p) {
+    if (*p == L'"') quoted = !quoted;
   }
-  while (*p == ' ' || *p == '\t') ++p;
-  return *p != '\0';
+  while (*p == L' ' || *p == L'\t') ++p;
+  return *p != L'\0';
 }
 
 void TInstallerForm::InitInstaller() {
@@ -52,7 +52,7 @@ void TInstallerForm::InitInstaller() {
   in.licenceShown = false;
   in.readMeReady = false;
 
-  if (!CommandLineHasArgument(GetCommandLineA())) {
+  if (!CommandLineHasArgument(GetCommandLineW())) {
     if (Track(ResolveWorkPaths(in)) != rc::kOk) {
       // Reported; without a Windows directory there is nowhere safe to work.
       Close();

@@ -39,8 +39,10 @@ constexpr const char* kFormClassName = "SsiInstallerForm";
 constexpr const char* kPanelClassName = "SsiPanel";
 
 // True when the command line names anything after the program itself; the
-// set-up is then skipped.
-bool CommandLineHasArgument(const char* commandLine);
+// set-up is then skipped. Read as the system keeps it (UTF-16): the ANSI copy
+// maps characters the code page lacks to near ones, an ideographic space in
+// the program's name to a blank that would end it early.
+bool CommandLineHasArgument(const wchar_t* commandLine);
 
 // The licence box shows lines split by CR LF only; files may use LF or CR
 // alone. A NUL would end the text early, so it shows as a space.

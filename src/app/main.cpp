@@ -1,16 +1,15 @@
-// The program entry: a safe DLL search, COM for the Flash preview, common
-// controls for the progress bar, then the installer window.
+// The program entry: the process set-up (a safe DLL search, secured COM for
+// the Flash preview and the shell), common controls for the progress bar,
+// then the installer window.
 #include <windows.h>
 #include <commctrl.h>
-#include <objbase.h>
 
 #include <new>
 
-#include "dll_search.h"
 #include "installer_form.h"
 #include "message_box.h"
 #include "messages.h"
-#include "work_paths.h"
+#include "process_start.h"
 
 namespace {
 
@@ -39,13 +38,7 @@ int Run(HINSTANCE instance) {
 }  // namespace
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
-  // Before anything else: from here on the installer's file cannot be renamed
-  // or replaced, and the temporary copy is made from this very file.
-  ssi::HoldOwnImage();
-  ssi::RestrictDllSearch();
-  // A single-threaded apartment with OLE on top: an ActiveX control hosted in
-  // place (the Flash preview) may use OLE's clipboard, drag and drop and menus.
-  const HRESULT com = OleInitialize(nullptr);
+  const bool ole = ssi::StartProcess();
   INITCOMMONCONTROLSEX controls{sizeof controls, ICC_PROGRESS_CLASS};
   InitCommonControlsEx(&controls);
   int exitCode = 0;
@@ -55,6 +48,6 @@ int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     ssi::ShowAbortBox(nullptr, ssi::msg::kOutOfMemory, ssi::msg::kErrorTitle, MB_ICONERROR);
     exitCode = static_cast<int>(ssi::ExitCode::kFailed);
   }
-  if (SUCCEEDED(com)) OleUninitialize();
+  ssi::EndProcess(ole);
   return exitCode;
 }

@@ -2,7 +2,7 @@
 // runtime's. The runtime's version parses the command line into argv and the
 // environment, installs a handler that turns processor exceptions into
 // signals and resets the floating-point unit, none of which the stub uses
-// (it reads GetCommandLineA itself, and computes nothing in floating point),
+// (it reads GetCommandLineW itself, and computes nothing in floating point),
 // and links the unwinder's frame registration, which it does not need either
 // (unwinder.cpp).
 #include <windows.h>

@@ -42,6 +42,12 @@ std::string CopySelfFailedText(const std::string& installerPath, const std::stri
   return "Build Error: Problem copying " + installerPath + " to " + tempCopyPath + ". ";
 }
 
+std::string ForeignWorkFolderText(const std::string& folder) {
+  return "The folder " + folder +
+         " is not the installer's own and could not be moved aside; another program may hold it "
+         "open. An administrator can remove it.";
+}
+
 std::string DataFileOpenErrorText(ResultCode code) {
   return std::string("Screen Saver Error: Problem opening screen saver data file:") + kCrLf +
          std::to_string(code);

@@ -62,6 +62,10 @@ constexpr const char* kNoWindowsDirectory =
 
 // Copying the installer to its temporary file failed.
 std::string CopySelfFailedText(const std::string& installerPath, const std::string& tempCopyPath);
+// What follows the system's text when the work folder under the installer's
+// name belongs to someone else and could not be moved aside: the folder, so
+// that an administrator can act.
+std::string ForeignWorkFolderText(const std::string& folder);
 
 // Data file reader.
 constexpr const char* kDataFileInUse = "Screen Saver data file already in use.";

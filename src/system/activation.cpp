@@ -52,8 +52,9 @@ ResultCode RefusalCode(DWORD lastError) {
 
 // Started in the Windows directory rather than the installer's current
 // folder (usually the download folder), so that nothing it looks up relative
-// to its folder comes from there. Only the system's own program with fixed
-// arguments, so it may run elevated when there is no other way.
+// to its folder comes from there. Elevated, only the user's shell starts it:
+// the control panel runs with the user's environment and classes, and would
+// hand an administrator's token to whatever they name.
 void StartDisplayProperties(const std::string& windowsDir) {
   const std::string program = Rundll32Path();
   if (!program.empty()) StartForUser(program, kDisplayPropertiesArguments, windowsDir, true);

@@ -28,20 +28,66 @@ TokenState CurrentTokenState() {
   return TokenStateFrom(queried, elevation.TokenIsElevated);
 }
 
-StartPlan PlanForUserProgram(TokenState token, bool mayRunElevated) {
+StartPlan PlanForUserProgram(TokenState token) {
   if (token != TokenState::kElevated) return {false, true};
-  return {true, mayRunElevated};
+  return {true, false};
+}
+
+namespace {
+
+std::string MachineFolder(const char* value, const std::string& fallback) {
+  HKEY key = nullptr;
+  if (RegOpenKeyExA(HKEY_LOCAL_MACHINE, "SOFTWARE\\Microsoft\\Windows\\CurrentVersion", 0,
+                    KEY_QUERY_VALUE, &key) != ERROR_SUCCESS)
+    return fallback;
+  const RegKey owned(key);
+  char text[MAX_PATH + 1] = {};
+  DWORD size = MAX_PATH;
+  DWORD type = 0;
+  if (RegQueryValueExA(key, value, nullptr, &type, reinterpret_cast<BYTE*>(text), &size) !=
+          ERROR_SUCCESS ||
+      type != REG_SZ || text[0] == '\0')
+    return fallback;
+  return text;
+}
+
+}  // namespace
+
+std::string SystemEnvironment(const std::string& windowsDir) {
+  const std::string windows = windowsDir.substr(0, windowsDir.size() - 1);
+  char buffer[MAX_PATH + 1] = {};
+  const UINT n = GetSystemDirectoryA(buffer, MAX_PATH);
+  const std::string system =
+      n > 0 && n < MAX_PATH ? std::string(buffer, n) : windows + "\\system32";
+  const std::string drive = windows.substr(0, 2);
+  const std::string programFiles = MachineFolder("ProgramFilesDir", drive + "\\Program Files");
+  // In the order the system keeps a block, case ignored.
+  const std::string entries[] = {
+      "CommonProgramFiles=" + MachineFolder("CommonFilesDir", programFiles + "\\Common Files"),
+      "PATH=" + system + ";" + windows + ";" + system + "\\Wbem",
+      "ProgramFiles=" + programFiles,
+      "SystemDrive=" + drive,
+      "SystemRoot=" + windows,
+      "TEMP=" + windowsDir + "TEMP",
+      "TMP=" + windowsDir + "TEMP",
+      "windir=" + windows,
+  };
+  std::string block;
+  for (const std::string& entry : entries) block += entry + '\0';
+  return block + '\0';
 }
 
 bool StartProgramDirectly(const std::string& program, const std::string& arguments,
-                          const std::string& folder, WORD show, DWORD* error) {
+                          const std::string& folder, WORD show, DWORD* error,
+                          const std::string* environment) {
   std::string commandLine = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   startup.dwFlags = STARTF_USESHOWWINDOW;
   startup.wShowWindow = show;
   PROCESS_INFORMATION started{};
-  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+  void* block = environment ? const_cast<char*>(environment->data()) : nullptr;
+  if (!CreateProcessA(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE, 0, block,
                       folder.empty() ? nullptr : folder.c_str(), &startup, &started)) {
     if (error) *error = GetLastError();
     return false;
@@ -96,11 +142,11 @@ bool OpenThroughDesktopShell(const std::string& file, const std::string& argumen
 }
 
 bool StartForUser(const std::string& file, const std::string& arguments, const std::string& folder,
-                  bool mayRunElevated) {
-  const StartPlan plan = PlanForUserProgram(CurrentTokenState(), mayRunElevated);
+                  bool isProgram) {
+  const StartPlan plan = PlanForUserProgram(CurrentTokenState());
   if (plan.throughDesktopShell && OpenThroughDesktopShell(file, arguments, folder)) return true;
   if (!plan.directly) return false;
-  if (mayRunElevated) return StartProgramDirectly(file, arguments, folder, SW_SHOWNORMAL);
+  if (isProgram) return StartProgramDirectly(file, arguments, folder, SW_SHOWNORMAL);
   const HINSTANCE started = ShellExecuteA(nullptr, nullptr, file.c_str(), nullptr,
                                           folder.empty() ? nullptr : folder.c_str(), SW_SHOWNORMAL);
   return reinterpret_cast<INT_PTR>(started) > 32;

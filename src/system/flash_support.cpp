@@ -48,6 +48,31 @@ HRESULT TryCreateMoviePlayer(MoviePlayerRef& player, HWND panel, const std::stri
 
 }  // namespace
 
+ResultCode ShellValueForStartError(DWORD error) {
+  constexpr ResultCode kShare = 26;          // SE_ERR_SHARE
+  constexpr ResultCode kDllNotFound = 32;    // SE_ERR_DLLNOTFOUND
+  constexpr ResultCode kOutOfMemory = 8;     // SE_ERR_OOM
+  constexpr DWORD kElevationRequired = 740;  // ERROR_ELEVATION_REQUIRED, Vista on
+  switch (error) {
+    case ERROR_SHARING_VIOLATION:
+      return kShare;
+    case ERROR_OUTOFMEMORY:
+      return kOutOfMemory;
+    case ERROR_BAD_EXE_FORMAT:
+    case ERROR_INVALID_EXE_SIGNATURE:
+    case ERROR_EXE_MARKED_INVALID:
+    case ERROR_EXE_MACHINE_TYPE_MISMATCH:
+      return ERROR_BAD_FORMAT;
+    case ERROR_MOD_NOT_FOUND:
+    case ERROR_DLL_NOT_FOUND:
+      return kDllNotFound;
+    case kElevationRequired:
+      return ERROR_ACCESS_DENIED;
+    default:
+      return error >= 1 && error <= 32 ? static_cast<ResultCode>(error) : rc::kUnspecified;
+  }
+}
+
 bool FlashPlayerAvailable() {
   for (int attempt = 0; attempt < kCreationAttempts; ++attempt)
     if (ProbeFlashControl()) return true;
@@ -59,10 +84,13 @@ ResultCode RunFlashInstaller(const Installer& in) {
   if (!FileExists(path)) return rc::kFlashInstallerMissing;
   // By its full path, never through file associations (which the user's own
   // classes would choose for an elevated shell start), in the Windows
-  // directory rather than the installer's current folder.
+  // directory rather than the installer's current folder, with the system's
+  // environment rather than the user's.
   DWORD error = 0;
-  if (StartProgramDirectly(path, "/Q", in.paths.windowsDir, SW_HIDE, &error)) return rc::kOk;
-  return error == 0 ? rc::kUnspecified : static_cast<ResultCode>(error);
+  const std::string environment = SystemEnvironment(in.paths.windowsDir);
+  if (StartProgramDirectly(path, "/Q", in.paths.windowsDir, SW_HIDE, &error, &environment))
+    return rc::kOk;
+  return ShellValueForStartError(error);
 }
 
 ResultCode CreateMoviePlayer(MoviePlayerRef& player, HWND panel, const std::string& moviePath) {

@@ -12,6 +12,10 @@ namespace ssi {
 
 bool FlashPlayerAvailable();
 ResultCode RunFlashInstaller(const Installer& in);
+// The value the shell's start of a program gives for the failure that
+// CreateProcess reports as `error` (SE_ERR_* or the error itself, 1 to 32),
+// so that a failed start reads as it always did; -1 for any other failure.
+ResultCode ShellValueForStartError(DWORD error);
 ResultCode CreateMoviePlayer(MoviePlayerRef& player, HWND panel, const std::string& moviePath);
 ResultCode ReleaseMoviePlayer(MoviePlayerRef& player);
 

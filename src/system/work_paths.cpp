@@ -10,6 +10,7 @@
 #include "path_rules.h"
 #include "secure_folder.h"
 #include "system_function.h"
+#include "system_text.h"
 #include "win_error.h"
 
 namespace ssi {
@@ -211,6 +212,7 @@ ResultCode CopySelfToTemp(Installer& in) {
   WorkPaths& p = in.paths;
   in.tempCopyGuard.reset();
   ResultCode result = rc::kOk;
+  bool foreignFolder = false;
   // Tests copy an installer file of their own; the program has held its own
   // image since its start.
   if (!in.installerImage)
@@ -219,13 +221,16 @@ ResultCode CopySelfToTemp(Installer& in) {
     result = LastErrorResult();
   } else if (!in.tempFolderGuard && !FolderIsPrivate(p.tempCopyDir)) {
     // Someone else could change the copy between its making and its use.
-    result = FolderExists(p.tempCopyDir) ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
+    foreignFolder = FolderExists(p.tempCopyDir);
+    result = foreignFolder ? ERROR_ACCESS_DENIED : ERROR_PATH_NOT_FOUND;
   } else {
     result = MakeHeldCopy(in);
   }
-  if (result != rc::kOk)
-    ShowErrorWithSystemText(in.ui, result,
-                            msg::CopySelfFailedText(p.installerPath, p.tempCopyPath));
+  if (result == rc::kOk) return result;
+  std::string text = msg::WithSystemText(msg::CopySelfFailedText(p.installerPath, p.tempCopyPath),
+                                         SystemErrorText(result));
+  if (foreignFolder) text = msg::WithSystemText(text, msg::ForeignWorkFolderText(p.tempCopyDir));
+  in.ui.ShowErrorBox(text);
   return result;
 }
 

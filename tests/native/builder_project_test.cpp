@@ -531,6 +531,34 @@ TEST_F(Builder, SignedInstallersAreReadWithoutTheirSignature) {
   EXPECT_NE(err_.str().find("names no {out}"), std::string::npos) << err_.str();
 }
 
+// A project's own signing command runs only when the one who builds allows
+// it; --sign replaces it. The command here leaves a mark and no signature.
+TEST_F(Builder, AProjectsCommandRunsOnlyWhenAllowed) {
+  const std::string mark = Path("ran");
+  WriteText("p.ini", "[installer]\nsign = cp {in} {out} && touch '" + mark + "'\n");
+  struct Case {
+    std::vector<std::string> extra;
+    bool runs;
+    const char* says;
+  };
+  const Case cases[] = {
+      {{}, false, "p.ini:2: sign = names a command"},
+      {{"--allow-project-commands"}, true, "left no signature"},
+      {{"--sign", "cp {in} {out}"}, false, "left no signature"},
+      {{"--sign", "cp {in} {out}", "--allow-project-commands"}, false, "left no signature"},
+  };
+  for (const Case& c : cases) {
+    fs::remove(mark);
+    std::vector<std::string> args = Complete("s.exe");
+    args.insert(args.begin() + 1, Path("p.ini"));
+    args.insert(args.end(), c.extra.begin(), c.extra.end());
+    EXPECT_EQ(Run(args), kExitFailed);
+    EXPECT_EQ(fs::exists(mark), c.runs) << c.says;
+    EXPECT_NE(err_.str().find(c.says), std::string::npos) << err_.str();
+    EXPECT_FALSE(fs::exists(Path("s.exe")));
+  }
+}
+
 TEST_F(Builder, InitWritesAProjectThatBuildsWithNoOtherOption) {
   if (!CarriesFile(kStubFileName) || !CarriesFile(kSampleSaverFileName))
     GTEST_SKIP() << "this ssbuild was built without a Win32 build tree (SSI_WIN32_DIR)";

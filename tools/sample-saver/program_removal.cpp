@@ -41,9 +41,12 @@ ssi::FileHandle OpenPrivateFolder(const std::string& path) {
   return isPrivate ? std::move(folder) : ssi::FileHandle();
 }
 
-DWORD MoveAside(HANDLE program, const std::string& privateFolder) {
+DWORD MoveAside(HANDLE program, const std::string& privateFolder, std::string* refusedFolder) {
   const ssi::FileHandle folder = OpenPrivateFolder(privateFolder);
-  if (!folder) return ERROR_ACCESS_DENIED;
+  if (!folder) {
+    if (refusedFolder) *refusedFolder = privateFolder;
+    return ERROR_ACCESS_DENIED;
+  }
   for (int n = 1; n <= kMaxNames; ++n) {
     const std::string name = "removed" + std::to_string(n) + ".dat";
     const DWORD error = RenameInto(program, folder.get(), Widen(name));
@@ -83,12 +86,13 @@ ProgramHold HoldProgram(const std::string& path) {
   return hold;
 }
 
-DWORD RemoveHeldProgram(ProgramHold& hold, const std::string& privateFolder) {
+DWORD RemoveHeldProgram(ProgramHold& hold, const std::string& privateFolder,
+                        std::string* refusedFolder) {
   if (!hold.handle) return ERROR_SUCCESS;
   DWORD error = ClearReadOnly(hold.handle.get());
   // A program that runs (this one, mostly) refuses to be deleted.
   if (error == ERROR_SUCCESS && MarkForDeletion(hold.handle.get()) != ERROR_SUCCESS)
-    error = MoveAside(hold.handle.get(), privateFolder);
+    error = MoveAside(hold.handle.get(), privateFolder, refusedFolder);
   hold.handle.reset();
   return error;
 }

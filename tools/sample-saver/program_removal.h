@@ -26,7 +26,9 @@ ProgramHold HoldProgram(const std::string& path);
 
 // Deletes the held program, or moves it into `privateFolder` (the folder is
 // made private first) to be deleted at the next start. A Win32 error code,
-// or 0.
-DWORD RemoveHeldProgram(ProgramHold& hold, const std::string& privateFolder);
+// or 0; `refusedFolder` gets the folder when it is someone else's and could
+// not be made private.
+DWORD RemoveHeldProgram(ProgramHold& hold, const std::string& privateFolder,
+                        std::string* refusedFolder = nullptr);
 
 }  // namespace saver

@@ -4,6 +4,7 @@
 
 #include "activation.h"
 #include "elevation.h"
+#include "messages.h"
 #include "path_rules.h"
 #include "remove_folder.h"
 #include "program_removal.h"
@@ -158,9 +159,13 @@ int RemoveFiles(const SaverPaths& paths, const Switches& switches, const Reporte
     return report.Fail(report.Intro() + WithReason(removed.failedPath, removed.error) +
                        "\r\n\r\nRemove the screen saver again.");
   const std::string shortName = ShortNameOf(paths.installedScr);
-  const DWORD programError = RemoveHeldProgram(program, PrivateWorkFolder(paths));
-  if (programError != ERROR_SUCCESS)
-    return report.Fail(report.Intro() + WithReason(paths.installedScr, programError));
+  std::string refusedFolder;
+  const DWORD programError = RemoveHeldProgram(program, PrivateWorkFolder(paths), &refusedFolder);
+  if (programError != ERROR_SUCCESS) {
+    std::string text = report.Intro() + WithReason(paths.installedScr, programError);
+    if (!refusedFolder.empty()) text += "\r\n\r\n" + ssi::msg::ForeignWorkFolderText(refusedFolder);
+    return report.Fail(text);
+  }
   RemoveCurrentSaverSetting(paths, shortName);
   if (deleteSettings) DeleteUserSettings(paths.saverName);
   const DWORD entry = RemoveUninstallEntry(paths);

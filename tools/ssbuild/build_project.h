@@ -53,6 +53,9 @@ struct BuildProject {
   unsigned packThreads = 0;  // entries and chunks imploded side by side; 0: one per processor
   ssi::dcl::ImplodeLevel level = ssi::dcl::ImplodeLevel::kDefault;  // of every entry and chunk
   std::string signCommand;                                          // "COMMAND {in} {out}"
+  // "project.ini:7" when the project file named the command rather than the
+  // one who builds: it runs only with --allow-project-commands.
+  std::string signOrigin;
   // [installer] icon (an .ico file) and the version record's texts; the
   // publisher and version also feed the show layout.
   std::string iconPath;

@@ -70,6 +70,7 @@ constexpr const char* kBuildUsage =
     "  --stub FILE                the stub (default: the one ssbuild carries)\n"
     "  -D NAME=VALUE              a value for ${NAME} in the project file\n"
     "  --sign \"COMMAND {in} {out}\" sign the result, then verify it\n"
+    "  --allow-project-commands   run the project file's sign = command\n"
     "  -j, --jobs N               implode up to N entries or chunks side by side\n"
     "                             (default: one per processor; same output for any N)\n"
     "  --werror                   treat warnings as errors\n"

@@ -27,6 +27,7 @@ struct CommandLine {
   bool json = false;
   Verbosity verbosity = Verbosity::kNormal;
   DataFileParts data;  // replaces the project's data file parts when given
+  bool allowProjectCommands = false;
 };
 
 // "ROLE=VALUE" into the role's index and the value.
@@ -103,7 +104,9 @@ void ParseOptions(ArgList& args, BuildProject& p, CommandLine& c) {
       int64_t number = 0;
       if (args.TakeInt(option, 1, 65535, number)) p.codePage = static_cast<unsigned>(number);
     } else if (option == "--sign") {
-      args.TakeValue(option, p.signCommand);
+      if (args.TakeValue(option, p.signCommand)) p.signOrigin.clear();
+    } else if (option == "--allow-project-commands") {
+      c.allowProjectCommands = true;
     } else if (option == "-D") {
       if (!args.TakeValue(option, value)) continue;
       const size_t eq = value.find('=');
@@ -179,6 +182,16 @@ bool ReadRequest(const CommandArgs& argv, BuildProject& p, CommandLine& c, std::
     pictures.erase(pictures.begin(), pictures.begin() + static_cast<std::ptrdiff_t>(filePictures));
   if (p.output.empty()) {
     exitCode = UsageFailure(err, "build needs -o OUT (or output = in the project's [installer])");
+    return false;
+  }
+  // Project folders travel (a zip from the web page, an example from a
+  // forum): building one runs no command of its own unless the one who
+  // builds says so.
+  if (!p.signOrigin.empty() && !c.allowProjectCommands) {
+    err << "ssbuild: " << p.signOrigin << ": sign = names a command, which a build runs only "
+        << "when asked: give it as --sign \"COMMAND {in} {out}\", or build with "
+        << "--allow-project-commands to run the project's\n";
+    exitCode = kExitFailed;
     return false;
   }
   return true;

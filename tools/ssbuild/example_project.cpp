@@ -45,7 +45,8 @@ open-display-properties = no
 ; version = 1.0
 ; copyright = (c) Sample Makers
 ; description = Sample Screen Saver Setup
-; A command that signs the installer, run after the build, e.g.
+; A command that signs the installer, run after the build only when you
+; build with --allow-project-commands (or give it as --sign "..."), e.g.
 ; sign = osslsigncode sign -pkcs12 my.pfx -in {in} -out {out}
 
 [files]

@@ -281,6 +281,7 @@ class ProjectReader {
       if (FileValue(key, value, "install.exe", p_.stubPath)) p_.origins["stub"] = Origin();
     } else if (key == "sign") {
       p_.signCommand = value;
+      p_.signOrigin = Origin();
     } else if (key == "level") {
       if (!ParseImplodeLevel(value, p_.level))
         Error("level = " + value + ": expected fast, default or best" +

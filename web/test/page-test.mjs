@@ -150,6 +150,76 @@ async function badInputs(browser, url) {
   }
 }
 
+// File names as Chromium hands them over, line breaks and all. Those that
+// would write a line of their own into project.ini (a signing command that
+// `ssbuild build` runs), be read as a variable, lose a blank or reach into
+// another folder are refused next to the file, and nothing is built or
+// zipped; those the project file can carry go through the page and through
+// ssbuild alike.
+// Each ends in a picture's extension, as the page takes only those.
+const refusedNames = [
+  'x.png\n[installer]\nsign = touch signed-by-a-name {out} ;.png',
+  'cr\r[show].png',
+  'tab\there.png',
+  'back\\slash.png',
+  ' lead.png',
+  'home${HOME}.png',
+];
+// (Debian's unzip mangles names beyond ASCII, so none here.)
+const carriedNames = ['[installer] sign = ;#x.png', 'a = b & c.png'];
+
+async function fileNames(browser, url) {
+  for (const name of refusedNames) {
+    const what = JSON.stringify(name);
+    const downloads = fs.mkdtempSync(path.join(work, 'dl-'));
+    const page = await openPage(browser, url, downloads);
+    fs.copyFileSync(pictures[0], path.join(work, name));
+    await (await page.$('#add-pictures')).uploadFile(pictures[1], path.join(work, name));
+    await (await page.$('#preview')).uploadFile(path.join(inputs, 'preview.bmp'));
+    const given = await page.evaluate(() => window.ssbuildPage.pictures.map((p) => p.name));
+    check(`file name ${what}: the page is given it whole`, given.includes(name), JSON.stringify(given));
+    const result = await build(page);
+    const shown = await page.evaluate((field) => {
+      const li = [...document.querySelectorAll('#pictures li')].find((x) => x.dataset.field === field);
+      return li ? [...li.querySelectorAll('.problem.error')].map((p) => p.lastChild.textContent) : [];
+    }, 'picture:' + name);
+    check(`file name ${what}: nothing built, an error beside the picture`, !result.ok && shown.length > 0,
+          JSON.stringify({ shown, messages: result.messages }));
+    const project = await page.evaluate(() => window.ssbuildPage.project());
+    check(`file name ${what}: the project names it nowhere`,
+          !/\bsign\b|\[show\][^]*\[show\]|HOME|slash|lead|tab|\.png/.test(project) &&
+          project.split('\n').filter((l) => l === '[installer]').length === 1, project);
+    await page.click('#zip');
+    await new Promise((r) => setTimeout(r, 1500));
+    const zipped = fs.readdirSync(downloads).filter((f) => f.endsWith('.zip'));
+    if (zipped.length) {
+      const native = nativeBuild(fs.readFileSync(path.join(downloads, zipped[0])), 'names-' + refusedNames.indexOf(name));
+      check(`file name ${what}: ssbuild runs no command from the page's zip`,
+            !fs.existsSync(path.join(native.dir, 'signed-by-a-name')), native.stderr);
+    }
+    check(`file name ${what}: no zip`, zipped.length === 0, zipped.join(' '));
+    await page.close();
+  }
+  for (const name of carriedNames) {
+    const what = JSON.stringify(name);
+    const downloads = fs.mkdtempSync(path.join(work, 'dl-'));
+    const page = await openPage(browser, url, downloads);
+    fs.copyFileSync(pictures[0], path.join(work, name));
+    await (await page.$('#add-pictures')).uploadFile(pictures[1], path.join(work, name));
+    await (await page.$('#preview')).uploadFile(path.join(inputs, 'preview.bmp'));
+    await setText(page, '#name', 'Names');
+    const result = await build(page);
+    check(`file name ${what}: the page builds`, result.ok, JSON.stringify(result.messages));
+    const installer = result.ok ? await page.waitForDownload('Names-setup.exe') : null;
+    await page.click('#zip');
+    const native = nativeBuild(await page.waitForDownload('Names-project.zip'), 'carried-' + carriedNames.indexOf(name));
+    check(`file name ${what}: ssbuild builds the same installer`,
+          native.status === 0 && installer && Buffer.compare(installer, native.installer) === 0, native.stderr);
+    check(`file name ${what}: the zip holds it under pictures/`, fs.existsSync(path.join(native.dir, 'pictures', name)));
+    await page.close();
+  }
+}
+
 function notBlank(file) {
   const colours = +execFileSync('identify', ['-format', '%k', file], { encoding: 'utf8' });
   const deviation = +execFileSync('identify', ['-format', '%[fx:standard_deviation]', file], { encoding: 'utf8' });
@@ -166,6 +236,7 @@ try {
   const fromServer = await byteIdentity(browser, server.url, 'from a server');
   check('disk and server give the same installer', Buffer.compare(fromDisk.installer, fromServer.installer) === 0);
   await badInputs(browser, server.url);
+  await fileNames(browser, server.url);
   if (process.env.SSI_SSDRIVER && process.env.SSI_WINE_STATE) {
     const exe = path.join(work, 'page-setup.exe');
     fs.writeFileSync(exe, fromDisk.installer);

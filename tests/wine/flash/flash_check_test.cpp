@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <utility>
 
 #include <gtest/gtest.h>
 
@@ -12,6 +13,7 @@
 #include "flash_support.h"
 #include "flash_test_support.h"
 #include "install_sequence.h"
+#include "system_text.h"
 
 namespace ssi::test {
 namespace {
@@ -103,6 +105,26 @@ TEST_F(FlashCheckTest, RunFlashInstallerStartsItHiddenWithTheQuietSwitch) {
   EXPECT_TRUE(WaitForLogLine("flashax /Q show=0", 0));
 }
 
+// It runs as administrator: with the system's TEMP and PATH, never the
+// user's, where the user's programs could plant what it writes or loads.
+TEST_F(FlashCheckTest, RunFlashInstallerGivesItTheSystemsEnvironment) {
+  ASSERT_TRUE(CopyFileA(StandinInstallerPath().c_str(), FlashaxPath().c_str(), FALSE));
+  char oldPath[4096] = {};
+  GetEnvironmentVariableA("PATH", oldPath, sizeof oldPath);
+  SetEnvironmentVariableA("TEMP", "C:\\planted");
+  SetEnvironmentVariableA("PATH", (std::string("C:\\planted;") + oldPath).c_str());
+  FlashInstallerFixture f("");
+  const ResultCode result = RunFlashInstaller(f.in);
+  SetEnvironmentVariableA("PATH", oldPath);
+  EXPECT_EQ(result, 0);
+  ASSERT_TRUE(WaitForLogLine("flashax /Q: control registered", 60000));
+  char windows[MAX_PATH] = {};
+  GetSystemWindowsDirectoryA(windows, MAX_PATH);
+  EXPECT_TRUE(WaitForLogLine(std::string("flashax /Q TEMP=") + windows + "\\TEMP", 0));
+  for (const std::string& line : StandinLog())
+    EXPECT_EQ(line.find("planted"), std::string::npos) << line;
+}
+
 TEST_F(FlashCheckTest, RunFlashInstallerWithoutTheFileIsMinus401) {
   FlashInstallerFixture f("");
   EXPECT_EQ(RunFlashInstaller(f.in), -401);
@@ -111,10 +133,26 @@ TEST_F(FlashCheckTest, RunFlashInstallerWithoutTheFileIsMinus401) {
   RemoveDirectoryA(FlashaxPath().c_str());
 }
 
-TEST_F(FlashCheckTest, RunFlashInstallerPassesOnTheLoadersErrorValue) {
+// A failed start reads as the shell's start would have it: its value from 1
+// to 32, and a text without an unexpanded insert ("Bad EXE format for %1.").
+TEST_F(FlashCheckTest, RunFlashInstallerGivesTheShellsValueForAFailedStart) {
   ASSERT_TRUE(WriteWholeFile(FlashaxPath(), std::string(4096, 'x')));  // not a program
   FlashInstallerFixture f("");
-  EXPECT_EQ(RunFlashInstaller(f.in), ERROR_BAD_EXE_FORMAT);
+  const ResultCode result = RunFlashInstaller(f.in);
+  EXPECT_EQ(result, ERROR_BAD_FORMAT);
+  EXPECT_EQ(SystemErrorText(result).find('%'), std::string::npos) << SystemErrorText(result);
+  const std::pair<DWORD, ResultCode> cases[] = {
+      {ERROR_FILE_NOT_FOUND, 2},      {ERROR_PATH_NOT_FOUND, 3},
+      {ERROR_ACCESS_DENIED, 5},       {740, 5},
+      {ERROR_NOT_ENOUGH_MEMORY, 8},   {ERROR_OUTOFMEMORY, 8},
+      {ERROR_BAD_EXE_FORMAT, 11},     {ERROR_INVALID_EXE_SIGNATURE, 11},
+      {ERROR_EXE_MARKED_INVALID, 11}, {ERROR_EXE_MACHINE_TYPE_MISMATCH, 11},
+      {ERROR_SHARING_VIOLATION, 26},  {ERROR_MOD_NOT_FOUND, 32},
+      {ERROR_DLL_NOT_FOUND, 32},      {0, -1},
+      {ERROR_INVALID_PARAMETER, -1},
+  };
+  for (const auto& [error, shell] : cases)
+    EXPECT_EQ(ShellValueForStartError(error), shell) << error;
 }
 
 }  // namespace

@@ -1,5 +1,7 @@
 #include "install_fixture.h"
 
+#include <ole2.h>
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,6 +21,21 @@ extern "C" volatile const unsigned char ssi_payload_offset_field[20];
 
 namespace ssi::test {
 namespace {
+
+// OLE for the whole test program, as the installer starts it before
+// anything else: the desktop's shell, which alone starts Display Properties
+// and the read-me for an elevated installer, is reached through COM.
+class OleForTheRun : public ::testing::Environment {
+ public:
+  void SetUp() override { started_ = SUCCEEDED(OleInitialize(nullptr)); }
+  void TearDown() override {
+    if (started_) OleUninitialize();
+  }
+
+ private:
+  bool started_ = false;
+};
+::testing::Environment* const kOle = ::testing::AddGlobalTestEnvironment(new OleForTheRun);
 
 ssbuild::Bytes ToBytes(const std::string& text) { return ssbuild::Bytes(text.begin(), text.end()); }
 

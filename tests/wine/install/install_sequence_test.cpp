@@ -118,8 +118,8 @@ TEST(InteractiveInstall, CompleteRunInstallsEverythingAndHandsOverToTheSystem) {
   EXPECT_EQ(MachineString(UninstallKey("meadow"), "UninstallString"),
             "\"" + p.windowsDir + "meadow.scr\" /u");
 
-  // The stand-in opened by the installer's own command line; closing it
-  // clicks its Cancel button.
+  // The stand-in opened by the desktop's shell (the test program is as
+  // elevated as the installer); closing it clicks its Cancel button.
   ASSERT_NE(WaitForWindow(kDisplayPropertiesTitle, 15000), nullptr);
   CloseDisplayProperties();
   EXPECT_TRUE(WaitForNoWindow(kDisplayPropertiesTitle, 15000));

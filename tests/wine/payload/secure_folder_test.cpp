@@ -133,9 +133,10 @@ TEST(FolderSecurity, WhatIsFoundUnderTheFolderNameDecidesTheStep) {
             "C:\\W\\TEMP\\VLF temp (not ours " + pid + "-3)");
 }
 
-// Who starts a program the user goes on to work in: as the installer
-// itself only where its token is the user's own; elevated, the desktop's
-// shell, and the installer itself only for what may run elevated.
+// Who starts a program the user goes on to work in (the read-me's viewer,
+// Display Properties): the installer itself only where its token is the
+// user's own; elevated, the desktop's shell or nobody, whether the shell is
+// gone or something else answers in its place.
 TEST(UserPrograms, RunAsTheSignedInUserOrNotAtAll) {
   EXPECT_EQ(TokenStateFrom(false, 0), TokenState::kNoElevation);
   EXPECT_EQ(TokenStateFrom(false, 1), TokenState::kNoElevation);
@@ -143,18 +144,17 @@ TEST(UserPrograms, RunAsTheSignedInUserOrNotAtAll) {
   EXPECT_EQ(TokenStateFrom(true, 1), TokenState::kElevated);
   struct Case {
     TokenState token;
-    bool mayRunElevated, throughShell, directly;
+    bool throughShell, directly;
   };
   const Case cases[] = {
-      {TokenState::kNoElevation, false, false, true}, {TokenState::kNoElevation, true, false, true},
-      {TokenState::kNotElevated, false, false, true}, {TokenState::kNotElevated, true, false, true},
-      {TokenState::kElevated, false, true, false},    {TokenState::kElevated, true, true, true},
+      {TokenState::kNoElevation, false, true},
+      {TokenState::kNotElevated, false, true},
+      {TokenState::kElevated, true, false},
   };
   for (const Case& c : cases) {
-    const StartPlan plan = PlanForUserProgram(c.token, c.mayRunElevated);
-    EXPECT_EQ(plan.throughDesktopShell, c.throughShell)
-        << static_cast<int>(c.token) << c.mayRunElevated;
-    EXPECT_EQ(plan.directly, c.directly) << static_cast<int>(c.token) << c.mayRunElevated;
+    const StartPlan plan = PlanForUserProgram(c.token);
+    EXPECT_EQ(plan.throughDesktopShell, c.throughShell) << static_cast<int>(c.token);
+    EXPECT_EQ(plan.directly, c.directly) << static_cast<int>(c.token);
   }
 }
 

@@ -178,6 +178,33 @@ TEST_F(TempCopy, AFolderOthersMayWriteToIsMadeOursBeforeTheCopy) {
   EXPECT_TRUE(ui.errorBoxes.empty());
 }
 
+// Someone else's folder under our name that could not be moved aside (on
+// Windows, one held open without delete sharing; Wine moves it all the same,
+// so here the folder is opened to everyone after the set-up made it ours):
+// no copy, and the box names the folder for an administrator.
+TEST_F(TempCopy, AForeignFolderLeftInPlaceIsNamedInTheBox) {
+  const std::string folder = copyDir.substr(0, copyDir.size() - 1);
+  ResolveWorkPaths(in);
+  in.tempFolderGuard.reset();
+  PSECURITY_DESCRIPTOR open = nullptr;
+  ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorA(
+      "D:(A;OICI;FA;;;WD)", SDDL_REVISION_1, &open, nullptr));
+  BOOL present = FALSE;
+  BOOL defaulted = FALSE;
+  PACL everyone = nullptr;
+  ASSERT_TRUE(GetSecurityDescriptorDacl(open, &present, &everyone, &defaulted));
+  ASSERT_EQ(SetNamedSecurityInfoA(const_cast<char*>(folder.c_str()), SE_FILE_OBJECT,
+                                  DACL_SECURITY_INFORMATION, nullptr, nullptr, everyone, nullptr),
+            static_cast<DWORD>(ERROR_SUCCESS));
+  LocalFree(open);
+  EXPECT_EQ(CopySelfToTemp(in), static_cast<ResultCode>(ERROR_ACCESS_DENIED));
+  ASSERT_EQ(ui.errorBoxes.size(), 1u);
+  EXPECT_NE(ui.errorBoxes[0].find("The folder " + folder + " is not the installer's own"),
+            std::string::npos)
+      << ui.errorBoxes[0];
+  RemoveDirectoryA(folder.c_str());
+}
+
 // A file under the folder's name is removed and a folder of ours made.
 TEST_F(TempCopy, AFileUnderTheFolderNameMakesWayForOurFolder) {
   const std::string folder = copyDir.substr(0, copyDir.size() - 1);

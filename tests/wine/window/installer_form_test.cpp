@@ -42,7 +42,7 @@ class InstallerFormTest : public ::testing::Test {
     InitCommonControlsEx(&controls);
   }
   void SetUp() override {
-    ASSERT_TRUE(CommandLineHasArgument(GetCommandLineA()))
+    ASSERT_TRUE(CommandLineHasArgument(GetCommandLineW()))
         << "run with an argument, or the set-up would install from this program";
     form_ = std::make_unique<TInstallerForm>(GetModuleHandleA(nullptr), "Install");
     ASSERT_NE(form_->Handle(), nullptr);
@@ -172,18 +172,23 @@ TEST_F(InstallerFormTest, CloseBoxCloses) {
 }
 
 TEST(CommandLine, AnythingAfterTheProgramCounts) {
-  EXPECT_FALSE(CommandLineHasArgument("install.exe"));
-  EXPECT_FALSE(CommandLineHasArgument("install.exe   \t "));
-  EXPECT_FALSE(CommandLineHasArgument("\"C:\\Dl\\my setup.exe\""));
-  EXPECT_FALSE(CommandLineHasArgument("\"C:\\Dl\\my setup.exe\" "));
-  EXPECT_FALSE(CommandLineHasArgument(""));
+  EXPECT_FALSE(CommandLineHasArgument(L"install.exe"));
+  EXPECT_FALSE(CommandLineHasArgument(L"install.exe   \t "));
+  EXPECT_FALSE(CommandLineHasArgument(L"\"C:\\Dl\\my setup.exe\""));
+  EXPECT_FALSE(CommandLineHasArgument(L"\"C:\\Dl\\my setup.exe\" "));
+  EXPECT_FALSE(CommandLineHasArgument(L""));
   EXPECT_FALSE(CommandLineHasArgument(nullptr));
-  EXPECT_TRUE(CommandLineHasArgument("install.exe /s"));
-  EXPECT_TRUE(CommandLineHasArgument("\"C:\\Dl\\my setup.exe\" x"));
+  EXPECT_TRUE(CommandLineHasArgument(L"install.exe /s"));
+  EXPECT_TRUE(CommandLineHasArgument(L"\"C:\\Dl\\my setup.exe\" x"));
   // Quotes only group blanks: the name runs on to the first blank outside them.
-  EXPECT_FALSE(CommandLineHasArgument("\"C:\\Dl\\my setup.exe\"x"));
-  EXPECT_FALSE(CommandLineHasArgument("\"unterminated x"));
-  EXPECT_TRUE(CommandLineHasArgument("C:\\Dl\\\"my setup\".exe -"));
+  EXPECT_FALSE(CommandLineHasArgument(L"\"C:\\Dl\\my setup.exe\"x"));
+  EXPECT_FALSE(CommandLineHasArgument(L"\"unterminated x"));
+  EXPECT_TRUE(CommandLineHasArgument(L"C:\\Dl\\\"my setup\".exe -"));
+  // Names the code page lacks: an ideographic space and a fullwidth quote
+  // are not a blank and a quote.
+  EXPECT_FALSE(CommandLineHasArgument(L"C:\\Dl\\my\u3000setup.exe"));
+  EXPECT_FALSE(CommandLineHasArgument(L"\"C:\\Dl\\\uff02my setup\uff02.exe\""));
+  EXPECT_TRUE(CommandLineHasArgument(L"setup.exe \u03a9"));
 }
 
 TEST(LicenceText, EveryLineEndBecomesCrLf) {

@@ -67,6 +67,12 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
   GetStartupInfoA(&startup);
   const int show = (startup.dwFlags & STARTF_USESHOWWINDOW) ? startup.wShowWindow : -1;
   ssi::standin::Log("flashax /Q show=" + std::to_string(show));
+  // And with which environment: where it would write and load from.
+  for (const char* name : {"TEMP", "PATH"}) {
+    char value[4096] = {};
+    GetEnvironmentVariableA(name, value, sizeof value);
+    ssi::standin::Log(std::string("flashax /Q ") + name + "=" + value);
+  }
   if (ssi::standin::ReadNumber(ssi::standin::kInstallerSkips) != 0) {
     ssi::standin::Log("flashax /Q: told to register nothing");
     return 0;
