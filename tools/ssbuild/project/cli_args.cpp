@@ -1,11 +1,5 @@
 #include "cli_args.h"
 
-#include "console_text.h"
-
-#include <ostream>
-
-#include "cli.h"
-
 namespace ssbuild {
 
 bool ParseInteger(const std::string& text, int64_t min, int64_t max, int64_t& value) {
@@ -122,14 +116,6 @@ Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out) {
     input.chunks.push_back(std::move(source));
   }
   return BuildDataFile(input, out);
-}
-
-int ReportProblems(std::ostream& err, const std::string& file,
-                   const std::vector<std::string>& problems) {
-  // A problem may quote a name from the file: escaped, like every name shown.
-  for (const std::string& p : problems)
-    err << "ssbuild: " << Printable(file) << ": " << Printable(p) << "\n";
-  return problems.empty() ? kExitOk : kExitFailed;
 }
 
 }  // namespace ssbuild

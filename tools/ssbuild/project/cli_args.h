@@ -2,7 +2,6 @@
 // Small helpers shared by the commands: walking the arguments, numbers,
 // loading the input that a command names.
 #include <cstdint>
-#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -70,9 +69,5 @@ bool TakeDataFileOption(const std::string& option, const std::string& prefix, Ar
 
 // Reads the files of `parts` and builds the data file.
 Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out);
-
-// Writes `problems` as "ssbuild: FILE: problem" lines; returns the exit code.
-int ReportProblems(std::ostream& err, const std::string& file,
-                   const std::vector<std::string>& problems);
 
 }  // namespace ssbuild

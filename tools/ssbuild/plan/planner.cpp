@@ -1,4 +1,4 @@
-#include "build_plan.h"
+#include "planner.h"
 
 #include <cstdio>
 #include <filesystem>
