@@ -137,13 +137,12 @@ Bytes CarriedFile(const std::string& name) {
 
 void BuildInstaller(const BuildProject& project, const InputSource& inputs,
                     const std::string& outPath, BuildOutcome& outcome, const BuildHooks& hooks) {
-  ScopedInputs scope(inputs);
-  PlanBuild(project, outcome.plan, outcome.findings);
+  PlanBuild(project, inputs, outcome.plan, outcome.findings);
   const bool clean = outcome.findings.errors.empty();
   outcome.planned = (!hooks.checked || hooks.checked(outcome.plan, outcome.findings)) && clean;
   if (!outcome.planned) return;
-  outcome.status = WriteInstaller(outcome.plan, outPath, project.packThreads, outcome.written,
-                                  hooks.progress, hooks.step);
+  outcome.status = WriteInstaller(outcome.plan, inputs, outPath, project.packThreads,
+                                  outcome.written, hooks.progress, hooks.step);
 }
 
 void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgress& progress) {

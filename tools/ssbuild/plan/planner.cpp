@@ -39,15 +39,12 @@ std::string At(const std::string& origin) {
   return origin.empty() || origin.rfind("--", 0) == 0 ? std::string() : origin + ": ";
 }
 
-// The size of a regular file, or the problem with it in the system's words.
-bool StatFile(const std::string& path, uint64_t& size, std::string& problem) {
-  return StatInput(path, size, problem);
-}
-
 class Planner {
  public:
-  Planner(const BuildProject& project, BuildPlan& plan, Findings& findings)
+  Planner(const BuildProject& project, const InputSource& inputs, BuildPlan& plan,
+          Findings& findings)
       : p_(project),
+        in_(inputs),
         plan_(plan),
         f_(findings),
         text_(project.codePage.value_or(kDefaultCodePage), project.origins, findings.errors) {}
@@ -56,11 +53,11 @@ class Planner {
     Header();
     const size_t errors = f_.errors.size();
     Stub();
-    if (f_.errors.size() == errors) BrandPlannedStub(p_, plan_, f_);
+    if (f_.errors.size() == errors) BrandPlannedStub(p_, in_, plan_, f_);
     Output();
     for (int role = kFirstRole; role <= kLastRole; ++role) AuthorFile(role);
-    ConvertPreview(p_, plan_, f_);
-    CheckShowPictures(p_, f_);
+    ConvertPreview(p_, in_, plan_, f_);
+    CheckShowPictures(p_, in_, f_);
     DataFileFromParts();
     Library();
     Completeness();
@@ -78,6 +75,10 @@ class Planner {
       f_.warnings.push_back(text);
     else
       f_.errors.push_back(text + " (allow it with --allow-incomplete)");
+  }
+  // The size of a regular file, or the problem with it in the system's words.
+  bool StatFile(const std::string& path, uint64_t& size, std::string& problem) const {
+    return in_.Stat(path, size, problem);
   }
   PlannedEntry& Entry(int role) { return plan_.entries[static_cast<size_t>(role)]; }
   bool Used(int role) const { return plan_.entries[static_cast<size_t>(role)].used; }
@@ -99,7 +100,7 @@ class Planner {
   // rather than after everything is packed.
   void Output() {
     // A build from memory (the web page) writes to a scratch file of its own.
-    if (p_.output.empty() || !Inputs().IsDisk()) return;
+    if (p_.output.empty() || !in_.IsDisk()) return;
     const fs::path folder = FsPath(p_.output).parent_path();
     std::error_code ec;
     if (!folder.empty() && !fs::is_directory(folder, ec))
@@ -163,7 +164,7 @@ class Planner {
                             " bytes is far too large for the installer stub");
         return;
       }
-      const Status status = ReadWholeFile(path, plan_.stub);
+      const Status status = ReadInput(in_, path, plan_.stub);
       if (!status.ok()) {
         f_.errors.push_back(status.text());
         return;
@@ -227,7 +228,7 @@ class Planner {
       return;
     }
     Bytes bytes;
-    const Status status = ReadWholeFile(e.path, bytes);
+    const Status status = ReadInput(in_, e.path, bytes);
     if (!status.ok()) {
       f_.errors.push_back(At(p_.roles[static_cast<size_t>(role)].origin) + Describe(role) + ": " +
                           status.text());
@@ -250,7 +251,7 @@ class Planner {
       return;
     }
     Bytes bytes;
-    const Status status = ReadWholeFile(e.path, bytes);
+    const Status status = ReadInput(in_, e.path, bytes);
     if (!status.ok()) {
       f_.errors.push_back("entry 8 (data-file): " + status.text());
       return;
@@ -302,13 +303,13 @@ class Planner {
     }
     // Large chunks go through a file beside the output, not through memory.
     const bool streamed =
-        ChunkBytes(parts) > kStreamedChunksMin && !p_.output.empty() && f_.errors.empty();
+        ChunkBytes(parts, in_) > kStreamedChunksMin && !p_.output.empty() && f_.errors.empty();
     if (streamed) {
       auto file = std::make_shared<StreamedDataFile>();
       const std::string path =
           (p_.scratchFolder.empty() ? p_.output : p_.scratchFolder + "/" + BaseName(p_.output)) +
           ".part-data";
-      const Status status = WriteDataFileFromParts(parts, path, file->head);
+      const Status status = WriteDataFileFromParts(parts, in_, path, file->head);
       if (!status.ok()) {
         f_.errors.push_back("data file: " + status.text());
         dataFileFailed_ = true;
@@ -320,7 +321,7 @@ class Planner {
       e.path = file->path;
       plan_.streamedDataFile = std::move(file);
     } else {
-      const Status status = BuildDataFileFromParts(parts, e.bytes);
+      const Status status = BuildDataFileFromParts(parts, in_, e.bytes);
       if (!status.ok()) {
         f_.errors.push_back("data file: " + status.text());
         dataFileFailed_ = true;
@@ -422,7 +423,7 @@ class Planner {
                               " is larger than 64 MiB; a show layout cannot be written into it");
         return;
       }
-      const Status read = ReadWholeFile(e.path, e.bytes);
+      const Status read = ReadInput(in_, e.path, e.bytes);
       if (!read.ok()) {
         f_.errors.push_back("entry 8 (data-file): " + read.text());
         return;
@@ -477,7 +478,7 @@ class Planner {
     const int mode = plan_.displayMode;
     const PlannedEntry& preview = Entry(ssi::entry::kPreview);
     if (preview.used && !preview.inMemory) {
-      const Bytes head = ReadInputHead(preview.path, kSniffSize);
+      const Bytes head = ReadInputHead(in_, preview.path, kSniffSize);
       std::string problem;
       if (mode == 1) problem = BitmapProblem(head, preview.size);
       if (mode == 2 || mode == 3) problem = FlashMovieProblem(head);
@@ -499,7 +500,7 @@ class Planner {
           "a silent install shows no window, so nobody sees or accepts the licence");
     const PlannedEntry& saver = Entry(ssi::entry::kSaverProgram);
     if (saver.used && !saver.inMemory) {
-      const std::string problem = Win32ProgramProblem(ReadInputHead(saver.path, kSniffSize));
+      const std::string problem = Win32ProgramProblem(ReadInputHead(in_, saver.path, kSniffSize));
       if (!problem.empty())
         f_.warnings.push_back("entry 6 (screen-saver): " + saver.path + ": " + problem +
                               ", so Windows cannot run it");
@@ -526,6 +527,7 @@ class Planner {
   }
 
   const BuildProject& p_;
+  const InputSource& in_;
   BuildPlan& plan_;
   Findings& f_;
   std::array<bool, ssi::kPayloadEntryCount> given_{};
@@ -537,10 +539,11 @@ class Planner {
 
 }  // namespace
 
-void PlanBuild(const BuildProject& project, BuildPlan& plan, Findings& findings) {
+void PlanBuild(const BuildProject& project, const InputSource& inputs, BuildPlan& plan,
+               Findings& findings) {
   plan = BuildPlan{};
   findings = Findings{};
-  Planner(project, plan, findings).Run();
+  Planner(project, inputs, plan, findings).Run();
   for (int role = kFirstRole; role <= kLastRole; ++role) {
     PlannedEntry& e = plan.entries[static_cast<size_t>(role)];
     e.kind = RoleKind(role);

@@ -20,10 +20,13 @@
 // the licence gets CR LF line ends.
 #include "build_plan.h"
 #include "build_project.h"
+#include "input_source.h"
 
 namespace ssbuild {
 
-// Fills `plan` and `findings`; the plan is usable only without errors.
-void PlanBuild(const BuildProject& project, BuildPlan& plan, Findings& findings);
+// Fills `plan` and `findings`, reading the author's files from `inputs`; the
+// plan is usable only without errors.
+void PlanBuild(const BuildProject& project, const InputSource& inputs, BuildPlan& plan,
+               Findings& findings);
 
 }  // namespace ssbuild

@@ -88,10 +88,10 @@ bool TakeDataFileOption(const std::string& option, const std::string& prefix, Ar
   return true;
 }
 
-Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out) {
+Status BuildDataFileFromParts(const DataFileParts& parts, const InputSource& inputs, Bytes& out) {
   DataFileInput input;
   if (!parts.settingsPath.empty()) {
-    const Status status = ReadWholeFile(parts.settingsPath, input.settings);
+    const Status status = ReadInput(inputs, parts.settingsPath, input.settings);
     if (!status.ok()) return status;
     input.settingsPath = parts.settingsPath;
   }
@@ -103,7 +103,7 @@ Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out) {
       source = ChunkSource::Copy(c.path);
     } else {
       Bytes bytes;
-      const Status status = ReadWholeFile(c.path, bytes);
+      const Status status = ReadInput(inputs, c.path, bytes);
       if (!status.ok()) return status;
       source = ChunkSource::File(std::move(bytes), c.path);
       source.name = c.name;

@@ -9,6 +9,7 @@
 #include "byte_file.h"
 #include "compression.h"
 #include "data_file_builder.h"
+#include "input_source.h"
 
 namespace ssbuild {
 
@@ -67,7 +68,7 @@ struct DataFileParts {
 bool TakeDataFileOption(const std::string& option, const std::string& prefix, ArgList& args,
                         DataFileParts& parts);
 
-// Reads the files of `parts` and builds the data file.
-Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out);
+// Reads the files of `parts` from `inputs` and builds the data file.
+Status BuildDataFileFromParts(const DataFileParts& parts, const InputSource& inputs, Bytes& out);
 
 }  // namespace ssbuild
