@@ -15,10 +15,12 @@
 namespace ssbuild {
 namespace {
 
-// Decoded whole only below these, so a picture chunk of any size stays
-// within the builder's memory budget; larger ones are checked by header.
+// A show picture is decoded whole, to check it, only below these, so a
+// picture chunk of any size stays within the builder's memory budget; larger
+// ones are checked by header. (Any picture above kDecodablePixelsMax of
+// picture_image.cpp is refused outright.)
 constexpr uint64_t kDecodedFileMax = 24u << 20;
-constexpr uint64_t kDecodedPixelsMax = 8u << 20;
+constexpr uint64_t kCheckedWholePixelsMax = 8u << 20;
 // Enough for any header, JPEG's after large metadata blocks included.
 constexpr size_t kPictureHeadSize = 256u << 10;
 
@@ -97,7 +99,7 @@ void CheckShowPictures(const BuildProject& project, const InputSource& inputs,
     std::string problem;
     const bool sized = inputs.Stat(chunk.path, size, problem);
     const uint64_t pixels = uint64_t(facts.width) * uint64_t(facts.height);
-    if (status.ok() && sized && size <= kDecodedFileMax && pixels <= kDecodedPixelsMax) {
+    if (status.ok() && sized && size <= kDecodedFileMax && pixels <= kCheckedWholePixelsMax) {
       // Through a stream, not ReadInput: a build from memory hands a
       // chunk's bytes over to the one whole read that packs it.
       if (bytes.size() < size) {
