@@ -1,5 +1,5 @@
 #pragma once
-// The planner's picture steps (build_plan.h): they read the author's files
+// The planner's picture steps (planner.h): they read the author's files
 // and hand the bytes to picture_image.h.
 #include "build_plan.h"
 #include "build_project.h"

@@ -2,9 +2,9 @@
 // Turns what an author asked for (build_project.h) into what the installer
 // will hold, checking everything before a byte is written: every problem is
 // collected, none stops the others from being found. File sizes come from
-// the file system; of the files only their first bytes are read (the stub,
-// the data file up to kCheckedDataFileMax and a data file built from parts
-// are read whole).
+// the build's input source; of the files only their first bytes are read
+// (the stub, the data file up to kCheckedDataFileMax and a data file built
+// from parts are read whole). The steps are in plan_state.h.
 //
 // Roles the stub needs but the author left out are filled in:
 //   entry 1  the impborl.dll that ssbuild carries (or finds beside itself);
