@@ -6,11 +6,13 @@
 #include <algorithm>
 #include <filesystem>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "builder_core.h"
 #include "bundled_files.h"
 #include "cli_scratch.h"
+#include "project_file.h"
 
 namespace ssbuild {
 namespace {
@@ -119,6 +121,59 @@ TEST_F(BuilderCore, SameInstallerAndWordsAsTheCommandLine) {
   }
   // No error follows from another: the missing picture says all.
   EXPECT_EQ(fields, (std::vector<std::string>{"name", "picture:picture2.bmp"}));
+}
+
+// A build carries its own input source: the page's build from memory and a
+// build from the disk, of different projects, run side by side on two
+// threads, and each gives the installer it gives alone. (A source held for
+// the whole process sent one build's reads to the other's files.)
+TEST_F(BuilderCore, TwoProjectsAtOnceOnTwoThreads) {
+  if (!CarriesFile(kStubFileName) || !CarriesFile(kSampleSaverFileName))
+    GTEST_SKIP() << "this ssbuild was built without a Win32 build tree (SSI_WIN32_DIR)";
+  ASSERT_EQ(Run({"init", "-q", Path("mem")}), 0) << err_.str();
+  ASSERT_EQ(Run({"init", "-q", Path("disk")}), 0) << err_.str();
+  Write("mem/licence.txt", Bytes{'L', 0xC3, 0xBC, 'n', '\n'});
+  const Bytes bytes = Read("disk/project.ini");
+  std::string text(bytes.begin(), bytes.end());
+  const size_t at = text.find("saver = sample");
+  ASSERT_NE(at, std::string::npos);
+  text.replace(at, 14, "saver = other");
+  text += "picture = picture1.bmp:4\norder = shuffled\n";  // into [show], the last section
+  Write("disk/project.ini", Bytes(text.begin(), text.end()));
+  std::filesystem::create_directory(Path("scratch"));
+
+  BuildProject disk;
+  std::vector<std::string> errors;
+  LoadProjectFile(Path("disk/project.ini"), {}, disk, errors);
+  ASSERT_TRUE(errors.empty()) << errors[0];
+  disk.packThreads = 2;
+  auto buildDisk = [&](const std::string& out) {
+    BuildOutcome outcome;
+    BuildInstaller(disk, DiskInputs(), Path(out), outcome, {});
+    return outcome.ok() ? Read(out) : Bytes();
+  };
+  auto buildMemory = [&]() {
+    CoreRequest request = RequestFor("mem");
+    request.scratchFolder = Path("scratch");
+    CoreResult result;
+    BuildFromMemory(request, result);
+    return result.ok ? result.installer : Bytes();
+  };
+  const Bytes diskAlone = buildDisk("alone.exe");
+  const Bytes memoryAlone = buildMemory();
+  ASSERT_FALSE(diskAlone.empty());
+  ASSERT_FALSE(memoryAlone.empty());
+  ASSERT_NE(diskAlone, memoryAlone);
+
+  for (int round = 0; round < 3; ++round) {
+    Bytes fromDisk, fromMemory;
+    std::thread one([&] { fromDisk = buildDisk("together.exe"); });
+    std::thread two([&] { fromMemory = buildMemory(); });
+    one.join();
+    two.join();
+    EXPECT_TRUE(fromDisk == diskAlone) << "round " << round;
+    EXPECT_TRUE(fromMemory == memoryAlone) << "round " << round;
+  }
 }
 
 TEST(BuilderCoreFields, EveryMessageFindsItsField) {

@@ -621,7 +621,7 @@ TEST_F(Builder, SideBySideImplodingWritesTheSameBytes) {
     e.label = e.path;
   }
   WrittenInstaller written;
-  const Status failed = WriteInstaller(plan, Path("gone.exe"), 4, written);
+  const Status failed = WriteInstaller(plan, DiskInputs(), Path("gone.exe"), 4, written);
   EXPECT_NE(failed.text().find("entry 7 (further, "), std::string::npos) << failed.text();
   EXPECT_NE(failed.text().find("cannot open"), std::string::npos) << failed.text();
   for (const auto& item : fs::directory_iterator(dir_)) {

@@ -46,16 +46,16 @@ TEST_F(StreamedDataFileTest, SameBytesAsInMemory) {
   parts.level = ssi::dcl::ImplodeLevel::kFast;
 
   Bytes inMemory;
-  ASSERT_TRUE(BuildDataFileFromParts(parts, inMemory).ok());
+  ASSERT_TRUE(BuildDataFileFromParts(parts, DiskInputs(), inMemory).ok());
   Bytes head;
-  const Status status = WriteDataFileFromParts(parts, Path("streamed.ssd"), head);
+  const Status status = WriteDataFileFromParts(parts, DiskInputs(), Path("streamed.ssd"), head);
   ASSERT_TRUE(status.ok()) << status.text();
   EXPECT_EQ(Read("streamed.ssd"), inMemory);
   EXPECT_EQ(head, Bytes(inMemory.begin(), inMemory.begin() + 1220 + 5 * 264));
 
   // A chunk that cannot be read leaves no file behind.
   add("missing.bin", 0, false);
-  EXPECT_FALSE(WriteDataFileFromParts(parts, Path("failed.ssd"), head).ok());
+  EXPECT_FALSE(WriteDataFileFromParts(parts, DiskInputs(), Path("failed.ssd"), head).ok());
   EXPECT_FALSE(std::filesystem::exists(Path("failed.ssd")));
 }
 

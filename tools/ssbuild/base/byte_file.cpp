@@ -1,9 +1,9 @@
 #include "byte_file.h"
 
 #include <cerrno>
+#include <cstdio>
 #include <cstring>
 
-#include "input_source.h"
 #include "interrupt_cleanup.h"
 #include "native_file.h"
 
@@ -11,7 +11,19 @@ namespace ssbuild {
 
 Status ReadWholeFile(const std::string& path, Bytes& out) {
   out.clear();
-  return Inputs().ReadWhole(path, out);
+  std::string reason;
+  FilePtr file = OpenFile(path, FileMode::kRead, reason);
+  if (!file) return Status::Fail(path + ": cannot open: " + reason);
+  uint8_t chunk[65536];
+  errno = 0;
+  while (true) {
+    const size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
+    out.insert(out.end(), chunk, chunk + got);
+    if (got < sizeof chunk) break;
+  }
+  if (std::ferror(file.get()))
+    return Status::Fail(path + ": cannot read: " + std::strerror(errno != 0 ? errno : EIO));
+  return {};
 }
 
 namespace {

@@ -10,11 +10,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-const InputSource*& InForce() {
-  static const InputSource* source = nullptr;
-  return source;
-}
-
 bool StatDisk(const std::string& path, uint64_t& size, std::string& problem) {
   std::error_code ec;
   const fs::file_status status = fs::status(FsPath(path), ec);
@@ -43,19 +38,7 @@ bool DiskInputs::Stat(const std::string& path, uint64_t& size, std::string& prob
 }
 
 Status DiskInputs::ReadWhole(const std::string& path, Bytes& out) const {
-  std::string reason;
-  FilePtr file = OpenFile(path, FileMode::kRead, reason);
-  if (!file) return Status::Fail(path + ": cannot open: " + reason);
-  uint8_t chunk[65536];
-  errno = 0;
-  while (true) {
-    const size_t got = std::fread(chunk, 1, sizeof chunk, file.get());
-    out.insert(out.end(), chunk, chunk + got);
-    if (got < sizeof chunk) break;
-  }
-  if (std::ferror(file.get()))
-    return Status::Fail(path + ": cannot read: " + std::strerror(errno != 0 ? errno : EIO));
-  return {};
+  return ReadWholeFile(path, out);
 }
 
 std::FILE* DiskInputs::Open(const std::string& path) const {
@@ -141,24 +124,12 @@ std::FILE* MemoryInputs::Open(const std::string& path) const {
 #endif
 }
 
-ScopedInputs::ScopedInputs(const InputSource& source) : previous_(InForce()) {
-  InForce() = &source;
+Status ReadInput(const InputSource& source, const std::string& path, Bytes& out) {
+  out.clear();
+  return source.ReadWhole(path, out);
 }
 
-ScopedInputs::~ScopedInputs() { InForce() = previous_; }
-
-const InputSource& Inputs() {
-  static const DiskInputs disk;
-  const InputSource* source = InForce();
-  return source != nullptr ? *source : disk;
-}
-
-bool StatInput(const std::string& path, uint64_t& size, std::string& problem) {
-  return Inputs().Stat(path, size, problem);
-}
-
-FilePtr OpenInput(const std::string& path, std::string& reason) {
-  const InputSource& source = Inputs();
+FilePtr OpenInput(const InputSource& source, const std::string& path, std::string& reason) {
   if (source.IsDisk()) return OpenFile(path, FileMode::kRead, reason);
   errno = 0;
   FilePtr file(source.Open(path));
@@ -166,10 +137,10 @@ FilePtr OpenInput(const std::string& path, std::string& reason) {
   return file;
 }
 
-Bytes ReadInputHead(const std::string& path, size_t count) {
+Bytes ReadInputHead(const InputSource& source, const std::string& path, size_t count) {
   Bytes head(count);
   std::string reason;
-  const FilePtr file = OpenInput(path, reason);
+  const FilePtr file = OpenInput(source, path, reason);
   if (!file) return {};
   head.resize(std::fread(head.data(), 1, count, file.get()));
   return head;

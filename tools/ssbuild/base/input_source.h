@@ -1,9 +1,9 @@
 #pragma once
 // Where the builder reads an author's files from: the disk, or named byte
-// buffers held in memory (the web page has no file system of its own). The
-// reads that planning and packing do (build_plan.cpp, entry_stream.cpp,
-// ReadWholeFile) ask the source in force, which is the disk unless a
-// ScopedInputs puts another one in place.
+// buffers held in memory (the web page has no file system of its own). A
+// build is handed its source (BuildInstaller) and passes it to every step
+// that reads an author's file, so builds from different sources can run side
+// by side in one process.
 #include <cstdint>
 #include <cstdio>
 #include <map>
@@ -21,6 +21,7 @@ class InputSource {
   // The size of a regular file, or the problem with it in the words of the
   // disk ("PATH: cannot open: no such file", "PATH: not a file").
   virtual bool Stat(const std::string& path, uint64_t& size, std::string& problem) const = 0;
+  // Appends the file's bytes to `out`.
   virtual Status ReadWhole(const std::string& path, Bytes& out) const = 0;
   // A stream over the file for reading in pieces; null when it cannot be opened.
   virtual std::FILE* Open(const std::string& path) const = 0;
@@ -68,28 +69,13 @@ class MemoryInputs : public InputSource {
   mutable std::map<std::string, bool> taken_;   // handed over already
 };
 
-// Puts `source` in force until it goes out of scope. Not nested across
-// threads: the builder's helper threads only read through it.
-class ScopedInputs {
- public:
-  explicit ScopedInputs(const InputSource& source);
-  ~ScopedInputs();
-  ScopedInputs(const ScopedInputs&) = delete;
-  ScopedInputs& operator=(const ScopedInputs&) = delete;
-
- private:
-  const InputSource* previous_;
-};
-
-// The source in force, or the disk.
-const InputSource& Inputs();
-
-// The source in force, or the disk (by UTF-8 name, native_file.h). A failed
-// open sets `reason` to the system's words for why.
-bool StatInput(const std::string& path, uint64_t& size, std::string& problem);
-FilePtr OpenInput(const std::string& path, std::string& reason);
+// The whole file, as ReadWholeFile reads one from the disk.
+Status ReadInput(const InputSource& source, const std::string& path, Bytes& out);
+// A stream over the file; a failed open sets `reason` to the system's words
+// for why.
+FilePtr OpenInput(const InputSource& source, const std::string& path, std::string& reason);
 // The first `count` bytes of the file (fewer when it is shorter; none when it
 // cannot be read).
-Bytes ReadInputHead(const std::string& path, size_t count);
+Bytes ReadInputHead(const InputSource& source, const std::string& path, size_t count);
 
 }  // namespace ssbuild

@@ -47,7 +47,7 @@ int DataCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
     return kExitFailed;
   }
   Bytes image;
-  Status status = BuildDataFileFromParts(parts, image);
+  Status status = BuildDataFileFromParts(parts, DiskInputs(), image);
   std::string warnings;
   if (status.ok()) status = ApplyShowOptions(show, image, warnings);
   err << warnings;

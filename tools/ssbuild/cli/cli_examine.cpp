@@ -187,6 +187,15 @@ int ExtractDataFile(const InspectOptions& o, const Bytes& image, std::ostream& o
   return result;
 }
 
+// Writes `problems` as "ssbuild: FILE: problem" lines; returns the exit code.
+int ReportProblems(std::ostream& err, const std::string& file,
+                   const std::vector<std::string>& problems) {
+  // A problem may quote a name from the file: escaped, like every name shown.
+  for (const std::string& p : problems)
+    err << "ssbuild: " << Printable(file) << ": " << Printable(p) << "\n";
+  return problems.empty() ? kExitOk : kExitFailed;
+}
+
 }  // namespace
 
 int ListCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {

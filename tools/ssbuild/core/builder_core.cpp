@@ -137,35 +137,38 @@ Bytes CarriedFile(const std::string& name) {
 
 void BuildInstaller(const BuildProject& project, const InputSource& inputs,
                     const std::string& outPath, BuildOutcome& outcome, const BuildHooks& hooks) {
-  ScopedInputs scope(inputs);
-  PlanBuild(project, outcome.plan, outcome.findings);
+  PlanBuild(project, inputs, outcome.plan, outcome.findings);
   const bool clean = outcome.findings.errors.empty();
   outcome.planned = (!hooks.checked || hooks.checked(outcome.plan, outcome.findings)) && clean;
   if (!outcome.planned) return;
-  outcome.status = WriteInstaller(outcome.plan, outPath, project.packThreads, outcome.written,
-                                  hooks.progress, hooks.step);
+  outcome.status = WriteInstaller(outcome.plan, inputs, outPath, project.packThreads,
+                                  outcome.written, hooks.progress, hooks.step);
 }
 
-void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgress& progress) {
-  result = CoreResult{};
-  MemoryInputs inputs(kRoot);
-  for (CoreRequest::File& f : request.files) inputs.Add(f.name, std::move(f.bytes));
-  request.files.clear();
+namespace {
 
-  std::vector<std::string> pictures;
-  auto add = [&](CoreMessage::Kind kind, const std::string& raw) {
+// The page's messages, each tagged with the field of the project it is about.
+struct PageMessages {
+  CoreResult& result;
+  const std::string& projectText;
+  std::vector<std::string> pictures;  // the files the project shows, by name
+
+  void Add(CoreMessage::Kind kind, const std::string& raw) {
     const std::string text = WithoutRoot(raw);
-    result.messages.push_back({kind, FieldOfMessage(text, request.projectText, pictures), text});
-  };
+    result.messages.push_back({kind, FieldOfMessage(text, projectText, pictures), text});
+  }
+};
 
-  BuildProject project;
+// Parses the project; false (with the errors told) when it does not hold.
+bool ReadPageProject(const std::string& projectText, MemoryInputs& inputs, BuildProject& project,
+                     PageMessages& messages) {
   std::vector<std::string> errors;
-  ParseProjectText(request.projectText, std::string(kRoot) + "project.ini", {}, project, errors);
+  ParseProjectText(projectText, std::string(kRoot) + "project.ini", {}, project, errors);
   for (const DataFileParts::Chunk& c : project.data.chunks)
-    if (!c.copy) pictures.push_back(BaseName(c.path));
-  for (const std::string& e : errors) add(CoreMessage::Kind::kError, e);
-  if (!errors.empty()) return;
-  result.outputName = BaseName(project.output);
+    if (!c.copy) messages.pictures.push_back(BaseName(c.path));
+  for (const std::string& e : errors) messages.Add(CoreMessage::Kind::kError, e);
+  if (!errors.empty()) return false;
+  messages.result.outputName = BaseName(project.output);
   // A chunk's file named nowhere else is needed once, by the data file:
   // handed over rather than copied, and let go once packed.
   std::map<std::string, int> uses;
@@ -174,31 +177,52 @@ void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgres
   ++uses[project.data.settingsPath];
   for (const DataFileParts::Chunk& c : project.data.chunks)
     if (!c.copy && uses[c.path] == 1) inputs.HandOverOnRead(c.path);
+  return true;
+}
+
+// Once the plan is made: the findings told, and the data file moved into
+// memory. False stops the build.
+bool TellFindings(const BuildProject& project, const CoreRequest& request, const std::string& out,
+                  BuildPlan& plan, Findings& findings, PageMessages& messages) {
+  if (!project.signCommand.empty())
+    findings.warnings.push_back("the installer is not signed here: sign it with ssbuild build");
+  for (const std::string& e : findings.errors) messages.Add(CoreMessage::Kind::kError, e);
+  for (const std::string& w : findings.warnings)
+    messages.Add(project.werror ? CoreMessage::Kind::kError : CoreMessage::Kind::kWarning, w);
+  for (const std::string& n : findings.notes) messages.Add(CoreMessage::Kind::kNote, n);
+  if (project.werror && !findings.warnings.empty()) return false;
+  // The data file goes into the room the pictures left in the WebAssembly
+  // memory, so that it and the installer are not both held as files.
+  const Status moved = findings.errors.empty() ? HoldDataFileInMemory(plan) : Status{};
+  if (!moved.ok()) messages.Add(CoreMessage::Kind::kError, moved.text());
+  // The writer's temporary name (installer_writer.h) and the installer's
+  // size were every entry kept stored (an empty entry imploded takes a few).
+  if (moved.ok() && request.reserveInstaller) {
+    uint64_t most = plan.stub.size() + ssi::kPayloadHeaderSize;
+    for (const PlannedEntry& e : plan.entries) most += e.used ? e.size + 16 : 0;
+    request.reserveInstaller(out + ".part", most);
+  }
+  return moved.ok();
+}
+
+}  // namespace
+
+void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgress& progress) {
+  result = CoreResult{};
+  MemoryInputs inputs(kRoot);
+  for (CoreRequest::File& f : request.files) inputs.Add(f.name, std::move(f.bytes));
+  request.files.clear();
+
+  PageMessages messages{result, request.projectText, {}};
+  BuildProject project;
+  if (!ReadPageProject(request.projectText, inputs, project, messages)) return;
 
   if (progress) progress("checking", 0, 0);
   BuildHooks hooks;
   BuildOutcome outcome;
   const std::string out = request.scratchFolder + "/installer.exe";
   hooks.checked = [&](const BuildPlan&, Findings& findings) {
-    if (!project.signCommand.empty())
-      findings.warnings.push_back("the installer is not signed here: sign it with ssbuild build");
-    for (const std::string& e : findings.errors) add(CoreMessage::Kind::kError, e);
-    for (const std::string& w : findings.warnings)
-      add(project.werror ? CoreMessage::Kind::kError : CoreMessage::Kind::kWarning, w);
-    for (const std::string& n : findings.notes) add(CoreMessage::Kind::kNote, n);
-    if (project.werror && !findings.warnings.empty()) return false;
-    // The data file goes into the room the pictures left in the WebAssembly
-    // memory, so that it and the installer are not both held as files.
-    const Status moved = findings.errors.empty() ? HoldDataFileInMemory(outcome.plan) : Status{};
-    if (!moved.ok()) add(CoreMessage::Kind::kError, moved.text());
-    // The writer's temporary name (installer_writer.h) and the installer's
-    // size were every entry kept stored (an empty entry imploded takes a few).
-    if (moved.ok() && request.reserveInstaller) {
-      uint64_t most = outcome.plan.stub.size() + ssi::kPayloadHeaderSize;
-      for (const PlannedEntry& e : outcome.plan.entries) most += e.used ? e.size + 16 : 0;
-      request.reserveInstaller(out + ".part", most);
-    }
-    return moved.ok();
+    return TellFindings(project, request, out, outcome.plan, findings, messages);
   };
   hooks.progress = [&](uint64_t done, uint64_t total) {
     if (progress) progress("packing", done, total);
@@ -220,7 +244,7 @@ void BuildFromMemory(CoreRequest& request, CoreResult& result, const CoreProgres
   if (status.ok()) status = ReadWholeFile(out, result.installer);
   std::remove(out.c_str());
   if (!status.ok()) {
-    add(CoreMessage::Kind::kError, status.text());
+    messages.Add(CoreMessage::Kind::kError, status.text());
     result.installer.clear();
     return;
   }

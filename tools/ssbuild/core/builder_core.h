@@ -16,6 +16,7 @@
 #include "byte_file.h"
 #include "input_source.h"
 #include "installer_writer.h"
+#include "planner.h"
 
 namespace ssbuild {
 

@@ -38,6 +38,49 @@ Status CheckChunk(size_t index, const ChunkSource& chunk) {
   return {};
 }
 
+// The settings record as given (or zeros) with the chunk count and the
+// first chunk's kind filled in.
+Status TakeSettings(const DataFileInput& input, ssi::SettingsRecord& settings) {
+  if (!input.settings.empty()) {
+    if (input.settings.size() != ssi::kSettingsRecordSize)
+      return Status::Fail(input.settingsPath + ": is " + std::to_string(input.settings.size()) +
+                          " bytes; a settings record has 1220");
+    std::copy(input.settings.begin(), input.settings.end(), settings.bytes.begin());
+  }
+  settings.SetChunkCount(static_cast<int32_t>(input.chunks.size()));
+  if (input.firstChunkKind) settings.SetFirstChunkKind(*input.firstChunkKind);
+  return {};
+}
+
+// The chunk directory, then each chunk's header and stored bytes at the
+// offsets laid out for them.
+void AppendDirectoryAndChunks(const DataFileInput& input, const std::vector<uint64_t>& offsets,
+                              const std::vector<PackedBytes>& packed, Bytes& out) {
+  const size_t count = input.chunks.size();
+  for (size_t i = 0; i < count; ++i) {
+    ssi::ChunkEntry entry;
+    entry.kind = input.chunks[i].kind;
+    entry.name = ChunkName(input.chunks[i]);
+    entry.chunkOffset = static_cast<int32_t>(offsets[i]);
+    uint8_t bytes[ssi::kChunkEntrySize];
+    ssi::SerializeChunkEntry(entry, bytes);
+    out.insert(out.end(), bytes, bytes + sizeof bytes);
+  }
+  for (size_t i = 0; i < count; ++i) {
+    const ChunkSource& chunk = input.chunks[i];
+    if (chunk.copy) continue;
+    ssi::ChunkHeader header;
+    header.kind = chunk.kind;
+    header.expandedSize = static_cast<int32_t>(chunk.bytes.size());
+    header.compressed = packed[i].compressed ? 1 : 0;
+    header.storedSize = packed[i].compressed ? static_cast<int32_t>(packed[i].stored.size()) : 0;
+    uint8_t bytes[ssi::kChunkHeaderSize];
+    ssi::SerializeChunkHeader(header, bytes);
+    out.insert(out.end(), bytes, bytes + sizeof bytes);
+    out.insert(out.end(), packed[i].stored.begin(), packed[i].stored.end());
+  }
+}
+
 }  // namespace
 
 Status BuildDataFile(const DataFileInput& input, Bytes& out) {
@@ -46,14 +89,8 @@ Status BuildDataFile(const DataFileInput& input, Bytes& out) {
   if (count > static_cast<size_t>(ssi::kMaxChunkCount))
     return Status::Fail(std::to_string(count) + " chunks; a data file holds at most 108");
   ssi::SettingsRecord settings;
-  if (!input.settings.empty()) {
-    if (input.settings.size() != ssi::kSettingsRecordSize)
-      return Status::Fail(input.settingsPath + ": is " + std::to_string(input.settings.size()) +
-                          " bytes; a settings record has 1220");
-    std::copy(input.settings.begin(), input.settings.end(), settings.bytes.begin());
-  }
-  settings.SetChunkCount(static_cast<int32_t>(count));
-  if (input.firstChunkKind) settings.SetFirstChunkKind(*input.firstChunkKind);
+  const Status given = TakeSettings(input, settings);
+  if (!given.ok()) return given;
 
   std::vector<PackJob> jobs(count);
   for (size_t i = 0; i < count; ++i) {
@@ -86,28 +123,7 @@ Status BuildDataFile(const DataFileInput& input, Bytes& out) {
 
   out.reserve(static_cast<size_t>(pos));
   out.assign(settings.bytes.begin(), settings.bytes.end());
-  for (size_t i = 0; i < count; ++i) {
-    ssi::ChunkEntry entry;
-    entry.kind = input.chunks[i].kind;
-    entry.name = ChunkName(input.chunks[i]);
-    entry.chunkOffset = static_cast<int32_t>(offsets[i]);
-    uint8_t bytes[ssi::kChunkEntrySize];
-    ssi::SerializeChunkEntry(entry, bytes);
-    out.insert(out.end(), bytes, bytes + sizeof bytes);
-  }
-  for (size_t i = 0; i < count; ++i) {
-    const ChunkSource& chunk = input.chunks[i];
-    if (chunk.copy) continue;
-    ssi::ChunkHeader header;
-    header.kind = chunk.kind;
-    header.expandedSize = static_cast<int32_t>(chunk.bytes.size());
-    header.compressed = packed[i].compressed ? 1 : 0;
-    header.storedSize = packed[i].compressed ? static_cast<int32_t>(packed[i].stored.size()) : 0;
-    uint8_t bytes[ssi::kChunkHeaderSize];
-    ssi::SerializeChunkHeader(header, bytes);
-    out.insert(out.end(), bytes, bytes + sizeof bytes);
-    out.insert(out.end(), packed[i].stored.begin(), packed[i].stored.end());
-  }
+  AppendDirectoryAndChunks(input, offsets, packed, out);
   return {};
 }
 

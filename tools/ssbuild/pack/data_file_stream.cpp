@@ -21,15 +21,15 @@ bool WriteAt(std::FILE* file, uint64_t pos, const uint8_t* bytes, size_t size) {
 
 // Packs one chunk at `pos` (after its header); false `compressed` when it
 // went in as it is.
-Status PackChunk(const PlannedEntry& e, std::FILE* file, uint64_t pos, uint64_t& stored,
-                 bool& compressed) {
+Status PackChunk(const PlannedEntry& e, const InputSource& inputs, std::FILE* file, uint64_t pos,
+                 uint64_t& stored, bool& compressed) {
   PackTarget target;
   target.file = file;
   target.room = kMaxDataFileSize - pos;
   compressed = false;
   if (std::fseek(file, static_cast<long>(pos), SEEK_SET) != 0) return Status::Fail("cannot write");
   if (e.compression.implode && e.size > 0) {
-    const Status status = TryImplodeEntry(e, target, PackWatch{}, compressed);
+    const Status status = TryImplodeEntry(e, inputs, target, PackWatch{}, compressed);
     if (!status.ok()) return status;
     if (!compressed) {
       target.written = 0;
@@ -38,7 +38,7 @@ Status PackChunk(const PlannedEntry& e, std::FILE* file, uint64_t pos, uint64_t&
     }
   }
   if (!compressed) {
-    const Status status = CopyEntry(e, target, PackWatch{});
+    const Status status = CopyEntry(e, inputs, target, PackWatch{});
     if (!status.ok()) return status;
   }
   if (target.overLimit)
@@ -48,19 +48,19 @@ Status PackChunk(const PlannedEntry& e, std::FILE* file, uint64_t pos, uint64_t&
   return {};
 }
 
-Status Write(const DataFileParts& parts, std::FILE* file, Bytes& head) {
+Status Write(const DataFileParts& parts, const InputSource& inputs, std::FILE* file, Bytes& head) {
   // The settings record and the names are checked, and the directory laid
   // out, by the in-memory builder on empty stand-ins of the chunks.
   std::vector<uint64_t> sizes;
   for (const DataFileParts::Chunk& c : parts.chunks) {
     uint64_t size = 0;
     std::string problem;
-    if (!c.copy && !StatInput(c.path, size, problem)) return Status::Fail(problem);
+    if (!c.copy && !inputs.Stat(c.path, size, problem)) return Status::Fail(problem);
     sizes.push_back(size);
   }
   DataFileInput input;
   if (!parts.settingsPath.empty()) {
-    const Status status = ReadWholeFile(parts.settingsPath, input.settings);
+    const Status status = ReadInput(inputs, parts.settingsPath, input.settings);
     if (!status.ok()) return status;
     input.settingsPath = parts.settingsPath;
   }
@@ -92,10 +92,10 @@ Status Write(const DataFileParts& parts, std::FILE* file, Bytes& head) {
     e.compression.level = parts.level;
     uint64_t stored = 0;
     bool compressed = false;
-    status = PackChunk(e, file, pos + ssi::kChunkHeaderSize, stored, compressed);
+    status = PackChunk(e, inputs, file, pos + ssi::kChunkHeaderSize, stored, compressed);
     if (!status.ok())
       return Status::Fail("chunk " + std::to_string(i + 1) + " (" + c.path + "): " + status.text());
-    Inputs().Done(c.path);
+    inputs.Done(c.path);
     ssi::ChunkHeader header;
     header.kind = c.kind;
     header.expandedSize = static_cast<int32_t>(e.size);
@@ -119,23 +119,24 @@ StreamedDataFile::~StreamedDataFile() {
   if (!path.empty()) RemoveFile(path);
 }
 
-uint64_t ChunkBytes(const DataFileParts& parts) {
+uint64_t ChunkBytes(const DataFileParts& parts, const InputSource& inputs) {
   uint64_t total = 0;
   for (const DataFileParts::Chunk& c : parts.chunks) {
     uint64_t size = 0;
     std::string problem;
-    if (!c.copy && StatInput(c.path, size, problem)) total += size;
+    if (!c.copy && inputs.Stat(c.path, size, problem)) total += size;
   }
   return total;
 }
 
-Status WriteDataFileFromParts(const DataFileParts& parts, const std::string& path, Bytes& head) {
+Status WriteDataFileFromParts(const DataFileParts& parts, const InputSource& inputs,
+                              const std::string& path, Bytes& head) {
   std::string reason;
   FilePtr file = OpenFile(path, FileMode::kCreateRead, reason);
   if (!file) return Status::Fail(path + ": cannot create: " + reason);
   // An implode given up never wrote past the stored copy that replaced it
   // (entry_stream.h), so the file ends where the last chunk does.
-  Status status = Write(parts, file.get(), head);
+  Status status = Write(parts, inputs, file.get(), head);
   if (std::fclose(file.release()) != 0 && status.ok())
     status = Status::Fail(path + ": cannot write");
   if (!status.ok()) RemoveFile(path);

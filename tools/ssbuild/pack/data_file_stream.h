@@ -8,6 +8,7 @@
 
 #include "byte_file.h"
 #include "cli_args.h"
+#include "input_source.h"
 #include "status.h"
 
 namespace ssbuild {
@@ -26,11 +27,12 @@ struct StreamedDataFile {
 };
 
 // The sum of the chunks' file sizes (0 for files that cannot be sized).
-uint64_t ChunkBytes(const DataFileParts& parts);
+uint64_t ChunkBytes(const DataFileParts& parts, const InputSource& inputs);
 
 // Writes the data file to `path` (created or replaced); `head` gets its
 // settings record and chunk directory. A failed write leaves no file.
-Status WriteDataFileFromParts(const DataFileParts& parts, const std::string& path, Bytes& head);
+Status WriteDataFileFromParts(const DataFileParts& parts, const InputSource& inputs,
+                              const std::string& path, Bytes& head);
 
 // Writes the settings record at the start of `head` back into the file.
 Status WriteSettingsRecordInto(const std::string& path, const Bytes& head);

@@ -32,15 +32,15 @@ struct Stream {
   const PackWatch* watch = nullptr;
 };
 
-Status Open(const PlannedEntry& e, PackTarget& out, uint64_t room, const PackWatch& watch,
-            Stream& s) {
+Status Open(const PlannedEntry& e, const InputSource& inputs, PackTarget& out, uint64_t room,
+            const PackWatch& watch, Stream& s) {
   s.entry = &e;
   s.out = &out;
   s.room = room;
   s.watch = &watch;
   if (e.inMemory) return {};
   std::string reason;
-  s.in = e.madeHere ? OpenFile(e.path, FileMode::kRead, reason) : OpenInput(e.path, reason);
+  s.in = e.madeHere ? OpenFile(e.path, FileMode::kRead, reason) : OpenInput(inputs, e.path, reason);
   if (!s.in) return Status::Fail("cannot open: " + reason);
   return {};
 }
@@ -106,14 +106,15 @@ Status Finish(const Stream& s) {
 
 }  // namespace
 
-Status TryImplodeEntry(const PlannedEntry& e, PackTarget& out, const PackWatch& watch, bool& kept) {
+Status TryImplodeEntry(const PlannedEntry& e, const InputSource& inputs, PackTarget& out,
+                       const PackWatch& watch, bool& kept) {
   kept = false;
   if (!e.compression.implode && e.size != 0) return {};
   // Stop as soon as the imploded form is no smaller than the entry: it would
   // be stored anyway, and a large incompressible file is not read twice whole.
   const uint64_t worthwhile = e.size == 0 ? kEmptyImplodedMax : e.size;
   Stream s;
-  Status status = Open(e, out, std::min(out.room, worthwhile), watch, s);
+  Status status = Open(e, inputs, out, std::min(out.room, worthwhile), watch, s);
   if (!status.ok()) return status;
   const CompressionChoice use = e.compression.implode ? e.compression : CompressionChoice{};
   unsigned int type = use.ascii ? DCL_CMP_ASCII : DCL_CMP_BINARY;
@@ -130,9 +131,10 @@ Status TryImplodeEntry(const PlannedEntry& e, PackTarget& out, const PackWatch& 
   return {};
 }
 
-Status CopyEntry(const PlannedEntry& e, PackTarget& out, const PackWatch& watch) {
+Status CopyEntry(const PlannedEntry& e, const InputSource& inputs, PackTarget& out,
+                 const PackWatch& watch) {
   Stream s;
-  Status status = Open(e, out, out.room, watch, s);
+  Status status = Open(e, inputs, out, out.room, watch, s);
   if (!status.ok()) return status;
   std::vector<char> buf(1 << 16);
   while (size_t got = ReadSome(s, buf.data(), buf.size())) WriteSome(s, buf.data(), got);

@@ -1,6 +1,7 @@
 #pragma once
 // Packs one planned entry (build_plan.h) into an open file, streaming: the
-// entry is read in pieces from its file (or from memory) and imploded or
+// entry is read in pieces from its file (through the build's InputSource,
+// or from memory) and imploded or
 // copied straight into the output, so memory stays small whatever its size.
 // The installer writer runs several of these side by side, each into its own
 // file, so nothing here is shared but what PackWatch points at.
@@ -10,6 +11,7 @@
 #include <functional>
 
 #include "build_plan.h"
+#include "input_source.h"
 #include "status.h"
 
 namespace ssbuild {
@@ -35,9 +37,11 @@ struct PackWatch {
 // `kept` when it did; otherwise what was written is to be dropped and the
 // entry copied as it is. An empty entry is always imploded: stored it would
 // have the length 0 that the stub refuses.
-Status TryImplodeEntry(const PlannedEntry& e, PackTarget& out, const PackWatch& watch, bool& kept);
+Status TryImplodeEntry(const PlannedEntry& e, const InputSource& inputs, PackTarget& out,
+                       const PackWatch& watch, bool& kept);
 
 // Copies `e` as it is.
-Status CopyEntry(const PlannedEntry& e, PackTarget& out, const PackWatch& watch);
+Status CopyEntry(const PlannedEntry& e, const InputSource& inputs, PackTarget& out,
+                 const PackWatch& watch);
 
 }  // namespace ssbuild

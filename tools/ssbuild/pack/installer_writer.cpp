@@ -56,8 +56,9 @@ struct TempFiles {
 
 class Writer {
  public:
-  Writer(const BuildPlan& plan, unsigned threads, const ProgressFn& progress, const StepFn& step)
-      : plan_(plan), threads_(threads), progress_(progress), step_(step) {
+  Writer(const BuildPlan& plan, const InputSource& inputs, unsigned threads,
+         const ProgressFn& progress, const StepFn& step)
+      : plan_(plan), inputs_(inputs), threads_(threads), progress_(progress), step_(step) {
     for (const PlannedEntry& e : plan_.entries) total_ += e.used ? e.size : 0;
   }
 
@@ -225,7 +226,7 @@ class Writer {
     PackWatch watch;
     watch.read = &w.read;
     watch.stop = &stop_;
-    w.status = TryImplodeEntry(e, w.target, watch, w.kept);
+    w.status = TryImplodeEntry(e, inputs_, w.target, watch, w.kept);
     if (std::fclose(file.release()) != 0) w.target.writeFailed = true;
     if (w.status.ok() && w.target.writeFailed)
       w.status =
@@ -288,7 +289,7 @@ class Writer {
         return Append(w.temp, target);
       }
     } else {
-      const Status status = TryImplodeEntry(e, target, watch, kept);
+      const Status status = TryImplodeEntry(e, inputs_, target, watch, kept);
       if (!status.ok() || kept || target.overLimit || target.writeFailed) return status;
       // Stored is no larger: start this entry again.
       target.written = 0;
@@ -297,7 +298,7 @@ class Writer {
         return {};
       }
     }
-    return CopyEntry(e, target, watch);
+    return CopyEntry(e, inputs_, target, watch);
   }
 
   // Appends a helper's file to the output.
@@ -386,6 +387,7 @@ class Writer {
   }
 
   const BuildPlan& plan_;
+  const InputSource& inputs_;
   const unsigned threads_;
   const ProgressFn& progress_;
   const StepFn& step_;
@@ -402,10 +404,11 @@ class Writer {
 
 }  // namespace
 
-Status WriteInstaller(const BuildPlan& plan, const std::string& outPath, unsigned threads,
-                      WrittenInstaller& out, const ProgressFn& progress, const StepFn& step) {
+Status WriteInstaller(const BuildPlan& plan, const InputSource& inputs, const std::string& outPath,
+                      unsigned threads, WrittenInstaller& out, const ProgressFn& progress,
+                      const StepFn& step) {
   out = WrittenInstaller{};
-  return Writer(plan, threads, progress, step).Write(outPath, out);
+  return Writer(plan, inputs, threads, progress, step).Write(outPath, out);
 }
 
 }  // namespace ssbuild

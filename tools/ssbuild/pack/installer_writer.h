@@ -16,6 +16,7 @@
 #include <string>
 
 #include "build_plan.h"
+#include "input_source.h"
 #include "payload_format.h"
 #include "status.h"
 
@@ -33,9 +34,10 @@ using ProgressFn = std::function<void(uint64_t done, uint64_t total)>;
 using StepFn = std::function<void(int index)>;
 
 // Implodes up to `threads` entries side by side (0: one per processor); the
-// output is the same for every count.
-Status WriteInstaller(const BuildPlan& plan, const std::string& outPath, unsigned threads,
-                      WrittenInstaller& out, const ProgressFn& progress = {},
+// output is the same for every count. The author's files are read from
+// `inputs`, the build's own (PlannedEntry::madeHere) from the disk.
+Status WriteInstaller(const BuildPlan& plan, const InputSource& inputs, const std::string& outPath,
+                      unsigned threads, WrittenInstaller& out, const ProgressFn& progress = {},
                       const StepFn& step = {});
 
 }  // namespace ssbuild

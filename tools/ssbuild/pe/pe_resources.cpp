@@ -320,10 +320,14 @@ Status ReadResources(const Bytes& image, std::vector<Resource>& out) {
   return TreeReader(image, pe.sections[static_cast<size_t>(index)], out).Read();
 }
 
-Status WriteResources(Bytes& image, const std::vector<Resource>& resources) {
-  PeLayout pe;
-  Status status = ParseLayout(image, pe);
-  if (!status.ok()) return status;
+namespace {
+
+// The resource section to rebuild (`index`), when it can be: the program is
+// unsigned and what follows the resources is movable, reached through a data
+// directory only, never by the code. `movedDirectory` gets, for each data
+// directory, the section after the resources it points into, or -1.
+Status FindRebuildable(const Bytes& image, const PeLayout& pe, size_t& index,
+                       std::vector<int>& movedDirectory) {
   uint32_t size = 0;
   if (Directory(image, pe, kSecurityDirectory, size) != 0 || size != 0)
     return Status::Fail("the program is signed; change its resources before signing it");
@@ -331,11 +335,7 @@ Status WriteResources(Bytes& image, const std::vector<Resource>& resources) {
   const int found = rva == 0 ? -1 : SectionOf(pe, rva);
   if (found < 0 || pe.sections[static_cast<size_t>(found)].virtualAddress != rva)
     return Status::Fail("the program has no resource section of its own to rebuild");
-  const size_t index = static_cast<size_t>(found);
-
-  // What follows the resources must be movable: reached through a data
-  // directory only, never by the code.
-  std::vector<int> movedDirectory(pe.directoryCount, -1);
+  index = static_cast<size_t>(found);
   for (size_t i = index + 1; i < pe.sections.size(); ++i) {
     if (pe.sections[i].name != ".reloc")
       return Status::Fail("section " + pe.sections[i].name +
@@ -352,15 +352,21 @@ Status WriteResources(Bytes& image, const std::vector<Resource>& resources) {
       return Status::Fail("section " + s.name + " overlaps or follows the resources in the file"
                           " or in memory, so they cannot be rebuilt");
   }
+  movedDirectory.assign(pe.directoryCount, -1);
   for (uint32_t d = 0; d < pe.directoryCount; ++d) {
     uint32_t dirSize = 0;
     const uint32_t at = Directory(image, pe, static_cast<int>(d), dirSize);
     const int in = at == 0 ? -1 : SectionOf(pe, at);
     if (in > found) movedDirectory[d] = in;
   }
+  return {};
+}
 
+// Cuts the file at the resources, puts `section` there and the sections
+// after it (and whatever trailed the last one) behind it. Returns how far
+// each section moved in memory.
+std::vector<int64_t> Relayout(Bytes& image, PeLayout& pe, size_t index, const Bytes& section) {
   Section& rsrc = pe.sections[index];
-  const Bytes section = TreeWriter(resources).Write(rsrc.virtualAddress);
   const uint32_t oldRawEnd = pe.sections.back().rawPointer + pe.sections.back().rawSize;
   const Bytes tail = Slice(image, std::min<size_t>(oldRawEnd, image.size()), image.size());
   std::vector<Bytes> following;
@@ -368,8 +374,6 @@ Status WriteResources(Bytes& image, const std::vector<Resource>& resources) {
     const Section& s = pe.sections[i];
     following.push_back(Slice(image, s.rawPointer, size_t{s.rawPointer} + s.rawSize));
   }
-  const uint32_t oldRsrcRaw = rsrc.rawSize;
-
   std::vector<int64_t> shift(pe.sections.size(), 0);
   rsrc.virtualSize = static_cast<uint32_t>(section.size());
   rsrc.rawSize = AlignUp(rsrc.virtualSize, pe.fileAlignment);
@@ -387,7 +391,14 @@ Status WriteResources(Bytes& image, const std::vector<Resource>& resources) {
     image.insert(image.end(), bytes.begin(), bytes.end());
   }
   image.insert(image.end(), tail.begin(), tail.end());
+  return shift;
+}
 
+// The section table, the moved data directories, the resource directory,
+// the image and initialised data sizes and the checksum, after Relayout.
+void RewriteHeaders(Bytes& image, const PeLayout& pe, size_t index,
+                    const std::vector<int>& movedDirectory, const std::vector<int64_t>& shift,
+                    uint32_t oldRsrcRaw) {
   for (const Section& s : pe.sections) {
     Put32(image, s.header + 8, s.virtualSize);
     Put32(image, s.header + 12, s.virtualAddress);
@@ -400,6 +411,7 @@ Status WriteResources(Bytes& image, const std::vector<Resource>& resources) {
     Put32(image, at,
           static_cast<uint32_t>(U32(image, at) + shift[static_cast<size_t>(movedDirectory[d])]));
   }
+  const Section& rsrc = pe.sections[index];
   Put32(image, pe.directories + kResourceDirectory * 8, rsrc.virtualAddress);
   Put32(image, pe.directories + kResourceDirectory * 8 + 4, rsrc.virtualSize);
   const Section& last = pe.sections.back();
@@ -408,6 +420,22 @@ Status WriteResources(Bytes& image, const std::vector<Resource>& resources) {
   if (rsrc.flags & kInitialisedData)
     Put32(image, pe.optional + 8, U32(image, pe.optional + 8) - oldRsrcRaw + rsrc.rawSize);
   Put32(image, pe.optional + 64, PeChecksum(image, pe.optional + 64));
+}
+
+}  // namespace
+
+Status WriteResources(Bytes& image, const std::vector<Resource>& resources) {
+  PeLayout pe;
+  Status status = ParseLayout(image, pe);
+  if (!status.ok()) return status;
+  size_t index = 0;
+  std::vector<int> movedDirectory;
+  status = FindRebuildable(image, pe, index, movedDirectory);
+  if (!status.ok()) return status;
+  const Bytes section = TreeWriter(resources).Write(pe.sections[index].virtualAddress);
+  const uint32_t oldRsrcRaw = pe.sections[index].rawSize;
+  const std::vector<int64_t> shift = Relayout(image, pe, index, section);
+  RewriteHeaders(image, pe, index, movedDirectory, shift, oldRsrcRaw);
   return {};
 }
 

@@ -26,10 +26,10 @@ Status Undecodable(PictureFormat format, const std::string& why) {
 // A picture is decoded whole at 4 to 13 bytes a pixel, and its header alone
 // may claim 16384 x 16384 (a 40-byte GIF then took the builder 2.4 GB).
 // Above this it is refused, not decoded; 8K screens are 33,177,600 pixels.
-constexpr uint64_t kDecodedPixelsMax = 32u << 20;
+constexpr uint64_t kDecodablePixelsMax = 32u << 20;
 
 Status TooLargeToDecode(const PictureFacts& facts) {
-  if (uint64_t(facts.width) * uint64_t(facts.height) <= kDecodedPixelsMax) return {};
+  if (uint64_t(facts.width) * uint64_t(facts.height) <= kDecodablePixelsMax) return {};
   return Status::Fail(std::string(PictureFormatName(facts.format)) + " of " +
                       std::to_string(facts.width) + "x" + std::to_string(facts.height) +
                       " pixels: larger than the builder decodes (at most 33,554,432 pixels); give a"

@@ -10,12 +10,13 @@ constexpr uint64_t kIconFileMax = 4u << 20;
 
 }  // namespace
 
-void BrandPlannedStub(const BuildProject& project, BuildPlan& plan, Findings& findings) {
+void BrandPlannedStub(const BuildProject& project, const InputSource& inputs, BuildPlan& plan,
+                      Findings& findings) {
   StubBranding branding;
   branding.version = project.installerVersion;
   const std::string where = project.iconOrigin.empty() ? "" : project.iconOrigin + ": ";
   if (!project.iconPath.empty()) {
-    Status status = ReadWholeFile(project.iconPath, branding.icon);
+    Status status = ReadInput(inputs, project.iconPath, branding.icon);
     if (status.ok() && branding.icon.size() > kIconFileMax)
       status = Status::Fail(project.iconPath + ": larger than 4 MiB; not an icon file");
     if (!status.ok()) {

@@ -15,10 +15,12 @@
 namespace ssbuild {
 namespace {
 
-// Decoded whole only below these, so a picture chunk of any size stays
-// within the builder's memory budget; larger ones are checked by header.
+// A show picture is decoded whole, to check it, only below these, so a
+// picture chunk of any size stays within the builder's memory budget; larger
+// ones are checked by header. (Any picture above kDecodablePixelsMax of
+// picture_image.cpp is refused outright.)
 constexpr uint64_t kDecodedFileMax = 24u << 20;
-constexpr uint64_t kDecodedPixelsMax = 8u << 20;
+constexpr uint64_t kCheckedWholePixelsMax = 8u << 20;
 // Enough for any header, JPEG's after large metadata blocks included.
 constexpr size_t kPictureHeadSize = 256u << 10;
 
@@ -42,10 +44,11 @@ bool LayoutMayBeWritten(const Bytes& dataFile) {
 
 }  // namespace
 
-void ConvertPreview(const BuildProject& project, BuildPlan& plan, Findings& findings) {
+void ConvertPreview(const BuildProject& project, const InputSource& inputs, BuildPlan& plan,
+                    Findings& findings) {
   PlannedEntry& e = plan.entries[ssi::entry::kPreview];
   if (!e.used || e.inMemory || plan.displayMode != 1) return;
-  const Bytes head = ReadInputHead(e.path, kSniffSize);
+  const Bytes head = ReadInputHead(inputs, e.path, kSniffSize);
   const PictureFormat format = SniffPicture(head);
   if (format == PictureFormat::kBmp && BitmapProblem(head, e.size).empty()) return;
   if (!SaverShowsFormat(format)) return;  // the planner's warning says what it is
@@ -56,7 +59,7 @@ void ConvertPreview(const BuildProject& project, BuildPlan& plan, Findings& find
     return;
   }
   Bytes file;
-  Status status = ReadWholeFile(e.path, file);
+  Status status = ReadInput(inputs, e.path, file);
   Bytes bmp;
   PictureFacts facts;
   if (status.ok()) status = MakePreviewBitmap(file, project.previewBackground, bmp, facts);
@@ -73,7 +76,8 @@ void ConvertPreview(const BuildProject& project, BuildPlan& plan, Findings& find
                            " 24-bit BMP the installer window shows");
 }
 
-void CheckShowPictures(const BuildProject& project, Findings& findings) {
+void CheckShowPictures(const BuildProject& project, const InputSource& inputs,
+                       Findings& findings) {
   std::set<std::string> listed;
   for (const ssi::ShowPicture& p : project.show.layout.pictures)
     listed.insert(ssi::AsciiLower(p.name));
@@ -87,19 +91,19 @@ void CheckShowPictures(const BuildProject& project, Findings& findings) {
     if (!shown) continue;
     const std::string where =
         Where(chunk.origin) + "chunk " + std::to_string(index) + ": " + chunk.path + ": ";
-    Bytes bytes = ReadInputHead(chunk.path, kPictureHeadSize);
+    Bytes bytes = ReadInputHead(inputs, chunk.path, kPictureHeadSize);
     if (bytes.empty()) continue;  // missing or empty: reported where the chunks are read
     PictureFacts facts;
     Status status = CheckPictureHeader(bytes, facts);
     uint64_t size = 0;
     std::string problem;
-    const bool sized = StatInput(chunk.path, size, problem);
+    const bool sized = inputs.Stat(chunk.path, size, problem);
     const uint64_t pixels = uint64_t(facts.width) * uint64_t(facts.height);
-    if (status.ok() && sized && size <= kDecodedFileMax && pixels <= kDecodedPixelsMax) {
-      // Through a stream, not ReadWholeFile: a build from memory hands a
+    if (status.ok() && sized && size <= kDecodedFileMax && pixels <= kCheckedWholePixelsMax) {
+      // Through a stream, not ReadInput: a build from memory hands a
       // chunk's bytes over to the one whole read that packs it.
       if (bytes.size() < size) {
-        bytes = ReadInputHead(chunk.path, static_cast<size_t>(size));
+        bytes = ReadInputHead(inputs, chunk.path, static_cast<size_t>(size));
         if (bytes.size() != size) status = Status::Fail("cannot read");
       }
       if (status.ok()) status = CheckPicture(bytes, facts);

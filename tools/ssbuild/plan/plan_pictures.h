@@ -1,22 +1,25 @@
 #pragma once
-// The planner's picture steps (build_plan.h): they read the author's files
+// The planner's picture steps (planner.h): they read the author's files
 // and hand the bytes to picture_image.h.
 #include "build_plan.h"
 #include "build_project.h"
+#include "input_source.h"
 
 namespace ssbuild {
 
 // A picture preview (display mode picture) in PNG, JPEG or GIF, or a BMP the
 // window cannot load, goes in as the panel-sized 24-bit BMP, with a note; one
 // that does not decode is an error.
-void ConvertPreview(const BuildProject& project, BuildPlan& plan, Findings& findings);
+void ConvertPreview(const BuildProject& project, const InputSource& inputs, BuildPlan& plan,
+                    Findings& findings);
 
 // Every chunk the screen saver would show (named in the layout's picture
 // list, or, without a list, named like a picture) must be a BMP, PNG, JPEG or
 // GIF that decodes; anything else is an error naming the file and the
 // project line. Pictures too large to decode within the builder's memory
 // budget are checked by their header.
-void CheckShowPictures(const BuildProject& project, Findings& findings);
+void CheckShowPictures(const BuildProject& project, const InputSource& inputs,
+                       Findings& findings);
 
 // The layout the data file gets: the project's [show], with the [installer]
 // publisher and version where [show] gives none, and the preview, when listed

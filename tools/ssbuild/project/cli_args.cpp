@@ -1,11 +1,5 @@
 #include "cli_args.h"
 
-#include "console_text.h"
-
-#include <ostream>
-
-#include "cli.h"
-
 namespace ssbuild {
 
 bool ParseInteger(const std::string& text, int64_t min, int64_t max, int64_t& value) {
@@ -94,10 +88,10 @@ bool TakeDataFileOption(const std::string& option, const std::string& prefix, Ar
   return true;
 }
 
-Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out) {
+Status BuildDataFileFromParts(const DataFileParts& parts, const InputSource& inputs, Bytes& out) {
   DataFileInput input;
   if (!parts.settingsPath.empty()) {
-    const Status status = ReadWholeFile(parts.settingsPath, input.settings);
+    const Status status = ReadInput(inputs, parts.settingsPath, input.settings);
     if (!status.ok()) return status;
     input.settingsPath = parts.settingsPath;
   }
@@ -109,7 +103,7 @@ Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out) {
       source = ChunkSource::Copy(c.path);
     } else {
       Bytes bytes;
-      const Status status = ReadWholeFile(c.path, bytes);
+      const Status status = ReadInput(inputs, c.path, bytes);
       if (!status.ok()) return status;
       source = ChunkSource::File(std::move(bytes), c.path);
       source.name = c.name;
@@ -122,14 +116,6 @@ Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out) {
     input.chunks.push_back(std::move(source));
   }
   return BuildDataFile(input, out);
-}
-
-int ReportProblems(std::ostream& err, const std::string& file,
-                   const std::vector<std::string>& problems) {
-  // A problem may quote a name from the file: escaped, like every name shown.
-  for (const std::string& p : problems)
-    err << "ssbuild: " << Printable(file) << ": " << Printable(p) << "\n";
-  return problems.empty() ? kExitOk : kExitFailed;
 }
 
 }  // namespace ssbuild

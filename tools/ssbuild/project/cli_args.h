@@ -2,7 +2,6 @@
 // Small helpers shared by the commands: walking the arguments, numbers,
 // loading the input that a command names.
 #include <cstdint>
-#include <iosfwd>
 #include <optional>
 #include <string>
 #include <vector>
@@ -10,6 +9,7 @@
 #include "byte_file.h"
 #include "compression.h"
 #include "data_file_builder.h"
+#include "input_source.h"
 
 namespace ssbuild {
 
@@ -68,11 +68,7 @@ struct DataFileParts {
 bool TakeDataFileOption(const std::string& option, const std::string& prefix, ArgList& args,
                         DataFileParts& parts);
 
-// Reads the files of `parts` and builds the data file.
-Status BuildDataFileFromParts(const DataFileParts& parts, Bytes& out);
-
-// Writes `problems` as "ssbuild: FILE: problem" lines; returns the exit code.
-int ReportProblems(std::ostream& err, const std::string& file,
-                   const std::vector<std::string>& problems);
+// Reads the files of `parts` from `inputs` and builds the data file.
+Status BuildDataFileFromParts(const DataFileParts& parts, const InputSource& inputs, Bytes& out);
 
 }  // namespace ssbuild
