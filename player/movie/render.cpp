@@ -1,0 +1,287 @@
+#include "render.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "raster/fill.h"
+#include "raster/filter.h"
+#include "raster/stroke.h"
+#include "text_layout.h"
+
+namespace player {
+namespace {
+
+Matrix ToMatrix(const SwfMatrix& m) { return {m.a, m.b, m.c, m.d, m.tx, m.ty}; }
+Rgba ToRgba(const Color& c) { return {c.r, c.g, c.b, c.a}; }
+
+ColorTransform ToCx(const CxForm& c) {
+  ColorTransform cx;
+  for (int i = 0; i < 4; ++i) {
+    cx.mul[i] = c.mul[i];
+    cx.add[i] = c.add[i];
+  }
+  return cx;
+}
+
+std::vector<Edge> Transform(const std::vector<Edge>& edges, const Matrix& m) {
+  std::vector<Edge> out;
+  out.reserve(edges.size());
+  for (const Edge& e : edges) out.push_back({Apply(m, e.from), Apply(m, e.control), Apply(m, e.to), e.curved});
+  return out;
+}
+
+double Scale(const Matrix& m) { return std::sqrt(std::fabs(m.a * m.d - m.b * m.c)); }
+
+Filter ToFilter(const FilterRecord& r) {
+  Filter f;
+  f.blurX = r.blurX;
+  f.blurY = r.blurY;
+  f.passes = std::clamp(r.passes, 1, 15);
+  f.color = ToRgba(r.color);
+  f.highlight = ToRgba(r.highlight);
+  f.angle = r.angle;
+  f.distance = r.distance;
+  f.strength = r.strength;
+  f.inner = r.inner;
+  f.knockout = r.knockout;
+  f.hideObject = !r.compositeSource;
+  switch (r.kind) {
+    case FilterRecord::kDropShadow: f.kind = Filter::Kind::DropShadow; break;
+    case FilterRecord::kGlow:
+    case FilterRecord::kGradientGlow: f.kind = Filter::Kind::Glow; break;
+    case FilterRecord::kBevel:
+    case FilterRecord::kGradientBevel:
+      f.kind = Filter::Kind::Bevel;
+      f.place = r.onTop ? Filter::Place::Full : r.inner ? Filter::Place::Inner : Filter::Place::Outer;
+      f.color = ToRgba(r.color);
+      f.highlight = ToRgba(r.highlight);
+      break;
+    case FilterRecord::kColorMatrix:
+      f.kind = Filter::Kind::ColorMatrix;
+      std::copy(std::begin(r.matrix), std::end(r.matrix), std::begin(f.matrix));
+      break;
+    default: f.kind = Filter::Kind::Blur; break;
+  }
+  return f;
+}
+
+class Renderer {
+ public:
+  Renderer(const Dictionary& dictionary, int width, int height)
+      : dictionary_(dictionary), width_(width), height_(height) {}
+
+  void DrawList(const DisplayList& list, const Matrix& m, const ColorTransform& cx, Image& target,
+                const Image* clip, int nesting);
+
+ private:
+  void DrawObject(const DisplayObject& o, const Matrix& m, const ColorTransform& cx, Image& target,
+                  const Image* clip, int nesting);
+  void DrawCharacter(uint16_t id, const DisplayObject* o, const Matrix& m, const ColorTransform& cx,
+                     Image& target, const Image* clip, int nesting);
+  void DrawGeometry(const ShapeGeometry& g, const Matrix& m, const ColorTransform& cx, Image& target,
+                    const Image* clip);
+  void DrawText(const TextDef& text, const Matrix& m, const ColorTransform& cx, Image& target,
+                const Image* clip);
+  void DrawEditText(const EditTextDef& text, const Matrix& m, const ColorTransform& cx, Image& target,
+                    const Image* clip);
+  Paint MakePaint(const FillStyle& f, const Matrix& m) const;
+
+  const Dictionary& dictionary_;
+  int width_, height_;
+  int layers_ = 0;
+};
+
+Paint Renderer::MakePaint(const FillStyle& f, const Matrix& m) const {
+  Paint p;
+  p.matrix = m * ToMatrix(f.matrix);
+  switch (f.type) {
+    case kFillSolid:
+      p.kind = Paint::Kind::Solid;
+      p.color = ToRgba(f.color);
+      break;
+    case kFillLinear:
+    case kFillRadial:
+    case kFillFocal:
+      p.kind = f.type == kFillLinear ? Paint::Kind::Linear : f.type == kFillRadial ? Paint::Kind::Radial
+                                                                                  : Paint::Kind::Focal;
+      for (const GradientRecord& s : f.stops) p.stops.push_back({s.ratio, ToRgba(s.color)});
+      p.spread = f.spread == 1 ? Spread::Reflect : f.spread == 2 ? Spread::Repeat : Spread::Pad;
+      p.interpolation = f.interpolation == 1 ? Interpolation::LinearRgb : Interpolation::Rgb;
+      p.focal = std::clamp(f.focal, -1.0f, 1.0f);
+      break;
+    default: {
+      const CharacterEntry* e = dictionary_.Find(f.bitmapId);
+      p.kind = Paint::Kind::Bitmap;
+      if (!e || e->image.width == 0) {
+        // A missing bitmap: the format's players paint such fills in red.
+        p.kind = Paint::Kind::Solid;
+        p.color = {255, 0, 0, 255};
+        break;
+      }
+      p.bitmap = &e->image;
+      p.repeat = f.type == kFillBitmapRepeat || f.type == kFillBitmapRepeatHard;
+      p.smooth = f.type == kFillBitmapRepeat || f.type == kFillBitmapClipped;
+      break;
+    }
+  }
+  return p;
+}
+
+void Renderer::DrawGeometry(const ShapeGeometry& g, const Matrix& m, const ColorTransform& cx, Image& target,
+                            const Image* clip) {
+  const FillRule rule = g.nonZero ? FillRule::NonZero : FillRule::EvenOdd;
+  for (const StyleGroup& group : g.groups) {
+    for (const auto& fill : group.fills) {
+      if (fill.edges.empty()) continue;
+      FillEdges(target, Transform(fill.edges, m), rule, MakePaint(fill.style, m), cx, clip);
+    }
+    for (const auto& line : group.lines) {
+      if (line.runs.empty()) continue;
+      Stroke stroke;
+      const double twips = line.style.width;
+      stroke.width = (line.style.noHScale && line.style.noVScale) ? twips / 20.0 : twips * Scale(m);
+      stroke.startCap = static_cast<Cap>(std::min<uint8_t>(line.style.startCap, 2));
+      stroke.endCap = static_cast<Cap>(std::min<uint8_t>(line.style.endCap, 2));
+      stroke.join = static_cast<Join>(std::min<uint8_t>(line.style.join, 2));
+      stroke.miterLimit = line.style.miterLimit;
+      std::vector<std::vector<Edge>> runs;
+      for (const auto& run : line.runs) runs.push_back(Transform(run, m));
+      Paint paint;
+      if (line.style.hasFill) paint = MakePaint(line.style.fill, m);
+      else paint.color = ToRgba(line.style.color);
+      FillEdges(target, StrokeEdges(runs, stroke), FillRule::NonZero, paint, cx, clip);
+    }
+  }
+}
+
+void Renderer::DrawText(const TextDef& text, const Matrix& m, const ColorTransform& cx, Image& target,
+                        const Image* clip) {
+  const Matrix base = m * ToMatrix(text.matrix);
+  for (const TextRun& run : text.runs) {
+    const CharacterEntry* font = dictionary_.Find(run.fontId);
+    if (!font || !std::holds_alternative<FontDef>(*font->def)) continue;
+    const double scale = run.height / std::get<FontDef>(*font->def).emSquare;
+    double x = run.x;
+    for (const TextGlyph& glyph : run.glyphs) {
+      if (glyph.index < font->glyphs.size()) {
+        const Matrix place{scale, 0, 0, scale, x, static_cast<double>(run.y)};
+        ShapeGeometry g = font->glyphs[glyph.index];
+        if (!g.groups.empty() && !g.groups[0].fills.empty()) g.groups[0].fills[0].style.color = run.color;
+        DrawGeometry(g, base * place, cx, target, clip);
+      }
+      x += glyph.advance;
+    }
+  }
+}
+
+void Renderer::DrawEditText(const EditTextDef& text, const Matrix& m, const ColorTransform& cx, Image& target,
+                            const Image* clip) {
+  if (text.border) {
+    const Rect& b = text.bounds;
+    const double x0 = b.xmin, x1 = b.xmax, y0 = b.ymin, y1 = b.ymax;
+    const std::vector<Edge> box{{{x0, y0}, {x0, y0}, {x1, y0}}, {{x1, y0}, {x1, y0}, {x1, y1}},
+                                {{x1, y1}, {x1, y1}, {x0, y1}}, {{x0, y1}, {x0, y1}, {x0, y0}}};
+    Paint white;
+    white.color = {255, 255, 255, 255};
+    FillEdges(target, Transform(box, m), FillRule::NonZero, white, cx, clip);
+    Stroke hair;
+    hair.width = 1;
+    hair.join = Join::Miter;
+    Paint black;
+    FillEdges(target, StrokeEdges({Transform(box, m)}, hair), FillRule::NonZero, black, cx, clip);
+  }
+  const CharacterEntry* font = dictionary_.Find(text.fontId);
+  if (!font || !std::holds_alternative<FontDef>(*font->def)) return;
+  const FontDef& def = std::get<FontDef>(*font->def);
+  for (const PlacedGlyph& glyph : LayoutEditText(text, def)) {
+    if (glyph.index >= font->glyphs.size()) continue;
+    ShapeGeometry g = font->glyphs[glyph.index];
+    if (!g.groups.empty() && !g.groups[0].fills.empty()) g.groups[0].fills[0].style.color = glyph.color;
+    DrawGeometry(g, m * glyph.matrix, cx, target, clip);
+  }
+}
+
+void Renderer::DrawCharacter(uint16_t id, const DisplayObject* o, const Matrix& m, const ColorTransform& cx,
+                             Image& target, const Image* clip, int nesting) {
+  const CharacterEntry* e = dictionary_.Find(id);
+  if (!e || nesting > kMaxNesting) return;
+  const Character& c = *e->def;
+  if (std::holds_alternative<ShapeDef>(c)) {
+    DrawGeometry(e->geometry, m, cx, target, clip);
+  } else if (const auto* morph = std::get_if<MorphDef>(&c)) {
+    DrawGeometry(BuildMorph(*morph, o ? o->ratio : 0), m, cx, target, clip);
+  } else if (const auto* text = std::get_if<TextDef>(&c)) {
+    DrawText(*text, m, cx, target, clip);
+  } else if (const auto* edit = std::get_if<EditTextDef>(&c)) {
+    DrawEditText(*edit, m, cx, target, clip);
+  } else if (const auto* button = std::get_if<ButtonDef>(&c)) {
+    std::vector<const ButtonRecord*> up;
+    for (const ButtonRecord& r : button->records)
+      if (r.states & 1) up.push_back(&r);
+    std::stable_sort(up.begin(), up.end(),
+                     [](const ButtonRecord* a, const ButtonRecord* b) { return a->depth < b->depth; });
+    for (const ButtonRecord* r : up)
+      DrawCharacter(r->characterId, nullptr, m * ToMatrix(r->matrix), cx * ToCx(r->cxform), target, clip,
+                    nesting + 1);
+  } else if (std::holds_alternative<SpriteDef>(c)) {
+    if (o && o->clip) DrawList(o->clip->list, m, cx, target, clip, nesting + 1);
+  }
+}
+
+void Renderer::DrawObject(const DisplayObject& o, const Matrix& m, const ColorTransform& cx, Image& target,
+                          const Image* clip, int nesting) {
+  const bool aside = (o.blend != BlendMode::Normal || !o.filters.empty()) && layers_ < kMaxLayers;
+  if (!aside) {
+    DrawCharacter(o.characterId, &o, m, cx, target, clip, nesting);
+    return;
+  }
+  ++layers_;
+  Image layer = MakeImage(width_, height_, {0, 0, 0, 0});
+  DrawCharacter(o.characterId, &o, m, cx, layer, nullptr, nesting);
+  for (const FilterRecord& f : o.filters) ApplyFilter(layer, ToFilter(f));
+  Composite(target, layer, o.blend == BlendMode::Layer ? BlendMode::Normal : o.blend, clip);
+  --layers_;
+}
+
+void Renderer::DrawList(const DisplayList& list, const Matrix& m, const ColorTransform& cx, Image& target,
+                        const Image* clip, int nesting) {
+  struct Mask {
+    int until;
+    Image image;
+  };
+  std::vector<Mask> masks;
+  for (const auto& [depth, o] : list) {
+    while (!masks.empty() && depth > masks.back().until) {
+      masks.pop_back();
+      --layers_;
+    }
+    const Image* active = masks.empty() ? clip : &masks.back().image;
+    const Matrix om = m * o.matrix;
+    if (o.clipDepth > 0) {
+      if (layers_ >= kMaxLayers) continue;
+      ++layers_;
+      Mask mask{o.clipDepth, MakeImage(width_, height_, {0, 0, 0, 0})};
+      ColorTransform opaque;
+      opaque.mul[3] = 0;
+      opaque.add[3] = 255;
+      DrawCharacter(o.characterId, &o, om, opaque, mask.image, active, nesting);
+      masks.push_back(std::move(mask));
+      continue;
+    }
+    if (!o.visible) continue;
+    DrawObject(o, om, cx * o.cxform, target, active, nesting);
+  }
+  layers_ -= static_cast<int>(masks.size());
+}
+
+}  // namespace
+
+Image Render(const DisplayList& list, const Dictionary& dictionary, const Matrix& view, int width, int height,
+             Rgba background) {
+  Image target = MakeImage(width, height, background);
+  Renderer renderer(dictionary, width, height);
+  renderer.DrawList(list, view, ColorTransform{}, target, nullptr, 0);
+  return target;
+}
+
+}  // namespace player
