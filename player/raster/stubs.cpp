@@ -3,12 +3,9 @@
 
 namespace player {
 
-void FillEdges(Image&, const std::vector<Edge>&, FillRule, const Paint&, const ColorTransform&,
-               const Image*) {}
 std::vector<Edge> StrokeEdges(const std::vector<std::vector<Edge>>&, const Stroke&) { return {}; }
 void Composite(Image&, const Image&, BlendMode, const Image*) {}
 int FilterMargin(const Filter&) { return 0; }
 void ApplyFilter(Image&, const Filter&) {}
-std::vector<uint8_t> EncodePng(const Image&) { return {}; }
 
 }  // namespace player
