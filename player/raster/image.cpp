@@ -46,3 +46,23 @@ Image MakeImage(int width, int height, Rgba fill) {
 }
 
 }  // namespace player
+
+#include "raster/pixel.h"
+
+namespace player {
+namespace pixel {
+
+void Transform(const ColorTransform& cx, uint8_t* px) {
+  const bool alphaOnly = cx.add[0] == 0 && cx.add[1] == 0 && cx.add[2] == 0 && cx.add[3] == 0 &&
+                         cx.mul[0] == 1 && cx.mul[1] == 1 && cx.mul[2] == 1 && cx.mul[3] >= 0 &&
+                         cx.mul[3] <= 1;
+  if (alphaOnly) {
+    const uint32_t k = static_cast<uint32_t>(cx.mul[3] * 255 + 0.5f);
+    for (int i = 0; i < 4; ++i) px[i] = static_cast<uint8_t>(Div255(px[i] * k));
+    return;
+  }
+  Premultiply(Apply(cx, Unpremultiply(px)), px);
+}
+
+}  // namespace pixel
+}  // namespace player
