@@ -132,7 +132,8 @@ std::string Reader::Define(const TagView& tag, int depth) {
       movie_.background = ReadRgb(in);
       return "";
     case kTagFileAttributes:
-      if (in.U8() & 0x08) return "the movie uses ActionScript 3, which this player does not run";
+      // The ActionScript 3 flag alone is set by tools on movies with no code at
+      // all: they play as timelines. Their code (DoABC) is what is refused.
       return "";
     case kTagExportAssets: {
       const uint16_t count = in.U16();
