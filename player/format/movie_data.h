@@ -34,7 +34,7 @@ struct PlaceObject {
   bool move = false;
   bool hasCharacter = false, hasMatrix = false, hasCxForm = false, hasRatio = false, hasName = false,
        hasClipDepth = false, hasFilters = false, hasBlend = false, hasCache = false, hasVisible = false,
-       hasClipActions = false;
+       hasClipActions = false, hasBackground = false;
   uint16_t characterId = 0;
   SwfMatrix matrix;
   CxForm cxform;
@@ -45,6 +45,7 @@ struct PlaceObject {
   uint8_t blendMode = 0;
   bool cacheAsBitmap = false;
   bool visible = true;
+  Color background;  // opaque background behind the object's bounds
   std::vector<uint8_t> clipActions;  // CLIPACTIONS bytes, run by the script side
 };
 

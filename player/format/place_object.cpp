@@ -123,7 +123,10 @@ bool ReadPlaceObject(BitReader& in, int version, int swfVersion, PlaceObject& p)
   if (p.hasBlend) p.blendMode = in.U8();
   if (p.hasCache) p.cacheAsBitmap = in.U8() != 0;
   if (p.hasVisible) p.visible = in.U8() != 0;
-  if (flags2 & 0x40) ReadRgba(in);  // opaque background colour
+  if (flags2 & 0x40) {
+    p.hasBackground = true;
+    p.background = ReadRgba(in);
+  }
   if (p.hasClipActions && !in.failed()) p.clipActions.assign(in.here(), in.here() + in.left());
   (void)swfVersion;
   return !in.failed();

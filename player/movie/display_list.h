@@ -29,6 +29,8 @@ struct DisplayObject {
   std::vector<FilterRecord> filters;
   bool cacheAsBitmap = false;
   bool visible = true;
+  bool opaqueBackground = false;
+  Color background;
   std::vector<uint8_t> clipActions;
   int placedFrame = -1;  // the frame whose tag created it, for rebuilding on goto
   std::shared_ptr<Clip> clip;  // sprites: their own timeline

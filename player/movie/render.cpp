@@ -65,6 +65,39 @@ Filter ToFilter(const FilterRecord& r) {
   return f;
 }
 
+struct Box {
+  double x0 = 1e300, y0 = 1e300, x1 = -1e300, y1 = -1e300;
+  bool Empty() const { return x0 > x1; }
+  void Add(Point p) {
+    x0 = std::min(x0, p.x);
+    y0 = std::min(y0, p.y);
+    x1 = std::max(x1, p.x);
+    y1 = std::max(y1, p.y);
+  }
+  void Add(const Rect& r, const Matrix& m) {
+    if (r.xmin > r.xmax || r.ymin > r.ymax) return;
+    const double xs[2] = {static_cast<double>(r.xmin), static_cast<double>(r.xmax)};
+    const double ys[2] = {static_cast<double>(r.ymin), static_cast<double>(r.ymax)};
+    for (double x : xs)
+      for (double y : ys) Add(Apply(m, {x, y}));
+  }
+};
+
+// The bounds of what a character draws, under `m`, axis-aligned.
+void AddBounds(const Dictionary& dictionary, uint16_t id, const DisplayObject* o, const Matrix& m, Box& box,
+               int nesting) {
+  const CharacterEntry* e = dictionary.Find(id);
+  if (!e || nesting > kMaxNesting) return;
+  const Character& c = *e->def;
+  if (const auto* shape = std::get_if<ShapeDef>(&c)) box.Add(shape->shape.bounds, m);
+  else if (const auto* morph = std::get_if<MorphDef>(&c)) box.Add(morph->startBounds, m);
+  else if (const auto* text = std::get_if<TextDef>(&c)) box.Add(text->bounds, m * ToMatrix(text->matrix));
+  else if (const auto* edit = std::get_if<EditTextDef>(&c)) box.Add(edit->bounds, m);
+  else if (o && o->clip)
+    for (const auto& [depth, child] : o->clip->list)
+      AddBounds(dictionary, child.characterId, &child, m * child.matrix, box, nesting + 1);
+}
+
 class Renderer {
  public:
   Renderer(const Dictionary& dictionary, int width, int height)
@@ -104,7 +137,12 @@ Paint Renderer::MakePaint(const FillStyle& f, const Matrix& m) const {
     case kFillFocal:
       p.kind = f.type == kFillLinear ? Paint::Kind::Linear : f.type == kFillRadial ? Paint::Kind::Radial
                                                                                   : Paint::Kind::Focal;
-      for (const GradientRecord& s : f.stops) p.stops.push_back({s.ratio, ToRgba(s.color)});
+      // A ratio below the one before it counts as that one: the format's
+      // players keep stops in the order given.
+      for (const GradientRecord& s : f.stops) {
+        const uint8_t ratio = p.stops.empty() ? s.ratio : std::max(s.ratio, p.stops.back().ratio);
+        p.stops.push_back({ratio, ToRgba(s.color)});
+      }
       p.spread = f.spread == 1 ? Spread::Reflect : f.spread == 2 ? Spread::Repeat : Spread::Pad;
       p.interpolation = f.interpolation == 1 ? Interpolation::LinearRgb : Interpolation::Rgb;
       p.focal = std::clamp(f.focal, -1.0f, 1.0f);
@@ -214,6 +252,8 @@ void Renderer::DrawCharacter(uint16_t id, const DisplayObject* o, const Matrix& 
     DrawText(*text, m, cx, target, clip);
   } else if (const auto* edit = std::get_if<EditTextDef>(&c)) {
     DrawEditText(*edit, m, cx, target, clip);
+  } else if (std::holds_alternative<ButtonDef>(c) && o && o->clip) {
+    DrawList(o->clip->list, m, cx, target, clip, nesting + 1);
   } else if (const auto* button = std::get_if<ButtonDef>(&c)) {
     std::vector<const ButtonRecord*> up;
     for (const ButtonRecord& r : button->records)
@@ -230,6 +270,20 @@ void Renderer::DrawCharacter(uint16_t id, const DisplayObject* o, const Matrix& 
 
 void Renderer::DrawObject(const DisplayObject& o, const Matrix& m, const ColorTransform& cx, Image& target,
                           const Image* clip, int nesting) {
+  if (o.opaqueBackground) {
+    Box box;
+    AddBounds(dictionary_, o.characterId, &o, Matrix{}, box, nesting);
+    if (!box.Empty()) {
+      const std::vector<Edge> quad{{{box.x0, box.y0}, {box.x0, box.y0}, {box.x1, box.y0}},
+                                   {{box.x1, box.y0}, {box.x1, box.y0}, {box.x1, box.y1}},
+                                   {{box.x1, box.y1}, {box.x1, box.y1}, {box.x0, box.y1}},
+                                   {{box.x0, box.y1}, {box.x0, box.y1}, {box.x0, box.y0}}};
+      Paint paint;
+      paint.color = ToRgba(o.background);
+      paint.color.a = 255;
+      FillEdges(target, Transform(quad, m), FillRule::NonZero, paint, ColorTransform{}, clip);
+    }
+  }
   const bool aside = (o.blend != BlendMode::Normal || !o.filters.empty()) && layers_ < kMaxLayers;
   if (!aside) {
     DrawCharacter(o.characterId, &o, m, cx, target, clip, nesting);

@@ -33,6 +33,10 @@ void ApplyFields(DisplayObject& o, const PlaceObject& p) {
   if (p.hasBlend) o.blend = ToBlend(p.blendMode);
   if (p.hasCache) o.cacheAsBitmap = p.cacheAsBitmap;
   if (p.hasVisible) o.visible = p.visible;
+  if (p.hasBackground) {
+    o.opaqueBackground = true;
+    o.background = p.background;
+  }
   if (p.hasClipActions) o.clipActions = p.clipActions;
 }
 
@@ -53,6 +57,23 @@ void TimelinePlayer::MakeClip(DisplayObject& object, int nesting) {
   object.clip.reset();
   const CharacterEntry* entry = dictionary_.Find(object.characterId);
   if (!entry || nesting >= kMaxNesting) return;
+  if (const auto* button = std::get_if<ButtonDef>(entry->def.get())) {
+    // The up state, as a list of its own so that sprites in it play.
+    object.clip = std::make_shared<Clip>();
+    for (const ButtonRecord& r : button->records) {
+      if (!(r.states & 1) || object.clip->list.count(r.depth) || alive_ >= kMaxDisplayObjects) continue;
+      ++alive_;
+      DisplayObject o;
+      o.characterId = r.characterId;
+      o.matrix = ToMatrix(r.matrix);
+      o.cxform = ToCx(r.cxform);
+      o.filters = r.filters;
+      o.blend = ToBlend(r.blendMode);
+      DisplayObject& placed = object.clip->list[r.depth] = std::move(o);
+      MakeClip(placed, nesting + 1);
+    }
+    return;
+  }
   const auto* sprite = std::get_if<SpriteDef>(entry->def.get());
   if (!sprite) return;
   object.clip = std::make_shared<Clip>();
