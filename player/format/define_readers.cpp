@@ -165,6 +165,7 @@ bool ReadDefineFont23(BitReader& in, int version, FontDef& out) {
   const uint8_t nameLen = in.U8();
   out.name.assign(reinterpret_cast<const char*>(in.here()), std::min<size_t>(nameLen, in.left()));
   in.Skip(nameLen);
+  while (!out.name.empty() && out.name.back() == '\0') out.name.pop_back();
   const size_t n = in.U16();
   const uint8_t* table = in.here();
   const size_t tableStart = in.pos();

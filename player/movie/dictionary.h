@@ -22,9 +22,13 @@ class Dictionary {
  public:
   explicit Dictionary(const MovieData& movie);
   const CharacterEntry* Find(uint16_t id) const;
+  // A font by face name and style (the first defined when several match);
+  // 0 when none has that name.
+  uint16_t FindFont(const std::string& face, bool bold, bool italic) const;
 
  private:
   std::map<uint16_t, CharacterEntry> entries_;
+  std::vector<uint16_t> fonts_;
 };
 
 }  // namespace player

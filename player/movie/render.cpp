@@ -122,6 +122,7 @@ class Renderer {
   const Dictionary& dictionary_;
   int width_, height_;
   int layers_ = 0;
+  int inLayer_ = 0;  // Layer-blended ancestors of what is being drawn
 };
 
 Paint Renderer::MakePaint(const FillStyle& f, const Matrix& m) const {
@@ -228,14 +229,28 @@ void Renderer::DrawEditText(const EditTextDef& text, const Matrix& m, const Colo
     Paint black;
     FillEdges(target, StrokeEdges({Transform(box, m)}, hair), FillRule::NonZero, black, cx, clip);
   }
-  const CharacterEntry* font = dictionary_.Find(text.fontId);
-  if (!font || !std::holds_alternative<FontDef>(*font->def)) return;
-  const FontDef& def = std::get<FontDef>(*font->def);
-  for (const PlacedGlyph& glyph : LayoutEditText(text, def)) {
-    if (glyph.index >= font->glyphs.size()) continue;
+  const FontLookup fonts = [this, &text](const std::string& face, bool bold, bool italic, uint16_t& id) {
+    if (!face.empty()) {
+      const uint16_t styled = dictionary_.FindFont(face, bold, italic);
+      if (styled) id = styled;
+    }
+    const CharacterEntry* e = dictionary_.Find(id);
+    if (!e || !std::holds_alternative<FontDef>(*e->def)) {
+      id = text.fontId;
+      e = dictionary_.Find(id);
+    }
+    return e && std::holds_alternative<FontDef>(*e->def) ? &std::get<FontDef>(*e->def) : nullptr;
+  };
+  // Fields sit on whole pixels.
+  Matrix snapped = m;
+  snapped.tx = std::floor(m.tx);
+  snapped.ty = std::floor(m.ty);
+  for (const PlacedGlyph& glyph : LayoutEditText(text, fonts)) {
+    const CharacterEntry* font = dictionary_.Find(glyph.fontId);
+    if (!font || glyph.index >= font->glyphs.size()) continue;
     ShapeGeometry g = font->glyphs[glyph.index];
     if (!g.groups.empty() && !g.groups[0].fills.empty()) g.groups[0].fills[0].style.color = glyph.color;
-    DrawGeometry(g, m * glyph.matrix, cx, target, clip);
+    DrawGeometry(g, snapped * glyph.matrix, cx, target, clip);
   }
 }
 
@@ -284,6 +299,9 @@ void Renderer::DrawObject(const DisplayObject& o, const Matrix& m, const ColorTr
       FillEdges(target, Transform(quad, m), FillRule::NonZero, paint, ColorTransform{}, clip);
     }
   }
+  // Alpha and erase act on the layer of a Layer-blended ancestor; with none
+  // there is nothing for them to act on and they draw nothing.
+  if ((o.blend == BlendMode::Alpha || o.blend == BlendMode::Erase) && inLayer_ == 0) return;
   const bool aside = (o.blend != BlendMode::Normal || !o.filters.empty()) && layers_ < kMaxLayers;
   if (!aside) {
     DrawCharacter(o.characterId, &o, m, cx, target, clip, nesting);
@@ -291,7 +309,10 @@ void Renderer::DrawObject(const DisplayObject& o, const Matrix& m, const ColorTr
   }
   ++layers_;
   Image layer = MakeImage(width_, height_, {0, 0, 0, 0});
+  const bool opensLayer = o.blend == BlendMode::Layer;
+  inLayer_ += opensLayer ? 1 : 0;
   DrawCharacter(o.characterId, &o, m, cx, layer, nullptr, nesting);
+  inLayer_ -= opensLayer ? 1 : 0;
   for (const FilterRecord& f : o.filters) ApplyFilter(layer, ToFilter(f));
   Composite(target, layer, o.blend == BlendMode::Layer ? BlendMode::Normal : o.blend, clip);
   --layers_;

@@ -1,6 +1,9 @@
 #pragma once
-// Placing an edit text's initial text with its embedded font: lines, word
-// wrap, alignment; HTML text has its tags stripped and its entities decoded.
+// Placing an edit text's initial text with embedded fonts: paragraphs,
+// word wrap, alignment; HTML text's <b>, <i>, <font face size color>, <p
+// align>, <br> and entities; other tags are dropped.
+#include <functional>
+#include <string>
 #include <vector>
 
 #include "format/movie_data.h"
@@ -9,15 +12,16 @@
 namespace player {
 
 struct PlacedGlyph {
+  uint16_t fontId = 0;
   uint32_t index = 0;  // into the font's glyphs
   Matrix matrix;       // glyph units to the field's twips
   Color color;
 };
 
-std::vector<PlacedGlyph> LayoutEditText(const EditTextDef& text, const FontDef& font);
+// The font to use for a face name and style: its id and definition, or null.
+using FontLookup =
+    std::function<const FontDef*(const std::string& face, bool bold, bool italic, uint16_t& id)>;
 
-// The text an HTML field shows: tags removed, <br> and </p> as line breaks,
-// the five named entities and numeric ones decoded (to UTF-8).
-std::string StripHtml(const std::string& html);
+std::vector<PlacedGlyph> LayoutEditText(const EditTextDef& text, const FontLookup& fonts);
 
 }  // namespace player
