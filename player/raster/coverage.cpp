@@ -13,7 +13,7 @@ constexpr double kFar = 1e9;
 bool Usable(Point p) { return std::fabs(p.x) < kFar && std::fabs(p.y) < kFar; }  // false for NaN
 
 // A curve is cut into straight lines no further than this from it (pixels).
-constexpr double kFlatness = 0.1;
+constexpr double kFlatness = 0.02;
 constexpr int kMaxCurvePieces = 256;
 
 }  // namespace

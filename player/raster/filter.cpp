@@ -144,7 +144,8 @@ void Shadow(Image& im, const Filter& f, double distance) {
   a = Shifted(a, dx, dy);
   std::vector<float> fx;
   Colourise(f.color, a, static_cast<float>(Clean(f.strength, 0, 255)), fx);
-  Mask(fx, im, f.inner);
+  // An inner shadow lies within the object, a knocked-out outer one outside it.
+  if (f.inner || f.knockout) Mask(fx, im, f.inner);
   if (f.knockout || f.hideObject) {
     Combine(im, fx, Lay::Alone);
   } else {
