@@ -53,4 +53,10 @@ while read -r path; do
 done < <(find "$src" \( -name '*.h' -o -name '*.cpp' \) | sort)
 
 [ "$status" -eq 0 ] && echo "include direction: every include points down (${layers[*]})"
+
+# The player's rooms have an order of their own (the stub's tree only when
+# checking the repository's own).
+if [ $# -eq 0 ]; then
+  bash "$(dirname "$0")/check-player-includes.sh" || status=1
+fi
 exit "$status"

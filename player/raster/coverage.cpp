@@ -13,7 +13,7 @@ constexpr double kFar = 1e9;
 bool Usable(Point p) { return std::fabs(p.x) < kFar && std::fabs(p.y) < kFar; }  // false for NaN
 
 // A curve is cut into straight lines no further than this from it (pixels).
-constexpr double kFlatness = 0.1;
+constexpr double kFlatness = 0.02;
 constexpr int kMaxCurvePieces = 256;
 
 }  // namespace
@@ -92,15 +92,19 @@ void Coverage::LineInside(double ax, double ay, double bx, double by) {
     std::swap(ay, by);
     dir = -1;
   }
-  const double dxdy = (bx - ax) / (by - ay);
+  // x where the line is at height y, by a fraction kept within 0..1: a line
+  // of nearly no height must not give inf * 0.
+  const double span = by - ay;
+  auto xAt = [&](double y) {
+    const double t = std::min(1.0, (y - ay) / span);
+    return std::clamp(ax + (bx - ax) * t, 0.0, double(width_));
+  };
   const int rowFirst = std::max(0, static_cast<int>(std::floor(ay)));
   const int rowLast = std::min(height_ - 1, static_cast<int>(std::ceil(by)) - 1);
   for (int row = rowFirst; row <= rowLast; ++row) {
     const double ya = std::max(ay, double(row)), yb = std::min(by, double(row + 1));
     if (yb <= ya) continue;
-    const double xa = std::clamp(ax + (ya - ay) * dxdy, 0.0, double(width_));
-    const double xb = std::clamp(ax + (yb - ay) * dxdy, 0.0, double(width_));
-    RowPiece(row, xa, ya - row, xb, yb - row, dir);
+    RowPiece(row, xAt(ya), ya - row, xAt(yb), yb - row, dir);
   }
 }
 

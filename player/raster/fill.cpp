@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 
 #include "raster/coverage.h"
 #include "raster/pixel.h"
@@ -14,7 +15,8 @@ namespace {
 bool Finite(Point p) { return std::isfinite(p.x) && std::isfinite(p.y); }
 
 struct Box {
-  double x0 = INFINITY, y0 = INFINITY, x1 = -INFINITY, y1 = -INFINITY;
+  static constexpr double kInf = std::numeric_limits<double>::infinity();
+  double x0 = kInf, y0 = kInf, x1 = -kInf, y1 = -kInf;
   void Add(Point p) {
     x0 = std::min(x0, p.x);
     y0 = std::min(y0, p.y);

@@ -34,10 +34,10 @@ void BoxLine(float* p, size_t n, size_t step, double size, std::vector<double>& 
   line.resize(n);
   for (size_t i = 0; i < n; ++i) {
     line[i] = p[i * step];
-    sums[i + 1] = sums[i] + double{line[i]};
+    sums[i + 1] = sums[i] + static_cast<double>(line[i]);
   }
   const long long len = static_cast<long long>(n);
-  auto at = [&](long long i) -> double { return i < 0 || i >= len ? 0.0 : double{line[size_t(i)]}; };
+  auto at = [&](long long i) -> double { return i < 0 || i >= len ? 0.0 : static_cast<double>(line[size_t(i)]); };
   auto sum = [&](long long i) -> double { return sums[size_t(std::clamp<long long>(i, 0, len))]; };
   for (long long i = 0; i < len; ++i) {
     const double s = sum(i + k + 1) - sum(i - k) + f * (at(i - k - 1) + at(i + k + 1));
@@ -144,7 +144,8 @@ void Shadow(Image& im, const Filter& f, double distance) {
   a = Shifted(a, dx, dy);
   std::vector<float> fx;
   Colourise(f.color, a, static_cast<float>(Clean(f.strength, 0, 255)), fx);
-  Mask(fx, im, f.inner);
+  // An inner shadow lies within the object, a knocked-out outer one outside it.
+  if (f.inner || f.knockout) Mask(fx, im, f.inner);
   if (f.knockout || f.hideObject) {
     Combine(im, fx, Lay::Alone);
   } else {
