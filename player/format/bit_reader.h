@@ -36,7 +36,7 @@ class BitReader {
   uint32_t U32() { const uint32_t lo = U16(); return lo | (static_cast<uint32_t>(U16()) << 16); }
   int16_t S16() { return static_cast<int16_t>(U16()); }
   int32_t S32() { return static_cast<int32_t>(U32()); }
-  float Fixed8() { return static_cast<float>(S16()) / 256.0f; }
+  double Fixed8() { return S16() / 256.0; }
   double Fixed16() { return static_cast<double>(S32()) / 65536.0; }
   float Float32() {
     const uint32_t bits = U32();

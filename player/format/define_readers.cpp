@@ -211,7 +211,8 @@ bool ReadDefineText(BitReader& in, int version, TextDef& out) {
       g.index = in.UBits(glyphBits);
       g.advance = in.SBits(advanceBits);
       run.glyphs.push_back(g);
-      state.x += g.advance;
+      const int64_t x = static_cast<int64_t>(state.x) + g.advance;
+      state.x = static_cast<int32_t>(std::clamp<int64_t>(x, INT32_MIN, INT32_MAX));
     }
     in.Align();
     if (!in.failed()) out.runs.push_back(std::move(run));

@@ -22,7 +22,7 @@ struct FilterRecord {
   enum Kind : uint8_t { kDropShadow, kBlur, kGlow, kBevel, kGradientGlow, kConvolution, kColorMatrix,
                         kGradientBevel } kind = kBlur;
   Color color, highlight;  // bevel: shadow in color
-  float blurX = 4, blurY = 4, angle = 0, distance = 0, strength = 1;
+  double blurX = 4, blurY = 4, angle = 0, distance = 0, strength = 1;
   bool inner = false, knockout = false, compositeSource = true, onTop = false;
   int passes = 1;
   float matrix[20] = {};

@@ -5,11 +5,11 @@ namespace player {
 static FilterRecord ReadFilter(BitReader& in, uint8_t id) {
   FilterRecord f;
   auto blurAndFlags = [&](bool withAngle, bool withOnTop, int passBits) {
-    f.blurX = static_cast<float>(in.Fixed16());
-    f.blurY = static_cast<float>(in.Fixed16());
+    f.blurX = in.Fixed16();
+    f.blurY = in.Fixed16();
     if (withAngle) {
-      f.angle = static_cast<float>(in.Fixed16());
-      f.distance = static_cast<float>(in.Fixed16());
+      f.angle = in.Fixed16();
+      f.distance = in.Fixed16();
     }
     f.strength = in.Fixed8();
     f.inner = in.Flag();
@@ -26,8 +26,8 @@ static FilterRecord ReadFilter(BitReader& in, uint8_t id) {
       break;
     case 1:
       f.kind = FilterRecord::kBlur;
-      f.blurX = static_cast<float>(in.Fixed16());
-      f.blurY = static_cast<float>(in.Fixed16());
+      f.blurX = in.Fixed16();
+      f.blurY = in.Fixed16();
       f.passes = static_cast<int>(in.UBits(5));
       in.UBits(3);
       break;

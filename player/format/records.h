@@ -30,7 +30,7 @@ struct FillStyle {
   std::vector<GradientRecord> stops;
   uint8_t spread = 0;         // 0 pad, 1 reflect, 2 repeat
   uint8_t interpolation = 0;  // 0 RGB, 1 linear RGB
-  float focal = 0;
+  double focal = 0;
   uint16_t bitmapId = 0;
 };
 
@@ -38,7 +38,7 @@ struct LineStyle {
   uint16_t width = 0;  // twips
   Color color;
   uint8_t startCap = 0, endCap = 0, join = 0;  // 0 round, 1 none / bevel, 2 square / miter
-  float miterLimit = 3;
+  double miterLimit = 3;
   bool noHScale = false, noVScale = false, noClose = false;
   bool hasFill = false;
   FillStyle fill;

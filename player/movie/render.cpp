@@ -146,7 +146,7 @@ Paint Renderer::MakePaint(const FillStyle& f, const Matrix& m) const {
       }
       p.spread = f.spread == 1 ? Spread::Reflect : f.spread == 2 ? Spread::Repeat : Spread::Pad;
       p.interpolation = f.interpolation == 1 ? Interpolation::LinearRgb : Interpolation::Rgb;
-      p.focal = std::clamp(f.focal, -1.0f, 1.0f);
+      p.focal = static_cast<float>(std::clamp(f.focal, -1.0, 1.0));
       break;
     default: {
       const CharacterEntry* e = dictionary_.Find(f.bitmapId);

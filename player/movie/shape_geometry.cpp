@@ -5,7 +5,7 @@
 namespace player {
 namespace {
 
-Point P(int32_t x, int32_t y) { return {static_cast<double>(x), static_cast<double>(y)}; }
+Point P(int64_t x, int64_t y) { return {static_cast<double>(x), static_cast<double>(y)}; }
 
 Edge Reversed(const Edge& e) { return {e.to, e.control, e.from, e.curved}; }
 
@@ -24,7 +24,7 @@ FillStyle MixFill(const FillStyle& a, const FillStyle& b, double t) {
   FillStyle f = a;
   f.color = MixColor(a.color, b.color, t);
   f.matrix = MixMatrix(a.matrix, b.matrix, t);
-  f.focal = static_cast<float>(Mix(a.focal, b.focal, t));
+  f.focal = Mix(a.focal, b.focal, t);
   for (size_t i = 0; i < f.stops.size() && i < b.stops.size(); ++i) {
     f.stops[i].ratio = MixByte(a.stops[i].ratio, b.stops[i].ratio, t);
     f.stops[i].color = MixColor(a.stops[i].color, b.stops[i].color, t);
@@ -43,7 +43,7 @@ Point MixPoint(Point a, Point b, double t) { return {Mix(a.x, b.x, t), Mix(a.y, 
 
 std::vector<PlacedEdge> PlaceEdges(const std::vector<ShapeRecord>& records) {
   std::vector<PlacedEdge> out;
-  int32_t x = 0, y = 0;
+  int64_t x = 0, y = 0;  // wide: a long run of deltas may pass 32 bits
   PlacedEdge state;
   state.startsRun = true;
   for (const ShapeRecord& r : records) {
@@ -67,8 +67,8 @@ std::vector<PlacedEdge> PlaceEdges(const std::vector<ShapeRecord>& records) {
       e.edge.control = e.edge.from;
     } else {
       e.edge.control = P(x + r.cx, y + r.cy);
-      x += r.cx + r.dx;
-      y += r.cy + r.dy;
+      x += static_cast<int64_t>(r.cx) + r.dx;
+      y += static_cast<int64_t>(r.cy) + r.dy;
       e.edge.curved = true;
     }
     e.edge.to = P(x, y);
