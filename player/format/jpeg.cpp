@@ -1,5 +1,6 @@
 #include "jpeg.h"
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -250,8 +251,24 @@ void Decoder::Output() {
       int sample[3] = {0, 0, 0};
       for (size_t i = 0; i < comps_.size(); ++i) {
         const Component& c = comps_[i];
-        const size_t sx = static_cast<size_t>(x * c.h / hmax_), sy = static_cast<size_t>(y * c.v / vmax_);
-        sample[i] = c.pixels[sy * static_cast<size_t>(c.blocksW) * 8 + sx];
+        if (c.h == hmax_ && c.v == vmax_) {
+          sample[i] = c.pixels[static_cast<size_t>(y) * static_cast<size_t>(c.blocksW) * 8 + static_cast<size_t>(x)];
+          continue;
+        }
+        // Subsampled: bilinear between the samples' centres.
+        const int cw = (width * c.h + hmax_ - 1) / hmax_, ch = (height * c.v + vmax_ - 1) / vmax_;
+        const float fx = std::max(0.0f, (static_cast<float>(x) + 0.5f) * static_cast<float>(c.h) / static_cast<float>(hmax_) - 0.5f);
+        const float fy = std::max(0.0f, (static_cast<float>(y) + 0.5f) * static_cast<float>(c.v) / static_cast<float>(vmax_) - 0.5f);
+        const int x0 = std::min(static_cast<int>(fx), cw - 1), y0 = std::min(static_cast<int>(fy), ch - 1);
+        const int x1 = std::min(x0 + 1, cw - 1), y1 = std::min(y0 + 1, ch - 1);
+        const float ax = fx - static_cast<float>(x0), ay = fy - static_cast<float>(y0);
+        const size_t stride = static_cast<size_t>(c.blocksW) * 8;
+        auto at = [&](int px, int py) {
+          return static_cast<float>(c.pixels[static_cast<size_t>(py) * stride + static_cast<size_t>(px)]);
+        };
+        const float top = at(x0, y0) + (at(x1, y0) - at(x0, y0)) * ax;
+        const float bottom = at(x0, y1) + (at(x1, y1) - at(x0, y1)) * ax;
+        sample[i] = static_cast<int>(std::lround(top + (bottom - top) * ay));
       }
       uint8_t* p = &rgba[(static_cast<size_t>(y) * static_cast<size_t>(width) + static_cast<size_t>(x)) * 4];
       if (comps_.size() == 1) {
