@@ -84,24 +84,59 @@ struct Box {
 };
 
 // The bounds of what a character draws, under `m`, axis-aligned.
+// With `filterPixels`, `m` maps to pixels and the reach of the filters of
+// the clips inside is added.
 void AddBounds(const Dictionary& dictionary, uint16_t id, const DisplayObject* o, const Matrix& m, Box& box,
-               int nesting) {
+               int nesting, bool filterPixels = false) {
   const CharacterEntry* e = dictionary.Find(id);
   if (!e || nesting > kMaxNesting) return;
   const Character& c = *e->def;
   if (const auto* shape = std::get_if<ShapeDef>(&c)) box.Add(shape->shape.bounds, m);
-  else if (const auto* morph = std::get_if<MorphDef>(&c)) box.Add(morph->startBounds, m);
+  else if (const auto* morph = std::get_if<MorphDef>(&c)) {
+    box.Add(morph->startBounds, m);
+    box.Add(morph->endBounds, m);
+  }
   else if (const auto* text = std::get_if<TextDef>(&c)) box.Add(text->bounds, m * ToMatrix(text->matrix));
   else if (const auto* edit = std::get_if<EditTextDef>(&c)) box.Add(edit->bounds, m);
   else if (o && o->clip)
-    for (const auto& [depth, child] : o->clip->list)
-      AddBounds(dictionary, child.characterId, &child, m * child.matrix, box, nesting + 1);
+    for (const auto& [depth, child] : o->clip->list) {
+      if (!filterPixels || child.filters.empty()) {
+        AddBounds(dictionary, child.characterId, &child, m * child.matrix, box, nesting + 1, filterPixels);
+        continue;
+      }
+      Box own;
+      AddBounds(dictionary, child.characterId, &child, m * child.matrix, own, nesting + 1, filterPixels);
+      if (own.Empty()) continue;
+      double reach = 0;
+      for (const FilterRecord& f : child.filters) reach += FilterMargin(ToFilter(f));
+      box.Add({own.x0 - reach, own.y0 - reach});
+      box.Add({own.x1 + reach, own.y1 + reach});
+    }
+}
+
+Image Crop(const Image& image, int x0, int y0, int w, int h) {
+  Image out;
+  out.width = w;
+  out.height = h;
+  out.rgba.resize(static_cast<size_t>(w) * static_cast<size_t>(h) * 4);
+  for (int y = 0; y < h; ++y) {
+    const auto from = image.rgba.begin() + (static_cast<std::ptrdiff_t>(y0 + y) * image.width + x0) * 4;
+    std::copy(from, from + w * 4, out.rgba.begin() + static_cast<std::ptrdiff_t>(y) * w * 4);
+  }
+  return out;
+}
+
+void Paste(Image& image, const Image& part, int x0, int y0) {
+  for (int y = 0; y < part.height; ++y) {
+    const auto from = part.rgba.begin() + static_cast<std::ptrdiff_t>(y) * part.width * 4;
+    std::copy(from, from + part.width * 4,
+              image.rgba.begin() + (static_cast<std::ptrdiff_t>(y0 + y) * image.width + x0) * 4);
+  }
 }
 
 class Renderer {
  public:
-  Renderer(const Dictionary& dictionary, int width, int height)
-      : dictionary_(dictionary), width_(width), height_(height) {}
+  explicit Renderer(const Dictionary& dictionary) : dictionary_(dictionary) {}
 
   void DrawList(const DisplayList& list, const Matrix& m, const ColorTransform& cx, Image& target,
                 const Image* clip, int nesting);
@@ -120,7 +155,6 @@ class Renderer {
   Paint MakePaint(const FillStyle& f, const Matrix& m) const;
 
   const Dictionary& dictionary_;
-  int width_, height_;
   int layers_ = 0;
   int inLayer_ = 0;  // Layer-blended ancestors of what is being drawn
 };
@@ -307,14 +341,30 @@ void Renderer::DrawObject(const DisplayObject& o, const Matrix& m, const ColorTr
     DrawCharacter(o.characterId, &o, m, cx, target, clip, nesting);
     return;
   }
+  // The layer covers what the object draws, its filters' reach around it,
+  // and no more of the target.
+  Box box;
+  AddBounds(dictionary_, o.characterId, &o, m, box, nesting, true);
+  double reach = 2;
+  for (const FilterRecord& f : o.filters) reach += FilterMargin(ToFilter(f));
+  if (box.Empty() || !std::isfinite(box.x0 + box.x1 + box.y0 + box.y1 + reach)) return;
+  const int x0 = static_cast<int>(std::clamp(std::floor(box.x0 - reach), 0.0, 1.0 * target.width));
+  const int y0 = static_cast<int>(std::clamp(std::floor(box.y0 - reach), 0.0, 1.0 * target.height));
+  const int x1 = static_cast<int>(std::clamp(std::ceil(box.x1 + reach), 0.0, 1.0 * target.width));
+  const int y1 = static_cast<int>(std::clamp(std::ceil(box.y1 + reach), 0.0, 1.0 * target.height));
+  if (x1 <= x0 || y1 <= y0) return;
   ++layers_;
-  Image layer = MakeImage(width_, height_, {0, 0, 0, 0});
+  Image layer = MakeImage(x1 - x0, y1 - y0, {0, 0, 0, 0});
+  const Matrix shifted = Matrix{1, 0, 0, 1, -static_cast<double>(x0), -static_cast<double>(y0)} * m;
   const bool opensLayer = o.blend == BlendMode::Layer;
   inLayer_ += opensLayer ? 1 : 0;
-  DrawCharacter(o.characterId, &o, m, cx, layer, nullptr, nesting);
+  DrawCharacter(o.characterId, &o, shifted, cx, layer, nullptr, nesting);
   inLayer_ -= opensLayer ? 1 : 0;
   for (const FilterRecord& f : o.filters) ApplyFilter(layer, ToFilter(f));
-  Composite(target, layer, o.blend == BlendMode::Layer ? BlendMode::Normal : o.blend, clip);
+  Image under = Crop(target, x0, y0, x1 - x0, y1 - y0);
+  const Image clipped = clip ? Crop(*clip, x0, y0, x1 - x0, y1 - y0) : Image{};
+  Composite(under, layer, o.blend == BlendMode::Layer ? BlendMode::Normal : o.blend, clip ? &clipped : nullptr);
+  Paste(target, under, x0, y0);
   --layers_;
 }
 
@@ -335,7 +385,7 @@ void Renderer::DrawList(const DisplayList& list, const Matrix& m, const ColorTra
     if (o.clipDepth > 0) {
       if (layers_ >= kMaxLayers) continue;
       ++layers_;
-      Mask mask{o.clipDepth, MakeImage(width_, height_, {0, 0, 0, 0})};
+      Mask mask{o.clipDepth, MakeImage(target.width, target.height, {0, 0, 0, 0})};
       ColorTransform opaque;
       opaque.mul[3] = 0;
       opaque.add[3] = 255;
@@ -354,7 +404,7 @@ void Renderer::DrawList(const DisplayList& list, const Matrix& m, const ColorTra
 Image Render(const DisplayList& list, const Dictionary& dictionary, const Matrix& view, int width, int height,
              Rgba background) {
   Image target = MakeImage(width, height, background);
-  Renderer renderer(dictionary, width, height);
+  Renderer renderer(dictionary);
   renderer.DrawList(list, view, ColorTransform{}, target, nullptr, 0);
   return target;
 }
