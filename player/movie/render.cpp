@@ -210,19 +210,25 @@ void Renderer::DrawGeometry(const ShapeGeometry& g, const Matrix& m, const Color
     }
     for (const auto& line : group.lines) {
       if (line.runs.empty()) continue;
+      // Stroked where the matrix is a uniform scale, then carried the rest of
+      // the way: a clip stretched one way widens its lines that way too.
+      const double s = Scale(m);
+      if (!(s > 1e-9) || !std::isfinite(s)) continue;
+      const Matrix uniform{s, 0, 0, s, 0, 0};
+      const Matrix rest = m * Matrix{1 / s, 0, 0, 1 / s, 0, 0};
       Stroke stroke;
       const double twips = line.style.width;
-      stroke.width = (line.style.noHScale && line.style.noVScale) ? twips / 20.0 : twips * Scale(m);
+      stroke.width = (line.style.noHScale && line.style.noVScale) ? twips / 20.0 : twips * s;
       stroke.startCap = static_cast<Cap>(std::min<uint8_t>(line.style.startCap, 2));
       stroke.endCap = static_cast<Cap>(std::min<uint8_t>(line.style.endCap, 2));
       stroke.join = static_cast<Join>(std::min<uint8_t>(line.style.join, 2));
       stroke.miterLimit = line.style.miterLimit;
       std::vector<std::vector<Edge>> runs;
-      for (const auto& run : line.runs) runs.push_back(Transform(run, m));
+      for (const auto& run : line.runs) runs.push_back(Transform(run, uniform));
       Paint paint;
       if (line.style.hasFill) paint = MakePaint(line.style.fill, m);
       else paint.color = ToRgba(line.style.color);
-      FillEdges(target, StrokeEdges(runs, stroke), FillRule::NonZero, paint, cx, clip);
+      FillEdges(target, Transform(StrokeEdges(runs, stroke), rest), FillRule::NonZero, paint, cx, clip);
     }
   }
 }
