@@ -1,5 +1,7 @@
 #include "timeline.h"
 
+#include <set>
+
 namespace player {
 namespace {
 
@@ -193,11 +195,26 @@ void TimelinePlayer::Tick(Clip& clip, int nesting) {
   }
 }
 
-void TimelinePlayer::RunPending(ActionRunner* runner) {
+namespace {
+
+void CollectClips(const Clip& clip, std::set<const Clip*>& live) {
+  live.insert(&clip);
+  for (const auto& [depth, object] : clip.list)
+    if (object.clip) CollectClips(*object.clip, live);
+}
+
+}  // namespace
+
+void TimelinePlayer::RunPending(Clip& root, ActionRunner* runner) {
   std::vector<Pending> pending;
   pending.swap(pending_);
   if (!runner) return;
+  // A clip whose frame queued actions may have been removed later in the
+  // same tick: its actions go with it.
+  std::set<const Clip*> live;
+  CollectClips(root, live);
   for (const Pending& p : pending) {
+    if (!live.count(p.clip)) continue;
     if (p.tag->kind == FrameTag::kInitAction) runner->RunInitActions(p.tag->spriteId, p.tag->actions);
     else runner->RunFrameActions(*p.clip, p.tag->actions);
   }
@@ -207,13 +224,13 @@ void TimelinePlayer::Start(Clip& root, ActionRunner* runner) {
   alive_ = CountObjects(root.list);
   root.frame = 0;
   ApplyFrame(root, 0, 0);
-  RunPending(runner);
+  RunPending(root, runner);
 }
 
 void TimelinePlayer::Advance(Clip& root, ActionRunner* runner) {
   alive_ = CountObjects(root.list);
   Tick(root, 0);
-  RunPending(runner);
+  RunPending(root, runner);
 }
 
 }  // namespace player

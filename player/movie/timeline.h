@@ -41,7 +41,7 @@ class TimelinePlayer {
   void ApplyFrame(Clip& clip, int frame, int nesting);
   void Place(Clip& clip, const PlaceObject& place, int frame, int nesting);
   void MakeClip(DisplayObject& object, int nesting);
-  void RunPending(ActionRunner* runner);
+  void RunPending(Clip& root, ActionRunner* runner);
   size_t CountObjects(const DisplayList& list) const;
 
   const Dictionary& dictionary_;
