@@ -123,7 +123,7 @@ void Decoder::Block(Component& c, int bx, int by) {
     for (int x = 0; x < 8; ++x)
       for (int u = 0; u < 8; ++u)
         t[static_cast<size_t>(x * 8 + u)] =
-            static_cast<float>((u == 0 ? std::sqrt(0.5) : 1.0) * std::cos((2 * x + 1) * u * M_PI / 16) / 2);
+            static_cast<float>((u == 0 ? std::sqrt(0.5) : 1.0) * std::cos((2 * x + 1) * u * 3.14159265358979323846 / 16) / 2);
     return t;
   }();
   std::array<float, 64> tmp{};
