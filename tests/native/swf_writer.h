@@ -93,6 +93,10 @@ struct Place {
   bool move = false;
   int clipDepth = 0;
   int ratio = -1;
+  // Colour transform with alpha, in 8.8 multipliers and 0..255 additions.
+  bool cx = false;
+  int mul[4] = {256, 256, 256, 256};
+  int add[4] = {0, 0, 0, 0};
 };
 
 inline std::vector<uint8_t> PlaceObject2(const Place& p) {
@@ -101,11 +105,18 @@ inline std::vector<uint8_t> PlaceObject2(const Place& p) {
   if (p.move) flags |= 0x01;
   if (p.character) flags |= 0x02;
   if (p.ratio >= 0) flags |= 0x10;
+  if (p.cx) flags |= 0x08;
   if (p.clipDepth) flags |= 0x40;
   b.U8(flags);
   b.U16(static_cast<uint32_t>(p.depth));
   if (p.character) b.U16(static_cast<uint32_t>(p.character));
   b.Matrix(p.tx, p.ty);
+  if (p.cx) {
+    b.U(1, 1); b.U(1, 1); b.U(15, 4);
+    for (int v : p.mul) b.S(v, 15);
+    for (int v : p.add) b.S(v, 15);
+    b.Flush();
+  }
   if (p.ratio >= 0) b.U16(static_cast<uint32_t>(p.ratio));
   if (p.clipDepth) b.U16(static_cast<uint32_t>(p.clipDepth));
   return Tag(26, b.bytes);
@@ -127,6 +138,36 @@ inline std::vector<uint8_t> Sprite(int id, int frames, const std::vector<std::ve
   b.bytes.push_back(0);
   b.bytes.push_back(0);
   return Tag(39, b.bytes);
+}
+
+// DefineMorphShape `id`: a rectangle from (0, 0, w0, h) to (0, 0, w1, h)
+// twips, one solid fill going from colour c0 to c1.
+inline std::vector<uint8_t> MorphRect(int id, int w0, int w1, int h, uint32_t c0, uint32_t c1) {
+  auto edges = [&](int w) {
+    Bits e;
+    e.U(1, 4); e.U(0, 4);
+    e.U(0, 1); e.U(0b00101, 5); e.U(31, 5); e.S(0, 31); e.S(0, 31); e.U(1, 1);
+    const int steps[4][2] = {{w, 0}, {0, h}, {-w, 0}, {0, -h}};
+    for (const auto& st : steps) { e.U(1, 1); e.U(1, 1); e.U(15, 4); e.U(1, 1); e.S(st[0], 17); e.S(st[1], 17); }
+    e.U(0, 1); e.U(0, 5);
+    e.Flush();
+    return e.bytes;
+  };
+  Bits b;
+  b.U16(static_cast<uint32_t>(id));
+  b.Rect(0, w0, 0, h);
+  b.Rect(0, w1, 0, h);
+  Bits styles;
+  styles.U8(1);
+  styles.U8(0);
+  for (uint32_t c : {c0, c1}) { styles.U8(c >> 24); styles.U8((c >> 16) & 0xff); styles.U8((c >> 8) & 0xff); styles.U8(c & 0xff); }
+  styles.U8(0);
+  const std::vector<uint8_t> start = edges(w0), end = edges(w1);
+  b.U32(static_cast<uint32_t>(styles.bytes.size() + start.size()));
+  b.bytes.insert(b.bytes.end(), styles.bytes.begin(), styles.bytes.end());
+  b.bytes.insert(b.bytes.end(), start.begin(), start.end());
+  b.bytes.insert(b.bytes.end(), end.begin(), end.end());
+  return Tag(46, b.bytes);
 }
 
 // An uncompressed movie of `width` x `height` pixels holding `tags`.
