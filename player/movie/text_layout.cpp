@@ -91,7 +91,8 @@ uint32_t Entity(const std::string& html, size_t& i) {
   return c;
 }
 
-std::vector<Char> ParseHtml(const std::string& html, const Style& base, uint8_t align) {
+std::vector<Char> ParseHtml(const std::string& html, const Style& base, const uint8_t fieldAlign) {
+  uint8_t align = fieldAlign;
   std::vector<Char> out;
   std::vector<Style> stack{base};
   std::vector<std::string> opened;
@@ -118,7 +119,7 @@ std::vector<Char> ParseHtml(const std::string& html, const Style& base, uint8_t 
       if (name == "p" || name == "li") {
         if (closing) out.push_back({'\n', stack.back(), align});
         std::string value;
-        if (!closing && Attribute(body, "align", value)) align = AlignOf(value);
+        if (!closing) align = Attribute(body, "align", value) ? AlignOf(value) : fieldAlign;
         if (!closing && out.size() && out.back().code == '\n') out.back().align = align;
         continue;
       }
