@@ -172,11 +172,16 @@ Paint Renderer::MakePaint(const FillStyle& f, const Matrix& m) const {
     case kFillFocal:
       p.kind = f.type == kFillLinear ? Paint::Kind::Linear : f.type == kFillRadial ? Paint::Kind::Radial
                                                                                   : Paint::Kind::Focal;
-      // A ratio below the one before it counts as that one: the format's
-      // players keep stops in the order given.
-      for (const GradientRecord& s : f.stops) {
-        const uint8_t ratio = p.stops.empty() ? s.ratio : std::max(s.ratio, p.stops.back().ratio);
-        p.stops.push_back({ratio, ToRgba(s.color)});
+      // Stops stay in the order given: a ratio below the one before counts
+      // as that one, and a ratio equal to it one step further, so that each
+      // of several stops at one ratio shows as a thin band.
+      for (size_t i = 0; i < f.stops.size(); ++i) {
+        int ratio = f.stops[i].ratio;
+        if (i > 0) {
+          const int before = p.stops.back().ratio;
+          ratio = ratio == f.stops[i - 1].ratio ? std::min(before + 1, 255) : std::max(ratio, before);
+        }
+        p.stops.push_back({static_cast<uint8_t>(ratio), ToRgba(f.stops[i].color)});
       }
       p.spread = f.spread == 1 ? Spread::Reflect : f.spread == 2 ? Spread::Repeat : Spread::Pad;
       p.interpolation = f.interpolation == 1 ? Interpolation::LinearRgb : Interpolation::Rgb;
