@@ -161,6 +161,12 @@ TEST(PlayerHostile, RefusedWithAMessageOrCapped) {
   lossless.U8(5);
   lossless.U16(5000);
   lossless.U16(5000);
+  // Two bytes a frame: 70 sprites of 16000 frames (each timeline's own cap)
+  // make a million frames in 2 MiB of movie.
+  const std::vector<Bytes> sixteenThousand(16000, ShowFrame());
+  std::vector<Bytes> sprites;
+  for (int id = 1; id <= 70; ++id) sprites.push_back(Sprite(id, 16000, sixteenThousand));
+  const Bytes frames = Movie(10, 10, 1, sprites);
   struct Case {
     const char* name;
     Bytes bytes;
@@ -172,6 +178,7 @@ TEST(PlayerHostile, RefusedWithAMessageOrCapped) {
       {"LZMA", zws, "LZMA"},
       {"ActionScript 3 code", Movie(10, 10, 1, {Tag(82, {1, 2, 3}), ShowFrame()}), "ActionScript 3"},
       {"inflates past the cap", bigCws, "cap of 67108864"},
+      {"a million frames", frames, "cap of 1048576 frames and tags"},
       {"header cut short", Bytes{'F', 'W', 'S', 8, 0, 0, 0, 0, 0xff}, "cut short"},
       {"sprite in itself", selfNesting, ""},
       {"25 Mi pixel bitmap", Movie(10, 10, 1, {Tag(20, lossless.bytes), ShowFrame()}), ""},
@@ -190,7 +197,7 @@ TEST(PlayerHostile, RefusedWithAMessageOrCapped) {
     EXPECT_EQ(movie->Render(32, 32).width, 32) << c.name;
   }
   std::string error;
-  auto capped = player::Movie::Load(cases[7].bytes, error);
+  auto capped = player::Movie::Load(cases[8].bytes, error);
   ASSERT_TRUE(capped);
   ASSERT_FALSE(capped->data().warnings.empty());
   EXPECT_NE(capped->data().warnings[0].find("cap of 16777216"), std::string::npos)
