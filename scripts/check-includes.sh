@@ -117,4 +117,9 @@ done < <(builder_files)
 
 [ "$builder_status" -eq 0 ] && echo "include direction: every builder room uses only the rooms below it"
 [ "$builder_status" -eq 0 ] || status=1
+# The player's rooms have an order of their own (the stub's tree only when
+# checking the repository's own).
+if [ $# -eq 0 ]; then
+  bash "$(dirname "$0")/check-player-includes.sh" || status=1
+fi
 exit "$status"

@@ -27,6 +27,7 @@ constexpr const char* kUsage =
     "  extract FILE -C DIR          unpack the entries or chunks\n"
     "  implode [--ascii] [--dict N] [--level L] IN OUT    raw DCL streams\n"
     "  explode IN OUT\n"
+    "  render  MOVIE.swf [--frames N] -o OUT.png   draw a Flash movie's stage\n"
     "\n"
     "  --version, --help; -q (errors only) and -v (each step) for every command.\n"
     "Exit codes: 0 ok, 1 usage, 2 build, check or conversion failed.\n";
@@ -127,6 +128,13 @@ constexpr const char* kImplodeUsage =
     "how hard implode searches for matches: fast, default (within about 1% of the\n"
     "smallest stream) or best; every level expands the same way.\n";
 
+constexpr const char* kRenderUsage =
+    "usage: ssbuild render MOVIE.swf [--frames N] -o OUT.png\n"
+    "Draws the movie's stage as it stands after N frames (1, the default: the\n"
+    "first frame shown) at the movie's stage size, as an 8-bit RGBA PNG. Sound is\n"
+    "read and ignored; ActionScript 3 movies are refused. A movie that cannot be\n"
+    "read exits with 2 and one line naming the problem.\n";
+
 struct Command {
   const char* name;
   int (*run)(const CommandArgs&, std::ostream&, std::ostream&);
@@ -143,6 +151,7 @@ constexpr Command kCommands[] = {
     {"extract", ExtractCommand, kExtractUsage, false},
     {"implode", ImplodeCommand, kImplodeUsage, false},
     {"explode", ExplodeCommand, kImplodeUsage, false},
+    {"render", RenderCommand, kRenderUsage, false},
 };
 
 bool IsHelp(const std::string& arg) { return arg == "--help" || arg == "-h"; }

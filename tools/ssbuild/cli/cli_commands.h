@@ -16,6 +16,7 @@ int ExtractCommand(const CommandArgs& args, std::ostream& out, std::ostream& err
 int ImplodeCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int InitCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 int ExplodeCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
+int RenderCommand(const CommandArgs& args, std::ostream& out, std::ostream& err);
 
 // "ssbuild: TEXT" and kExitUsage, with a pointer to the help.
 int UsageFailure(std::ostream& err, const std::string& text);

@@ -1,0 +1,49 @@
+#pragma once
+// The display list: what stands at each depth of a timeline, and for a
+// sprite, its own timeline position and display list.
+#include <cstdint>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "format/movie_data.h"
+#include "raster/composite.h"
+#include "raster/geometry.h"
+#include "raster/image.h"
+
+namespace player {
+
+constexpr int kMaxNesting = 64;  // sprites within sprites, buttons within buttons
+
+struct Clip;
+
+struct DisplayObject {
+  uint16_t characterId = 0;
+  Matrix matrix;  // in the parent's twips
+  ColorTransform cxform;
+  uint16_t ratio = 0;
+  std::string name;
+  uint16_t clipDepth = 0;  // a mask over depths up to this one
+  BlendMode blend = BlendMode::Normal;
+  std::vector<FilterRecord> filters;
+  bool cacheAsBitmap = false;
+  bool visible = true;
+  bool opaqueBackground = false;
+  Color background;
+  std::vector<uint8_t> clipActions;
+  int placedFrame = -1;  // the frame whose tag created it, for rebuilding on goto
+  std::shared_ptr<Clip> clip;  // sprites: their own timeline
+};
+
+using DisplayList = std::map<int, DisplayObject>;
+
+// A timeline being played: the root's or a sprite instance's.
+struct Clip {
+  const Timeline* timeline = nullptr;
+  int frame = -1;  // 0-based index of the frame shown; -1 before the first
+  bool playing = true;
+  DisplayList list;
+};
+
+}  // namespace player

@@ -1,0 +1,54 @@
+#include "player.h"
+
+#include <algorithm>
+
+#include "render.h"
+
+namespace player {
+
+std::unique_ptr<Movie> Movie::Load(const std::vector<uint8_t>& bytes, std::string& error, ActionRunner* runner) {
+  std::unique_ptr<Movie> movie(new Movie());
+  error = ReadMovie(bytes, movie->data_);
+  if (!error.empty()) return nullptr;
+  const int w = movie->StageWidth(), h = movie->StageHeight();
+  if (w > kMaxStageSide || h > kMaxStageSide) {
+    error = "stage of " + std::to_string(w) + " x " + std::to_string(h) + " pixels exceeds the cap of " +
+            std::to_string(kMaxStageSide) + " pixels a side";
+    return nullptr;
+  }
+  movie->dictionary_ = std::make_unique<Dictionary>(movie->data_);
+  movie->timeline_ = std::make_unique<TimelinePlayer>(*movie->dictionary_);
+  movie->runner_ = runner;
+  movie->root_.timeline = &movie->data_.root;
+  movie->timeline_->Start(movie->root_, runner);
+  return movie;
+}
+
+void Movie::Advance(int frames) {
+  for (int i = 0; i < frames; ++i) timeline_->Advance(root_, runner_);
+}
+
+int Movie::StageWidth() const {
+  return std::max(0, (data_.stage.xmax - data_.stage.xmin + 10) / 20);
+}
+int Movie::StageHeight() const {
+  return std::max(0, (data_.stage.ymax - data_.stage.ymin + 10) / 20);
+}
+
+Image Movie::Render(int width, int height) const {
+  if (width <= 0 || height <= 0) {
+    width = StageWidth();
+    height = StageHeight();
+  }
+  width = std::clamp(width, 1, kMaxStageSide);
+  height = std::clamp(height, 1, kMaxStageSide);
+  const double stageW = std::max(1, data_.stage.xmax - data_.stage.xmin);
+  const double stageH = std::max(1, data_.stage.ymax - data_.stage.ymin);
+  const double scale = std::min(width / stageW, height / stageH);
+  Matrix view{scale, 0, 0, scale, (width - stageW * scale) / 2 - data_.stage.xmin * scale,
+              (height - stageH * scale) / 2 - data_.stage.ymin * scale};
+  const Color& bg = data_.background;
+  return player::Render(root_.list, *dictionary_, view, width, height, {bg.r, bg.g, bg.b, 255});
+}
+
+}  // namespace player

@@ -1,0 +1,45 @@
+#pragma once
+// The player library's one entry: a movie from its bytes, frames advanced,
+// the stage drawn.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "dictionary.h"
+#include "display_list.h"
+#include "raster/image.h"
+#include "timeline.h"
+
+namespace player {
+
+class Movie {
+ public:
+  // Reads `bytes` and shows the first frame. Null and `error` set when the
+  // movie cannot be played.
+  static std::unique_ptr<Movie> Load(const std::vector<uint8_t>& bytes, std::string& error,
+                                     ActionRunner* runner = nullptr);
+
+  void Advance(int frames);
+  // The stage scaled to fit width x height (kept in proportion, centred, the
+  // rest in the background colour). The movie's own size when both are 0.
+  Image Render(int width = 0, int height = 0) const;
+
+  int StageWidth() const;   // pixels
+  int StageHeight() const;
+  double FrameRate() const { return data_.frameRate; }
+  const MovieData& data() const { return data_; }
+  Clip& root() { return root_; }
+
+ private:
+  Movie() = default;
+  MovieData data_;
+  std::unique_ptr<Dictionary> dictionary_;
+  std::unique_ptr<TimelinePlayer> timeline_;
+  Clip root_;
+  ActionRunner* runner_ = nullptr;
+};
+
+constexpr int kMaxStageSide = 8192;  // pixels either way a stage is drawn at
+
+}  // namespace player

@@ -1,0 +1,17 @@
+#pragma once
+// Drawing a display list: a pure function of the list, the dictionary and
+// the view, so any frame can be drawn (and tested) alone.
+#include "dictionary.h"
+#include "display_list.h"
+#include "raster/image.h"
+
+namespace player {
+
+constexpr int kMaxLayers = 16;  // masks and blended or filtered clips drawn aside at once
+
+// `view` maps the root's twips to pixels of a width x height image that
+// starts filled with `background`.
+Image Render(const DisplayList& list, const Dictionary& dictionary, const Matrix& view, int width, int height,
+             Rgba background);
+
+}  // namespace player
