@@ -48,7 +48,7 @@ Image Movie::Render(int width, int height) const {
   Matrix view{scale, 0, 0, scale, (width - stageW * scale) / 2 - data_.stage.xmin * scale,
               (height - stageH * scale) / 2 - data_.stage.ymin * scale};
   const Color& bg = data_.background;
-  return player::Render(root_.list, *dictionary_, view, width, height, {bg.r, bg.g, bg.b, 255});
+  return player::Render(root_.list, *dictionary_, view, width, height, {bg.r, bg.g, bg.b, 255}, &scratch_);
 }
 
 }  // namespace player

@@ -137,7 +137,7 @@ void Paste(Image& image, const Image& part, int x0, int y0) {
 
 class Renderer {
  public:
-  explicit Renderer(const Dictionary& dictionary) : dictionary_(dictionary) {}
+  Renderer(const Dictionary& dictionary, RenderScratch& scratch) : dictionary_(dictionary), scratch_(scratch) {}
 
   void DrawList(const DisplayList& list, const Matrix& m, const ColorTransform& cx, Image& target,
                 const Image* clip, int nesting);
@@ -160,7 +160,7 @@ class Renderer {
   const Dictionary& dictionary_;
   int layers_ = 0;
   int inLayer_ = 0;  // Layer-blended ancestors of what is being drawn
-  Image sum_, part_;  // DrawFills' scratch
+  RenderScratch& scratch_;  // DrawFills' sum and part
 };
 
 Paint Renderer::MakePaint(const FillStyle& f, const Matrix& m) const {
@@ -306,10 +306,10 @@ void Renderer::DrawFills(const StyleGroup& group, FillRule rule, const Matrix& m
   int x0, y0, x1, y1;
   if (!PixelBox(all, target, x0, y0, x1, y1)) return;
   ++layers_;
-  // Kept between calls: no fresh pages every frame. `part_` is all clear
+  // Kept between calls: no fresh pages every frame. `part` is all clear
   // between calls (each fill is moved out of it into the sum).
-  Image& sum = sum_;
-  Image& part = part_;
+  Image& sum = scratch_.sum;
+  Image& part = scratch_.part;
   sum.width = part.width = x1 - x0;
   sum.height = part.height = y1 - y0;
   sum.rgba.assign(static_cast<size_t>(sum.width) * static_cast<size_t>(sum.height) * 4, 0);
@@ -531,9 +531,10 @@ void Renderer::DrawList(const DisplayList& list, const Matrix& m, const ColorTra
 }  // namespace
 
 Image Render(const DisplayList& list, const Dictionary& dictionary, const Matrix& view, int width, int height,
-             Rgba background) {
+             Rgba background, RenderScratch* scratch) {
   Image target = MakeImage(width, height, background);
-  Renderer renderer(dictionary);
+  RenderScratch own;
+  Renderer renderer(dictionary, scratch ? *scratch : own);
   renderer.DrawList(list, view, ColorTransform{}, target, nullptr, 0);
   return target;
 }
