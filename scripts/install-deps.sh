@@ -23,9 +23,11 @@ set_name=${1:-tests}
 demo_packages=(cmake make g++ g++-mingw-w64-i686 wine wine32:i386 fonts-wine xvfb imagemagick
                python3 emscripten node-acorn chromium unzip nodejs libstb-dev)
 # What the tests add: the fuzzing compiler and its runtime, GoogleTest's
-# sources, the independent DCL readers, code signing, and tools the scripts use.
+# sources, the independent DCL readers, code signing, zlib (the oracle our own
+# inflate is tested against), and tools the scripts use.
 test_packages=(clang libclang-rt-14-dev googletest python3 xauth procps
-               osslsigncode openssl libdynamite-dev dynamite libstorm9 icoutils python3-pefile)
+               osslsigncode openssl libdynamite-dev dynamite libstorm9 icoutils python3-pefile
+               zlib1g-dev)
 # The demo takes no recommended packages (Wine's recommend sound, printing,
 # scanning and media stacks); the tests take them, as the machines they were
 # written on have them.
