@@ -439,6 +439,14 @@ TEST_F(Builder, LeftOutRolesAreFilledInAndTheLayoutMatchesTheInMemoryBuilder) {
   const bool carried = CarriesFile(kLibraryFileName);
   if (!carried) args.insert(args.end(), {"--library", Path("lib.dll")});
   ASSERT_EQ(Run(args), kExitOk) << err_.str();
+  // One note for the three stand-ins; the listing names files as they land.
+  const std::string said = err_.str();
+  EXPECT_NE(said.find("entries 7, 9 and 10: none given; an empty saver.dat goes in for each"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(said.find("saver.dat goes in"), said.rfind("saver.dat goes in")) << said;
+  EXPECT_NE(out_.str().find("impborl.dll"), std::string::npos) << out_.str();
+  EXPECT_EQ(out_.str().find("impborl.dat"), std::string::npos) << out_.str();
   const ssi::PayloadHeader h = HeaderOf("f.exe");
   for (int i : {7, 9, 10}) {
     EXPECT_EQ(h.entries[static_cast<size_t>(i)].name, "saver.dat");
@@ -467,6 +475,14 @@ TEST_F(Builder, LeftOutRolesAreFilledInAndTheLayoutMatchesTheInMemoryBuilder) {
   BuiltInstaller built;
   ASSERT_TRUE(BuildInstaller(in, built).ok());
   EXPECT_TRUE(built.image == Read("f.exe"));
+
+  // A bitmap preview lands with the extension .bmp whatever its source's.
+  Write("sub/look.dib", DrawExampleBitmap(40, 30, 10, 10));
+  std::vector<std::string> shown = Complete("p.exe");
+  shown.insert(shown.end(), {"--display", "picture", "--preview", Path("sub/look.dib")});
+  ASSERT_EQ(Run(shown), kExitOk) << err_.str();
+  EXPECT_NE(out_.str().find("look.bmp"), std::string::npos) << out_.str();
+  EXPECT_EQ(out_.str().find("look.dib"), std::string::npos) << out_.str();
 
   // With --allow-incomplete nothing is filled in but the library.
   args.push_back("--allow-incomplete");
