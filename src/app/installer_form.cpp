@@ -219,7 +219,10 @@ void TInstallerForm::installBtnClick() {
   // With the set-up skipped (a command-line argument) there is nowhere to
   // install to: the button then only closes the window.
   if (!installer_.busy && WorkPathsResolved()) {
+    // Both grey: neither does anything while Busy, and a button that looks
+    // live invites clicks that seem lost.
     EnableWindow(declineBtn, FALSE);
+    EnableWindow(installBtn, FALSE);
     installer_.busy = true;
     SetWaitCursor(true);
     // Failed until the run says otherwise.
