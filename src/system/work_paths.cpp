@@ -244,8 +244,7 @@ void DeleteTempCopy(Installer& in) {
 void RemoveNewFiles(Installer& in) {
   // Latest first, the folder last: it goes only when this run made it and
   // nothing else has come into it.
-  for (auto path = in.newFiles.rbegin(); path != in.newFiles.rend(); ++path)
-    DeleteFileOnce(*path);
+  for (auto path = in.newFiles.rbegin(); path != in.newFiles.rend(); ++path) DeleteFileOnce(*path);
   in.newFiles.clear();
   if (in.newSaverDir) RemoveDirectoryA(in.paths.saverDir.c_str());
   in.newSaverDir = false;
