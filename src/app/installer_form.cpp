@@ -206,6 +206,10 @@ void TInstallerForm::FormClose() {
   if (installer_.Silent()) return;  // the silent install cleaned up itself
   ReleaseMoviePlayer(installer_.moviePlayer);
   DeleteTempCopy(installer_);
+  // Declined, closed, or a set-up that failed: no uninstall entry will
+  // ever remove what the set-up wrote. An install that ran, even one that
+  // failed, keeps its manifest for the uninstaller.
+  if (!installRan_) RemoveNewFiles(installer_);
 }
 
 void TInstallerForm::declineBtnClick() { Close(); }
@@ -219,8 +223,12 @@ void TInstallerForm::installBtnClick() {
   // With the set-up skipped (a command-line argument) there is nowhere to
   // install to: the button then only closes the window.
   if (!installer_.busy && WorkPathsResolved()) {
+    // Both grey: neither does anything while Busy, and a button that looks
+    // live invites clicks that seem lost.
     EnableWindow(declineBtn, FALSE);
+    EnableWindow(installBtn, FALSE);
     installer_.busy = true;
+    installRan_ = true;
     SetWaitCursor(true);
     // Failed until the run says otherwise.
     outcome_ = ExitCode::kFailed;

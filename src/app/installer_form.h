@@ -164,6 +164,7 @@ class TInstallerForm final : public InstallerUi {
   ExitCode outcome_ = ExitCode::kNotInstalled;
   bool minimumSizeSet_ = false;  // layout_.minimumWithLicence once a licence is shown
   bool waitCursor_ = false;
+  bool installRan_ = false;  // Install was pressed with somewhere to install to
   GdiObject font_;
   GdiObject picture_;  // the bitmap preview, stretched into `bmpPanel`
 };

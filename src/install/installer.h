@@ -7,6 +7,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "data_file_format.h"
 #include "installer_ui.h"
@@ -67,6 +68,10 @@ struct Installer {
   // The manifest: saver.ini's section "Files", keyed by fileCounter.
   std::optional<SaverIni> saverIni;
   int32_t fileCounter = 0;
+  // What this run made where nothing stood before, in order: closing
+  // without an install takes these away again, and nothing that was there.
+  std::vector<std::string> newFiles;
+  bool newSaverDir = false;
 
   // The install's own copy of the data file's settings record.
   SettingsRecord settings;

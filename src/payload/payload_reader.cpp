@@ -215,6 +215,7 @@ ResultCode ExtractPayloadEntry(Installer& in, FileStream& stream, int index, boo
   ResultCode result = rc::kUnspecified;
   std::string destination;
   WriteOutcome written;
+  bool fresh = false;  // nothing stood at the destination
   if (!e.IsEmpty()) {
     if (RefuseUnsafeEntry(in, index, e)) return rc::kUnspecified;
     // A negative start is refused by the bounds check before anything is read.
@@ -223,6 +224,7 @@ ResultCode ExtractPayloadEntry(Installer& in, FileStream& stream, int index, boo
     // A stream that cannot even be positioned stops the entry before the old
     // file is touched or the progress bar moves.
     if (result == rc::kOk) {
+      fresh = !FileExists(destination);
       if (showProgress) in.ui.StepProgress();
       // A library in use stays silently; the install can live with the old one.
       result = PathExtension(destination) == ".dll" ? DeleteFileOnce(destination)
@@ -243,6 +245,8 @@ ResultCode ExtractPayloadEntry(Installer& in, FileStream& stream, int index, boo
   // An incomplete file is left for the user to see; a complete one that the
   // manifest does not know of is removed.
   if (result != rc::kOk && written.complete) DeleteFileOnce(destination);
+  // Whole or not, a file this run made goes again when nothing is installed.
+  if (fresh && FileExists(destination)) in.newFiles.push_back(destination);
   return result;
 }
 

@@ -53,9 +53,10 @@ FileHandle OpenSharedForReadingOnly(const std::string& path, Links links) {
                                 flags, nullptr));
 }
 
-void CreateFolderIfMissing(const std::string& path) {
+// True when this call made the folder.
+bool CreateFolderIfMissing(const std::string& path) {
   // A failure shows itself at the first write into the folder.
-  if (!FolderExists(path)) CreateDirectoryA(path.c_str(), nullptr);
+  return !FolderExists(path) && CreateDirectoryA(path.c_str(), nullptr) != FALSE;
 }
 
 // A drive root or a share: anything else would place the work paths
@@ -240,6 +241,15 @@ void DeleteTempCopy(Installer& in) {
   in.tempCopyGuard.reset();
 }
 
+void RemoveNewFiles(Installer& in) {
+  // Latest first, the folder last: it goes only when this run made it and
+  // nothing else has come into it.
+  for (auto path = in.newFiles.rbegin(); path != in.newFiles.rend(); ++path) DeleteFileOnce(*path);
+  in.newFiles.clear();
+  if (in.newSaverDir) RemoveDirectoryA(in.paths.saverDir.c_str());
+  in.newSaverDir = false;
+}
+
 void PrepareSaverDir(Installer& in) {
   WorkPaths& p = in.paths;
   // The header reader refuses a name that is no folder name and leaves the
@@ -248,13 +258,15 @@ void PrepareSaverDir(Installer& in) {
   p.saverName = in.header.SaverName();
   if (!IsValidSaverName(p.saverName)) p.saverName.clear();
   p.saverDir = SaverDirFor(p.windowsDir, p.saverName);
-  CreateFolderIfMissing(p.saverDir);
+  in.newSaverDir = CreateFolderIfMissing(p.saverDir);
   p.saverIniPath = p.saverDir + "saver.ini";
   in.saverIni.emplace(p.saverIniPath);
+  const bool iniNew = !FileExists(p.saverIniPath);
   // Later manifest writes report their own failures; this first one is
   // reported here and the set-up goes on.
   const ResultCode result = RecordInManifest(*in.saverIni, in.fileCounter, p.saverIniPath);
   if (result != rc::kOk) ShowInstallError(in.ui, result, p.saverIniPath);
+  if (iniNew && FileExists(p.saverIniPath)) in.newFiles.push_back(p.saverIniPath);
   // The data file's path is used for reading and for deleting, so a name
   // with folder parts must not reach it.
   const std::string& dataName = in.header.entries[entry::kDataFile].name;

@@ -34,6 +34,10 @@ ResultCode CopySelfToTemp(Installer& in);
 // could stand by now) and lets go of it.
 void DeleteTempCopy(Installer& in);
 void PrepareSaverDir(Installer& in);
+// Takes away what this run wrote where nothing stood (Installer::newFiles)
+// and the screen saver's folder when this run made it and it is empty:
+// closing without an install leaves the system as it found it.
+void RemoveNewFiles(Installer& in);
 
 // The path rules behind the steps above, free of system calls.
 // windowsDir, windowsTempDir, tempCopyDir and tempCopyPath (numbered 1) from

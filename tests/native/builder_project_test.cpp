@@ -205,6 +205,7 @@ TEST_F(Builder, AuthorMistakes) {
 #define kHead "[installer]\noutput = out.exe\nname = meadow\nstub = stub.exe\n"
 #define kFiles "[files]\ncompression-library = lib.dll\nscreen-saver = prog.scr\n"
   WriteText("sub/licence.txt", "the licence\n");
+  WriteText("sub/empty.bmp", "");
   WriteText("sub/arrows.txt", "fine\nup \xE2\x86\x91 and \xE2\x86\x93\n");
   const struct {
     const char* project;  // nullptr: there is no project file
@@ -228,7 +229,22 @@ TEST_F(Builder, AuthorMistakes) {
       {"[installer]\noutput = nofolder/out.exe\nname = meadow\nstub = stub.exe\n" kFiles, 2,
        "{p}:2: {d}/nofolder/out.exe: cannot create: the folder {d}/nofolder does not exist",
        nullptr},
+      // A picture of 0 bytes, in the show or as the preview, and nothing
+      // said about it as a BMP.
+      {kHead kFiles "[chunk]\nfile = sub/empty.bmp\n", 2,
+       "{p}:9: chunk 1: {d}/sub/empty.bmp: the file is empty (0 bytes); give the picture itself",
+       nullptr},
+      {kHead "display = picture\n" kFiles "preview = sub/empty.bmp\n", 2,
+       "{p}:9: entry 3 (preview): {d}/sub/empty.bmp: the file is empty (0 bytes)", "BMP"},
       // Misspellings get a suggestion; words far from any get the list.
+      // The project's own output stays in its folder, whether it climbs out
+      // or names an absolute path.
+      {"[installer]\noutput = ../out.exe\nname = meadow\nstub = stub.exe\n" kFiles, 2,
+       "{p}:2: output = ", "cannot create"},
+      {"[installer]\noutput = /out.exe\nname = meadow\nstub = stub.exe\n" kFiles, 2,
+       "{p}:2: output = /out.exe lies outside the project's folder {d}: name a file inside it, "
+       "or give -o /out.exe to write there",
+       nullptr},
       {kHead kFiles "[show]\npubisher = Zo\xC3\xAB\n", 2,
        "{p}:9: unknown key pubisher in [show]; did you mean publisher?", nullptr},
       {kHead kFiles "[instaler]\n", 2, "{p}:8: unknown section [instaler]; did you mean installer?",
@@ -336,6 +352,17 @@ TEST_F(Builder, AuthorMistakes) {
     }
     fs::remove(Path("out.exe"));
   }
+  // Through a link out of the folder it is outside too; -o chooses any path.
+  WriteText("sub/p.ini",
+            "[installer]\noutput = up/out.exe\nname = meadow\nstub = ../stub.exe\n"
+            "[files]\ncompression-library = ../lib.dll\nscreen-saver = ../prog.scr\n");
+  fs::create_directory_symlink(dir_, Path("sub/up"));
+  EXPECT_EQ(Run({"build", Path("sub/p.ini")}), kExitFailed);
+  EXPECT_NE(err_.str().find("lies outside the project's folder"), std::string::npos) << err_.str();
+  EXPECT_FALSE(fs::exists(Path("out.exe")));
+  EXPECT_EQ(Run({"build", Path("sub/p.ini"), "-o", Path("out.exe")}), kExitOk) << err_.str();
+  EXPECT_TRUE(fs::exists(Path("out.exe")));
+  fs::remove(Path("out.exe"));
   // A project file alone, as Explorer passes one dropped onto ssbuild.exe, is built.
   WriteText("p.ini", kHeadAndFiles);
   EXPECT_EQ(Run({Path("p.ini")}), kExitOk) << err_.str();
@@ -412,6 +439,14 @@ TEST_F(Builder, LeftOutRolesAreFilledInAndTheLayoutMatchesTheInMemoryBuilder) {
   const bool carried = CarriesFile(kLibraryFileName);
   if (!carried) args.insert(args.end(), {"--library", Path("lib.dll")});
   ASSERT_EQ(Run(args), kExitOk) << err_.str();
+  // One note for the three stand-ins; the listing names files as they land.
+  const std::string said = err_.str();
+  EXPECT_NE(said.find("entries 7, 9 and 10: none given; an empty saver.dat goes in for each"),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(said.find("saver.dat goes in"), said.rfind("saver.dat goes in")) << said;
+  EXPECT_NE(out_.str().find("impborl.dll"), std::string::npos) << out_.str();
+  EXPECT_EQ(out_.str().find("impborl.dat"), std::string::npos) << out_.str();
   const ssi::PayloadHeader h = HeaderOf("f.exe");
   for (int i : {7, 9, 10}) {
     EXPECT_EQ(h.entries[static_cast<size_t>(i)].name, "saver.dat");
@@ -440,6 +475,14 @@ TEST_F(Builder, LeftOutRolesAreFilledInAndTheLayoutMatchesTheInMemoryBuilder) {
   BuiltInstaller built;
   ASSERT_TRUE(BuildInstaller(in, built).ok());
   EXPECT_TRUE(built.image == Read("f.exe"));
+
+  // A bitmap preview lands with the extension .bmp whatever its source's.
+  Write("sub/look.dib", DrawExampleBitmap(40, 30, 10, 10));
+  std::vector<std::string> shown = Complete("p.exe");
+  shown.insert(shown.end(), {"--display", "picture", "--preview", Path("sub/look.dib")});
+  ASSERT_EQ(Run(shown), kExitOk) << err_.str();
+  EXPECT_NE(out_.str().find("look.bmp"), std::string::npos) << out_.str();
+  EXPECT_EQ(out_.str().find("look.dib"), std::string::npos) << out_.str();
 
   // With --allow-incomplete nothing is filled in but the library.
   args.push_back("--allow-incomplete");

@@ -4,6 +4,7 @@
 // an earlier test in the same prefix.
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 
 #include "file_checks.h"
@@ -31,6 +32,14 @@ class E2eTest : public ::testing::Test {
 
   std::string Meadow(bool withLicence, bool withReadMe) const {
     return Compose(stub_, MeadowPayload(library_, withLicence, withReadMe)).image;
+  }
+
+  // The Windows folder's names and the screen saver folder's, which an
+  // earlier test may have left there empty.
+  std::set<std::string> WindowsFolder() const {
+    std::set<std::string> names = FolderEntries(meadow_.windowsDir);
+    for (const std::string& name : FolderEntries(meadow_.saverDir)) names.insert("dir\\" + name);
+    return names;
   }
 
   std::string stub_;

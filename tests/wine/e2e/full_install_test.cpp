@@ -95,6 +95,7 @@ TEST_F(FullInstall, ClosingOrPressingInstallAgainDuringTheRunChangesNothing) {
   ASSERT_TRUE(driver::ReadControlById(form, control_id::kLabCopying).visible)
       << "the install did not start";
   EXPECT_FALSE(driver::ReadControlById(form, control_id::kDeclineBtn).enabled);
+  EXPECT_FALSE(driver::ReadControlById(form, control_id::kInstallBtn).enabled);
   ASSERT_TRUE(driver::RequestClose(form, driver::CloseHow::kCloseBox));
   ASSERT_TRUE(driver::RequestClose(form, driver::CloseHow::kCloseMessage));
   ASSERT_TRUE(driver::PressControl(form, control_id::kInstallBtn));

@@ -107,6 +107,7 @@ TEST_F(SetupErrors, AnIncompleteInstallerIsRefusedAtStartWithNothingWritten) {
 }
 
 TEST_F(SetupErrors, ALicenceAfterAFailedReadMeStillAsksForAcceptanceButCannotInstall) {
+  const std::set<std::string> before = WindowsFolder();
   InstallerSession session;
   HWND form = LaunchAndWaitForForm(session, WithEmptyReadMe(true));
   ASSERT_TRUE(form);
@@ -127,6 +128,7 @@ TEST_F(SetupErrors, ALicenceAfterAFailedReadMeStillAsksForAcceptanceButCannotIns
   ASSERT_TRUE(session.WaitForEnd());
   EXPECT_EQ(session.ExitCode(), kExitFailed) << "declined after a failed set-up";
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
+  EXPECT_EQ(WindowsFolder(), before) << "a failed set-up leaves nothing behind";
 }
 
 // Without a licence the failed read-me no longer counts once the buttons are

@@ -14,6 +14,7 @@ class SetupFiles : public E2eTest {};
 
 TEST_F(SetupFiles, WritesLibraryReadMeLicenceAndBitmapPreviewAndRecordsThemInOrder) {
   const std::string image = Meadow(true, true);
+  const std::set<std::string> before = WindowsFolder();
   InstallerSession session;
   HWND form = LaunchAndWaitForForm(session, image);
   ASSERT_TRUE(form);
@@ -40,18 +41,21 @@ TEST_F(SetupFiles, WritesLibraryReadMeLicenceAndBitmapPreviewAndRecordsThemInOrd
   EXPECT_FALSE(FileExists(meadow_.saverDir + "meadow.ssd"));
   EXPECT_FALSE(FileExists(meadow_.saverDir + "meadow.txt"));
 
-  // Decline: the temporary copy goes, the manifest of the set-up stays.
+  // Decline: the temporary copy goes, and with it all the set-up wrote,
+  // the library it put there new included.
   HWND decline = driver::FindControl(form, control_id::kDeclineBtn);
   ASSERT_TRUE(driver::PressButton(decline));
   ASSERT_TRUE(session.WaitForEnd()) << "Decline should close the installer";
   EXPECT_EQ(session.ExitCode(), kExitNotInstalled);
   EXPECT_TRUE(session.boxes.empty()) << DescribeBoxes(session.boxes);
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
-  EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);
-  EXPECT_TRUE(FileExists(preview));
+  EXPECT_EQ(WindowsFolder(), before) << "the Windows folder is as before";
 }
 
-TEST_F(SetupFiles, TheCloseBoxDeletesTheTemporaryCopyAndKeepsTheManifest) {
+TEST_F(SetupFiles, TheCloseBoxDeletesWhatTheSetUpWroteButALibraryThatWasThere) {
+  // A library from an earlier install is written over, and stays.
+  ASSERT_TRUE(test::WriteWholeFile(meadow_.windowsDir + "impborl.dll", "an older library"));
+  const std::set<std::string> before = WindowsFolder();
   InstallerSession session;
   HWND form = LaunchAndWaitForForm(session, Meadow(false, false));
   ASSERT_TRUE(form);
@@ -70,8 +74,8 @@ TEST_F(SetupFiles, TheCloseBoxDeletesTheTemporaryCopyAndKeepsTheManifest) {
   EXPECT_TRUE(MoveFileA(session.InstallerPath().c_str(), renamed.c_str())) << "let go at the end";
   EXPECT_FALSE(FileExists(meadow_.TempCopy(1)));
   EXPECT_TRUE(FolderExists(meadow_.tempCopyDir)) << "the temporary folders stay";
-  EXPECT_EQ(IniSection(meadow_.saverIni, "Files"), expected);
-  EXPECT_TRUE(FileExists(meadow_.saverDir + "installer.bmp"));
+  EXPECT_EQ(WindowsFolder(), before) << "the Windows folder is as before";
+  EXPECT_EQ(test::ReadWholeFile(meadow_.windowsDir + "impborl.dll"), library_);
 }
 
 // Copies left by a crash or held by another installer are never written

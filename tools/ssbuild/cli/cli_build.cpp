@@ -65,7 +65,7 @@ void ParseOptions(ArgList& args, BuildProject& p, CommandLine& c) {
     std::string value;
     const int role = option.rfind("--", 0) == 0 ? RoleFromWord(option.substr(2)) : -1;
     if (option == "-o" || option == "--output") {
-      args.TakeValue(option, p.output);
+      if (args.TakeValue(option, p.output)) p.origins["output"] = option;
     } else if (option == "--stub") {
       args.TakeValue(option, p.stubPath);
     } else if (option == "--saver-name" || option == "--name") {
@@ -182,6 +182,12 @@ bool ReadRequest(const CommandArgs& argv, BuildProject& p, CommandLine& c, std::
     pictures.erase(pictures.begin(), pictures.begin() + static_cast<std::ptrdiff_t>(filePictures));
   if (p.output.empty()) {
     exitCode = UsageFailure(err, "build needs -o OUT (or output = in the project's [installer])");
+    return false;
+  }
+  const std::string outside = OutputOutsideProject(p);
+  if (!outside.empty()) {
+    err << "ssbuild: " << outside << "\n";
+    exitCode = kExitFailed;
     return false;
   }
   // Project folders travel (a zip from the web page, an example from a

@@ -1,11 +1,13 @@
 #include "listing.h"
 
 #include <cstdio>
+#include <optional>
 #include <ostream>
 #include <string>
 
 #include "cli_show.h"
 #include "console_text.h"
+#include "path_rules.h"
 #include "payload_roles.h"
 
 namespace ssbuild {
@@ -80,6 +82,17 @@ ChunkFigures Figures(const Bytes& image, const ssi::ChunkEntry& entry) {
   return f;
 }
 
+// The name an entry lands under, which is the one an author looks for in
+// the Windows folder: the library as .dll, a bitmap preview as .bmp.
+std::string LandingName(const ssi::PayloadHeader& h, size_t index) {
+  const ssi::PayloadEntry& e = h.entries[index];
+  if (index == ssi::entry::kPreview &&
+      h.displayMode == static_cast<uint8_t>(ssi::DisplayMode::kBitmap))
+    return ssi::PreviewBitmapName(e.name);
+  const std::optional<std::string> landing = ssi::EntryDestination(e.kind, e.name, "", "");
+  return landing ? *landing : e.name;
+}
+
 }  // namespace
 
 void PrintInstallerSummary(std::ostream& out, const ssi::PayloadHeader& h, size_t fileSize) {
@@ -89,7 +102,7 @@ void PrintInstallerSummary(std::ostream& out, const ssi::PayloadHeader& h, size_
   for (size_t i = kFirstRole; i <= kLastRole; ++i) {
     const ssi::PayloadEntry& e = h.entries[i];
     if (e.IsEmpty()) continue;
-    SummaryLine(out, std::to_string(i), ShownName(e.name), e.Length(), e.expandedSize,
+    SummaryLine(out, std::to_string(i), ShownName(LandingName(h, i)), e.Length(), e.expandedSize,
                 e.compressed != 0 ? "imploded" : "stored");
     stored += e.Length();
     expanded += e.expandedSize;

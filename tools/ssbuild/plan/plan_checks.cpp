@@ -39,7 +39,8 @@ void CheckCompleteness(PlanState& s) {
 void CheckContents(PlanState& s) {
   const int mode = s.plan.displayMode;
   const PlannedEntry& preview = s.Entry(ssi::entry::kPreview);
-  if (preview.used && !preview.inMemory) {
+  // An empty picture preview is an error already.
+  if (preview.used && !preview.inMemory && !(mode == 1 && preview.size == 0)) {
     const Bytes head = ReadInputHead(s.inputs, preview.path, kSniffSize);
     std::string problem;
     if (mode == 1) problem = BitmapProblem(head, preview.size);

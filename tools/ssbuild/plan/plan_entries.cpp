@@ -238,6 +238,8 @@ void PlanStandIns(PlanState& s) {
                                " goes in (no chunks; the screen saver's settings file saver.dat "
                                "holds zeros)");
   }
+  // One note for all of them: the same words three times read as three problems.
+  std::vector<int> filled;
   for (int role :
        {ssi::entry::kFurtherFile, ssi::entry::kSupportLibrary1, ssi::entry::kSupportLibrary2}) {
     if (s.Given(role)) continue;
@@ -246,9 +248,15 @@ void PlanStandIns(PlanState& s) {
     e.name = kStandInName;
     e.label = "an empty stand-in";
     e.standIn = true;
-    s.findings.notes.push_back(Describe(role) + ": none given; an empty " + e.name +
-                               " goes in, which the install replaces with the settings file");
+    filled.push_back(role);
   }
+  if (filled.empty()) return;
+  std::string which = filled.size() == 1 ? Describe(filled[0]) : "entries ";
+  for (size_t i = 0; filled.size() > 1 && i < filled.size(); ++i)
+    which += (i == 0 ? "" : i + 1 == filled.size() ? " and " : ", ") + std::to_string(filled[i]);
+  s.findings.notes.push_back(which + ": none given; an empty " + std::string(kStandInName) +
+                             (filled.size() == 1 ? " goes in" : " goes in for each") +
+                             ", which the install replaces with the settings file");
 }
 
 }  // namespace ssbuild

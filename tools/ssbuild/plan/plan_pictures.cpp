@@ -48,6 +48,12 @@ void ConvertPreview(const BuildProject& project, const InputSource& inputs, Buil
                     Findings& findings) {
   PlannedEntry& e = plan.entries[ssi::entry::kPreview];
   if (!e.used || e.inMemory || plan.displayMode != 1) return;
+  if (e.size == 0) {
+    findings.errors.push_back(Where(project.roles[ssi::entry::kPreview].origin) +
+                              "entry 3 (preview): " + e.path +
+                              ": the file is empty (0 bytes); give the picture itself");
+    return;
+  }
   const Bytes head = ReadInputHead(inputs, e.path, kSniffSize);
   const PictureFormat format = SniffPicture(head);
   if (format == PictureFormat::kBmp && BitmapProblem(head, e.size).empty()) return;
@@ -91,13 +97,19 @@ void CheckShowPictures(const BuildProject& project, const InputSource& inputs,
     if (!shown) continue;
     const std::string where =
         Where(chunk.origin) + "chunk " + std::to_string(index) + ": " + chunk.path + ": ";
-    Bytes bytes = ReadInputHead(inputs, chunk.path, kPictureHeadSize);
-    if (bytes.empty()) continue;  // missing or empty: reported where the chunks are read
-    PictureFacts facts;
-    Status status = CheckPictureHeader(bytes, facts);
     uint64_t size = 0;
     std::string problem;
     const bool sized = inputs.Stat(chunk.path, size, problem);
+    if (sized && size == 0) {
+      // A picture saved half-way or a download that failed: the show would
+      // get an empty chunk and show nothing in its place.
+      findings.errors.push_back(where + "the file is empty (0 bytes); give the picture itself");
+      continue;
+    }
+    Bytes bytes = ReadInputHead(inputs, chunk.path, kPictureHeadSize);
+    if (bytes.empty()) continue;  // missing: reported where the chunks are read
+    PictureFacts facts;
+    Status status = CheckPictureHeader(bytes, facts);
     const uint64_t pixels = uint64_t(facts.width) * uint64_t(facts.height);
     if (status.ok() && sized && size <= kDecodedFileMax && pixels <= kCheckedWholePixelsMax) {
       // Through a stream, not ReadInput: a build from memory hands a

@@ -1,5 +1,8 @@
 #include "build_project.h"
 
+#include <filesystem>
+
+#include "native_file.h"
 #include "payload_roles.h"
 
 namespace ssbuild {
@@ -25,6 +28,26 @@ std::string SourceOf(const std::string& origin) {
 }
 
 }  // namespace
+
+std::string OutputOutsideProject(const BuildProject& project) {
+  namespace fs = std::filesystem;
+  const auto origin = project.origins.find("output");
+  if (project.projectPath.empty() || origin == project.origins.end() ||
+      SourceOf(origin->second) != project.projectPath)
+    return {};
+  // Links resolved on both sides, so a link inside the folder that points
+  // out of it counts as outside.
+  std::error_code ec;
+  const fs::path folder =
+      fs::weakly_canonical(fs::absolute(FsPath(project.projectPath), ec).parent_path(), ec);
+  const fs::path out = fs::weakly_canonical(fs::absolute(FsPath(project.output), ec), ec);
+  const fs::path inside = out.lexically_relative(folder);
+  const bool within = !ec && !inside.empty() && *inside.begin() != ".." && inside != ".";
+  if (within) return {};
+  return origin->second + ": output = " + project.output + " lies outside the project's folder " +
+         Utf8Path(folder) + ": name a file inside it, or give -o " + project.output +
+         " to write there";
+}
 
 bool ParseDisplayMode(const std::string& text, int& mode) {
   static const struct {

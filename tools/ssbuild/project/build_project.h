@@ -84,6 +84,11 @@ int RoleFromWord(const std::string& text);
 // The long name of a role ("screen-saver" for 6).
 const char* RoleWord(int index);
 
+// A project file travels (a zip from the web page, an example from a forum),
+// so its own `output =` may not reach out of its folder; the one who builds
+// may give any path with -o. The error naming the line, or nothing.
+std::string OutputOutsideProject(const BuildProject& project);
+
 // Sets a role's file, noting a role given twice by the same source.
 void RequestRole(BuildProject& project, int role, const std::string& path,
                  const std::string& origin);
