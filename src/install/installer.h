@@ -7,7 +7,6 @@
 #include <memory>
 #include <optional>
 #include <string>
-#include <vector>
 
 #include "data_file_format.h"
 #include "installer_ui.h"
@@ -68,9 +67,11 @@ struct Installer {
   // The manifest: saver.ini's section "Files", keyed by fileCounter.
   std::optional<SaverIni> saverIni;
   int32_t fileCounter = 0;
-  // What this run made where nothing stood before, in order: closing
-  // without an install takes these away again, and nothing that was there.
-  std::vector<std::string> newFiles;
+  // What this run made where nothing stood before, each path ended by a
+  // line break (no file name holds one): closing without an install takes
+  // these away again, and nothing that was there. One string rather than a
+  // vector of them keeps the stub within its size.
+  std::string newFiles;
   bool newSaverDir = false;
 
   // The install's own copy of the data file's settings record.

@@ -246,7 +246,7 @@ ResultCode ExtractPayloadEntry(Installer& in, FileStream& stream, int index, boo
   // manifest does not know of is removed.
   if (result != rc::kOk && written.complete) DeleteFileOnce(destination);
   // Whole or not, a file this run made goes again when nothing is installed.
-  if (fresh && FileExists(destination)) in.newFiles.push_back(destination);
+  if (fresh && FileExists(destination)) in.newFiles += destination + '\n';
   return result;
 }
 

@@ -244,8 +244,13 @@ void DeleteTempCopy(Installer& in) {
 void RemoveNewFiles(Installer& in) {
   // Latest first, the folder last: it goes only when this run made it and
   // nothing else has come into it.
-  for (auto path = in.newFiles.rbegin(); path != in.newFiles.rend(); ++path) DeleteFileOnce(*path);
-  in.newFiles.clear();
+  std::string& files = in.newFiles;
+  while (!files.empty()) {
+    files.pop_back();  // the last path's line break
+    const size_t start = files.rfind('\n') + 1;  // npos + 1 is 0: the first path
+    DeleteFileOnce(files.substr(start));
+    files.resize(start);
+  }
   if (in.newSaverDir) RemoveDirectoryA(in.paths.saverDir.c_str());
   in.newSaverDir = false;
 }
@@ -266,7 +271,7 @@ void PrepareSaverDir(Installer& in) {
   // reported here and the set-up goes on.
   const ResultCode result = RecordInManifest(*in.saverIni, in.fileCounter, p.saverIniPath);
   if (result != rc::kOk) ShowInstallError(in.ui, result, p.saverIniPath);
-  if (iniNew && FileExists(p.saverIniPath)) in.newFiles.push_back(p.saverIniPath);
+  if (iniNew && FileExists(p.saverIniPath)) in.newFiles += p.saverIniPath + '\n';
   // The data file's path is used for reading and for deleting, so a name
   // with folder parts must not reach it.
   const std::string& dataName = in.header.entries[entry::kDataFile].name;
