@@ -58,93 +58,118 @@ void TakeCompression(ArgList& args, const std::string& option, BuildProject& p) 
   }
 }
 
+// A switch that takes no value; false when `option` is none.
+bool TakeSwitch(const std::string& option, BuildProject& p, CommandLine& c) {
+  if (option == "--licence-flag" || option == "--license-flag" || option == "--accept-licence") {
+    p.licenceFlag = true;
+  } else if (option == "--readme-flag" || option == "--open-readme") {
+    p.readMeFlag = true;
+  } else if (option == "--display-properties-flag" || option == "--open-display-properties") {
+    p.displayPropertiesFlag = true;
+  } else if (option == "--no-accept-licence" || option == "--no-licence-flag") {
+    p.licenceFlag = false;
+  } else if (option == "--no-open-readme" || option == "--no-readme-flag") {
+    p.readMeFlag = false;
+  } else if (option == "--no-open-display-properties") {
+    p.displayPropertiesFlag = false;
+  } else if (option == "--allow-incomplete") {
+    p.allowIncomplete = true;
+  } else if (option == "--werror") {
+    p.werror = true;
+  } else if (option == "--json") {
+    c.json = true;
+  } else if (option == "-q" || option == "--quiet") {
+    c.verbosity = Verbosity::kQuiet;
+  } else if (option == "-v" || option == "--verbose") {
+    c.verbosity = Verbosity::kVerbose;
+  } else if (option == "--allow-project-commands") {
+    c.allowProjectCommands = true;
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// An option with a value that sets the whole build; false when `option` is none.
+bool TakeBuildValue(ArgList& args, const std::string& option, BuildProject& p, CommandLine& c) {
+  std::string value;
+  int64_t number = 0;
+  if (option == "-o" || option == "--output") {
+    if (args.TakeValue(option, p.output)) p.origins["output"] = option;
+  } else if (option == "--stub") {
+    args.TakeValue(option, p.stubPath);
+  } else if (option == "--saver-name" || option == "--name") {
+    if (args.TakeValue(option, value)) p.saverName = value;
+  } else if (option == "--display-mode" || option == "--display") {
+    int mode = 0;
+    if (!args.TakeValue(option, value)) return true;
+    if (ParseDisplayMode(value, mode))
+      p.displayMode = mode;
+    else
+      args.Fail(option + " " + value + ": expected none, picture, movie, silent or 0..255");
+  } else if (option == "--codepage") {
+    if (args.TakeInt(option, 1, 65535, number)) p.codePage = static_cast<unsigned>(number);
+  } else if (option == "--sign") {
+    if (args.TakeValue(option, p.signCommand)) p.signOrigin.clear();
+  } else if (option == "-D") {
+    if (!args.TakeValue(option, value)) return true;
+    const size_t eq = value.find('=');
+    if (eq == std::string::npos || eq == 0)
+      args.Fail("-D " + value + ": expected NAME=VALUE");
+    else
+      c.defines[value.substr(0, eq)] = value.substr(eq + 1);
+  } else if (option == "-j" || option == "--jobs") {
+    if (args.TakeInt(option, 1, 256, number)) p.packThreads = static_cast<unsigned>(number);
+  } else {
+    return false;
+  }
+  return true;
+}
+
+// An option naming a payload entry's file, name or compression (or the
+// level); false when `option` is none.
+bool TakeEntryOption(ArgList& args, const std::string& option, BuildProject& p) {
+  std::string value;
+  const int role = option.rfind("--", 0) == 0 ? RoleFromWord(option.substr(2)) : -1;
+  if (role >= kFirstRole) {
+    if (args.TakeValue(option, value)) RequestRole(p, role, value, option);
+  } else if (option == "--entry-name") {
+    int named = 0;
+    if (SplitRoleValue(args, option, named, value))
+      p.roles[static_cast<size_t>(named)].entryName = value;
+  } else if (option == "--compress") {
+    TakeCompression(args, option, p);
+  } else if (option == "--store") {
+    if (!args.TakeValue(option, value)) return true;
+    const int stored = RoleFromWord(value);
+    if (stored < kFirstRole)
+      args.Fail(option + " " + value + ": not a payload role");
+    else
+      p.roles[static_cast<size_t>(stored)].compression = CompressionChoice{false, false, 4096};
+  } else if (option == "--store-all") {
+    p.defaultCompression = CompressionChoice{false, false, 4096};
+  } else if (option == "--level") {
+    args.TakeLevel(option, p.level);
+  } else {
+    return false;
+  }
+  return true;
+}
+
 // Applies the options to `p`; everything else lands in `c`.
 void ParseOptions(ArgList& args, BuildProject& p, CommandLine& c) {
   while (!args.Done() && !args.Failed()) {
     const std::string option = args.Take();
-    std::string value;
-    const int role = option.rfind("--", 0) == 0 ? RoleFromWord(option.substr(2)) : -1;
-    if (option == "-o" || option == "--output") {
-      if (args.TakeValue(option, p.output)) p.origins["output"] = option;
-    } else if (option == "--stub") {
-      args.TakeValue(option, p.stubPath);
-    } else if (option == "--saver-name" || option == "--name") {
-      if (args.TakeValue(option, value)) p.saverName = value;
-    } else if (option == "--display-mode" || option == "--display") {
-      int mode = 0;
-      if (!args.TakeValue(option, value)) continue;
-      if (ParseDisplayMode(value, mode))
-        p.displayMode = mode;
-      else
-        args.Fail(option + " " + value + ": expected none, picture, movie, silent or 0..255");
-    } else if (option == "--licence-flag" || option == "--license-flag" ||
-               option == "--accept-licence") {
-      p.licenceFlag = true;
-    } else if (option == "--readme-flag" || option == "--open-readme") {
-      p.readMeFlag = true;
-    } else if (option == "--display-properties-flag" || option == "--open-display-properties") {
-      p.displayPropertiesFlag = true;
-    } else if (option == "--no-accept-licence" || option == "--no-licence-flag") {
-      p.licenceFlag = false;
-    } else if (option == "--no-open-readme" || option == "--no-readme-flag") {
-      p.readMeFlag = false;
-    } else if (option == "--no-open-display-properties") {
-      p.displayPropertiesFlag = false;
-    } else if (option == "--allow-incomplete") {
-      p.allowIncomplete = true;
-    } else if (option == "--werror") {
-      p.werror = true;
-    } else if (option == "--json") {
-      c.json = true;
-    } else if (option == "-q" || option == "--quiet") {
-      c.verbosity = Verbosity::kQuiet;
-    } else if (option == "-v" || option == "--verbose") {
-      c.verbosity = Verbosity::kVerbose;
-    } else if (option == "--codepage") {
-      int64_t number = 0;
-      if (args.TakeInt(option, 1, 65535, number)) p.codePage = static_cast<unsigned>(number);
-    } else if (option == "--sign") {
-      if (args.TakeValue(option, p.signCommand)) p.signOrigin.clear();
-    } else if (option == "--allow-project-commands") {
-      c.allowProjectCommands = true;
-    } else if (option == "-D") {
-      if (!args.TakeValue(option, value)) continue;
-      const size_t eq = value.find('=');
-      if (eq == std::string::npos || eq == 0)
-        args.Fail("-D " + value + ": expected NAME=VALUE");
-      else
-        c.defines[value.substr(0, eq)] = value.substr(eq + 1);
-    } else if (option == "-j" || option == "--jobs") {
-      int64_t number = 0;
-      if (args.TakeInt(option, 1, 256, number)) p.packThreads = static_cast<unsigned>(number);
-    } else if (role >= kFirstRole) {
-      if (args.TakeValue(option, value)) RequestRole(p, role, value, option);
-    } else if (option == "--entry-name") {
-      int named = 0;
-      if (SplitRoleValue(args, option, named, value))
-        p.roles[static_cast<size_t>(named)].entryName = value;
-    } else if (option == "--compress") {
-      TakeCompression(args, option, p);
-    } else if (option == "--store") {
-      if (!args.TakeValue(option, value)) continue;
-      const int stored = RoleFromWord(value);
-      if (stored < kFirstRole)
-        args.Fail(option + " " + value + ": not a payload role");
-      else
-        p.roles[static_cast<size_t>(stored)].compression = CompressionChoice{false, false, 4096};
-    } else if (option == "--store-all") {
-      p.defaultCompression = CompressionChoice{false, false, 4096};
-    } else if (option == "--level") {
-      args.TakeLevel(option, p.level);
-    } else if (TakeDataFileOption(option, "--data-", args, c.data)) {
-    } else if (TakeShowOption(option, args, p.show)) {
-    } else if (option.size() > 1 && option[0] == '-') {
+    if (TakeSwitch(option, p, c) || TakeBuildValue(args, option, p, c) ||
+        TakeEntryOption(args, option, p) || TakeDataFileOption(option, "--data-", args, c.data) ||
+        TakeShowOption(option, args, p.show))
+      continue;
+    if (option.size() > 1 && option[0] == '-')
       args.Fail("build: unknown option \"" + option + "\"");
-    } else if (c.projectPath.empty()) {
+    else if (c.projectPath.empty())
       c.projectPath = option;
-    } else {
+    else
       args.Fail("build: more than one project file given");
-    }
   }
 }
 
