@@ -4,9 +4,10 @@
 #include <ole2.h>
 #include <olectl.h>
 
+#include <cstdlib>
 #include <string>
 
-#include "control_identity.h"
+#include "class_registration.h"
 #include "flash_control.h"
 
 namespace {
@@ -44,25 +45,6 @@ class ClassFactory final : public IClassFactory {
 
 ClassFactory g_factory;
 
-// HKLM\Software\Classes: the machine's classes, whatever the user's are.
-bool SetValue(const std::string& path, const char* name, const std::string& value) {
-  HKEY key = nullptr;
-  const std::string full = "Software\\Classes\\" + path;
-  if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, full.c_str(), 0, nullptr, 0, KEY_WRITE, nullptr, &key,
-                      nullptr) != ERROR_SUCCESS)
-    return false;
-  const LONG status = RegSetValueExA(key, name, 0, REG_SZ,
-                                     reinterpret_cast<const BYTE*>(value.c_str()),
-                                     static_cast<DWORD>(value.size() + 1));
-  RegCloseKey(key);
-  return status == ERROR_SUCCESS;
-}
-
-void DeleteTree(const std::string& path) {
-  const std::string full = "Software\\Classes\\" + path;
-  RegDeleteTreeA(HKEY_LOCAL_MACHINE, full.c_str());
-}
-
 }  // namespace
 
 extern "C" {
@@ -90,29 +72,19 @@ HRESULT STDAPICALLTYPE DllRegisterServer() {
   char path[MAX_PATH + 1] = {};
   const DWORD n = GetModuleFileNameA(flashctl::Module(), path, MAX_PATH);
   if (n == 0 || n >= MAX_PATH) return SELFREG_E_CLASS;
-  using namespace flashctl;
-  const std::string key = std::string("CLSID\\") + kClsidText;
-  const bool ok =
-      SetValue(key, nullptr, kDescription) &&
-      SetValue(key + "\\InprocServer32", nullptr, std::string(path, n)) &&
-      SetValue(key + "\\InprocServer32", "ThreadingModel", "Apartment") &&
-      SetValue(key + "\\ProgID", nullptr, kProgIdVersioned) &&
-      SetValue(key + "\\VersionIndependentProgID", nullptr, kProgId) &&
-      SetValue(key + "\\Control", nullptr, "") &&
-      SetValue(kProgId, nullptr, kDescription) &&
-      SetValue(std::string(kProgId) + "\\CLSID", nullptr, kClsidText) &&
-      SetValue(std::string(kProgId) + "\\CurVer", nullptr, kProgIdVersioned) &&
-      SetValue(kProgIdVersioned, nullptr, kDescription) &&
-      SetValue(std::string(kProgIdVersioned) + "\\CLSID", nullptr, kClsidText);
-  return ok ? S_OK : SELFREG_E_CLASS;
+  return flashctl::RegisterControlClass(std::string(path, n)) ? S_OK : SELFREG_E_CLASS;
 }
 
 HRESULT STDAPICALLTYPE DllUnregisterServer() {
-  using namespace flashctl;
-  DeleteTree(std::string("CLSID\\") + kClsidText);
-  DeleteTree(kProgId);
-  DeleteTree(kProgIdVersioned);
+  flashctl::UnregisterControlClass();
   return S_OK;
 }
 
 }  // extern "C"
+
+// The runtime's default handler for an uncaught exception names its type,
+// which links the whole C++ name demangler (a fifth of the DLL). Nothing
+// may leave the control by an exception anyway: end quietly.
+namespace __gnu_cxx {
+void __verbose_terminate_handler() { abort(); }
+}  // namespace __gnu_cxx
