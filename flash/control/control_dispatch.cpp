@@ -97,17 +97,20 @@ class Args {
   std::array<VARIANT, 4> held_;
 };
 
-// Results: the VARIANT takes the value (and a BSTR's ownership).
-HRESULT Result(HRESULT hr, VARIANT* result, VARTYPE type, long value) {
+// Results: the VARIANT takes the value (and a BSTR's ownership). The value
+// is taken by reference: it is read only after the member that fills it ran,
+// whatever order the call's arguments are evaluated in.
+template <typename T>
+HRESULT Result(HRESULT hr, VARIANT* result, VARTYPE type, const T& value) {
   if (FAILED(hr) || !result) return hr;
   VariantInit(result);
   result->vt = type;
   if (type == VT_BOOL) result->boolVal = static_cast<VARIANT_BOOL>(value);
-  else result->lVal = value;
+  else result->lVal = static_cast<long>(value);
   return hr;
 }
 
-HRESULT TextResult(HRESULT hr, VARIANT* result, BSTR text) {
+HRESULT TextResult(HRESULT hr, VARIANT* result, const BSTR& text) {
   if (FAILED(hr) || !result) {
     SysFreeString(text);
     return hr;

@@ -60,7 +60,7 @@ std::string Text(const VARIANT& v) {
   }
 }
 
-std::string Run(IDispatch* control, const Step& step) {
+std::string Call(IDispatch* control, const Step& step) {
   std::vector<VARIANT> args;
   for (auto it = step.args.rbegin(); it != step.args.rend(); ++it) args.push_back(Arg(*it));
   DISPID named = DISPID_PROPERTYPUT;
@@ -168,7 +168,7 @@ TEST_F(ControlTest, MembersByTheirDispatchIdsGiveTheDocumentedAnswers) {
       {9999, kGet, {}, "error"},
   };
   for (size_t i = 0; i < steps.size(); ++i)
-    EXPECT_EQ(Run(control, steps[i]), steps[i].expected)
+    EXPECT_EQ(Call(control, steps[i]), steps[i].expected)
         << "step " << i << ": dispatch id " << steps[i].id;
 
   // Names map to the same ids for late-bound hosts.
@@ -183,6 +183,8 @@ TEST_F(ControlTest, MembersByTheirDispatchIdsGiveTheDocumentedAnswers) {
 }
 
 // An events sink that records the ReadyStateChange states it is sent.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wnon-virtual-dtor"
 class Sink final : public IDispatch {
  public:
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID iid, void** out) override {
@@ -208,6 +210,7 @@ class Sink final : public IDispatch {
   ULONG refs = 1;
   std::vector<long> states;
 };
+#pragma GCC diagnostic pop
 
 TEST_F(ControlTest, EventsReachAnAdvisedSinkAndAnUnreadableMovieShowsTheBackground) {
   IDispatch* control = Create();
@@ -223,14 +226,14 @@ TEST_F(ControlTest, EventsReachAnAdvisedSinkAndAnUnreadableMovieShowsTheBackgrou
   ASSERT_EQ(point->Advise(&sink, &cookie), S_OK);
 
   ASSERT_TRUE(WriteWholeFile(folder + "broken.swf", "FWS\x06garbage"));
-  EXPECT_EQ(Run(control, {102, kPut, {Wide(folder + "broken.swf")}, ""}), "");
-  EXPECT_EQ(Run(control, {124, kGet, {}, ""}), "0");
-  EXPECT_EQ(Run(control, {-525, kGet, {}, ""}), "4");
+  EXPECT_EQ(Call(control, {102, kPut, {Wide(folder + "broken.swf")}, ""}), "");
+  EXPECT_EQ(Call(control, {124, kGet, {}, ""}), "0");
+  EXPECT_EQ(Call(control, {-525, kGet, {}, ""}), "4");
   EXPECT_EQ(sink.states, (std::vector<long>{0, 4}));
 
   // Drawn through IViewObject, it fills exactly its rectangle with the
   // background colour and leaves the rest of the picture alone.
-  EXPECT_EQ(Run(control, {123, kPut, {L"3368601"}, ""}), "");  // 0x336699
+  EXPECT_EQ(Call(control, {123, kPut, {L"3368601"}, ""}), "");  // 0x336699
   IViewObject* view = nullptr;
   ASSERT_EQ(control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view)), S_OK);
   BITMAPINFO info{};
