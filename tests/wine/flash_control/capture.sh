@@ -1,12 +1,15 @@
 #!/bin/bash
-# The control's picture of a corpus movie against `ssbuild render --size` of
-# the same movie, judged by the corpus's compare-frames.py.
-#   capture.sh RUN_WINE_TEST TESTS.exe SSBUILD.exe CORPUS_DIR CASE OUT_DIR
+# A picture of a corpus movie that a Wine test saved (the control drawn
+# through IViewObject2, or the installer's panel on screen) against
+# `ssbuild render --size 350x150` of the same movie, judged by the corpus's
+# compare-frames.py.
+#   capture.sh RUN_WINE_TEST TESTS.exe GTEST_FILTER SSBUILD.exe CORPUS_DIR CASE OUT_DIR
 set -euo pipefail
-run=$1 tests=$2 ssbuild=$3 corpus=$4 case=$5 out=$6
+run=$1 tests=$2 filter=$3 ssbuild=$4 corpus=$5 case=$6 out=$7
 mkdir -p "$out"
 movie=$corpus/$case/movie.swf
-SSI_CAPTURE_MOVIE=$movie SSI_CAPTURE_OUT=$out/control.png \
-  "$run" "$tests" --gtest_filter=Capture.*
+rm -f "$out/captured.png" "$out/render.png"
+SSI_CAPTURE_MOVIE=$movie SSI_CAPTURE_OUT=$out/captured.png \
+  "$run" "$tests" "--gtest_filter=$filter"
 "$run" "$ssbuild" render "Z:${movie//\//\\}" --size 350x150 -o "Z:${out//\//\\}\\render.png"
-python3 "$corpus/compare-frames.py" "$out/render.png" "$out/control.png"
+python3 "$corpus/compare-frames.py" "$out/render.png" "$out/captured.png"
