@@ -4,7 +4,6 @@
 #include <ole2.h>
 #include <olectl.h>
 
-#include <cstdlib>
 #include <string>
 
 #include "class_registration.h"
@@ -81,10 +80,3 @@ HRESULT STDAPICALLTYPE DllUnregisterServer() {
 }
 
 }  // extern "C"
-
-// The runtime's default handler for an uncaught exception names its type,
-// which links the whole C++ name demangler (a fifth of the DLL). Nothing
-// may leave the control by an exception anyway: end quietly.
-namespace __gnu_cxx {
-void __verbose_terminate_handler() { abort(); }
-}  // namespace __gnu_cxx
