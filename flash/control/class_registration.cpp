@@ -16,9 +16,9 @@ bool SetValue(const std::string& path, const char* name, const std::string& valu
   if (RegCreateKeyExA(HKEY_LOCAL_MACHINE, ClassesKey(path).c_str(), 0, nullptr, 0, KEY_WRITE,
                       nullptr, &key, nullptr) != ERROR_SUCCESS)
     return false;
-  const LONG status = RegSetValueExA(key, name, 0, REG_SZ,
-                                     reinterpret_cast<const BYTE*>(value.c_str()),
-                                     static_cast<DWORD>(value.size() + 1));
+  const LONG status =
+      RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(value.c_str()),
+                     static_cast<DWORD>(value.size() + 1));
   RegCloseKey(key);
   return status == ERROR_SUCCESS;
 }
@@ -37,8 +37,7 @@ bool RegisterControlClass(const std::string& controlPath) {
          SetValue(key + "\\InprocServer32", "ThreadingModel", "Apartment") &&
          SetValue(key + "\\ProgID", nullptr, versioned) &&
          SetValue(key + "\\VersionIndependentProgID", nullptr, progId) &&
-         SetValue(key + "\\Control", nullptr, "") &&
-         SetValue(progId, nullptr, kDescription) &&
+         SetValue(key + "\\Control", nullptr, "") && SetValue(progId, nullptr, kDescription) &&
          SetValue(progId + "\\CLSID", nullptr, kClsidText) &&
          SetValue(progId + "\\CurVer", nullptr, versioned) &&
          SetValue(versioned, nullptr, kDescription) &&

@@ -15,27 +15,48 @@ struct Name {
 };
 
 constexpr Name kNames[] = {
-    {L"ReadyState", id::kReadyState},   {L"TotalFrames", id::kTotalFrames},
-    {L"Playing", id::kPlaying},         {L"Quality", id::kQuality},
-    {L"ScaleMode", id::kScaleMode},     {L"AlignMode", id::kAlignMode},
-    {L"BackgroundColor", id::kBackgroundColor}, {L"Loop", id::kLoop},
-    {L"Movie", id::kMovie},             {L"FrameNum", id::kFrameNum},
-    {L"SetZoomRect", id::kSetZoomRect}, {L"Zoom", id::kZoom},
-    {L"Pan", id::kPan},                 {L"Play", id::kPlay},
-    {L"Stop", id::kStop},               {L"Back", id::kBack},
-    {L"Forward", id::kForward},         {L"Rewind", id::kRewind},
-    {L"StopPlay", id::kStopPlay},       {L"GotoFrame", id::kGotoFrame},
-    {L"CurrentFrame", id::kCurrentFrame}, {L"IsPlaying", id::kIsPlaying},
-    {L"PercentLoaded", id::kPercentLoaded}, {L"FrameLoaded", id::kFrameLoaded},
-    {L"FlashVersion", id::kFlashVersion}, {L"WMode", id::kWMode},
-    {L"SAlign", id::kSAlign},           {L"Menu", id::kMenu},
-    {L"Base", id::kBase},               {L"Scale", id::kScale},
-    {L"DeviceFont", id::kDeviceFont},   {L"EmbedMovie", id::kEmbedMovie},
-    {L"BGColor", id::kBGColor},         {L"Quality2", id::kQuality2},
-    {L"LoadMovie", id::kLoadMovie},     {L"TGotoFrame", id::kTGotoFrame},
-    {L"TGotoLabel", id::kTGotoLabel},   {L"TCurrentFrame", id::kTCurrentFrame},
-    {L"TCurrentLabel", id::kTCurrentLabel}, {L"TPlay", id::kTPlay},
-    {L"TStopPlay", id::kTStopPlay},     {L"SetVariable", id::kSetVariable},
+    {L"ReadyState", id::kReadyState},
+    {L"TotalFrames", id::kTotalFrames},
+    {L"Playing", id::kPlaying},
+    {L"Quality", id::kQuality},
+    {L"ScaleMode", id::kScaleMode},
+    {L"AlignMode", id::kAlignMode},
+    {L"BackgroundColor", id::kBackgroundColor},
+    {L"Loop", id::kLoop},
+    {L"Movie", id::kMovie},
+    {L"FrameNum", id::kFrameNum},
+    {L"SetZoomRect", id::kSetZoomRect},
+    {L"Zoom", id::kZoom},
+    {L"Pan", id::kPan},
+    {L"Play", id::kPlay},
+    {L"Stop", id::kStop},
+    {L"Back", id::kBack},
+    {L"Forward", id::kForward},
+    {L"Rewind", id::kRewind},
+    {L"StopPlay", id::kStopPlay},
+    {L"GotoFrame", id::kGotoFrame},
+    {L"CurrentFrame", id::kCurrentFrame},
+    {L"IsPlaying", id::kIsPlaying},
+    {L"PercentLoaded", id::kPercentLoaded},
+    {L"FrameLoaded", id::kFrameLoaded},
+    {L"FlashVersion", id::kFlashVersion},
+    {L"WMode", id::kWMode},
+    {L"SAlign", id::kSAlign},
+    {L"Menu", id::kMenu},
+    {L"Base", id::kBase},
+    {L"Scale", id::kScale},
+    {L"DeviceFont", id::kDeviceFont},
+    {L"EmbedMovie", id::kEmbedMovie},
+    {L"BGColor", id::kBGColor},
+    {L"Quality2", id::kQuality2},
+    {L"LoadMovie", id::kLoadMovie},
+    {L"TGotoFrame", id::kTGotoFrame},
+    {L"TGotoLabel", id::kTGotoLabel},
+    {L"TCurrentFrame", id::kTCurrentFrame},
+    {L"TCurrentLabel", id::kTCurrentLabel},
+    {L"TPlay", id::kTPlay},
+    {L"TStopPlay", id::kTStopPlay},
+    {L"SetVariable", id::kSetVariable},
     {L"GetVariable", id::kGetVariable},
 };
 
@@ -105,8 +126,10 @@ HRESULT Result(HRESULT hr, VARIANT* result, VARTYPE type, const T& value) {
   if (FAILED(hr) || !result) return hr;
   VariantInit(result);
   result->vt = type;
-  if (type == VT_BOOL) result->boolVal = static_cast<VARIANT_BOOL>(value);
-  else result->lVal = static_cast<long>(value);
+  if (type == VT_BOOL)
+    result->boolVal = static_cast<VARIANT_BOOL>(value);
+  else
+    result->lVal = static_cast<long>(value);
   return hr;
 }
 
@@ -156,7 +179,6 @@ HRESULT FlashControl::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS
   int i = 0;
   VARIANT_BOOL b = VARIANT_FALSE;
   BSTR s = nullptr, s2 = nullptr;
-
 
   // Properties: a put takes the value, anything else reads it.
   switch (member) {
@@ -226,36 +248,55 @@ HRESULT FlashControl::Invoke(DISPID member, REFIID, LCID, WORD flags, DISPPARAMS
   if (put) return DISP_E_MEMBERNOTFOUND;
   switch (member) {
     // Methods
-    case id::kPlay: return Play();
-    case id::kStop: return Stop();
-    case id::kBack: return Back();
-    case id::kForward: return Forward();
-    case id::kRewind: return Rewind();
-    case id::kStopPlay: return StopPlay();
-    case id::kGotoFrame: return a.Long(0, l) ? GotoFrame(l) : a.error;
-    case id::kZoom: return a.Int(0, i) ? Zoom(i) : a.error;
+    case id::kPlay:
+      return Play();
+    case id::kStop:
+      return Stop();
+    case id::kBack:
+      return Back();
+    case id::kForward:
+      return Forward();
+    case id::kRewind:
+      return Rewind();
+    case id::kStopPlay:
+      return StopPlay();
+    case id::kGotoFrame:
+      return a.Long(0, l) ? GotoFrame(l) : a.error;
+    case id::kZoom:
+      return a.Int(0, i) ? Zoom(i) : a.error;
     case id::kSetZoomRect:
       return a.Long(0, l) && a.Long(1, l2) && a.Long(2, l3) && a.Long(3, l4)
                  ? SetZoomRect(l, l2, l3, l4)
                  : a.error;
-    case id::kPan: return a.Long(0, l) && a.Long(1, l2) && a.Int(2, i) ? Pan(l, l2, i) : a.error;
-    case id::kCurrentFrame: return Result(CurrentFrame(&l), result, VT_I4, l);
-    case id::kIsPlaying: return Result(IsPlaying(&b), result, VT_BOOL, b);
-    case id::kPercentLoaded: return Result(PercentLoaded(&l), result, VT_I4, l);
-    case id::kFlashVersion: return Result(FlashVersion(&l), result, VT_I4, l);
+    case id::kPan:
+      return a.Long(0, l) && a.Long(1, l2) && a.Int(2, i) ? Pan(l, l2, i) : a.error;
+    case id::kCurrentFrame:
+      return Result(CurrentFrame(&l), result, VT_I4, l);
+    case id::kIsPlaying:
+      return Result(IsPlaying(&b), result, VT_BOOL, b);
+    case id::kPercentLoaded:
+      return Result(PercentLoaded(&l), result, VT_I4, l);
+    case id::kFlashVersion:
+      return Result(FlashVersion(&l), result, VT_I4, l);
     case id::kFrameLoaded:
       return a.Long(0, l) ? Result(FrameLoaded(l, &b), result, VT_BOOL, b) : a.error;
-    case id::kLoadMovie: return a.Int(0, i) && a.Text(1, s) ? LoadMovie(i, s) : a.error;
-    case id::kTGotoFrame: return a.Text(0, s) && a.Long(1, l) ? TGotoFrame(s, l) : a.error;
-    case id::kTGotoLabel: return a.Text(0, s) && a.Text(1, s2) ? TGotoLabel(s, s2) : a.error;
+    case id::kLoadMovie:
+      return a.Int(0, i) && a.Text(1, s) ? LoadMovie(i, s) : a.error;
+    case id::kTGotoFrame:
+      return a.Text(0, s) && a.Long(1, l) ? TGotoFrame(s, l) : a.error;
+    case id::kTGotoLabel:
+      return a.Text(0, s) && a.Text(1, s2) ? TGotoLabel(s, s2) : a.error;
     case id::kTCurrentFrame:
       return a.Text(0, s) ? Result(TCurrentFrame(s, &l), result, VT_I4, l) : a.error;
     case id::kTCurrentLabel:
       if (!a.Text(0, s)) return a.error;
       return TextResult(TCurrentLabel(s, &s2), result, s2);
-    case id::kTPlay: return a.Text(0, s) ? TPlay(s) : a.error;
-    case id::kTStopPlay: return a.Text(0, s) ? TStopPlay(s) : a.error;
-    case id::kSetVariable: return a.Text(0, s) && a.Text(1, s2) ? SetVariable(s, s2) : a.error;
+    case id::kTPlay:
+      return a.Text(0, s) ? TPlay(s) : a.error;
+    case id::kTStopPlay:
+      return a.Text(0, s) ? TStopPlay(s) : a.error;
+    case id::kSetVariable:
+      return a.Text(0, s) && a.Text(1, s2) ? SetVariable(s, s2) : a.error;
     case id::kGetVariable: {
       if (!a.Text(0, s)) return a.error;
       BSTR value = nullptr;

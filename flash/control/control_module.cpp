@@ -31,8 +31,10 @@ class ClassFactory final : public IClassFactory {
     return flashctl::FlashControl::Create(iid, out);
   }
   HRESULT STDMETHODCALLTYPE LockServer(BOOL lock) override {
-    if (lock) InterlockedIncrement(&locks_);
-    else InterlockedDecrement(&locks_);
+    if (lock)
+      InterlockedIncrement(&locks_);
+    else
+      InterlockedDecrement(&locks_);
     return S_OK;
   }
   LONG Locks() const { return locks_; }

@@ -110,8 +110,7 @@ HRESULT PutValue(U value, T* out) {
 VARIANT_BOOL Bool(bool b) { return b ? VARIANT_TRUE : VARIANT_FALSE; }
 
 bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            return std::tolower(static_cast<unsigned char>(x)) ==
                   std::tolower(static_cast<unsigned char>(y));
          });
@@ -248,8 +247,10 @@ void FlashControl::Tick() {
 }
 
 void FlashControl::Invalidate() {
-  if (window_) InvalidateRect(window_, nullptr, FALSE);
-  else if (viewSink_) viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
+  if (window_)
+    InvalidateRect(window_, nullptr, FALSE);
+  else if (viewSink_)
+    viewSink_->OnViewChange(DVASPECT_CONTENT, -1);
 }
 
 COLORREF FlashControl::Background() const {
@@ -282,10 +283,9 @@ void FlashControl::Paint(HDC dc, const RECT& rect) {
     DeleteObject(brush);
     return;
   }
-  const player::Matrix view =
-      StageView(movie_->data().stage, w, h, scaleMode_, align_, DpiScale());
-  player::Image image = movie_->Render(
-      view, w, h, {GetRValue(bg), GetGValue(bg), GetBValue(bg), 255});
+  const player::Matrix view = StageView(movie_->data().stage, w, h, scaleMode_, align_, DpiScale());
+  player::Image image =
+      movie_->Render(view, w, h, {GetRValue(bg), GetGValue(bg), GetBValue(bg), 255});
   // Premultiplied RGBA on an opaque background is plain RGB: swap to BGRX.
   for (size_t i = 0; i + 3 < image.rgba.size(); i += 4) std::swap(image.rgba[i], image.rgba[i + 2]);
   BITMAPINFO info{};
@@ -425,7 +425,9 @@ HRESULT FlashControl::put_Base(BSTR base) {
 }
 HRESULT FlashControl::get_Scale(BSTR* scale) { return PutText(ScaleText(scaleMode_), scale); }
 HRESULT FlashControl::put_Scale(BSTR scale) { return put_ScaleMode(ScaleFromText(Wide(scale))); }
-HRESULT FlashControl::get_DeviceFont(VARIANT_BOOL* font) { return PutValue(Bool(deviceFont_), font); }
+HRESULT FlashControl::get_DeviceFont(VARIANT_BOOL* font) {
+  return PutValue(Bool(deviceFont_), font);
+}
 HRESULT FlashControl::put_DeviceFont(VARIANT_BOOL font) {
   deviceFont_ = font != VARIANT_FALSE;
   return S_OK;
@@ -456,9 +458,7 @@ HRESULT FlashControl::put_Quality2(BSTR quality) {
   return S_OK;
 }
 // Only level 0 is kept: a movie loaded into another level replaces nothing.
-HRESULT FlashControl::LoadMovie(int layer, BSTR url) {
-  return layer == 0 ? put_Movie(url) : S_OK;
-}
+HRESULT FlashControl::LoadMovie(int layer, BSTR url) { return layer == 0 ? put_Movie(url) : S_OK; }
 HRESULT FlashControl::TGotoFrame(BSTR target, long frame) {
   player::Clip* clip = FindClip(target);
   if (!clip) return E_INVALIDARG;
@@ -556,11 +556,14 @@ HRESULT FlashControl::DoVerb(LONG verb, LPMSG, IOleClientSite* site, LONG, HWND 
   }
   IOleClientSite* from = site ? site : site_;
   IOleInPlaceSite* inPlace = nullptr;
-  if (!from || FAILED(from->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace))))
+  if (!from ||
+      FAILED(from->QueryInterface(IID_IOleInPlaceSite, reinterpret_cast<void**>(&inPlace))))
     return E_NOINTERFACE;
   HRESULT hr = inPlace->CanInPlaceActivate();
-  if (hr == S_OK) hr = inPlace->OnInPlaceActivate();
-  else if (SUCCEEDED(hr)) hr = E_FAIL;
+  if (hr == S_OK)
+    hr = inPlace->OnInPlaceActivate();
+  else if (SUCCEEDED(hr))
+    hr = E_FAIL;
   HWND siteWindow = nullptr;
   if (SUCCEEDED(hr)) hr = inPlace->GetWindow(&siteWindow);
   RECT bounds{}, clip{};
@@ -671,9 +674,8 @@ HRESULT FlashControl::FreezeEvents(BOOL freeze) {
 
 // ---- IViewObject2 ----
 
-HRESULT FlashControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc,
-                           LPCRECTL bounds, LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR),
-                           ULONG_PTR) {
+HRESULT FlashControl::Draw(DWORD aspect, LONG, void*, DVTARGETDEVICE*, HDC, HDC dc, LPCRECTL bounds,
+                           LPCRECTL, BOOL(STDMETHODCALLTYPE*)(ULONG_PTR), ULONG_PTR) {
   if (aspect != DVASPECT_CONTENT) return DV_E_DVASPECT;
   if (!dc || !bounds) return E_INVALIDARG;
   const RECT rect{bounds->left, bounds->top, bounds->right, bounds->bottom};

@@ -5,16 +5,23 @@
 
 namespace flashctl {
 
-player::Matrix StageView(const player::Rect& stage, int width, int height, int scaleMode,
-                         int align, double dpiScale) {
+player::Matrix StageView(const player::Rect& stage, int width, int height, int scaleMode, int align,
+                         double dpiScale) {
   const double stageW = std::max(1, stage.xmax - stage.xmin);
   const double stageH = std::max(1, stage.ymax - stage.ymin);
   double sx = width / stageW, sy = height / stageH;
   switch (scaleMode) {
-    case kNoBorder: sx = sy = std::max(sx, sy); break;
-    case kExactFit: break;
-    case kNoScale: sx = sy = dpiScale / 20; break;
-    default: sx = sy = std::min(sx, sy); break;
+    case kNoBorder:
+      sx = sy = std::max(sx, sy);
+      break;
+    case kExactFit:
+      break;
+    case kNoScale:
+      sx = sy = dpiScale / 20;
+      break;
+    default:
+      sx = sy = std::min(sx, sy);
+      break;
   }
   const double spareX = width - stageW * sx, spareY = height - stageH * sy;
   const double x = (align & kAlignLeft) ? 0 : (align & kAlignRight) ? spareX : spareX / 2;
@@ -26,11 +33,20 @@ int AlignFromText(const std::wstring& text) {
   int align = 0;
   for (wchar_t c : text) {
     switch (std::towupper(c)) {
-      case L'L': align |= kAlignLeft; break;
-      case L'R': align |= kAlignRight; break;
-      case L'T': align |= kAlignTop; break;
-      case L'B': align |= kAlignBottom; break;
-      default: break;
+      case L'L':
+        align |= kAlignLeft;
+        break;
+      case L'R':
+        align |= kAlignRight;
+        break;
+      case L'T':
+        align |= kAlignTop;
+        break;
+      case L'B':
+        align |= kAlignBottom;
+        break;
+      default:
+        break;
     }
   }
   return align;

@@ -16,8 +16,8 @@ constexpr int kAlignLeft = 1, kAlignRight = 2, kAlignTop = 4, kAlignBottom = 8;
 
 // `dpiScale` is pixels per CSS pixel (1 at 96 DPI): noScale shows the stage at
 // its size in the display's pixels, not the screen's raw ones.
-player::Matrix StageView(const player::Rect& stage, int width, int height, int scaleMode,
-                         int align, double dpiScale);
+player::Matrix StageView(const player::Rect& stage, int width, int height, int scaleMode, int align,
+                         double dpiScale);
 
 // SAlign's letters (in the order L, T, R, B) and the AlignMode bits.
 int AlignFromText(const std::wstring& text);

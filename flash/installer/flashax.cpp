@@ -122,7 +122,8 @@ int WINAPI WinMain(HINSTANCE, HINSTANCE, LPSTR commandLine, int) {
                            ? "A different file already has the Flash player's name in the "
                              "system folder; nothing was changed."
                            : "The Flash player for screen savers could not be installed.";
-    MessageBoxA(nullptr, text, "Flash player", result == kInstalled ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONERROR);
+    MessageBoxA(nullptr, text, "Flash player",
+                result == kInstalled ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONERROR);
   }
   return result;
 }

@@ -46,17 +46,22 @@ VARIANT Arg(const std::wstring& text) {
 
 std::string Text(const VARIANT& v) {
   switch (v.vt) {
-    case VT_EMPTY: return "";
-    case VT_BOOL: return v.boolVal ? "true" : "false";
-    case VT_I4: return std::to_string(v.lVal);
-    case VT_INT: return std::to_string(v.intVal);
+    case VT_EMPTY:
+      return "";
+    case VT_BOOL:
+      return v.boolVal ? "true" : "false";
+    case VT_I4:
+      return std::to_string(v.lVal);
+    case VT_INT:
+      return std::to_string(v.intVal);
     case VT_BSTR: {
       std::string out;
       for (UINT i = 0; v.bstrVal && i < SysStringLen(v.bstrVal); ++i)
         out += static_cast<char>(v.bstrVal[i]);
       return out;
     }
-    default: return "type " + std::to_string(v.vt);
+    default:
+      return "type " + std::to_string(v.vt);
   }
 }
 
@@ -106,34 +111,34 @@ TEST_F(ControlTest, MembersByTheirDispatchIdsGiveTheDocumentedAnswers) {
   const std::vector<Step> steps = {
       {102, kPut, {path}, ""},  // Movie
       {102, kGet, {}, movie},
-      {-525, kGet, {}, "4"},    // ReadyState: complete
-      {124, kGet, {}, "5"},     // TotalFrames
-      {130, kCall, {}, "100"},  // PercentLoaded
-      {131, kCall, {L"4"}, "true"},   // FrameLoaded
+      {-525, kGet, {}, "4"},         // ReadyState: complete
+      {124, kGet, {}, "5"},          // TotalFrames
+      {130, kCall, {}, "100"},       // PercentLoaded
+      {131, kCall, {L"4"}, "true"},  // FrameLoaded
       {131, kCall, {L"5"}, "false"},
       {128, kCall, {}, "0"},    // CurrentFrame
       {125, kGet, {}, "true"},  // Playing
       {113, kCall, {}, ""},     // Stop
       {125, kGet, {}, "false"},
-      {112, kCall, {}, ""},     // Play
+      {112, kCall, {}, ""},      // Play
       {129, kCall, {}, "true"},  // IsPlaying
       {127, kCall, {L"3"}, ""},  // GotoFrame stops there
       {128, kCall, {}, "3"},
-      {107, kGet, {}, "3"},     // FrameNum
+      {107, kGet, {}, "3"},  // FrameNum
       {125, kGet, {}, "false"},
       {127, kCall, {L"99"}, ""},  // past the end: the last frame
       {128, kCall, {}, "4"},
-      {116, kCall, {}, ""},     // Rewind
+      {116, kCall, {}, ""},  // Rewind
       {128, kCall, {}, "0"},
-      {115, kCall, {}, ""},     // Forward
+      {115, kCall, {}, ""},  // Forward
       {128, kCall, {}, "1"},
-      {114, kCall, {}, ""},     // Back
+      {114, kCall, {}, ""},  // Back
       {128, kCall, {}, "0"},
       {144, kCall, {L"/", L"middle"}, ""},  // TGotoLabel
       {128, kCall, {}, "2"},
-      {146, kCall, {L"_root"}, "middle"},    // TCurrentLabel
-      {143, kCall, {L"/spin", L"2"}, ""},    // TGotoFrame on the sprite
-      {145, kCall, {L"/spin"}, "2"},         // TCurrentFrame
+      {146, kCall, {L"_root"}, "middle"},  // TCurrentLabel
+      {143, kCall, {L"/spin", L"2"}, ""},  // TGotoFrame on the sprite
+      {145, kCall, {L"/spin"}, "2"},       // TCurrentFrame
       {145, kCall, {L"/nothere"}, "error"},
       {151, kCall, {L"greeting", L"hello"}, ""},  // SetVariable
       {152, kCall, {L"greeting"}, "hello"},       // GetVariable
@@ -142,28 +147,28 @@ TEST_F(ControlTest, MembersByTheirDispatchIdsGiveTheDocumentedAnswers) {
       {132, kCall, {}, "655360"},  // FlashVersion 10.0
       {123, kGet, {}, "-1"},       // BackgroundColor: the movie's own
       {123, kPut, {L"3368601"}, ""},
-      {140, kGet, {}, "336699"},   // BGColor follows
+      {140, kGet, {}, "336699"},  // BGColor follows
       {140, kPut, {L"#FF0000"}, ""},
       {123, kGet, {}, "16711680"},
-      {134, kPut, {L"tl"}, ""},    // SAlign
+      {134, kPut, {L"tl"}, ""},  // SAlign
       {134, kGet, {}, "LT"},
-      {121, kGet, {}, "5"},        // AlignMode: left | top
+      {121, kGet, {}, "5"},  // AlignMode: left | top
       {121, kPut, {L"10"}, ""},
       {134, kGet, {}, "RB"},
-      {120, kGet, {}, "0"},        // ScaleMode: showAll
+      {120, kGet, {}, "0"},  // ScaleMode: showAll
       {120, kPut, {L"2"}, ""},
       {137, kGet, {}, "exactfit"},  // Scale follows
       {137, kPut, {L"noBorder"}, ""},
       {120, kGet, {}, "1"},
-      {135, kGet, {}, "true"},     // Menu
+      {135, kGet, {}, "true"},  // Menu
       {135, kPut, {L"false"}, ""},
       {135, kGet, {}, "false"},
-      {133, kGet, {}, "Window"},   // WMode
+      {133, kGet, {}, "Window"},  // WMode
       {133, kPut, {L"Opaque"}, ""},
       {133, kGet, {}, "Opaque"},
-      {106, kGet, {}, "true"},     // Loop
-      {105, kGet, {}, "1"},        // Quality: high
-      {126, kCall, {}, ""},        // StopPlay
+      {106, kGet, {}, "true"},  // Loop
+      {105, kGet, {}, "1"},     // Quality: high
+      {126, kCall, {}, ""},     // StopPlay
       {125, kGet, {}, "false"},
       {9999, kGet, {}, "error"},
   };
@@ -216,9 +221,9 @@ TEST_F(ControlTest, EventsReachAnAdvisedSinkAndAnUnreadableMovieShowsTheBackgrou
   IDispatch* control = Create();
   ASSERT_NE(control, nullptr);
   IConnectionPointContainer* container = nullptr;
-  ASSERT_EQ(control->QueryInterface(IID_IConnectionPointContainer,
-                                    reinterpret_cast<void**>(&container)),
-            S_OK);
+  ASSERT_EQ(
+      control->QueryInterface(IID_IConnectionPointContainer, reinterpret_cast<void**>(&container)),
+      S_OK);
   IConnectionPoint* point = nullptr;
   ASSERT_EQ(container->FindConnectionPoint(flash::kIidShockwaveFlashEvents, &point), S_OK);
   Sink sink;
@@ -244,9 +249,9 @@ TEST_F(ControlTest, EventsReachAnAdvisedSinkAndAnUnreadableMovieShowsTheBackgrou
   HGDIOBJ old = SelectObject(dc, dib);
   memset(bits, 0, 40 * 20 * 4);
   const RECTL bounds{10, 5, 30, 15};
-  EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
-                       nullptr, 0),
-            S_OK);
+  EXPECT_EQ(
+      view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr, nullptr, 0),
+      S_OK);
   GdiFlush();
   const auto* px = static_cast<const uint32_t*>(bits);
   int inside = 0, outside = 0;

@@ -24,8 +24,8 @@ int RunProgram(const std::string& path, const std::string& args) {
   STARTUPINFOA startup{};
   startup.cb = sizeof startup;
   PROCESS_INFORMATION process{};
-  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                      &startup, &process))
+  if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup,
+                      &process))
     return -1;
   WaitForSingleObject(process.hProcess, 60000);
   DWORD code = 0;
@@ -50,8 +50,8 @@ void RegisterBuiltControl() {
   HMODULE control = LoadLibraryA(ControlPath().c_str());
   ASSERT_NE(control, nullptr);
   using Fn = HRESULT(STDAPICALLTYPE*)();
-  const auto fn = reinterpret_cast<Fn>(
-      reinterpret_cast<void*>(GetProcAddress(control, "DllRegisterServer")));
+  const auto fn =
+      reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(control, "DllRegisterServer")));
   ASSERT_NE(fn, nullptr);
   EXPECT_EQ(fn(), S_OK);
   FreeLibrary(control);
@@ -104,14 +104,14 @@ std::string ShapeTag() {  // DefineShape id 2: a red 40 x 40 pixel square
   w.U8(0xFF);
   w.U8(0x00);
   w.U8(0x00);
-  w.U8(0);  // no lines
+  w.U8(0);     // no lines
   w.U8(0x10);  // one fill bit, no line bits
   // Move to (0,0) with fill 1, then four straight edges, then the end.
-  w.Bits({{1, 0}, {1, 0}, {1, 0}, {1, 0}, {1, 1}, {1, 1},  // style change: fill0, moveTo
-          {5, 1}, {1, 0}, {1, 0},                              // to (0, 0)
-          {1, 1},                                              // fill0 = 1
-          {1, 1}, {1, 1}, {4, 10}, {1, 0}, {1, 0}, {12, 800},    // edge: horizontal +800
-          {1, 1}, {1, 1}, {4, 10}, {1, 0}, {1, 1}, {12, 800},    // vertical +800
+  w.Bits({{1, 0}, {1, 0}, {1, 0},  {1, 0}, {1, 1}, {1, 1},            // style change: fill0, moveTo
+          {5, 1}, {1, 0}, {1, 0},                                     // to (0, 0)
+          {1, 1},                                                     // fill0 = 1
+          {1, 1}, {1, 1}, {4, 10}, {1, 0}, {1, 0}, {12, 800},         // edge: horizontal +800
+          {1, 1}, {1, 1}, {4, 10}, {1, 0}, {1, 1}, {12, 800},         // vertical +800
           {1, 1}, {1, 1}, {4, 10}, {1, 0}, {1, 0}, {12, 4096 - 800},  // horizontal -800
           {1, 1}, {1, 1}, {4, 10}, {1, 0}, {1, 1}, {12, 4096 - 800},  // vertical -800
           {1, 0}, {5, 0}});
@@ -150,7 +150,7 @@ std::string TinyMovie(int width, int height, unsigned background, int frames) {
   body.Tag(26, placeSprite.bytes);
   for (int i = 0; i < frames; ++i) {
     if (i == 2) body.Tag(43, std::string("middle") + '\0');  // FrameLabel
-    body.Tag(1, "");  // ShowFrame
+    body.Tag(1, "");                                         // ShowFrame
   }
   body.Tag(0, "");
   Writer file;

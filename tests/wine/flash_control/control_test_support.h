@@ -8,9 +8,9 @@
 
 namespace ssi::test {
 
-std::string ControlPath();    // ssiflash.ocx as built (SSI_FLASH_CONTROL)
-std::string FlashaxPath();    // flashax.exe as built (SSI_FLASHAX)
-std::string SystemFolder();   // where flashax.exe puts the control here
+std::string ControlPath();   // ssiflash.ocx as built (SSI_FLASH_CONTROL)
+std::string FlashaxPath();   // flashax.exe as built (SSI_FLASHAX)
+std::string SystemFolder();  // where flashax.exe puts the control here
 // Runs a program with arguments and waits; its exit code, or -1.
 int RunProgram(const std::string& path, const std::string& args);
 // HKLM's InprocServer32 of the Shockwave Flash class; "" when unregistered.

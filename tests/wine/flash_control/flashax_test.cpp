@@ -18,8 +18,9 @@ const char kFileName[] = "ssiflash.ocx";
 
 bool CanCreate() {
   IUnknown* control = nullptr;
-  const HRESULT hr = CoCreateInstance(flash::kClsid, nullptr, CLSCTX_INPROC_SERVER,
-                                      flash::kIidShockwaveFlash, reinterpret_cast<void**>(&control));
+  const HRESULT hr =
+      CoCreateInstance(flash::kClsid, nullptr, CLSCTX_INPROC_SERVER, flash::kIidShockwaveFlash,
+                       reinterpret_cast<void**>(&control));
   if (control) control->Release();
   return SUCCEEDED(hr);
 }
