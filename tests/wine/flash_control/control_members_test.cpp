@@ -277,8 +277,8 @@ TEST_F(ControlTest, EventsReachAnAdvisedSinkAndAnUnreadableMovieShowsTheBackgrou
 }
 
 // The installer's own host: the control lives in the panel, one pixel in
-// from each edge, and is gone after the release.
-TEST_F(ControlTest, TheInstallersHostPlacesItInThePanel) {
+// from each edge, plays at the movie's rate, and is gone after the release.
+TEST_F(ControlTest, TheInstallersHostPlacesItInThePanelAndItPlaysAtTheMoviesRate) {
   HostWindow host;
   MoviePlayerRef player;
   ASSERT_EQ(CreateMoviePlayer(player, host.Panel(), movie), 0);
@@ -291,6 +291,27 @@ TEST_F(ControlTest, TheInstallersHostPlacesItInThePanel) {
   EXPECT_EQ(r.top, 1);
   EXPECT_EQ(r.right - r.left, 350);
   EXPECT_EQ(r.bottom - r.top, 150);
+
+  // The 200 x 100 stage is shown 1.5 times, 25 pixels in: the square covers
+  // x 25..85, y 0..60 on frame 0 and has moved on by frame 1. Five frames at 10 a
+  // second loop twice a second, so the square comes back twice.
+  HDC dc = GetDC(window);
+  int returns = 0;
+  bool wasRed = true;
+  std::string seen;
+  const DWORD start = GetTickCount();
+  while (GetTickCount() - start < 1000) {
+    PumpMessages();
+    const COLORREF c = GetPixel(dc, 50, 30);
+    const bool red = c == RGB(255, 0, 0);
+    if (seen.size() < 400) seen += std::to_string(c) + " ";
+    if (red && !wasRed) ++returns;
+    wasRed = red;
+    Sleep(5);
+  }
+  ReleaseDC(window, dc);
+  EXPECT_GE(returns, 1) << seen;
+  EXPECT_LE(returns, 3);
   EXPECT_EQ(ReleaseMoviePlayer(player), 0);
   EXPECT_EQ(FindWindowExA(host.Panel(), nullptr, "SsiFlashPlayerControl", nullptr), nullptr);
 }

@@ -149,6 +149,13 @@ std::string TinyMovie(int width, int height, unsigned background, int frames) {
   placeSprite.bytes += std::string("spin") + '\0';
   body.Tag(26, placeSprite.bytes);
   for (int i = 0; i < frames; ++i) {
+    if (i > 0) {  // PlaceObject2 moving depth 1: 40 pixels right a frame
+      Writer move;
+      move.U8(0x05);  // move, matrix
+      move.U16(1);
+      move.Bits({{1, 0}, {1, 0}, {5, 16}, {16, i * 800}, {16, 0}});
+      body.Tag(26, move.bytes);
+    }
     if (i == 2) body.Tag(43, std::string("middle") + '\0');  // FrameLabel
     body.Tag(1, "");                                         // ShowFrame
   }

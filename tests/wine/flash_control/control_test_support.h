@@ -21,7 +21,8 @@ void RegisterBuiltControl();
 // A small movie of our own: a stage of `width` x `height` pixels on
 // `background` (0xRRGGBB), `frames` frames at 10 a second, the label
 // "middle" on frame 2 (0-based), and on depth 1 a sprite of three frames
-// named "spin" that holds a red square.
+// named "spin" that holds a red 40 pixel square at the stage's left edge,
+// moved 40 pixels right each frame.
 std::string TinyMovie(int width, int height, unsigned background, int frames);
 
 }  // namespace ssi::test
