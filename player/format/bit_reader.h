@@ -14,6 +14,7 @@ class BitReader {
   BitReader(const uint8_t* data, size_t size) : data_(data), size_(size) {}
 
   bool failed() const { return failed_; }
+  void Fail() { failed_ = true; pos_ = size_; }
   size_t pos() const { return pos_; }
   size_t size() const { return size_; }
   size_t left() const { return pos_ < size_ ? size_ - pos_ : 0; }

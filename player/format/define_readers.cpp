@@ -6,15 +6,15 @@
 
 namespace player {
 
-bool ReadDefineShape(BitReader& in, int version, ShapeDef& out) {
+bool ReadDefineShape(BitReader& in, int version, ShapeDef& out, size_t& budget) {
   out.version = version;
   out.shape.bounds = ReadRect(in);
   if (version >= 4) {
     ReadRect(in);
     out.nonZero = (in.U8() & 0x04) != 0;
   }
-  out.shape.tables.push_back(ReadStyles(in, version));
-  ReadShapeRecords(in, version, out.shape, true);
+  out.shape.tables.push_back(ReadStyles(in, version, budget));
+  ReadShapeRecords(in, version, out.shape, true, budget);
   return !in.failed() || !out.shape.records.empty();
 }
 
@@ -64,7 +64,7 @@ static FillStyle ReadMorphFill(BitReader& in, FillStyle& end) {
   return f;
 }
 
-bool ReadDefineMorphShape(BitReader& in, int version, MorphDef& out) {
+bool ReadDefineMorphShape(BitReader& in, int version, MorphDef& out, size_t& budget) {
   out.startBounds = ReadRect(in);
   out.endBounds = ReadRect(in);
   if (version >= 2) {
@@ -76,14 +76,14 @@ bool ReadDefineMorphShape(BitReader& in, int version, MorphDef& out) {
   const size_t endEdges = in.pos() + offset;
   uint32_t count = in.U8();
   if (count == 0xff) count = in.U16();
-  for (uint32_t i = 0; i < count && !in.failed(); ++i) {
+  for (uint32_t i = 0; i < count && !in.failed() && budget > 0; ++i, --budget) {
     MorphFill f;
     f.start = ReadMorphFill(in, f.end);
     out.fills.push_back(f);
   }
   count = in.U8();
   if (count == 0xff) count = in.U16();
-  for (uint32_t i = 0; i < count && !in.failed(); ++i) {
+  for (uint32_t i = 0; i < count && !in.failed() && budget > 0; ++i, --budget) {
     MorphLine l;
     l.startWidth = in.U16();
     l.endWidth = in.U16();
@@ -111,20 +111,20 @@ bool ReadDefineMorphShape(BitReader& in, int version, MorphDef& out) {
     out.lines.push_back(l);
   }
   if (in.failed()) return false;
-  ReadShapeRecords(in, 3, out.start, false);
+  ReadShapeRecords(in, 3, out.start, false, budget);
   if (endEdges > in.pos() && endEdges <= in.size()) in.Skip(endEdges - in.pos());
-  ReadShapeRecords(in, 3, out.end, false);
+  ReadShapeRecords(in, 3, out.end, false, budget);
   return !out.start.records.empty();
 }
 
-static Shape ReadGlyph(const uint8_t* data, size_t size) {
+static Shape ReadGlyph(const uint8_t* data, size_t size, size_t& budget) {
   BitReader in(data, size);
   Shape glyph;
-  ReadShapeRecords(in, 1, glyph, false);
+  ReadShapeRecords(in, 1, glyph, false, budget);
   return glyph;
 }
 
-bool ReadDefineFont(BitReader& in, FontDef& out) {
+bool ReadDefineFont(BitReader& in, FontDef& out, size_t& budget) {
   const uint8_t* table = in.here();
   const size_t tableSize = in.left();
   const uint16_t first = in.U16();
@@ -135,7 +135,7 @@ bool ReadDefineFont(BitReader& in, FontDef& out) {
   offsets.push_back(tableSize);
   for (size_t i = 0; i < n; ++i) {
     if (offsets[i] > offsets[i + 1] || offsets[i + 1] > tableSize) return false;
-    out.glyphs.push_back(ReadGlyph(table + offsets[i], offsets[i + 1] - offsets[i]));
+    out.glyphs.push_back(ReadGlyph(table + offsets[i], offsets[i + 1] - offsets[i], budget));
   }
   return true;
 }
@@ -153,7 +153,7 @@ void ReadFontInfo(BitReader& in, int version, FontDef& font) {
     font.codes.push_back((flags & 0x01) ? in.U16() : in.U8());
 }
 
-bool ReadDefineFont23(BitReader& in, int version, FontDef& out) {
+bool ReadDefineFont23(BitReader& in, int version, FontDef& out, size_t& budget) {
   out.emSquare = version == 3 ? 20480 : 1024;
   const uint8_t flags = in.U8();
   out.hasLayout = flags & 0x80;
@@ -176,7 +176,7 @@ bool ReadDefineFont23(BitReader& in, int version, FontDef& out) {
   for (size_t i = 0; i < n; ++i) {
     const size_t from = offsets[i], to = offsets[i + 1];
     if (from > to || to > available) return false;
-    out.glyphs.push_back(ReadGlyph(table + from, to - from));
+    out.glyphs.push_back(ReadGlyph(table + from, to - from, budget));
   }
   if (offsets[n] > available) return false;
   in.Skip(tableStart + offsets[n] - in.pos());

@@ -1,5 +1,5 @@
 #pragma once
-// Parsers of the defining tags; each reads one tag's bytes and returns false
+// Parsers of the defining tags (shapes spend `budget`, see ReadStyles); each reads one tag's bytes and returns false
 // (or a message) when the tag is damaged.
 #include <string>
 
@@ -8,10 +8,10 @@
 
 namespace player {
 
-bool ReadDefineShape(BitReader& in, int version, ShapeDef& out);
-bool ReadDefineMorphShape(BitReader& in, int version, MorphDef& out);
-bool ReadDefineFont(BitReader& in, FontDef& out);
-bool ReadDefineFont23(BitReader& in, int version, FontDef& out);
+bool ReadDefineShape(BitReader& in, int version, ShapeDef& out, size_t& budget);
+bool ReadDefineMorphShape(BitReader& in, int version, MorphDef& out, size_t& budget);
+bool ReadDefineFont(BitReader& in, FontDef& out, size_t& budget);
+bool ReadDefineFont23(BitReader& in, int version, FontDef& out, size_t& budget);
 void ReadFontInfo(BitReader& in, int version, FontDef& font);
 bool ReadDefineText(BitReader& in, int version, TextDef& out);
 bool ReadDefineEditText(BitReader& in, EditTextDef& out);

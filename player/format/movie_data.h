@@ -17,6 +17,8 @@ constexpr size_t kMaxMovieBytes = 64u << 20;      // a movie's bytes once inflat
 constexpr int64_t kMaxBitmapPixels = 16 << 20;    // one bitmap
 constexpr int64_t kMaxTotalBitmapPixels = 64 << 20;
 constexpr size_t kMaxFrames = 16000;              // frames of one timeline
+constexpr size_t kMaxShapeElements = 4u << 20;    // shape records and styles in all
+constexpr size_t kMaxTimelineTags = 1u << 20;     // frames and control tags of all timelines
 
 struct FilterRecord {
   enum Kind : uint8_t { kDropShadow, kBlur, kGlow, kBevel, kGradientGlow, kConvolution, kColorMatrix,

@@ -53,6 +53,8 @@ class Reader {
   MovieData& movie_;
   std::vector<uint8_t> jpegTables_;
   int64_t pixelBudget_ = kMaxTotalBitmapPixels;
+  size_t shapeBudget_ = kMaxShapeElements;
+  size_t timelineBudget_ = kMaxTimelineTags;
 };
 
 std::string Reader::Walk(BitReader& in, Timeline& timeline, bool root, int depth) {
@@ -60,6 +62,12 @@ std::string Reader::Walk(BitReader& in, Timeline& timeline, bool root, int depth
   TagView tag;
   while (NextTag(in, tag)) {
     if (tag.code == kTagEnd) break;
+    const bool control = tag.code == kTagShowFrame || tag.code == kTagPlaceObject || tag.code == kTagPlaceObject2 ||
+                         tag.code == kTagPlaceObject3 || tag.code == kTagRemoveObject ||
+                         tag.code == kTagRemoveObject2 || tag.code == kTagDoAction ||
+                         tag.code == kTagDoInitAction || tag.code == kTagFrameLabel;
+    if (control && timelineBudget_-- == 0)
+      return "the movie's timelines exceed the cap of " + std::to_string(kMaxTimelineTags) + " frames and tags";
     BitReader body(tag.data, tag.size);
     switch (tag.code) {
       case kTagShowFrame:
@@ -160,14 +168,14 @@ std::string Reader::Define(const TagView& tag, int depth) {
       ShapeDef s;
       const int version = tag.code == kTagDefineShape ? 1 : tag.code == kTagDefineShape2 ? 2
                           : tag.code == kTagDefineShape3 ? 3 : 4;
-      if (ReadDefineShape(in, version, s)) Put(id, std::move(s));
+      if (ReadDefineShape(in, version, s, shapeBudget_)) Put(id, std::move(s));
       else Warn("damaged shape " + std::to_string(id) + " skipped");
       break;
     }
     case kTagDefineMorphShape:
     case kTagDefineMorphShape2: {
       MorphDef m;
-      if (ReadDefineMorphShape(in, tag.code == kTagDefineMorphShape ? 1 : 2, m)) Put(id, std::move(m));
+      if (ReadDefineMorphShape(in, tag.code == kTagDefineMorphShape ? 1 : 2, m, shapeBudget_)) Put(id, std::move(m));
       else Warn("damaged morph shape " + std::to_string(id) + " skipped");
       break;
     }
@@ -188,7 +196,7 @@ std::string Reader::Define(const TagView& tag, int depth) {
     }
     case kTagDefineFont: {
       FontDef f;
-      if (ReadDefineFont(in, f)) Put(id, std::move(f));
+      if (ReadDefineFont(in, f, shapeBudget_)) Put(id, std::move(f));
       break;
     }
     case kTagDefineFontInfo:
@@ -204,7 +212,7 @@ std::string Reader::Define(const TagView& tag, int depth) {
     case kTagDefineFont2:
     case kTagDefineFont3: {
       FontDef f;
-      if (ReadDefineFont23(in, tag.code == kTagDefineFont2 ? 2 : 3, f)) Put(id, std::move(f));
+      if (ReadDefineFont23(in, tag.code == kTagDefineFont2 ? 2 : 3, f, shapeBudget_)) Put(id, std::move(f));
       else Warn("damaged font " + std::to_string(id) + " skipped");
       break;
     }
@@ -238,6 +246,8 @@ std::string Reader::Define(const TagView& tag, int depth) {
     default:
       break;  // sounds, video, metadata and the rest: read past
   }
+  if (shapeBudget_ == 0)
+    return "the movie's shapes exceed the cap of " + std::to_string(kMaxShapeElements) + " records and styles";
   return "";
 }
 

@@ -115,12 +115,22 @@ static uint32_t ReadCount(BitReader& in) {
   return count;
 }
 
-StyleTable ReadStyles(BitReader& in, int shapeVersion) {
+static bool Spend(BitReader& in, size_t& budget) {
+  if (budget == 0) {
+    in.Fail();
+    return false;
+  }
+  --budget;
+  return true;
+}
+
+StyleTable ReadStyles(BitReader& in, int shapeVersion, size_t& budget) {
   StyleTable t;
   const uint32_t fills = ReadCount(in);
-  for (uint32_t i = 0; i < fills && !in.failed(); ++i) t.fills.push_back(ReadFillStyle(in, shapeVersion));
+  for (uint32_t i = 0; i < fills && !in.failed() && Spend(in, budget); ++i)
+    t.fills.push_back(ReadFillStyle(in, shapeVersion));
   const uint32_t lines = ReadCount(in);
-  for (uint32_t i = 0; i < lines && !in.failed(); ++i) {
+  for (uint32_t i = 0; i < lines && !in.failed() && Spend(in, budget); ++i) {
     LineStyle l;
     l.width = in.U16();
     if (shapeVersion >= 4) {
@@ -148,11 +158,11 @@ StyleTable ReadStyles(BitReader& in, int shapeVersion) {
   return t;
 }
 
-void ReadShapeRecords(BitReader& in, int shapeVersion, Shape& shape, bool withStyles) {
+void ReadShapeRecords(BitReader& in, int shapeVersion, Shape& shape, bool withStyles, size_t& budget) {
   in.Align();
   int fillBits = static_cast<int>(in.UBits(4));
   int lineBits = static_cast<int>(in.UBits(4));
-  while (!in.failed()) {
+  while (!in.failed() && Spend(in, budget)) {
     ShapeRecord r;
     if (in.Flag()) {
       const bool straight = in.Flag();
@@ -193,7 +203,7 @@ void ReadShapeRecords(BitReader& in, int shapeVersion, Shape& shape, bool withSt
     if (r.hasFill1) r.fill1 = in.UBits(fillBits);
     if (r.hasLine) r.line = in.UBits(lineBits);
     if (newStyles && withStyles) {
-      shape.tables.push_back(ReadStyles(in, shapeVersion));
+      shape.tables.push_back(ReadStyles(in, shapeVersion, budget));
       r.newTable = static_cast<int32_t>(shape.tables.size() - 1);
       fillBits = static_cast<int>(in.UBits(4));
       lineBits = static_cast<int>(in.UBits(4));

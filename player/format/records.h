@@ -75,10 +75,12 @@ Color ReadRgba(BitReader& in);
 Color ReadArgb(BitReader& in);
 
 // `shapeVersion` 1-4 (DefineShape N); 1 or 2 also for glyphs (no styles).
-StyleTable ReadStyles(BitReader& in, int shapeVersion);
+// `budget` counts down the styles and records a movie may hold (memory);
+// at 0 the reader fails.
+StyleTable ReadStyles(BitReader& in, int shapeVersion, size_t& budget);
 FillStyle ReadFillStyle(BitReader& in, int shapeVersion);
 // Reads records up to the end record; style tables found on the way are
 // appended to `shape.tables`. `withStyles` false for glyph shapes.
-void ReadShapeRecords(BitReader& in, int shapeVersion, Shape& shape, bool withStyles);
+void ReadShapeRecords(BitReader& in, int shapeVersion, Shape& shape, bool withStyles, size_t& budget);
 
 }  // namespace player

@@ -54,7 +54,7 @@ Image Movie::Render(int width, int height) const {
 Image Movie::Render(const Matrix& view, int width, int height, Rgba background) const {
   width = std::clamp(width, 1, kMaxStageSide);
   height = std::clamp(height, 1, kMaxStageSide);
-  return player::Render(root_.list, *dictionary_, view, width, height, background);
+  return player::Render(root_.list, *dictionary_, view, width, height, background, &scratch_);
 }
 
 void Movie::GotoFrame(Clip& clip, int frame) {

@@ -9,6 +9,7 @@
 #include "dictionary.h"
 #include "display_list.h"
 #include "raster/image.h"
+#include "render.h"
 #include "timeline.h"
 
 namespace player {
@@ -43,6 +44,7 @@ class Movie {
   std::unique_ptr<TimelinePlayer> timeline_;
   Clip root_;
   ActionRunner* runner_ = nullptr;
+  mutable RenderScratch scratch_;
 };
 
 constexpr int kMaxStageSide = 8192;  // pixels either way a stage is drawn at

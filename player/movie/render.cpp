@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "raster/fill.h"
 #include "raster/filter.h"
@@ -136,7 +137,7 @@ void Paste(Image& image, const Image& part, int x0, int y0) {
 
 class Renderer {
  public:
-  explicit Renderer(const Dictionary& dictionary) : dictionary_(dictionary) {}
+  Renderer(const Dictionary& dictionary, RenderScratch& scratch) : dictionary_(dictionary), scratch_(scratch) {}
 
   void DrawList(const DisplayList& list, const Matrix& m, const ColorTransform& cx, Image& target,
                 const Image* clip, int nesting);
@@ -153,10 +154,13 @@ class Renderer {
   void DrawEditText(const EditTextDef& text, const Matrix& m, const ColorTransform& cx, Image& target,
                     const Image* clip);
   Paint MakePaint(const FillStyle& f, const Matrix& m) const;
+  void DrawFills(const StyleGroup& group, FillRule rule, const Matrix& m, const ColorTransform& cx, Image& target,
+                 const Image* clip);
 
   const Dictionary& dictionary_;
   int layers_ = 0;
   int inLayer_ = 0;  // Layer-blended ancestors of what is being drawn
+  RenderScratch& scratch_;  // DrawFills' sum and part
 };
 
 Paint Renderer::MakePaint(const FillStyle& f, const Matrix& m) const {
@@ -205,14 +209,128 @@ Paint Renderer::MakePaint(const FillStyle& f, const Matrix& m) const {
   return p;
 }
 
+// The pixel rectangle, within `image`, that `edges` touch; false if none.
+bool PixelBox(const std::vector<Edge>& edges, const Image& image, int& x0, int& y0, int& x1, int& y1) {
+  Box box;
+  for (const Edge& e : edges) {
+    box.Add(e.from);
+    box.Add(e.control);
+    box.Add(e.to);
+  }
+  if (box.Empty() || !std::isfinite(box.x0 + box.x1 + box.y0 + box.y1)) return false;
+  x0 = static_cast<int>(std::clamp(std::floor(box.x0) - 1, 0.0, 1.0 * image.width));
+  y0 = static_cast<int>(std::clamp(std::floor(box.y0) - 1, 0.0, 1.0 * image.height));
+  x1 = static_cast<int>(std::clamp(std::ceil(box.x1) + 1, 0.0, 1.0 * image.width));
+  y1 = static_cast<int>(std::clamp(std::ceil(box.y1) + 1, 0.0, 1.0 * image.height));
+  return x1 > x0 && y1 > y0;
+}
+
+// Adds the premultiplied pixels of `part` in [x0, x1) x [y0, y1) into `sum`
+// (same size), saturating, and leaves them transparent in `part`.
+void MoveAdd(Image& part, Image& sum, int x0, int y0, int x1, int y1) {
+  for (int y = y0; y < y1; ++y) {
+    const size_t row = (static_cast<size_t>(y) * static_cast<size_t>(sum.width) + static_cast<size_t>(x0)) * 4;
+    uint8_t* from = &part.rgba[row];
+    uint8_t* to = &sum.rgba[row];
+    for (int x = x0; x < x1;) {
+      // Most of a fill's box lies outside it: skip 16 clear pixels at a time.
+      if (x + 16 <= x1) {
+        uint64_t words[8];
+        std::memcpy(words, from, sizeof words);
+        uint64_t any = 0;
+        for (uint64_t w : words) any |= w;
+        if (any == 0) {
+          x += 16;
+          from += 64;
+          to += 64;
+          continue;
+        }
+      }
+      uint32_t word;
+      std::memcpy(&word, to, 4);
+      if (word == 0) std::memcpy(to, from, 4);  // the first fill here: nothing to add to
+      else
+        for (int k = 0; k < 4; ++k) to[k] = static_cast<uint8_t>(std::min(255, to[k] + from[k]));
+      std::memset(from, 0, 4);
+      ++x;
+      from += 4;
+      to += 4;
+    }
+  }
+}
+
+// Source-over of premultiplied `sum` onto `target` at (x0, y0), through
+// the clip's alpha when there is one.
+void OverInto(Image& target, const Image& sum, int x0, int y0, const Image* clip) {
+  for (int y = 0; y < sum.height; ++y) {
+    const uint8_t* from = &sum.rgba[static_cast<size_t>(y) * static_cast<size_t>(sum.width) * 4];
+    const size_t at = (static_cast<size_t>(y0 + y) * static_cast<size_t>(target.width) + static_cast<size_t>(x0)) * 4;
+    uint8_t* to = &target.rgba[at];
+    const uint8_t* mask = clip ? &clip->rgba[at] : nullptr;
+    for (int x = 0; x < sum.width; ++x, from += 4, to += 4) {
+      const unsigned k = mask ? mask[static_cast<size_t>(x) * 4 + 3] : 255u;
+      if (from[3] == 0 || k == 0) continue;
+      if (from[3] == 255 && k == 255) {
+        std::memcpy(to, from, 4);
+        continue;
+      }
+      const unsigned a = (from[3] * k + 127) / 255;
+      for (int c = 0; c < 4; ++c) {
+        const unsigned s = (from[c] * k + 127) / 255;
+        to[c] = static_cast<uint8_t>(std::min(255u, s + (to[c] * (255 - a) + 127) / 255));
+      }
+    }
+  }
+}
+
+Matrix Shift(int x, int y) { return {1, 0, 0, 1, -static_cast<double>(x), -static_cast<double>(y)}; }
+
+void Renderer::DrawFills(const StyleGroup& group, FillRule rule, const Matrix& m, const ColorTransform& cx,
+                         Image& target, const Image* clip) {
+  size_t used = 0;
+  std::vector<Edge> all;
+  for (const auto& fill : group.fills) used += fill.edges.empty() ? 0u : 1u;
+  if (used < 2 || !group.sharedEdges || layers_ >= kMaxLayers) {
+    for (const auto& fill : group.fills)
+      if (!fill.edges.empty()) FillEdges(target, Transform(fill.edges, m), rule, MakePaint(fill.style, m), cx, clip);
+    return;
+  }
+  // Fills sharing an edge each cover part of its pixels; drawn one over the
+  // other, the background would show through there as a seam. Their
+  // coverages are summed instead, then the sum drawn once.
+  std::vector<std::vector<Edge>> placed;
+  for (const auto& fill : group.fills) {
+    placed.push_back(Transform(fill.edges, m));
+    all.insert(all.end(), placed.back().begin(), placed.back().end());
+  }
+  int x0, y0, x1, y1;
+  if (!PixelBox(all, target, x0, y0, x1, y1)) return;
+  ++layers_;
+  // Kept between calls: no fresh pages every frame. `part` is all clear
+  // between calls (each fill is moved out of it into the sum).
+  Image& sum = scratch_.sum;
+  Image& part = scratch_.part;
+  sum.width = part.width = x1 - x0;
+  sum.height = part.height = y1 - y0;
+  sum.rgba.assign(static_cast<size_t>(sum.width) * static_cast<size_t>(sum.height) * 4, 0);
+  part.rgba.resize(sum.rgba.size(), 0);
+  const Matrix shift = Shift(x0, y0);
+  for (size_t i = 0; i < group.fills.size(); ++i) {
+    int fx0, fy0, fx1, fy1;
+    if (placed[i].empty() || !PixelBox(placed[i], target, fx0, fy0, fx1, fy1)) continue;
+    FillEdges(part, Transform(placed[i], shift), rule, MakePaint(group.fills[i].style, shift * m), cx, nullptr);
+    MoveAdd(part, sum, std::max(fx0, x0) - x0, std::max(fy0, y0) - y0, std::min(fx1, x1) - x0,
+            std::min(fy1, y1) - y0);
+  }
+  OverInto(target, sum, x0, y0, clip);
+  --layers_;
+}
+
 void Renderer::DrawGeometry(const ShapeGeometry& g, const Matrix& m, const ColorTransform& cx, Image& target,
                             const Image* clip) {
   const FillRule rule = g.nonZero ? FillRule::NonZero : FillRule::EvenOdd;
   for (const StyleGroup& group : g.groups) {
-    for (const auto& fill : group.fills) {
-      if (fill.edges.empty()) continue;
-      FillEdges(target, Transform(fill.edges, m), rule, MakePaint(fill.style, m), cx, clip);
-    }
+    DrawFills(group, rule, m, cx, target, clip);
     for (const auto& line : group.lines) {
       if (line.runs.empty()) continue;
       // Stroked where the matrix is a uniform scale, then carried the rest of
@@ -413,9 +531,10 @@ void Renderer::DrawList(const DisplayList& list, const Matrix& m, const ColorTra
 }  // namespace
 
 Image Render(const DisplayList& list, const Dictionary& dictionary, const Matrix& view, int width, int height,
-             Rgba background) {
+             Rgba background, RenderScratch* scratch) {
   Image target = MakeImage(width, height, background);
-  Renderer renderer(dictionary);
+  RenderScratch own;
+  Renderer renderer(dictionary, scratch ? *scratch : own);
   renderer.DrawList(list, view, ColorTransform{}, target, nullptr, 0);
   return target;
 }

@@ -9,9 +9,15 @@ namespace player {
 
 constexpr int kMaxLayers = 16;  // masks and blended or filtered clips drawn aside at once
 
+// Memory drawing may reuse from one frame to the next; it never changes
+// what is drawn.
+struct RenderScratch {
+  Image sum, part;
+};
+
 // `view` maps the root's twips to pixels of a width x height image that
 // starts filled with `background`.
 Image Render(const DisplayList& list, const Dictionary& dictionary, const Matrix& view, int width, int height,
-             Rgba background);
+             Rgba background, RenderScratch* scratch = nullptr);
 
 }  // namespace player

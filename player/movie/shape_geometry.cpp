@@ -90,6 +90,7 @@ ShapeGeometry BuildGeometry(const std::vector<StyleTable>& tables, const std::ve
     const PlacedEdge& e = edges[i];
     if (e.table < 0 || static_cast<size_t>(e.table) >= g.groups.size()) continue;
     StyleGroup& group = g.groups[static_cast<size_t>(e.table)];
+    if (e.fill0 > 0 && e.fill1 > 0 && e.fill0 != e.fill1) group.sharedEdges = true;
     if (e.fill1 > 0 && e.fill1 <= group.fills.size()) group.fills[e.fill1 - 1].edges.push_back(e.edge);
     if (e.fill0 > 0 && e.fill0 <= group.fills.size())
       group.fills[e.fill0 - 1].edges.push_back(Reversed(e.edge));

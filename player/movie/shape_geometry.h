@@ -20,6 +20,7 @@ struct LineRuns {
 struct StyleGroup {
   std::vector<FillSet> fills;  // fills[i] for fill style i + 1
   std::vector<LineRuns> lines;
+  bool sharedEdges = false;  // some edge has a fill on both sides
 };
 struct ShapeGeometry {
   std::vector<StyleGroup> groups;

@@ -23,7 +23,21 @@ Coverage::Coverage(int width, int height)
       height_(std::max(height, 0)),
       cells_(Stride() * size_t(height_), 0.0f),
       first_(size_t(height_), width_ + 2),
-      last_(size_t(height_), -1) {}
+      last_(size_t(height_), -1),
+      words_((Stride() + 63) / 64),
+      touched_(words_ * size_t(height_), 0) {}
+
+int Coverage::NextTouched(int y, int x) const {
+  const uint64_t* row = &touched_[size_t(y) * words_];
+  size_t word = size_t(x) / 64;
+  if (word >= words_) return width_ + 2;
+  uint64_t bits = row[word] & (~uint64_t{0} << (unsigned(x) % 64));
+  while (bits == 0) {
+    if (++word == words_) return width_ + 2;
+    bits = row[word];
+  }
+  return static_cast<int>(word * 64) + __builtin_ctzll(bits);
+}
 
 void Coverage::AddEdge(const Edge& e) {
   if (!e.curved) {
@@ -128,6 +142,9 @@ void Coverage::Deposit(int row, int cx, float dy, float xm) {
   float* cells = MutableRow(row);
   cells[cx] += dy * (1 - xm);
   cells[cx + 1] += dy * xm;
+  uint64_t* bits = &touched_[size_t(row) * words_];
+  bits[size_t(cx) / 64] |= uint64_t{1} << (unsigned(cx) % 64);
+  bits[size_t(cx + 1) / 64] |= uint64_t{1} << (unsigned(cx + 1) % 64);
   int& first = first_[size_t(row)];
   int& last = last_[size_t(row)];
   if (cx < first) first = cx;

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <vector>
 
 #include "raster/geometry.h"
@@ -26,6 +27,8 @@ class Coverage {
   // Touched columns of row y (first > last when none).
   int First(int y) const { return first_[size_t(y)]; }
   int Last(int y) const { return last_[size_t(y)]; }
+  // The first touched column of row y at or after x; past Last(y) when none.
+  int NextTouched(int y, int x) const;
   // Row y's cells, First(y)..Last(y) meaningful.
   const float* Row(int y) const { return &cells_[size_t(y) * Stride()]; }
 
@@ -39,6 +42,8 @@ class Coverage {
   int width_, height_;
   std::vector<float> cells_;
   std::vector<int> first_, last_;
+  size_t words_;  // of touched_ a row
+  std::vector<uint64_t> touched_;  // a bit a cell
 };
 
 }  // namespace player

@@ -48,6 +48,10 @@ class Spans {
     const uint8_t* clip = clip_ ? &clip_->rgba[(size_t(y) * size_t(clip_->width) + size_t(x)) * 4 + 3] : nullptr;
     const uint8_t* src = source_.Colour();
     size_t step = 0;
+    if (!clip && k == 255 && source_.Opaque()) {
+      source_.Fill(x, y, n, dst);
+      return;
+    }
     if (!source_.Solid()) {
       source_.Fill(x, y, n, colours_.data());
       src = colours_.data();
@@ -59,7 +63,11 @@ class Spans {
     }
     for (int i = 0; i < n; ++i, dst += 4, src += step) {
       const uint32_t kk = clip ? pixel::Div255(k * clip[size_t(i) * 4]) : k;
-      if (kk) pixel::BlendOver(dst, src, kk);
+      if (kk == 255 && src[3] == 255) {
+        std::copy(src, src + 4, dst);
+      } else if (kk && src[3]) {
+        pixel::BlendOver(dst, src, kk);
+      }
     }
   }
 
@@ -116,7 +124,8 @@ void FillEdges(Image& target, const std::vector<Edge>& edges, FillRule rule, con
     float acc = 0;
     int runStart = first;
     uint32_t runAlpha = 0;
-    for (int x = first; x <= last; ++x) {
+    // Between touched cells coverage stays as it is: one run.
+    for (int x = cov.NextTouched(y, first); x <= last; x = cov.NextTouched(y, x + 1)) {
       acc += cells[x];
       const uint32_t a = x < w ? ToAlpha(acc, rule) : 0;
       if (a != runAlpha) {

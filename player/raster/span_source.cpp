@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <iterator>
 #include <vector>
 
 #include "raster/pixel.h"
@@ -80,11 +81,13 @@ SpanSource::SpanSource(const Paint& paint, const ColorTransform& cx)
     case Paint::Kind::Solid:
       pixel::Premultiply(Apply(cx, paint.color), solid_);
       visible_ = solid_[3] != 0;
+      opaque_ = solid_[3] == 255;
       return;
     case Paint::Kind::Linear:
     case Paint::Kind::Radial:
     case Paint::Kind::Focal: {
       BuildLut(paint, cx, lut_);
+      opaque_ = std::all_of(std::begin(lut_), std::end(lut_), [](const uint8_t* c) { return c[3] == 255; });
       focal_ = std::clamp(static_cast<double>(paint.focal), -0.98, 0.98);
       if (kind_ == Paint::Kind::Focal && focal_ == 0) kind_ = Paint::Kind::Radial;
       Matrix inv;
@@ -157,41 +160,38 @@ void SpanSource::FillGradient(int x, int y, int n, uint8_t* out) const {
 void SpanSource::FillBitmap(int x, int y, int n, uint8_t* out) const {
   const Image& bm = *bitmap_;
   const int w = bm.width, h = bm.height;
-  auto texel = [&](long long u, long long v) -> const uint8_t* {
-    if (repeat_) {
-      u %= w;
-      v %= h;
-      if (u < 0) u += w;
-      if (v < 0) v += h;
-    } else {
-      u = std::clamp<long long>(u, 0, w - 1);
-      v = std::clamp<long long>(v, 0, h - 1);
-    }
-    return &bm.rgba[(size_t(v) * size_t(w) + size_t(u)) * 4];
+  const uint8_t* texels = bm.rgba.data();
+  const size_t stride = size_t(w) * 4;
+  auto wrap = [this](int64_t i, int size) -> int {
+    if (i >= 0 && i < size) return static_cast<int>(i);
+    if (repeat_) return static_cast<int>(((i % size) + size) % size);
+    return i < 0 ? 0 : size - 1;
   };
-  const double limit = 1e15;  // keeps the conversions below defined
+  // Texel coordinates in 16.16 fixed point, stepped along the row; far ones
+  // (a damaged or nearly flat matrix) are pinned where they cannot overflow.
+  const double half = smooth_ ? 0.5 : 0;
   const Point p0 = Apply(inverse_, {x + 0.5, y + 0.5});
-  for (int i = 0; i < n; ++i) {
-    double u = p0.x + inverse_.a * i, v = p0.y + inverse_.b * i;
-    if (!(std::fabs(u) < limit && std::fabs(v) < limit)) u = v = 0;
+  auto fixed = [](double v) {
+    const double f = v * 65536;
+    return static_cast<int64_t>(std::isfinite(f) ? std::clamp(f, -1099511627776.0, 1099511627776.0) : 0.0);
+  };
+  int64_t u = fixed(p0.x - half), v = fixed(p0.y - half);
+  const int64_t du = fixed(inverse_.a), dv = fixed(inverse_.b);
+  for (int i = 0; i < n; ++i, u += du, v += dv) {
     uint8_t* o = out + 4 * i;
+    const int64_t iu = u >> 16, iv = v >> 16;
     if (!smooth_) {
-      const uint8_t* t = texel(static_cast<long long>(std::floor(u)), static_cast<long long>(std::floor(v)));
+      const uint8_t* t = texels + size_t(wrap(iv, h)) * stride + size_t(wrap(iu, w)) * 4;
       std::copy(t, t + 4, o);
     } else {
-      u -= 0.5;
-      v -= 0.5;
-      const double fu = std::floor(u), fv = std::floor(v);
-      const long long iu = static_cast<long long>(fu), iv = static_cast<long long>(fv);
-      const uint32_t wu = static_cast<uint32_t>((u - fu) * 256), wv = static_cast<uint32_t>((v - fv) * 256);
-      const uint8_t* t00 = texel(iu, iv);
-      const uint8_t* t10 = texel(iu + 1, iv);
-      const uint8_t* t01 = texel(iu, iv + 1);
-      const uint8_t* t11 = texel(iu + 1, iv + 1);
+      const uint32_t fu = static_cast<uint32_t>(u >> 8) & 255, fv = static_cast<uint32_t>(v >> 8) & 255;
+      const size_t x0 = size_t(wrap(iu, w)) * 4, x1 = size_t(wrap(iu + 1, w)) * 4;
+      const uint8_t* r0 = texels + size_t(wrap(iv, h)) * stride;
+      const uint8_t* r1 = texels + size_t(wrap(iv + 1, h)) * stride;
       for (int k = 0; k < 4; ++k) {
-        const uint32_t top = t00[k] * (256 - wu) + t10[k] * wu;
-        const uint32_t bottom = t01[k] * (256 - wu) + t11[k] * wu;
-        o[k] = static_cast<uint8_t>((top * (256 - wv) + bottom * wv + 32768) >> 16);
+        const uint32_t top = r0[x0 + size_t(k)] * (256 - fu) + r0[x1 + size_t(k)] * fu;
+        const uint32_t bottom = r1[x0 + size_t(k)] * (256 - fu) + r1[x1 + size_t(k)] * fu;
+        o[k] = static_cast<uint8_t>((top * (256 - fv) + bottom * fv + 32768) >> 16);
       }
     }
     if (!cxIdentity_) pixel::Transform(cx_, o);

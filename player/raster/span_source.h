@@ -17,6 +17,8 @@ class SpanSource {
   // One colour everywhere: Colour() gives it, premultiplied.
   bool Solid() const { return kind_ == Paint::Kind::Solid; }
   const uint8_t* Colour() const { return solid_; }
+  // Every colour it gives is opaque: Fill may write straight into the target.
+  bool Opaque() const { return opaque_; }
   // Premultiplied colours of pixels x..x+n-1 of row y into out (4n bytes).
   void Fill(int x, int y, int n, uint8_t* out) const;
 
@@ -26,6 +28,7 @@ class SpanSource {
 
   Paint::Kind kind_;
   bool visible_ = true;
+  bool opaque_ = false;
   uint8_t solid_[4] = {0, 0, 0, 0};
   uint8_t lut_[256][4] = {};
   Spread spread_ = Spread::Pad;

@@ -92,7 +92,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
   std::vector<Edge> edges;
   std::vector<std::vector<Edge>> paths(1);
-  while (in.More() && edges.size() < 400) {
+  while (in.More() && edges.size() < 64) {
     const uint8_t kind = in.U8();
     Edge e{paths.back().empty() ? in.P() : paths.back().back().to, {}, {}, (kind & 1) != 0};
     if (e.curved) e.control = in.P();

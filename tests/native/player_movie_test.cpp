@@ -161,6 +161,12 @@ TEST(PlayerHostile, RefusedWithAMessageOrCapped) {
   lossless.U8(5);
   lossless.U16(5000);
   lossless.U16(5000);
+  // Two bytes a frame: 70 sprites of 16000 frames (each timeline's own cap)
+  // make a million frames in 2 MiB of movie.
+  const std::vector<Bytes> sixteenThousand(16000, ShowFrame());
+  std::vector<Bytes> sprites;
+  for (int id = 1; id <= 70; ++id) sprites.push_back(Sprite(id, 16000, sixteenThousand));
+  const Bytes frames = Movie(10, 10, 1, sprites);
   struct Case {
     const char* name;
     Bytes bytes;
@@ -172,6 +178,7 @@ TEST(PlayerHostile, RefusedWithAMessageOrCapped) {
       {"LZMA", zws, "LZMA"},
       {"ActionScript 3 code", Movie(10, 10, 1, {Tag(82, {1, 2, 3}), ShowFrame()}), "ActionScript 3"},
       {"inflates past the cap", bigCws, "cap of 67108864"},
+      {"a million frames", frames, "cap of 1048576 frames and tags"},
       {"header cut short", Bytes{'F', 'W', 'S', 8, 0, 0, 0, 0, 0xff}, "cut short"},
       {"sprite in itself", selfNesting, ""},
       {"25 Mi pixel bitmap", Movie(10, 10, 1, {Tag(20, lossless.bytes), ShowFrame()}), ""},
@@ -190,7 +197,7 @@ TEST(PlayerHostile, RefusedWithAMessageOrCapped) {
     EXPECT_EQ(movie->Render(32, 32).width, 32) << c.name;
   }
   std::string error;
-  auto capped = player::Movie::Load(cases[7].bytes, error);
+  auto capped = player::Movie::Load(cases[8].bytes, error);
   ASSERT_TRUE(capped);
   ASSERT_FALSE(capped->data().warnings.empty());
   EXPECT_NE(capped->data().warnings[0].find("cap of 16777216"), std::string::npos)
@@ -299,6 +306,62 @@ TEST(PlayerHostile, CutAndFlippedSeedMoviesNeverCrash) {
     }
   }
   EXPECT_GT(played, 100);  // cut movies keep the frames before the cut
+}
+
+}  // namespace
+
+namespace {
+
+TEST(PlayerRender, FillsMeetingOnAnEdgeLeaveNoSeam) {
+  // Red (0..10.5 px) and blue (10.5..21 px) squares sharing the edge at
+  // x = 210 twips: red on its fill1 side, blue on its fill0 side. Pixel 10
+  // is half of each, with none of the white stage between them.
+  Bits b;
+  b.U16(1);
+  b.Rect(0, 420, 0, 400);
+  b.U8(2);
+  for (uint32_t rgba : {0xff0000ffu, 0x0000ffffu}) {
+    b.U8(0);
+    b.U8(rgba >> 24); b.U8((rgba >> 16) & 0xff); b.U8((rgba >> 8) & 0xff); b.U8(rgba & 0xff);
+  }
+  b.U8(0);
+  b.U(2, 4); b.U(0, 4);  // two fill bits, no line bits
+  auto style = [&](bool move, int x, int y, int fill0, int fill1) {
+    b.U(0, 1);
+    b.U((fill1 >= 0 ? 4u : 0u) | (fill0 >= 0 ? 2u : 0u) | (move ? 1u : 0u), 5);
+    if (move) { b.U(12, 5); b.S(x, 12); b.S(y, 12); }
+    if (fill0 >= 0) b.U(static_cast<uint32_t>(fill0), 2);
+    if (fill1 >= 0) b.U(static_cast<uint32_t>(fill1), 2);
+  };
+  auto edge = [&](int dx, int dy) { b.U(1, 1); b.U(1, 1); b.U(10, 4); b.U(1, 1); b.S(dx, 12); b.S(dy, 12); };
+  style(true, 0, 0, 0, 1);
+  edge(210, 0);
+  style(false, 0, 0, 2, -1);
+  edge(0, 400);  // the shared edge
+  style(false, 0, 0, 0, -1);
+  edge(-210, 0);
+  edge(0, -400);
+  style(true, 210, 0, 0, 2);
+  edge(210, 0);
+  edge(0, 400);
+  edge(-210, 0);
+  b.U(0, 1); b.U(0, 5);
+  b.Flush();
+  const Bytes bytes = Movie(21, 20, 1, {Tag(32, b.bytes), PlaceObject2({1, 1}), ShowFrame()});
+  std::string error;
+  auto movie = player::Movie::Load(bytes, error);
+  ASSERT_TRUE(movie) << error;
+  const player::Image image = movie->Render();
+  const struct {
+    int x;
+    player::Rgba want;
+  } probes[] = {{5, {255, 0, 0, 255}}, {10, {128, 0, 128, 255}}, {15, {0, 0, 255, 255}}};
+  for (const auto& p : probes) {
+    const player::Rgba got = Pixel(image, p.x, 10);
+    EXPECT_NEAR(got.r, p.want.r, 3) << p.x;
+    EXPECT_NEAR(got.g, p.want.g, 3) << p.x;
+    EXPECT_NEAR(got.b, p.want.b, 3) << p.x;
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <random>
 #include <utility>
 #include <vector>
@@ -222,7 +223,7 @@ TEST(RasterFill, CurvesCoverTheirParabolicArea) {
 }
 
 TEST(RasterFill, DamagedCoordinatesChangeNothingAndEndQuickly) {
-  const double nan = std::nan(""), inf = INFINITY;
+  const double nan = std::nan(""), inf = std::numeric_limits<double>::infinity();
   std::vector<Edge> edges = {{{nan, 1}, {}, {5, 5}, false},
                              {{1, 1}, {inf, 2}, {5, 5}, true},
                              {{1e300, -1e300}, {}, {-1e300, 1e300}, false},
