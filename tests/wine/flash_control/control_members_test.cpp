@@ -7,6 +7,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -314,6 +315,78 @@ TEST_F(ControlTest, TheInstallersHostPlacesItInThePanelAndItPlaysAtTheMoviesRate
   EXPECT_LE(returns, 3);
   EXPECT_EQ(ReleaseMoviePlayer(player), 0);
   EXPECT_EQ(FindWindowExA(host.Panel(), nullptr, "SsiFlashPlayerControl", nullptr), nullptr);
+}
+
+}  // namespace
+}  // namespace ssi::test
+
+namespace ssi::test {
+namespace {
+
+// Where the red square of frame 0 lands when the control is drawn through
+// IViewObject2 into a picture of another shape: each scale mode and
+// alignment, worked out by hand from the 200 x 100 stage.
+TEST_F(ControlTest, ScaleModesAndAlignmentsPlaceTheStageAsDocumented) {
+  struct Case {
+    const wchar_t* scale;
+    const wchar_t* align;
+    int w, h;
+    RECT square;  // the red pixels' bounds in the picture
+  };
+  const Case cases[] = {
+      {L"showAll", L"", 400, 100, {100, 0, 140, 40}},  // centred, 1:1
+      {L"showAll", L"L", 400, 100, {0, 0, 40, 40}},
+      {L"showAll", L"R", 400, 100, {200, 0, 240, 40}},
+      {L"showAll", L"", 100, 200, {0, 75, 20, 95}},  // halved, centred down
+      {L"exactFit", L"", 400, 100, {0, 0, 80, 40}},  // stretched across
+      {L"noBorder", L"", 400, 100, {0, 0, 80, 30}},  // doubled, 50 cut off top
+      {L"noBorder", L"T", 400, 100, {0, 0, 80, 80}},
+      {L"noScale", L"", 400, 300, {100, 100, 140, 140}},  // 96 DPI: 1:1
+      {L"noScale", L"LT", 400, 300, {0, 0, 40, 40}},
+  };
+  IDispatch* control = Create();
+  ASSERT_NE(control, nullptr);
+  EXPECT_EQ(Call(control, {102, kPut, {Wide(movie)}, ""}), "");
+  IViewObject* view = nullptr;
+  ASSERT_EQ(control->QueryInterface(IID_IViewObject, reinterpret_cast<void**>(&view)), S_OK);
+  for (const Case& c : cases) {
+    EXPECT_EQ(Call(control, {137, kPut, {c.scale}, ""}), "");
+    EXPECT_EQ(Call(control, {134, kPut, {c.align}, ""}), "");
+    BITMAPINFO info{};
+    info.bmiHeader = {sizeof(BITMAPINFOHEADER), c.w, -c.h, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HDC dc = CreateCompatibleDC(nullptr);
+    HBITMAP dib = CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    HGDIOBJ old = SelectObject(dc, dib);
+    const RECTL bounds{0, 0, c.w, c.h};
+    EXPECT_EQ(view->Draw(DVASPECT_CONTENT, -1, nullptr, nullptr, nullptr, dc, &bounds, nullptr,
+                         nullptr, 0),
+              S_OK);
+    GdiFlush();
+    RECT found{c.w, c.h, 0, 0};
+    const auto* px = static_cast<const uint8_t*>(bits);
+    for (int y = 0; y < c.h; ++y)
+      for (int x = 0; x < c.w; ++x) {
+        const uint8_t* p =
+            px + (static_cast<size_t>(y) * static_cast<size_t>(c.w) + static_cast<size_t>(x)) * 4;
+        if (p[2] > 200 && p[1] < 60 && p[0] < 60) {  // red (BGRX)
+          found.left = std::min<LONG>(found.left, x);
+          found.top = std::min<LONG>(found.top, y);
+          found.right = std::max<LONG>(found.right, x + 1);
+          found.bottom = std::max<LONG>(found.bottom, y + 1);
+        }
+      }
+    EXPECT_TRUE(EqualRect(&found, &c.square))
+        << "Scale " << std::string(c.scale, c.scale + wcslen(c.scale)) << " SAlign "
+        << std::string(c.align, c.align + wcslen(c.align)) << " in " << c.w << " x " << c.h
+        << ": square at " << found.left << "," << found.top << " to " << found.right << ","
+        << found.bottom;
+    SelectObject(dc, old);
+    DeleteObject(dib);
+    DeleteDC(dc);
+  }
+  view->Release();
+  control->Release();
 }
 
 }  // namespace
