@@ -7,7 +7,7 @@
 // containers call on impossible sizes and on exhausted memory, end the
 // process here instead, and so the runtime's exception machinery, its name
 // demangler and its formatted printing stay out of the DLL (more than a
-// third of it: 372 KiB became 226 KiB).
+// third of it: 372 KiB became about 230 KiB).
 namespace __gnu_cxx {
 void __verbose_terminate_handler() { abort(); }
 }  // namespace __gnu_cxx
