@@ -48,7 +48,19 @@ Image Movie::Render(int width, int height) const {
   Matrix view{scale, 0, 0, scale, (width - stageW * scale) / 2 - data_.stage.xmin * scale,
               (height - stageH * scale) / 2 - data_.stage.ymin * scale};
   const Color& bg = data_.background;
-  return player::Render(root_.list, *dictionary_, view, width, height, {bg.r, bg.g, bg.b, 255}, &scratch_);
+  return Render(view, width, height, {bg.r, bg.g, bg.b, 255});
+}
+
+Image Movie::Render(const Matrix& view, int width, int height, Rgba background) const {
+  width = std::clamp(width, 1, kMaxStageSide);
+  height = std::clamp(height, 1, kMaxStageSide);
+  return player::Render(root_.list, *dictionary_, view, width, height, background, &scratch_);
+}
+
+void Movie::GotoFrame(Clip& clip, int frame) {
+  if (!clip.timeline) return;
+  const int last = std::max(1, static_cast<int>(clip.timeline->frames.size())) - 1;
+  timeline_->GotoFrame(clip, std::clamp(frame, 0, last), 0);
 }
 
 }  // namespace player

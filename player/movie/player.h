@@ -25,6 +25,11 @@ class Movie {
   // The stage scaled to fit width x height (kept in proportion, centred, the
   // rest in the background colour). The movie's own size when both are 0.
   Image Render(int width = 0, int height = 0) const;
+  // The stage through `view` (root twips to pixels) on `background`: for
+  // hosts that scale or align the stage their own way.
+  Image Render(const Matrix& view, int width, int height, Rgba background) const;
+  // Shows `frame` (0-based, clamped) of `clip`, the root or a sprite in it.
+  void GotoFrame(Clip& clip, int frame);
 
   int StageWidth() const;   // pixels
   int StageHeight() const;

@@ -3,7 +3,8 @@
 // default interface `IShockwaveFlash` (a dual interface) and the dispatch ids
 // of the members the installer uses. The interface is declared here from its
 // published type-library layout; only the order of the slots matters, and it
-// runs up to SetVariable, the last method called through the vtable.
+// runs up to GetVariable, the last method a host of ours calls through the
+// vtable. The dispatch ids are those of the published type library.
 #include <windows.h>
 #include <oaidl.h>
 
@@ -15,13 +16,57 @@ inline constexpr CLSID kClsid = {
 // {D27CDB6C-AE6D-11CF-96B8-444553540000}
 inline constexpr IID kIidShockwaveFlash = {
     0xD27CDB6C, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
+// The events interface (a dispinterface): {D27CDB6D-AE6D-11CF-96B8-444553540000}
+inline constexpr IID kIidShockwaveFlashEvents = {
+    0xD27CDB6D, 0xAE6D, 0x11CF, {0x96, 0xB8, 0x44, 0x45, 0x53, 0x54, 0x00, 0x00}};
 
 namespace dispid {
+constexpr DISPID kReadyState = -525;  // DISPID_READYSTATE
 constexpr DISPID kMovie = 102;
+constexpr DISPID kQuality = 105;
+constexpr DISPID kLoop = 106;
+constexpr DISPID kFrameNum = 107;
+constexpr DISPID kSetZoomRect = 109;
+constexpr DISPID kPlay = 112;
+constexpr DISPID kStop = 113;
+constexpr DISPID kBack = 114;
+constexpr DISPID kForward = 115;
+constexpr DISPID kRewind = 116;
+constexpr DISPID kZoom = 118;
+constexpr DISPID kPan = 119;
+constexpr DISPID kScaleMode = 120;
+constexpr DISPID kAlignMode = 121;
+constexpr DISPID kBackgroundColor = 123;
+constexpr DISPID kTotalFrames = 124;
+constexpr DISPID kPlaying = 125;
 constexpr DISPID kStopPlay = 126;
+constexpr DISPID kGotoFrame = 127;
+constexpr DISPID kCurrentFrame = 128;
+constexpr DISPID kIsPlaying = 129;
+constexpr DISPID kPercentLoaded = 130;
+constexpr DISPID kFrameLoaded = 131;
+constexpr DISPID kFlashVersion = 132;
+constexpr DISPID kWMode = 133;
 constexpr DISPID kSAlign = 134;
 constexpr DISPID kMenu = 135;
+constexpr DISPID kBase = 136;
+constexpr DISPID kScale = 137;
+constexpr DISPID kDeviceFont = 138;
+constexpr DISPID kEmbedMovie = 139;
+constexpr DISPID kBGColor = 140;
+constexpr DISPID kQuality2 = 141;
+constexpr DISPID kLoadMovie = 142;
+constexpr DISPID kTGotoFrame = 143;
+constexpr DISPID kTGotoLabel = 144;
+constexpr DISPID kTCurrentFrame = 145;
+constexpr DISPID kTCurrentLabel = 146;
+constexpr DISPID kTPlay = 147;
+constexpr DISPID kTStopPlay = 148;
 constexpr DISPID kSetVariable = 151;
+constexpr DISPID kGetVariable = 152;
+// Events
+constexpr DISPID kOnReadyStateChange = -609;  // DISPID_READYSTATECHANGE
+constexpr DISPID kFSCommand = 150;
 }  // namespace dispid
 
 #pragma GCC diagnostic push
@@ -86,6 +131,7 @@ struct IShockwaveFlash : public IDispatch {
   virtual HRESULT STDMETHODCALLTYPE TPlay(BSTR target) = 0;
   virtual HRESULT STDMETHODCALLTYPE TStopPlay(BSTR target) = 0;
   virtual HRESULT STDMETHODCALLTYPE SetVariable(BSTR name, BSTR value) = 0;
+  virtual HRESULT STDMETHODCALLTYPE GetVariable(BSTR name, BSTR* value) = 0;
 };
 #pragma GCC diagnostic pop
 

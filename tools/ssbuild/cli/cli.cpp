@@ -27,7 +27,7 @@ constexpr const char* kUsage =
     "  extract FILE -C DIR          unpack the entries or chunks\n"
     "  implode [--ascii] [--dict N] [--level L] IN OUT    raw DCL streams\n"
     "  explode IN OUT\n"
-    "  render  MOVIE.swf [--frames N] -o OUT.png   draw a Flash movie's stage\n"
+    "  render  MOVIE.swf [--frames N] [--size WxH] -o OUT.png   draw a Flash movie's stage\n"
     "\n"
     "  --version, --help; -q (errors only) and -v (each step) for every command.\n"
     "Exit codes: 0 ok, 1 usage, 2 build, check or conversion failed.\n";
@@ -129,7 +129,7 @@ constexpr const char* kImplodeUsage =
     "smallest stream) or best; every level expands the same way.\n";
 
 constexpr const char* kRenderUsage =
-    "usage: ssbuild render MOVIE.swf [--frames N] -o OUT.png\n"
+    "usage: ssbuild render MOVIE.swf [--frames N] [--size WxH] -o OUT.png\n"
     "Draws the movie's stage as it stands after N frames (1, the default: the\n"
     "first frame shown) at the movie's stage size, as an 8-bit RGBA PNG. Sound is\n"
     "read and ignored; ActionScript 3 movies are refused. A movie that cannot be\n"

@@ -1,4 +1,5 @@
 // ssbuild render: a Flash movie's stage after some frames, as a PNG.
+#include <cstdlib>
 #include <ostream>
 
 #include "cli.h"
@@ -12,13 +13,25 @@ namespace ssbuild {
 
 int RenderCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err) {
   ArgList args(argv, 0);
-  int64_t frames = 1;
+  int64_t frames = 1, width = 0, height = 0;
   std::string output;
   std::vector<std::string> files;
   while (!args.Done() && !args.Failed()) {
     const std::string option = args.Take();
     if (option == "--frames") {
       args.TakeInt(option, 1, 1000000, frames);
+    } else if (option == "--size") {
+      // WxH: the stage fitted into that many pixels, as a host shows it
+      // (kept in proportion, centred, the rest in the background colour).
+      const std::string size = args.Done() ? std::string() : args.Take();
+      const size_t x = size.find('x');
+      char* end = nullptr;
+      width = x == std::string::npos ? 0 : std::strtol(size.c_str(), &end, 10);
+      if (end != size.c_str() + x) width = 0;
+      height = width > 0 ? std::strtol(size.c_str() + x + 1, &end, 10) : 0;
+      if (width <= 0 || height <= 0 || *end || width > player::kMaxStageSide ||
+          height > player::kMaxStageSide)
+        args.Fail("--size needs WIDTHxHEIGHT, each 1 to " + std::to_string(player::kMaxStageSide));
     } else if (option == "-o") {
       if (args.Done()) args.Fail("-o needs a file name");
       else output = args.Take();
@@ -44,7 +57,8 @@ int RenderCommand(const CommandArgs& argv, std::ostream& out, std::ostream& err)
     return kExitFailed;
   }
   movie->Advance(static_cast<int>(frames - 1));
-  const std::vector<uint8_t> png = player::EncodePng(movie->Render());
+  const std::vector<uint8_t> png =
+      player::EncodePng(movie->Render(static_cast<int>(width), static_cast<int>(height)));
   status = WriteWholeFile(output, Bytes(png.begin(), png.end()));
   if (!status.ok()) {
     err << "ssbuild: " << status.text() << "\n";

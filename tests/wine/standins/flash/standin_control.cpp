@@ -211,6 +211,7 @@ class StandinControl final : public flash::IShockwaveFlash,
   STANDIN_UNUSED(TCurrentLabel, BSTR, BSTR*)
   STANDIN_UNUSED(TPlay, BSTR)
   STANDIN_UNUSED(TStopPlay, BSTR)
+  STANDIN_UNUSED(GetVariable, BSTR, BSTR*)
 
   // IOleObject
   HRESULT STDMETHODCALLTYPE SetClientSite(IOleClientSite* site) override {
