@@ -17,7 +17,7 @@ if(WIN32)
   set(kit_bin .)
   set(kit_doc docs)
   set(kit_example example)
-  install(FILES $<TARGET_FILE:impborl> $<TARGET_FILE:sample_saver> DESTINATION .)
+  install(FILES $<TARGET_FILE:impborl> $<TARGET_FILE:sample_saver> $<TARGET_FILE:flashax> DESTINATION .)
   set(SSI_HOST_SSBUILD "${CMAKE_SOURCE_DIR}/build/release/tools/ssbuild/ssbuild" CACHE FILEPATH
       "A native ssbuild that writes the Windows kit's example project")
   find_program(SSI_WINE wine)
