@@ -67,7 +67,9 @@ grep -q '^fuzz: passed' "$log" && passed=$((passed + 1))
 grep -q '^fuzz: FAILED' "$log" && failed=$((failed + 1))
 # By name too, since a CI log may keep only its last lines.
 failures=$(
-  sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*\)$/\1/p' "$log" | sort -u | tr '\n' ' '
+  # ctest lists skipped tests the same way, under "did not run": not failures.
+  grep -vE '\((Skipped|Disabled)\)$' "$log" |
+    sed -nE 's/^[[:space:]]+[0-9]+ - ([^ ]+) \(.*\)$/\1/p' | sort -u | tr '\n' ' '
   grep -q '^fuzz: FAILED' "$log" && printf 'fuzzing ')
 rm -f "$log"
 echo
