@@ -63,6 +63,18 @@ struct ColorTransform {
   double ra = 100, rb = 0, ga = 100, gb = 0, ba = 100, bb = 0, aa = 100, ab = 0;
 };
 
+// lineStyle's arguments; thickness < 0 means no line (lineStyle() alone).
+struct LineStyle {
+  double thickness = -1;               // pixels; 0 is a hairline
+  std::uint32_t rgb = 0;
+  double alpha = 100;
+  bool pixel_hinting = false;
+  std::string scale_mode = "normal";   // normal, none, vertical, horizontal
+  std::string caps = "round";          // round, none, square
+  std::string joints = "round";        // round, bevel, miter
+  double miter_limit = 3;
+};
+
 // Bytes the host owns and keeps alive for the duration of the call that
 // returned them.
 struct ByteSpan {
@@ -88,11 +100,16 @@ class ClipHost {
   // --- Properties --------------------------------------------------------
   virtual PropertyValue get_property(ClipId clip, ClipProperty property) = 0;
   virtual void set_property(ClipId clip, ClipProperty property, const PropertyValue& value) = 0;
-  // Display properties beyond the indexed ones (blendMode, cacheAsBitmap,
-  // opaqueBackground, _lockroot, enabled...): a number or text, as set.
-  // Returns false when the host keeps no such property, so the script's own
-  // variable holds it instead.
+  // Properties beyond the indexed ones (blendMode, cacheAsBitmap,
+  // opaqueBackground, enabled, a text field's text...): a number or text.
+  // Both return false when the host keeps no such property, so the script's
+  // own variable holds it instead.
+  virtual bool get_display_property(ClipId clip, std::string_view name, PropertyValue& value) = 0;
   virtual bool set_display_property(ClipId clip, std::string_view name, const PropertyValue& value) = 0;
+  // The export name of the clip's symbol (what Object.registerClass names),
+  // empty when it has none; true for text fields, which are clips here too.
+  virtual std::string linkage_id(ClipId clip) = 0;
+  virtual bool is_text_field(ClipId clip) = 0;
 
   // --- Timeline ----------------------------------------------------------
   virtual void play(ClipId clip) = 0;
@@ -121,8 +138,7 @@ class ClipHost {
   // --- Drawing API (the clip's own drawing, under its children) ----------
   virtual void begin_fill(ClipId clip, std::uint32_t rgb, double alpha) = 0;
   virtual void begin_gradient_fill(ClipId clip, const GradientFill& fill) = 0;
-  // thickness < 0 means no line (lineStyle() without arguments).
-  virtual void line_style(ClipId clip, double thickness, std::uint32_t rgb, double alpha) = 0;
+  virtual void line_style(ClipId clip, const LineStyle& style) = 0;
   virtual void move_to(ClipId clip, double x, double y) = 0;
   virtual void line_to(ClipId clip, double x, double y) = 0;
   virtual void curve_to(ClipId clip, double cx, double cy, double x, double y) = 0;
@@ -143,6 +159,8 @@ class ClipHost {
   // Local time minus UTC, in minutes (+60 for Paris in winter).
   virtual int utc_offset_minutes(double utc_ms) = 0;
   virtual bool key_down(int key_code) = 0;
+  virtual double stage_width() = 0;   // pixels
+  virtual double stage_height() = 0;
 };
 
 }  // namespace player::script
