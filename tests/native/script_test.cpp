@@ -1,0 +1,221 @@
+// The ActionScript interpreter, driven by assembled bytecode against a fake
+// movie: what scripts print, what they ask of the movie, and where the caps
+// stop them.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
+
+#include "interpreter.h"
+#include "script_asm.h"
+#include "script_fake_host.h"
+
+namespace {
+
+using namespace player::script;
+using script_test::Assembler;
+using script_test::FakeHost;
+
+struct Run {
+  FakeHost host;
+  std::unique_ptr<Interpreter> in;
+  RunResult result;
+
+  explicit Run(const std::string& source, int version = 8, Limits limits = {}) {
+    host.version = version;
+    in = std::make_unique<Interpreter>(host, limits);
+    result = run(source);
+  }
+  RunResult run(const std::string& source, ClipId clip = 1) {
+    const std::vector<std::uint8_t> code = Assembler::assemble(source);
+    return in->run_actions(clip, {code.data(), code.size()});
+  }
+};
+
+std::string traces(const std::string& source, int version = 8) {
+  Run r(source, version);
+  EXPECT_TRUE(r.result.ok) << r.result.error;
+  return r.host.joined_traces();
+}
+
+struct Case {
+  const char* name;
+  const char* source;
+  const char* expected;  // traces joined by '|'
+  int version = 8;
+};
+
+// Each case prints what a correct player prints for it.
+const Case kCases[] = {
+    // Arithmetic, conversions and the version-dependent rules.
+    {"add2 numbers and strings", "push 1 2; add2; trace; push \"1\" 2; add2; trace; push 1.5 \"x\"; add2; trace", "3|12|1.5x"},
+    {"old add is numeric", "push \"1\" \"2\"; add; trace", "3"},
+    {"division", "push 1 3; divide; trace; push 1 0; divide; trace; push -1 0; divide; trace; push 0 0; divide; trace",
+     "0.333333333333333|Infinity|-Infinity|NaN"},
+    {"modulo and negative", "push -7 3; modulo; trace; push 7.5 2; modulo; trace", "-1|1.5"},
+    {"undefined is NaN from 7, 0 before", "push undefined 1; add; trace", "NaN"},
+    {"undefined is 0 in 6", "push undefined 1; add; trace; push undefined; tostring; stringlength; trace", "1|0", 6},
+    {"undefined prints as undefined from 7", "push undefined; trace", "undefined"},
+    {"string to number", "push \" 12 \"; tonumber; trace; push \"0x1F\"; tonumber; trace; push \"1e3\"; tonumber; trace; "
+                         "push \"12abc\"; tonumber; trace; push \"\"; tonumber; trace", "12|31|1000|NaN|NaN"},
+    {"booleans convert", "push true 1; add2; trace; push true; tostring; trace; push \"0\"; not; trace", "2|true|false"},
+    {"string truth differs by version", "push \"0\"; not; trace; push \"a\"; not; trace", "true|true", 6},
+    {"equals2 coerces", "push 1 \"1\"; equals2; trace; push null undefined; equals2; trace; push 0 false; equals2; trace; "
+                        "push null 0; equals2; trace; push \"a\" \"a\"; equals2; trace", "true|true|true|false|true"},
+    {"strict equals does not", "push 1 \"1\"; strictequals; trace; push 1 1; strictequals; trace", "false|true"},
+    {"less2 and greater", "push 1 2; less2; trace; push \"b\" \"a\"; less2; trace; push 2 1; greater; trace; "
+                          "push \"NaN\" 1; less2; trace; push \"10\" \"9\"; less2; trace", "true|false|true|undefined|true"},
+    {"bit operations", "push 5 3; bitand; trace; push 5 3; bitor; trace; push 5 3; bitxor; trace; push 1 31; bitlshift; trace; "
+                       "push -8 1; bitrshift; trace; push -8 28; biturshift; trace; push 4294967297 0; bitor; trace",
+     "1|7|6|-2147483648|-4|15|1"},
+    {"increment, decrement, tointeger", "push 1.5; increment; trace; push 0; decrement; trace; push -2.7; tointeger; trace",
+     "2.5|-1|-2"},
+    {"logical and or", "push 1 0; and; trace; push 1 0; or; trace", "false|true"},
+    {"old logic pushes numbers", "push 1 0; and; trace; push 1 1; equals; trace", "0|1", 4},
+    // Strings.
+    {"string ops", "push \"ab\" \"cd\"; stringadd; dup; trace; stringlength; trace; push \"abcdef\" 2 3; stringextract; trace; "
+                   "push \"a\" \"b\"; stringless; trace; push \"b\" \"a\"; stringgreater; trace; push \"A\"; chartoascii; trace; "
+                   "push 66; asciitochar; trace", "abcd|4|bcd|true|true|65|B"},
+    {"multibyte string ops", "push \"h\\xc3\\xa9llo\"; mbstringlength; trace", "5"},
+    {"string methods",
+     "push \"Hello World\"; store 1; pop; "
+     "push \"o\" 1 r:1 \"indexOf\"; callmethod; trace; push \"o\" 1 r:1 \"lastIndexOf\"; callmethod; trace; "
+     "push 3 1 2 r:1 \"substr\"; callmethod; trace; push 5 1 2 r:1 \"substring\"; callmethod; trace; "
+     "push -3 1 r:1 \"slice\"; callmethod; trace; push 0 r:1 \"toUpperCase\"; callmethod; trace; "
+     "push 1 1 r:1 \"charAt\"; callmethod; trace; push 0 1 r:1 \"charCodeAt\"; callmethod; trace; "
+     "push \" \" 1 r:1 \"split\"; callmethod; push \"length\"; getmember; trace; "
+     "push 104 105 2 \"String\"; getvariable; push \"fromCharCode\"; callmethod; trace; "
+     "push r:1 \"length\"; getmember; trace",
+     "4|7|ell|ello|rld|HELLO WORLD|e|72|2|ih|11"},
+    // Variables, scopes and paths.
+    {"variables and registers", "push \"x\" 5; setvariable; push \"x\"; getvariable; store 2; pop; push r:2; trace", "5"},
+    {"names ignore case below 7", "push \"Abc\" 1; setvariable; push \"aBC\"; getvariable; trace", "1", 6},
+    {"names keep case from 7", "push \"Abc\" 1; setvariable; push \"aBC\"; getvariable; trace", "undefined"},
+    {"slash and dot paths", "push \"/a/b:v\" 3; setvariable; push \"_root.a.b.v\"; getvariable; trace; "
+                            "push \"a/b:v\"; getvariable; trace; push \"/a:v\"; getvariable; typeof; trace", "3|3|undefined"},
+    {"clip references", "push \"a\"; getvariable; typeof; trace; push \"a\"; getvariable; targetpath; trace; "
+                        "push \"_root\"; getvariable; push \"a\"; getmember; push \"b\"; getmember; push \"_name\"; getmember; trace; "
+                        "push \"a\"; getvariable; push \"b\"; getmember; push \"_parent\"; getmember; targetpath; trace",
+     "movieclip|_level0.a|b|_level0.a"},
+    {"settarget and parent", "settarget \"a/b\"; push \"v\" 7; setvariable; settarget \"\"; push \"a.b.v\"; getvariable; trace; "
+                             "push \"a/b\"; settarget2; push \"_parent\"; getvariable; targetpath; trace", "7|_level0.a"},
+    {"locals shadow timeline", "push \"x\" 1; setvariable; function f { push \"x\" 2; definelocal; push \"x\"; getvariable; trace }; "
+                               "push 0 \"f\"; callfunction; pop; push \"x\"; getvariable; trace", "2|1"},
+    {"definelocal2 and delete2", "push \"y\" 1; setvariable; push \"y\"; delete2; trace; push \"y\"; getvariable; trace",
+     "true|undefined"},
+    {"with scopes", "push \"o\"; push \"k\" 4 1; initobject; setvariable; push \"o\"; getvariable; with { push \"k\"; getvariable; trace; "
+                    "push \"k\" 5; setvariable }; push \"o.k\"; getvariable; trace", "4|5"},
+    // Functions.
+    {"function with arguments and return", "function add a b { push \"a\"; getvariable; push \"b\"; getvariable; add2; return }; "
+                                           "push 3 4 2 \"add\"; callfunction; trace", "7"},
+    {"anonymous function as value", "push \"f\"; function _ x { push \"x\"; getvariable; push 2; multiply; return }; setvariable; "
+                                    "push 21 1 \"f\"; callfunction; trace", "42"},
+    {"function2 registers and preloads",
+     "function2 f regs=4 flags=0x5 x:3 { push r:3 r:1 \"n\"; getmember; add2; trace; push r:2 \"length\"; getmember; trace }; "
+     "push \"o\" \"n\" 10 \"f\" \"f\"; getvariable; push 2; initobject; setvariable; "
+     "push 5 6 2 \"o\"; getvariable; push \"f\"; callmethod; pop", "16|2"},
+    {"closures keep their scope",
+     "function mk n { function _ { push \"n\"; getvariable; increment; push \"n\"; swap; setvariable; push \"n\"; getvariable; return }; return }; "
+     "push \"c\"; push 10 1 \"mk\"; callfunction; setvariable; push 0 \"c\"; callfunction; pop; push 0 \"c\"; callfunction; trace",
+     "12"},
+    {"recursion", "function fact n { push \"n\"; getvariable; push 1; less2; not; if more; push 1; return; "
+                  "more: push \"n\"; getvariable; push \"n\"; getvariable; decrement; push 1 \"fact\"; callfunction; multiply; return }; "
+                  "push 10 1 \"fact\"; callfunction; trace", "3628800"},
+    {"call and apply", "function f a { push \"this\"; getvariable; push \"k\"; getmember; push \"a\"; getvariable; add2; return }; "
+                       "push \"o\"; push \"k\" \"K\" 1; initobject; setvariable; "
+                       "push \"x\" \"o\"; getvariable; push 2 \"f\"; getvariable; push \"call\"; callmethod; trace; "
+                       "push \"y\" 1; initarray; push \"o\"; getvariable; push 2 \"f\"; getvariable; push \"apply\"; callmethod; trace",
+     "Kx|Ky"},
+    // Objects, prototypes, classes.
+    {"constructors and prototypes",
+     "function P x { push \"this\"; getvariable; push \"x\" \"x\"; getvariable; setmember }; "
+     "push \"P\"; getvariable; push \"prototype\"; getmember; push \"get\"; function _ { push \"this\"; getvariable; push \"x\"; getmember; return }; setmember; "
+     "push \"p\"; push 9 1 \"P\"; newobject; setvariable; push 0 \"p\"; getvariable; push \"get\"; callmethod; trace; "
+     "push \"p\"; getvariable; push \"P\"; getvariable; instanceof; trace; push \"p\"; getvariable; push \"Array\"; getvariable; instanceof; trace",
+     "9|true|false"},
+    {"extends and super",
+     "function A { push \"this\"; getvariable; push \"a\" 1; setmember }; "
+     "push \"A\"; getvariable; push \"prototype\"; getmember; push \"who\"; function _ { push \"A\"; return }; setmember; "
+     "function2 B regs=3 flags=0x11 { push 0 r:2 undefined; callmethod; pop; push 0 r:2 \"who\"; callmethod; push \"B\"; add2; trace }; "
+     "push \"B\"; getvariable; push \"A\"; getvariable; extends; "
+     "push \"b\"; push 0 \"B\"; newobject; setvariable; push \"b.a\"; getvariable; trace; "
+     "push \"b\"; getvariable; push \"A\"; getvariable; instanceof; trace",
+     "AB|1|true"},
+    {"typeof", "push 1; typeof; trace; push \"s\"; typeof; trace; push null; typeof; trace; push undefined; typeof; trace; "
+               "push 0; initobject; typeof; trace; push \"Math\"; getvariable; push \"max\"; getmember; typeof; trace; push true; typeof; trace",
+     "number|string|null|undefined|object|function|boolean"},
+    {"enumerate", "push \"o\"; push \"a\" 1 1; initobject; setvariable; push \"o\"; enumerate; "
+                  "loop: store 1; push null; equals2; if done; push r:1; trace; jump loop; done:", "a"},
+    {"delete honours don't-delete", "push \"o\"; push \"a\" 1 1; initobject; setvariable; push \"o\"; getvariable; push \"a\"; delete; trace; "
+                                    "push \"Math\"; getvariable; push \"PI\"; delete; trace; push \"Math.PI\"; getvariable; trace",
+     "true|false|3.14159265358979"},
+    {"ASSetPropFlags hides and protects", "push \"o\"; push \"a\" 1 \"b\" 2 2; initobject; setvariable; "
+                                          "push 0 1 \"a\" \"o\"; getvariable; push 4 \"ASSetPropFlags\"; callfunction; pop; "
+                                          "push \"o\"; enumerate; loop: store 1; push null; equals2; if done; push r:1; trace; jump loop; done:",
+     "b"},
+    {"addProperty getters and setters",
+     "push \"o\"; push 0; initobject; setvariable; "
+     "function2 g regs=2 flags=0x1 { push 42; return }; function2 s regs=2 flags=0x1 v:0 { push \"got\" \"v\"; getvariable; add2; trace }; "
+     "push \"s\"; getvariable; push \"g\"; getvariable; push \"p\" 3 \"o\"; getvariable; push \"addProperty\"; callmethod; pop; "
+     "push \"o.p\"; getvariable; trace; push \"o\"; getvariable; push \"p\" 5; setmember", "42|got5"},
+    {"__proto__ and constructor", "push \"o\"; push 0 \"Array\"; newobject; setvariable; push \"o\"; getvariable; push \"__proto__\"; getmember; "
+                                  "push \"Array\"; getvariable; push \"prototype\"; getmember; strictequals; trace", "true"},
+    // Arrays.
+    {"array methods",
+     "push 3 2 1 3; initarray; store 1; pop; push 4 1 r:1 \"push\"; callmethod; trace; push 0 r:1 \"pop\"; callmethod; trace; "
+     "push 0 r:1 \"shift\"; callmethod; trace; push 0 1 r:1 \"unshift\"; callmethod; trace; "
+     "push \"-\" 1 r:1 \"join\"; callmethod; trace; push 0 r:1 \"reverse\"; callmethod; trace; "
+     "push 9 1 1 3 r:1 \"splice\"; callmethod; trace; push r:1; trace; "
+     "push 2 1 2 r:1 \"slice\"; callmethod; trace; push 7 1 r:1 \"concat\"; callmethod; trace", "4|4|1|3|0-2-3|3,2,0|2|3,9,0|9|3,9,0,7"},
+    {"array sort", "push 10 9 1 3; initarray; store 1; pop; push 0 r:1 \"sort\"; callmethod; trace; "
+                   "push 16 1 r:1 \"sort\"; callmethod; trace; push 18 1 r:1 \"sort\"; callmethod; trace; "
+                   "function2 _ regs=3 flags=0 a:1 b:2 { push r:2 r:1; subtract; return }; push 1 r:1 \"sort\"; callmethod; trace",
+     "1,10,9|1,9,10|10,9,1|10,9,1"},
+    {"array sortOn", "push \"n\" 2 1; initobject; push \"n\" 1 1; initobject; push 2; initarray; store 1; pop; "
+                     "push 18 \"n\" 2 r:1 \"sortOn\"; callmethod; push 0; getmember; push \"n\"; getmember; trace", "2"},
+    {"array length and holes", "push 0 \"Array\"; newobject; store 1; pop; push r:1 \"3\" \"x\"; setmember; push r:1 \"length\"; getmember; trace; "
+                               "push 0 r:1 \"join\"; callmethod; trace; push r:1 \"length\" 1; setmember; push r:1; trace", "4|,,,x|"},
+    // Math and numbers.
+    {"math", "push -2.5 1 \"Math\"; getvariable; push \"round\"; callmethod; trace; push 2.5 1 \"Math\"; getvariable; push \"round\"; callmethod; trace; "
+             "push 3 1 2 \"Math\"; getvariable; push \"max\"; callmethod; trace; push 0 \"Math\"; getvariable; push \"min\"; callmethod; trace; "
+             "push 2 10 2 \"Math\"; getvariable; push \"pow\"; callmethod; trace; push -1 1 \"Math\"; getvariable; push \"sqrt\"; callmethod; trace",
+     "-2|3|3|Infinity|100|NaN"},
+    {"number toString radix and parseInt", "push 16 1 255 1 \"Number\"; newobject; push \"toString\"; callmethod; trace; "
+                                           "push 16 \"ff\" 2 \"parseInt\"; callfunction; trace; push \"012\" 1 \"parseInt\"; callfunction; trace; "
+                                           "push \"3.5px\" 1 \"parseFloat\"; callfunction; trace; push \"a b&c\" 1 \"escape\"; callfunction; trace; "
+                                           "push \"a%20b\" 1 \"unescape\"; callfunction; trace",
+     "ff|255|10|3.5|a%20b%26c|a b"},
+    // Exceptions.
+    {"try catch finally", "try e { push \"boom\"; throw; push \"not here\"; trace } catch { push \"e\"; getvariable; trace } "
+                          "finally { push \"finally\"; trace }; push \"after\"; trace", "boom|finally|after"},
+    {"throw through a function into a register", "function f { push 1; throw }; try r:1 { push 0 \"f\"; callfunction } catch { push r:1; trace }",
+     "1"},
+    {"finally runs without a throw", "try e { push \"body\"; trace } finally { push \"fin\"; trace }", "body|fin"},
+    // Timeline through the host.
+    {"frame labels in gotoAndStop", "push \"intro\"; gotoframe2 0; push \"_currentframe\"; getvariable; trace", "3"},
+    {"get and set property by index", "push \"a\" 0 12.5; setproperty; push \"a\" 0; getproperty; trace; push \"a\"; getvariable; push \"_x\"; getmember; trace; "
+                                      "push \"a\" 13; getproperty; trace", "12.5|12.5|a"},
+    {"clip properties by name", "push \"a\"; getvariable; push \"_alpha\" 50; setmember; push \"a._alpha\"; getvariable; trace; "
+                                "push \"a._totalframes\"; getvariable; trace", "50|10"},
+    {"case of clip names in old versions", "push \"A.B._name\"; getvariable; trace", "b", 6},
+    {"intervals are objects' methods", "push 1 \"Key\"; getvariable; push \"isDown\"; callmethod; trace; push 37 1 \"Key\"; getvariable; push \"isDown\"; callmethod; trace; "
+                                       "push \"Stage.width\"; getvariable; trace", "false|true|550"},
+    {"date with the host clock", "push 0 \"Date\"; newobject; store 1; pop; push 0 r:1 \"getHours\"; callmethod; trace; "
+                                 "push 0 r:1 \"getUTCHours\"; callmethod; trace; push 0 r:1 \"getDay\"; callmethod; trace; "
+                                 "push 0 r:1 \"getTimezoneOffset\"; callmethod; trace; push 0 r:1 \"toString\"; callmethod; trace",
+     "0|23|6|-60|Sat Feb 14 00:31:30 GMT+0100 2009"},
+    {"date fields roll over", "push 31 0 2000 3 \"Date\"; newobject; store 1; pop; push 1 1 r:1 \"setMonth\"; callmethod; pop; "
+                              "push 0 r:1 \"getMonth\"; callmethod; trace; push 0 r:1 \"getDate\"; callmethod; trace; "
+                              "push 1 0 1970 3 \"Date\"; getvariable; push \"UTC\"; callmethod; trace", "2|2|0"},
+};
+
+TEST(Script, CasesPrintWhatTheFormatDefines) {
+  for (const Case& c : kCases) {
+    SCOPED_TRACE(c.name);
+    EXPECT_EQ(traces(c.source, c.version), c.expected);
+  }
+}
+
+}  // namespace
