@@ -18,12 +18,12 @@ using namespace player::script;
 using script_test::Assembler;
 using script_test::FakeHost;
 
-struct Run {
+struct Session {
   FakeHost host;
   std::unique_ptr<Interpreter> in;
   RunResult result;
 
-  explicit Run(const std::string& source, int version = 8, Limits limits = {}) {
+  explicit Session(const std::string& source, int version = 8, Limits limits = {}) {
     host.version = version;
     in = std::make_unique<Interpreter>(host, limits);
     result = run(source);
@@ -35,7 +35,7 @@ struct Run {
 };
 
 std::string traces(const std::string& source, int version = 8) {
-  Run r(source, version);
+  Session r(source, version);
   EXPECT_TRUE(r.result.ok) << r.result.error;
   return r.host.joined_traces();
 }
@@ -216,6 +216,167 @@ TEST(Script, CasesPrintWhatTheFormatDefines) {
     SCOPED_TRACE(c.name);
     EXPECT_EQ(traces(c.source, c.version), c.expected);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// Number to text against an oracle built another way: C's %.15g gives the
+// digits, and the format's rule alone decides between plain and exponent form.
+std::string reference_number_text(double n) {
+  if (std::isnan(n)) return "NaN";
+  if (std::isinf(n)) return n > 0 ? "Infinity" : "-Infinity";
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.14e", n);
+  const int exponent = std::atoi(std::strchr(buf, 'e') + 1);
+  if (exponent >= 15 || exponent < -5) {
+    std::snprintf(buf, sizeof buf, "%.15g", n);
+    std::string s = buf;  // 1.5e+20, 1e-07: drop the exponent's leading zero
+    const std::size_t e = s.find('e');
+    if (e != std::string::npos && s[e + 2] == '0') s.erase(e + 2, 1);
+    return s;
+  }
+  std::snprintf(buf, sizeof buf, "%.*f", std::max(0, 14 - exponent), n);
+  std::string s = buf;
+  if (s.find('.') != std::string::npos) {
+    while (s.back() == '0') s.pop_back();
+    if (s.back() == '.') s.pop_back();
+  }
+  return s == "-0" ? "0" : s;
+}
+
+TEST(Script, NumbersPrintAsTheFormatDefines) {
+  const std::pair<double, const char*> table[] = {
+      {0, "0"}, {-0.0, "0"}, {1, "1"}, {-1.5, "-1.5"}, {0.1 + 0.2, "0.3"}, {1.0 / 3, "0.333333333333333"},
+      {123456789012345, "123456789012345"}, {1e15, "1e+15"}, {1.5e20, "1.5e+20"}, {0.0001, "0.0001"},
+      {0.00001, "0.00001"}, {0.000001, "1e-6"}, {1.25e-7, "1.25e-7"}, {2147483648.0, "2147483648"},
+      {1e308 * 10, "Infinity"}, {std::nan(""), "NaN"}, {4.35, "4.35"}, {999999999999999.9, "1e+15"}};
+  for (const auto& [n, text] : table) EXPECT_EQ(number_to_string(n), text) << n;
+
+  std::mt19937_64 random(26);
+  for (int i = 0; i < 50000; ++i) {
+    double n;
+    const std::uint64_t bits = random();
+    if (i % 2) {
+      std::memcpy(&n, &bits, sizeof n);  // any double at all
+    } else {
+      n = std::ldexp(static_cast<double>(bits >> 11), static_cast<int>(random() % 120) - 110);  // everyday sizes
+      if (bits & 1) n = -n;
+    }
+    ASSERT_EQ(number_to_string(n), reference_number_text(n)) << n;
+    // And the text reads back as the number rounded to 15 digits.
+    if (std::isfinite(n)) {
+      char buf[64];
+      std::snprintf(buf, sizeof buf, "%.14e", n);
+      ASSERT_EQ(string_to_number(number_to_string(n), 8), std::strtod(buf, nullptr)) << n;
+    }
+  }
+}
+
+TEST(Script, CapsStopTheScriptNotTheMovie) {
+  Limits small;
+  small.instructions_per_entry = 10000;
+  small.recursion_depth = 50;
+  small.string_length = 1000;
+  small.array_length = 1000;
+  small.object_count = 1500;
+  small.stack_values = 500;
+  small.intervals = 5;
+  const std::pair<const char*, const char*> cases[] = {
+      {"loop: jump loop", "instructions_per_entry"},
+      {"function f { push 0 \"f\"; callfunction }; push 0 \"f\"; callfunction", "recursion_depth"},
+      {"push \"s\" \"x\"; setvariable; loop: push \"s\" \"s\"; getvariable; dup; add2; setvariable; jump loop", "string_length"},
+      {"push 0; initarray; store 1; loop: push 1 1 r:1 \"push\"; callmethod; pop; jump loop", "array_length"},
+      {"push 0 \"Array\"; newobject; push \"5000\" 1; setmember", "array_length"},
+      {"loop: push 0; initobject; pop; jump loop", "object_count"},
+      {"loop: push 1; jump loop", "stack_values"},
+      {"loop: function _ { }; push 1; swap; push 2 \"setInterval\"; callfunction; pop; jump loop", "intervals"},
+      {"push 100000 1 \"x\" 1 \"String\"; newobject; push \"split\"; callmethod", ""},
+  };
+  for (const auto& [source, cap] : cases) {
+    SCOPED_TRACE(source);
+    Session r(source, 8, small);
+    if (*cap) {
+      EXPECT_FALSE(r.result.ok);
+      EXPECT_NE(r.result.error.find(cap), std::string::npos) << r.result.error;
+    }
+    // The next script runs as if nothing happened.
+    EXPECT_TRUE(r.run("push \"next\"; trace").ok);
+    EXPECT_EQ(r.host.traces.back(), "next");
+  }
+}
+
+TEST(Script, UncaughtExceptionsAndDamagedCodeEndOnlyTheirScript) {
+  const char* const sources[] = {
+      "push \"x\"; throw; push \"after\"; trace",
+      "raw 96 ff 00 00",      // a push longer than its block
+      "raw 99 02 00 00 80",   // a jump far before the block
+      "raw 9b 05 00 66 00",   // a function cut short
+      "raw 8f 07 00 00 ff ff 00 00 00 00",  // a try larger than its block
+      "push 1; raw 9d 02 00 ff 7f",  // a branch far past the end
+  };
+  for (const char* source : sources) {
+    SCOPED_TRACE(source);
+    Session r(source);
+    EXPECT_TRUE(r.host.traces.empty());
+    EXPECT_TRUE(r.run("push \"next\"; trace").ok);
+  }
+  Session r("push \"x\"; throw");
+  EXPECT_FALSE(r.result.ok);
+  EXPECT_NE(r.result.error.find("x"), std::string::npos);
+}
+
+// What scripts ask of the movie arrives at the host as calls.
+TEST(Script, ClipsAreDrivenThroughTheHost) {
+  Session r(R"(
+    push "_root"; getvariable; store 1; pop
+    push 5 "box" 2 r:1 "createEmptyMovieClip"; callmethod; store 2; pop
+    push 50 0xff0000 2 r:2 "beginFill"; callmethod; pop
+    push "miter" "none" "normal" true 100 0x00ff00 7 7 r:2 "lineStyle"; callmethod; pop
+    push 0 0 2 r:2 "moveTo"; callmethod; pop
+    push 10 10 20 0 4 r:2 "curveTo"; callmethod; pop
+    push 0 r:2 "endFill"; callmethod; pop
+    push "matrixType" "box" "x" 0 "y" 20 "w" 100 "h" 100 "r" 0 6; initobject
+    push 255 0 2; initarray; push 100 50 2; initarray; push 0xff 0xff0000 2; initarray; push "linear" 5 r:2 "beginGradientFill"; callmethod; pop
+    push 0 "mask" 2 r:1 "createEmptyMovieClip"; callmethod; pop
+    push "_level0:mask" 1 r:2 "setMask"; callmethod; pop
+    push 0 r:2 "getDepth"; callmethod; trace
+    push 0 r:1 "getNextHighestDepth"; callmethod; trace
+    push "a" 1 "Color"; newobject; store 3; pop
+    push 0x336699 1 r:3 "setRGB"; callmethod; pop
+    push 0 r:3 "getRGB"; callmethod; trace
+    push "aa" 40 1; initobject; push 1 r:3 "setTransform"; callmethod; pop
+    push "p"; push "y" 2 "x" 1 2; initobject; setvariable; push "p"; getvariable; push 1 r:2 "localToGlobal"; callmethod; pop
+    push "p.x"; getvariable; trace
+    push 7 "copy" 2 "a"; getvariable; push "duplicateMovieClip"; callmethod; push "_name"; getmember; trace
+    push "a"; getvariable; removesprite
+    push "a"; getvariable; typeof; trace
+    push "u" "_blank"; geturl2 0
+    geturl "FSCommand:quit" ""
+    push "box"; getvariable; push "opaqueBackground" 0xff; setmember
+  )");
+  ASSERT_TRUE(r.result.ok) << r.result.error;
+  EXPECT_EQ(r.host.joined_traces(), "5|6|3368601|101|copy|undefined");
+  const std::vector<std::string> expected = {
+      "create 1 box 5", "fill 4 ff0000 50", "line 4 7 00ff00 100 none miter", "move 4 0,0", "curve 4 0,20 10,10",
+      "endfill 4", "gradient 4 linear ff0000/50/0 0000ff/100/255 0.06103515625 0.06103515625 50 70 pad",
+      "create 1 mask 0", "mask 4 5", "color 2 0 51 102 153 100", "color 2 0 51 102 153 40",
+      "duplicate 1 copy 7", "remove 2", "url u _blank 0", "url FSCommand:quit  0", "display 4 opaqueBackground"};
+  EXPECT_EQ(r.host.log, expected);
+}
+
+TEST(Script, TimelineActionsReachTheTarget) {
+  Session r(R"(
+    play; stop; nextframe; prevframe; gotoframe 4; gotolabel "intro"; gotolabel "none"
+    settarget "a"; play; settarget ""
+    push "intro" 1 "_root"; getvariable; push "gotoAndPlay"; callmethod; pop
+    push 2; gotoframe2 1
+  )");
+  ASSERT_TRUE(r.result.ok) << r.result.error;
+  const std::vector<std::string> expected = {"play 1", "stop 1", "goto 1 2", "goto 1 1", "goto 1 5", "goto 1 3",
+                                             "play 2", "goto 1 3 play", "goto 1 2 play"};
+  EXPECT_EQ(r.host.log, expected);
 }
 
 }  // namespace
