@@ -11,7 +11,6 @@ namespace player::script {
 
 namespace {
 
-constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
 // Bytes are characters here; a multi-byte action on UTF-8 text counts code points.
 std::size_t utf8_length(const std::string& s) {

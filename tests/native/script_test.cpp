@@ -379,4 +379,93 @@ TEST(Script, TimelineActionsReachTheTarget) {
   EXPECT_EQ(r.host.log, expected);
 }
 
+// The entry points the movie calls: handlers, timers on the host's clock,
+// classes for attached symbols, frames run by Call, variables for text fields.
+TEST(Script, EntryPointsTheMovieCalls) {
+  Session r(R"(
+    push "_root"; getvariable; push "onEnterFrame"; function _ { push "frame"; trace }; setmember
+    function tick a { push "tick "; push "a"; getvariable; add2; trace }
+    push "x" 1000 "tick"; getvariable; push 3 "setInterval"; callfunction; push "id"; swap; setvariable
+    function once { push "once"; trace }; push 500 "once"; getvariable; push 2 "setTimeout"; callfunction; pop
+    function Ball { push "this"; getvariable; push "_x" 5; setmember }
+    push "Ball"; getvariable; push "prototype"; getmember; push "onEnterFrame"
+    function _ { push "this"; getvariable; push "_x"; getmember; trace }; setmember
+    push "Ball"; getvariable; push "ball" 2 "Object"; getvariable; push "registerClass"; callmethod; pop
+    push 3 "b1" "ball" 3 "_root"; getvariable; push "attachMovie"; callmethod; pop
+    push "a/b:msg" "hello"; setvariable
+  )");
+  ASSERT_TRUE(r.result.ok) << r.result.error;
+  Interpreter& in = *r.in;
+  r.host.clock_ms += 600;
+  EXPECT_TRUE(in.tick_intervals().ok);
+  r.host.clock_ms += 500;
+  EXPECT_TRUE(in.tick_intervals().ok);
+  EXPECT_TRUE(in.has_clip_handler(1, "onEnterFrame"));
+  EXPECT_FALSE(in.has_clip_handler(2, "onEnterFrame"));
+  EXPECT_TRUE(in.call_clip_handler(1, "onEnterFrame").ok);
+  const ClipId ball = r.host.child(1, "b1");
+  ASSERT_NE(ball, kNoClip);
+  EXPECT_TRUE(in.clip_constructed(ball).ok);
+  EXPECT_TRUE(in.call_clip_handler(ball, "onEnterFrame").ok);
+  EXPECT_TRUE(r.run("push \"id\"; getvariable; push 1 \"clearInterval\"; callfunction").ok);
+  r.host.clock_ms += 5000;
+  EXPECT_TRUE(in.tick_intervals().ok);
+  EXPECT_EQ(r.host.joined_traces(), "once|tick x|frame|5");
+
+  EXPECT_EQ(in.variable_text(1, "a.b.msg"), "hello");
+  EXPECT_EQ(in.variable_text(3, "msg"), "hello");
+  EXPECT_EQ(in.variable_text(3, "/a/b:msg"), "hello");
+  EXPECT_EQ(in.variable_text(1, "nothing"), "");
+
+  r.host.frame_scripts[2].push_back(Assembler::assemble("push \"in frame 2\"; trace"));
+  r.host.traces.clear();
+  EXPECT_TRUE(r.run("push 2; call; push \"intro\"; call; push \"after\"; trace").ok);
+  EXPECT_EQ(r.host.joined_traces(), "in frame 2|after");
+}
+
+TEST(Script, GarbageGoesAndClipVariablesStay) {
+  Session r("push \"keep\"; push \"n\" 42 1; initobject; setvariable");
+  Interpreter& in = *r.in;
+  in.collect_garbage();
+  const std::size_t base = in.live_objects();
+  EXPECT_TRUE(r.run(R"(
+    push 0; store 1; pop
+    loop: push 0; initobject; push 0; initarray; pop; pop
+    push r:1; increment; store 1; push 5000; less2; if loop
+  )").ok);
+  in.collect_garbage();
+  EXPECT_LE(in.live_objects(), base + 4);
+  EXPECT_EQ(in.variable_text(1, "keep.n"), "42");
+
+  // A removed clip's variables go with it.
+  EXPECT_TRUE(r.run("push \"a.stuff\" 1 2 3 3; initarray; setvariable").ok);
+  in.collect_garbage();
+  const std::size_t with_clip = in.live_objects();
+  r.host.clips[2].alive = false;
+  in.clip_removed(2);
+  in.collect_garbage();
+  EXPECT_LT(in.live_objects(), with_clip);
+}
+
+// The scripts of the test movies we were given run to their end.
+TEST(Script, CorpusScriptsRunToTheirEnd) {
+  const std::string dir = SCRIPT_SEEDS_DIR;
+  const char* const names[] = {"avm1_movieclip_setmask-0", "visual_drawing_api_fills_and_lines-0",
+                               "visual_cache_as_bitmap_avm1_color-0", "avm1_mask_with_drawing-0",
+                               "from_shumway_doubleAndRegister-2", "avm1_bitmapdata_applyfilter_colormatrix-0"};
+  for (const char* name : names) {
+    SCOPED_TRACE(name);
+    std::FILE* f = std::fopen((dir + "/" + name).c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    std::vector<std::uint8_t> bytes(1 << 16);
+    bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+    std::fclose(f);
+    FakeHost host;
+    host.version = 8;
+    Interpreter in(host);
+    const RunResult result = in.run_actions(1, {bytes.data() + 1, bytes.size() - 1});  // byte 0 is the fuzzer's
+    EXPECT_TRUE(result.ok) << result.error;
+  }
+}
+
 }  // namespace
