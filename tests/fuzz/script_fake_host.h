@@ -171,8 +171,8 @@ class FakeHost : public ClipHost {
   ClipId create_empty_movie_clip(ClipId p, std::string_view name, int depth) override {
     return make(p, name, depth, "create");
   }
-  void remove_movie_clip(ClipId c) override {
-    if (Clip* clip = find(c)) clip->alive = false;
+  void remove_movie_clip(ClipId c) override {  // never a level, as in the player
+    if (Clip* clip = find(c); clip && clip->parent != kNoClip) clip->alive = false;
     log.push_back("remove " + std::to_string(c));
   }
   void swap_depths(ClipId c, int depth) override {
