@@ -2,6 +2,7 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <unordered_set>
 
 #include "action_reader.h"
 #include "frame.h"
@@ -77,6 +78,7 @@ void Interpreter::push(Frame& f, Value v) {
     abort("script stopped: more than " + std::to_string(limits_.stack_values) + " values on the stack (stack_values)");
     return;
   }
+  if (v.type == Type::String && v.string.size() > 32) note_made(v.string.size());
   stack_.push_back(std::move(v));
 }
 
@@ -668,12 +670,13 @@ bool Interpreter::step(Frame& f, std::uint8_t code, const std::uint8_t* data, st
       push(f, Value::null());
       if (!o.is_object()) break;
       std::vector<std::string> names;
+      std::unordered_set<std::string> seen;
       int guard = 0;
-      for (Object* p = o.object; p && guard < 256; p = p->proto, ++guard) {
-        for (std::size_t i = 0; i < p->elements.size(); ++i) names.push_back(std::to_string(i));
+      for (Object* p = o.object; p && guard < 256 && !stopped(); p = p->proto, ++guard) {
+        charge((p->elements.size() + p->property_count()) / 8);
+        for (std::size_t i = 0; i < p->elements.size() && !stopped(); ++i) names.push_back(std::to_string(i));
         p->each([&](const Property& prop) {
-          if (!(prop.flags & kDontEnum) && std::find(names.begin(), names.end(), prop.name) == names.end())
-            names.push_back(prop.name);
+          if (!(prop.flags & kDontEnum) && seen.insert(prop.name).second) names.push_back(prop.name);
         });
         if (p->kind == ObjectKind::Clip)
           for (std::string& child : host_.child_names(p->clip)) names.push_back(std::move(child));

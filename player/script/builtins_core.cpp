@@ -199,6 +199,7 @@ Value array_join(Interpreter& in, const Value& self, std::vector<Value>& args) {
   if (!a) return {};
   const std::string sep = arg(args, 0).is_undefined() ? "," : in.to_string(args[0]);
   std::string out;
+  if (!in.charge(a->elements.size() / 8)) return {};
   for (std::size_t i = 0; i < a->elements.size() && !in.stopped(); ++i) {
     if (i) out += sep;
     const Value& v = a->elements[i];
@@ -275,6 +276,9 @@ template <typename Compare>
 Value finish_sort(Interpreter& in, Object* a, const Value& self, int flags, Compare cmp) {
   std::vector<std::size_t> order(a->elements.size());
   for (std::size_t i = 0; i < order.size(); ++i) order[i] = i;
+  std::size_t log2 = 1;
+  while ((std::size_t{1} << log2) < order.size()) ++log2;
+  if (!in.charge(order.size() * log2 / 4)) return {};
   bool duplicate = false;
   merge_sort(order, [&](std::size_t x, std::size_t y) {
     if (in.stopped()) return false;

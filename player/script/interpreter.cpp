@@ -87,6 +87,10 @@ Object* Interpreter::new_object(Object* proto, ObjectKind kind) {
 
 Object* Interpreter::new_array(std::vector<Value> elements) {
   Object* a = new_object(prototype_of("Array"), ObjectKind::Array);
+  std::size_t bytes = elements.size() * sizeof(Value);
+  for (const Value& v : elements) bytes += v.string.size();
+  note_made(bytes);
+  charge(elements.size() / 8);
   if (fits_array(elements.size())) a->elements = std::move(elements);
   return a;
 }
@@ -131,14 +135,33 @@ void Interpreter::register_class(std::string linkage_id, Object* constructor) {
   else registered_classes_.erase(lower(linkage_id));
 }
 
-void Interpreter::note_stored(std::size_t bytes) {
-  stored_bytes_ += bytes;
-  const std::size_t estimate = stored_bytes_ + heap_.size() * sizeof(Object) + stack_.size() * sizeof(Value);
+void Interpreter::check_memory() {
+  const std::size_t estimate =
+      stored_bytes_ + made_bytes_ + heap_.size() * sizeof(Object) + stack_.size() * sizeof(Value);
   if (estimate > limits_.memory_bytes)
     abort("script stopped: more than " + std::to_string(limits_.memory_bytes) + " bytes of script memory (memory_bytes)");
 }
 
+void Interpreter::note_stored(std::size_t bytes) {
+  stored_bytes_ += bytes;
+  check_memory();
+}
+
+void Interpreter::note_made(std::size_t bytes) {
+  made_bytes_ += bytes;
+  check_memory();
+}
+
+bool Interpreter::charge(std::size_t units) {
+  instructions_ += units;
+  if (instructions_ > limits_.instructions_per_entry)
+    abort("script stopped: more than " + std::to_string(limits_.instructions_per_entry) +
+          " actions in one run (instructions_per_entry)");
+  return !stopped();
+}
+
 bool Interpreter::fits_string(std::size_t length) {
+  charge(length / 64);
   if (length <= limits_.string_length) return true;
   abort("script stopped: a string longer than " + std::to_string(limits_.string_length) + " bytes (string_length)");
   return false;
@@ -816,6 +839,7 @@ RunResult Interpreter::enter(ClipId clip, const std::function<void()>& body) {
   }
   in_entry_ = true;
   instructions_ = 0;
+  made_bytes_ = 0;
   depth_ = 0;
   status_ = Status::Running;
   error_.clear();

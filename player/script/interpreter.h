@@ -102,6 +102,12 @@ class Interpreter {
   void remove_timer(int id);
   void register_class(std::string linkage_id, Object* constructor);
   void note_stored(std::size_t bytes);  // string bytes kept in properties
+  // Bytes of strings and arrays made during this run: every copy counts, so
+  // that copying a large string many times meets memory_bytes.
+  void note_made(std::size_t bytes);
+  // Work a built-in does on the script's behalf, in actions' worth: a sort
+  // or a join of a long array counts against instructions_per_entry.
+  bool charge(std::size_t units);
 
  private:
   enum class Status { Running, Thrown, Aborted };
@@ -147,6 +153,8 @@ class Interpreter {
   int next_timer_ = 1;
   bool in_entry_ = false;
   std::size_t stored_bytes_ = 0;
+  std::size_t made_bytes_ = 0;
+  void check_memory();
   double start_ms_ = 0;  // the clock when the movie started (GetTime counts from it)
 
 };

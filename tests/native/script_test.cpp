@@ -307,6 +307,22 @@ TEST(Script, CapsStopTheScriptNotTheMovie) {
   }
 }
 
+// Copies count: one string pushed into an array again and again, or an
+// array doubled by concat, meets the memory cap however short each string is.
+TEST(Script, CopiesOfStringsCountAgainstMemory) {
+  Limits limits;
+  limits.memory_bytes = 4u << 20;
+  const std::string hundred(100, 'x');
+  const std::string sources[] = {
+      "push 0; initarray; store 1; pop; loop: push \"" + hundred + "\" 1 r:1 \"push\"; callmethod; pop; jump loop",
+      "push \"" + hundred + "\" 1; initarray; store 1; pop; loop: push r:1 1 r:1 \"concat\"; callmethod; store 1; pop; jump loop"};
+  for (const std::string& source : sources) {
+    Session r(source, 8, limits);
+    EXPECT_FALSE(r.result.ok);
+    EXPECT_NE(r.result.error.find("memory_bytes"), std::string::npos) << r.result.error;
+  }
+}
+
 TEST(Script, UncaughtExceptionsAndDamagedCodeEndOnlyTheirScript) {
   const char* const sources[] = {
       "push \"x\"; throw; push \"after\"; trace",
