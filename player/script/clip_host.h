@@ -41,7 +41,8 @@ struct Rect {  // pixels
   double x_min = 0, y_min = 0, x_max = 0, y_max = 0;
 };
 
-// The 2x3 matrix of beginGradientFill's box, in pixels: x' = a*x + c*y + tx.
+// beginGradientFill's matrix: it maps the gradient square, -819.2..819.2 on
+// both axes, into the clip's pixels: x' = a*x + c*y + tx, y' = b*x + d*y + ty.
 struct Matrix {
   double a = 1, b = 0, c = 0, d = 1, tx = 0, ty = 0;
 };

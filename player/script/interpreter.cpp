@@ -422,16 +422,16 @@ Value Interpreter::get_member(const Value& object, std::string_view name) {
     case Type::Object: o = object.object; break;
   }
   if (!o) return {};
-  if (o->kind == ObjectKind::Array || o == object.object) {
-    if (o->kind == ObjectKind::Array) {
-      if (name == "length") return Value::from(static_cast<double>(o->elements.size()));
-      if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) {
-        const double n = string_to_number(name, version_);
-        if (n >= 0 && n < static_cast<double>(o->elements.size()) && n == std::floor(n))
-          return o->elements[static_cast<std::size_t>(n)];
-      }
+  if (o->kind == ObjectKind::Array) {
+    if (name == "length") return Value::from(static_cast<double>(o->elements.size()));
+    if (!name.empty() && std::isdigit(static_cast<unsigned char>(name[0]))) {
+      const double n = string_to_number(name, version_);
+      if (n >= 0 && n < static_cast<double>(o->elements.size()) && n == std::floor(n))
+        return o->elements[static_cast<std::size_t>(n)];
     }
   }
+  if (o->kind == ObjectKind::String && name == "length")
+    return Value::from(static_cast<double>(o->primitive.string.size()));
   if (name == "__proto__") return Value::from(o->proto);
   if (o->kind == ObjectKind::Clip) {
     bool found = false;
