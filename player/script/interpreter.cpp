@@ -360,13 +360,15 @@ Value Interpreter::get_clip_member(Object* o, std::string_view name, bool& found
     if (own->getter) return call(Value::from(own->getter), Value::from(o), {});
     return own->value;
   }
-  const std::string l = lower(name);
-  if (l == "_parent") {
-    Object* p = clip_object(host_.parent(clip));
-    return p ? Value::from(p) : Value{};
+  if (!name.empty() && name[0] == '_') {
+    const std::string l = lower(name);
+    if (l == "_parent") {
+      Object* p = clip_object(host_.parent(clip));
+      return p ? Value::from(p) : Value{};
+    }
+    if (l == "_root") return Value::from(clip_object(host_.level(0)));
+    if (l == "_global") return Value::from(global_);
   }
-  if (l == "_root") return Value::from(clip_object(host_.level(0)));
-  if (l == "_global") return Value::from(global_);
   if (ClipId child = host_.child(clip, name)) return Value::from(clip_object(child));
   PropertyValue display;
   if (host_.get_display_property(clip, name, display))
@@ -643,16 +645,18 @@ Value Interpreter::get_variable(Frame& f, std::string_view name) {
         return get_member(w, name);
     }
   if (name == "this") return f.self;
-  const std::string l = lower(name);
-  if (l == "_root") return Value::from(clip_object(host_.level(0)));
-  if (l == "_global") return Value::from(global_);
-  if (l == "_parent") {
-    Object* p = clip_object(host_.parent(f.target));
-    return p ? Value::from(p) : Value{};
-  }
-  if (l.size() > 6 && l.compare(0, 6, "_level") == 0 && std::isdigit(static_cast<unsigned char>(l[6]))) {
-    Object* p = clip_object(host_.level(std::atoi(l.c_str() + 6)));
-    return p ? Value::from(p) : Value{};
+  if (!name.empty() && name[0] == '_') {
+    const std::string l = lower(name);
+    if (l == "_root") return Value::from(clip_object(host_.level(0)));
+    if (l == "_global") return Value::from(global_);
+    if (l == "_parent") {
+      Object* p = clip_object(host_.parent(f.target));
+      return p ? Value::from(p) : Value{};
+    }
+    if (l.size() > 6 && l.compare(0, 6, "_level") == 0 && std::isdigit(static_cast<unsigned char>(l[6]))) {
+      Object* p = clip_object(host_.level(std::atoi(l.c_str() + 6)));
+      return p ? Value::from(p) : Value{};
+    }
   }
   for (auto s = f.scope.rbegin(); s != f.scope.rend(); ++s) {
     Object* o = *s;

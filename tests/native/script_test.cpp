@@ -7,6 +7,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <random>
+#include <ctime>
+#include <cstring>
 
 #include "interpreter.h"
 #include "script_asm.h"
@@ -481,6 +483,45 @@ TEST(Script, CorpusScriptsRunToTheirEnd) {
     Interpreter in(host);
     const RunResult result = in.run_actions(1, {bytes.data() + 1, bytes.size() - 1});  // byte 0 is the fuzzer's
     EXPECT_TRUE(result.ok) << result.error;
+  }
+}
+
+}  // namespace
+
+namespace {
+
+// Date's calendar against the C library's, an implementation we did not
+// write: broken-down UTC fields of random times, and Date.UTC back.
+TEST(Script, DateCalendarMatchesTheCLibrary) {
+  std::mt19937_64 random(1970);
+  Session r("push \"ok\"; trace");
+  for (int i = 0; i < 300; ++i) {
+    // Years -9999..9999 or so, whole seconds (the C library's unit).
+    const auto seconds = static_cast<std::int64_t>(random() % 630000000000ull) - 315000000000ll;
+    const auto t = static_cast<std::time_t>(seconds);
+    std::tm tm{};
+    ASSERT_NE(gmtime_r(&t, &tm), nullptr);
+    r.host.traces.clear();
+    const std::string ms = std::to_string(seconds) + "000";
+    ASSERT_TRUE(r.run("push " + ms + ".0 1 \"Date\"; newobject; store 1; pop; "
+                      "push 0 r:1 \"getUTCFullYear\"; callmethod; trace; push 0 r:1 \"getUTCMonth\"; callmethod; trace; "
+                      "push 0 r:1 \"getUTCDate\"; callmethod; trace; push 0 r:1 \"getUTCDay\"; callmethod; trace; "
+                      "push 0 r:1 \"getUTCHours\"; callmethod; trace; push 0 r:1 \"getUTCMinutes\"; callmethod; trace; "
+                      "push 0 r:1 \"getUTCSeconds\"; callmethod; trace").ok);
+    const std::string expected = std::to_string(tm.tm_year + 1900) + "|" + std::to_string(tm.tm_mon) + "|" +
+                                 std::to_string(tm.tm_mday) + "|" + std::to_string(tm.tm_wday) + "|" +
+                                 std::to_string(tm.tm_hour) + "|" + std::to_string(tm.tm_min) + "|" +
+                                 std::to_string(tm.tm_sec);
+    ASSERT_EQ(r.host.joined_traces(), expected) << seconds;
+    r.host.traces.clear();
+    ASSERT_TRUE(r.run("push " + std::to_string(tm.tm_sec) + " " + std::to_string(tm.tm_min) + " " +
+                      std::to_string(tm.tm_hour) + " " + std::to_string(tm.tm_mday) + " " + std::to_string(tm.tm_mon) +
+                      " " + std::to_string(tm.tm_year + 1900) + " 6 \"Date\"; getvariable; push \"UTC\"; callmethod; trace")
+                    .ok);
+    // Years 0..99 mean 1900..1999 to Date.UTC, as in the format.
+    if (tm.tm_year + 1900 < 0 || tm.tm_year + 1900 > 99) {
+      ASSERT_EQ(r.host.joined_traces(), ms) << seconds;
+    }
   }
 }
 
