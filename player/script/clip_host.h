@@ -10,6 +10,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -76,6 +77,17 @@ struct LineStyle {
   double miter_limit = 3;
 };
 
+// A BitmapData's pixels, shared between the script that draws into them and
+// the clips that show them: 0xAARRGGBB, not premultiplied, rows top down.
+// `version` goes up with every change, so a host may cache what it made.
+struct BitmapPixels {
+  int width = 0;
+  int height = 0;
+  bool transparent = true;
+  std::uint32_t version = 0;
+  std::vector<std::uint32_t> argb;
+};
+
 // Bytes the host owns and keeps alive for the duration of the call that
 // returned them.
 struct ByteSpan {
@@ -135,6 +147,11 @@ class ClipHost {
   virtual void local_to_global(ClipId clip, double& x, double& y) = 0;
   virtual void global_to_local(ClipId clip, double& x, double& y) = 0;
   virtual void set_mask(ClipId clip, ClipId mask) = 0;  // kNoClip removes it
+  // attachBitmap: the pixels shown as a child of `clip` at `depth`. Not every
+  // host shows bitmaps yet, hence the default.
+  virtual void attach_bitmap(ClipId clip, std::shared_ptr<const BitmapPixels> pixels, int depth, bool smoothing) {
+    (void)clip, (void)pixels, (void)depth, (void)smoothing;
+  }
 
   // --- Drawing API (the clip's own drawing, under its children) ----------
   virtual void begin_fill(ClipId clip, std::uint32_t rgb, double alpha) = 0;

@@ -66,6 +66,7 @@ void Interpreter::install_builtins() {
   install_math_builtins(*this);
   install_date_builtins(*this);
   install_clip_builtins(*this);
+  install_bitmap_builtins(*this);
 }
 
 // --- Objects -----------------------------------------------------------------
@@ -995,6 +996,7 @@ void Interpreter::collect_garbage() {
     if (!o->marked) continue;
     o->each([&](const Property& p) { stored += p.value.string.size() + sizeof(Property); });
     for (const Value& v : o->elements) stored += v.string.size() + sizeof(Value);
+    if (o->bitmap) stored += o->bitmap->argb.size() * sizeof(std::uint32_t);
     live.push_back(std::move(o));
   }
   heap_ = std::move(live);

@@ -165,5 +165,6 @@ void install_string_builtins(Interpreter& in);   // String
 void install_math_builtins(Interpreter& in);     // Math
 void install_date_builtins(Interpreter& in);     // Date
 void install_clip_builtins(Interpreter& in);     // MovieClip, Color, Stage, Key, Mouse, timers
+void install_bitmap_builtins(Interpreter& in);   // flash.display.BitmapData, flash.filters
 
 }  // namespace player::script

@@ -72,7 +72,7 @@ struct FunctionCode {
   int swf_version = 0;
 };
 
-enum class ObjectKind : std::uint8_t { Plain, Array, Function, Clip, Boolean, Number, String, Date, Color };
+enum class ObjectKind : std::uint8_t { Plain, Array, Function, Clip, Boolean, Number, String, Date, Color, BitmapData };
 
 class Object {
  public:
@@ -86,6 +86,7 @@ class Object {
   ClipId target = kNoClip;     // the timeline a function was defined on
   ClipId clip = kNoClip;       // a movie clip's own object
   Value primitive;             // wrapped Boolean/Number/String, Date's time, Color's target
+  std::shared_ptr<BitmapPixels> bitmap;  // a BitmapData's pixels
 
   const Property* find(std::string_view key) const;
   Property* find(std::string_view key);

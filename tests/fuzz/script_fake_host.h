@@ -38,6 +38,7 @@ class FakeHost : public ClipHost {
   std::map<ClipId, Clip> clips;
   std::map<int, std::vector<std::vector<std::uint8_t>>> frame_scripts;  // of the root
   std::size_t max_clips = 10000;
+  std::vector<std::shared_ptr<const BitmapPixels>> bitmaps;
 
   FakeHost() {
     clips[1].name = "";
@@ -196,6 +197,11 @@ class FakeHost : public ClipHost {
   bool hit_test_clip(ClipId a, ClipId b) override { return a == b; }
   void local_to_global(ClipId, double& x, double& y) override { x += 100, y += 200; }
   void global_to_local(ClipId, double& x, double& y) override { x -= 100, y -= 200; }
+  void attach_bitmap(ClipId c, std::shared_ptr<const BitmapPixels> p, int depth, bool) override {
+    bitmaps.push_back(p);
+    log.push_back("bitmap " + std::to_string(c) + " " + std::to_string(p->width) + "x" + std::to_string(p->height) +
+                  " " + std::to_string(depth));
+  }
   void set_mask(ClipId c, ClipId m) override { log.push_back("mask " + std::to_string(c) + " " + std::to_string(m)); }
 
   void begin_fill(ClipId c, std::uint32_t rgb, double a) override {

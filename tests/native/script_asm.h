@@ -110,7 +110,7 @@ class Assembler {
       else p = {9, static_cast<std::uint8_t>(i & 0xFF), static_cast<std::uint8_t>(i >> 8)};
     } else {
       const double d = std::stod(t);
-      if (d == static_cast<double>(static_cast<std::int32_t>(d)) && t.find('.') == std::string::npos &&
+      if (d >= -2147483648.0 && d <= 2147483647.0 && t.find('.') == std::string::npos &&
           t.find('e') == std::string::npos) {
         const auto v = static_cast<std::uint32_t>(static_cast<std::int32_t>(d));
         p = {7, static_cast<std::uint8_t>(v), static_cast<std::uint8_t>(v >> 8), static_cast<std::uint8_t>(v >> 16),

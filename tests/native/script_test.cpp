@@ -465,6 +465,33 @@ TEST(Script, GarbageGoesAndClipVariablesStay) {
   EXPECT_LT(in.live_objects(), with_clip);
 }
 
+// Pixels as set, filled and run through a colour matrix that swaps red and
+// blue; a bitmap too large is unusable (width -1), as in the format's players.
+TEST(Script, BitmapDataPixelsAndColourMatrix) {
+  Session r(R"(
+    push 0x336699 false 2 4 4 "flash"; getvariable; push "display"; getmember; push "BitmapData"; newmethod; store 1; pop
+    push 0x80ff0000 0 1 3 r:1 "setPixel32"; callmethod; pop
+    push 0 1 2 r:1 "getPixel32"; callmethod; trace
+    push 0 0 2 r:1 "getPixel"; callmethod; trace
+    push "height" 1 "width" 2 "y" 1 "x" 1 4; initobject; store 2; pop
+    push 0xff00ff00 r:2 2 r:1 "fillRect"; callmethod; pop
+    push 1 1 2 r:1 "getPixel"; callmethod; trace
+    push 0 1 0 0 0  0 0 0 0 1  0 0 0 1 0  0 0 1 0 0  20; initarray
+    push 1 "flash"; getvariable; push "filters"; getmember; push "ColorMatrixFilter"; newmethod; store 3; pop
+    push r:3 "x" 0 "y" 0 2; initobject; push r:1 "rectangle"; getmember; push r:1 4 r:1 "applyFilter"; callmethod; pop
+    push 0 0 2 r:1 "getPixel"; callmethod; trace
+    push 1 1 2 r:1 "getPixel"; callmethod; trace
+    push r:1 "width"; getmember; trace
+    push true "auto" 7 r:1 4 "_root"; getvariable; push "attachBitmap"; callmethod; pop
+    push 0 9999 2 "flash"; getvariable; push "display"; getmember; push "BitmapData"; newmethod; push "width"; getmember; trace
+  )");
+  ASSERT_TRUE(r.result.ok) << r.result.error;
+  EXPECT_EQ(r.host.joined_traces(), "4294901760|3368601|65280|10053171|65280|4|-1");
+  ASSERT_EQ(r.host.bitmaps.size(), 1u);
+  EXPECT_EQ(r.host.log.back(), "bitmap 1 4x2 7");
+  EXPECT_EQ(r.host.bitmaps[0]->argb[0], 0xFF996633u);
+}
+
 // The scripts of the test movies we were given run to their end.
 TEST(Script, CorpusScriptsRunToTheirEnd) {
   const std::string dir = SCRIPT_SEEDS_DIR;
@@ -483,6 +510,20 @@ TEST(Script, CorpusScriptsRunToTheirEnd) {
     Interpreter in(host);
     const RunResult result = in.run_actions(1, {bytes.data() + 1, bytes.size() - 1});  // byte 0 is the fuzzer's
     EXPECT_TRUE(result.ok) << result.error;
+    std::string kinds;
+    for (const std::string& call : host.log) kinds += call.substr(0, call.find(' ')) + " ";
+    const std::string movie = name;
+    const std::size_t bitmaps = host.bitmaps.size();
+    const bool gradients = kinds.find("gradient") != std::string::npos, masks = kinds.find("mask") != std::string::npos;
+    if (movie.find("bitmapdata") != std::string::npos) {
+      EXPECT_EQ(bitmaps, 1u) << kinds;
+    }
+    if (movie.find("drawing_api") != std::string::npos) {
+      EXPECT_TRUE(gradients) << kinds;
+    }
+    if (movie.find("setmask") != std::string::npos) {
+      EXPECT_TRUE(masks) << kinds;
+    }
   }
 }
 
