@@ -681,7 +681,8 @@ bool Interpreter::step(Frame& f, std::uint8_t code, const std::uint8_t* data, st
         if (p->kind == ObjectKind::Clip)
           for (std::string& child : host_.child_names(p->clip)) names.push_back(std::move(child));
       }
-      for (auto& n : names) push(f, Value::from(std::move(n)));
+      // The loop pops them: the first to visit goes on top.
+      for (auto n = names.rbegin(); n != names.rend(); ++n) push(f, Value::from(std::move(*n)));
       break;
     }
 

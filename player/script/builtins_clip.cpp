@@ -161,8 +161,20 @@ Value mc_hit_test(Interpreter& in, const Value& self, std::vector<Value>& args) 
   return Value::from(other != kNoClip && in.host().hit_test_clip(c, other));
 }
 
+// null takes the mask away; a clip, or a path or name that finds one, sets
+// it; anything else (no argument, a path to nothing, another object) leaves
+// the mask as it was.
 Value mc_set_mask(Interpreter& in, const Value& self, std::vector<Value>& args) {
-  if (const ClipId c = self_clip(in, self)) in.host().set_mask(c, clip_arg(in, arg(args, 0)));
+  const ClipId c = self_clip(in, self);
+  if (!c || args.empty()) return {};
+  const Value& mask = args[0];
+  if (mask.is_nullish()) {
+    in.host().set_mask(c, kNoClip);
+  } else if (const ClipId m = in.clip_of(mask)) {
+    in.host().set_mask(c, m);
+  } else if (!mask.is_object()) {
+    if (const ClipId found = in.resolve_target(in.to_string(mask), in.current_target())) in.host().set_mask(c, found);
+  }
   return {};
 }
 

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <map>
 #include <random>
 #include <ctime>
 #include <cstring>
@@ -150,6 +151,11 @@ const Case kCases[] = {
      "number|string|null|undefined|object|function|boolean"},
     {"enumerate", "push \"o\"; push \"a\" 1 1; initobject; setvariable; push \"o\"; enumerate; "
                   "loop: store 1; push null; equals2; if done; push r:1; trace; jump loop; done:", "a"},
+    {"for..in visits the latest first", "push \"o\" 0; initobject; setvariable; push \"o.a\" 1; setvariable; push \"o.b\" 2; setvariable; "
+                                        "push \"o.c\" 3; setvariable; push \"o\"; enumerate; "
+                                        "loop: store 1; push null; equals2; if done; push r:1; trace; jump loop; done:", "c|b|a"},
+    {"initObject's first pair comes first", "push \"x\" 1 \"y\" 2 2; initobject; enumerate2; "
+                                        "loop: store 1; push null; equals2; if done; push r:1; trace; jump loop; done:", "x|y"},
     {"delete honours don't-delete", "push \"o\"; push \"a\" 1 1; initobject; setvariable; push \"o\"; getvariable; push \"a\"; delete; trace; "
                                     "push \"Math\"; getvariable; push \"PI\"; delete; trace; push \"Math.PI\"; getvariable; trace",
      "true|false|3.14159265358979"},
@@ -490,6 +496,37 @@ TEST(Script, BitmapDataPixelsAndColourMatrix) {
   ASSERT_EQ(r.host.bitmaps.size(), 1u);
   EXPECT_EQ(r.host.log.back(), "bitmap 1 4x2 7");
   EXPECT_EQ(r.host.bitmaps[0]->argb[0], 0xFF996633u);
+}
+
+std::vector<std::uint8_t> seed(const char* name) {
+  std::FILE* f = std::fopen((std::string(SCRIPT_SEEDS_DIR) + "/" + name).c_str(), "rb");
+  if (!f) return {};
+  std::vector<std::uint8_t> bytes(1 << 16);
+  bytes.resize(std::fread(bytes.data(), 1, bytes.size(), f));
+  std::fclose(f);
+  if (!bytes.empty()) bytes.erase(bytes.begin());  // byte 0 is the fuzzer's
+  return bytes;
+}
+
+// setMask's every kind of argument, as the movie's expected frame shows them:
+// the squares it shows in colour are masked, the ones under a white mask
+// square are not.
+TEST(Script, SetMaskArgumentsAsTheCorpusFrameShows) {
+  const std::vector<std::uint8_t> bytes = seed("avm1_movieclip_setmask-0");
+  ASSERT_FALSE(bytes.empty());
+  FakeHost host;
+  Interpreter in(host);
+  ASSERT_TRUE(in.run_actions(1, {bytes.data(), bytes.size()}).ok);
+  std::map<std::string, ClipId> mask_of;
+  for (const std::string& call : host.log) {
+    unsigned clip = 0, mask = 0;
+    if (std::sscanf(call.c_str(), "mask %u %u", &clip, &mask) == 2) mask_of[host.clips[clip].name] = mask;
+  }
+  for (const char* name : {"red", "orange", "yellow", "gray", "green", "blue", "darkBlue"}) {
+    ASSERT_TRUE(mask_of.count(name)) << name;
+    EXPECT_EQ(host.clips[mask_of[name]].name, std::string("mask_") + name);
+  }
+  for (const char* name : {"brown", "silver", "paleRed", "darkRed"}) EXPECT_EQ(mask_of[name], kNoClip) << name;
 }
 
 // The scripts of the test movies we were given run to their end.
