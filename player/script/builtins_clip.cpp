@@ -412,6 +412,11 @@ Value key_is_down(Interpreter& in, const Value&, std::vector<Value>& args) {
 
 Value key_get_code(Interpreter&, const Value&, std::vector<Value>&) { return Value::from(0); }
 
+// The player version scripts test before using newer features.
+Value get_version(Interpreter& in, const Value&, std::vector<Value>&) {
+  return Value::from("WIN " + std::to_string(std::max(in.version(), 8)) + ",0,0,0");
+}
+
 // --- flash.geom ---
 
 Value matrix_ctor(Interpreter& in, const Value& self, std::vector<Value>& args) {
@@ -482,6 +487,7 @@ void install_clip_builtins(Interpreter& in) {
   define(in, g, "setTimeout", set_timer<false>);
   define(in, g, "clearInterval", clear_timer);
   define(in, g, "clearTimeout", clear_timer);
+  define(in, g, "getVersion", get_version);
 
   Object* stage = in.new_object(object_proto);
   g->put("Stage", Value::from(stage), kDontEnum);
