@@ -7,6 +7,7 @@
 #include "action_reader.h"
 #include "frame.h"
 #include "interpreter.h"
+#include "names.h"
 
 namespace player::script {
 
@@ -543,11 +544,7 @@ bool Interpreter::step(Frame& f, std::uint8_t code, const std::uint8_t* data, st
       const double index = pop_num();
       const ClipId c = target_clip(pop(f));
       if (c == kNoClip || std::isnan(index) || index < 0 || index >= kClipPropertyCount) break;
-      static const char* const names[] = {"_x", "_y", "_xscale", "_yscale", "_currentframe", "_totalframes",
-                                          "_alpha", "_visible", "_width", "_height", "_rotation", "_target",
-                                          "_framesloaded", "_name", "_droptarget", "_url", "_highquality",
-                                          "_focusrect", "_soundbuftime", "_quality", "_xmouse", "_ymouse"};
-      set_member(Value::from(clip_object(c)), names[static_cast<int>(index)], std::move(v));
+set_member(Value::from(clip_object(c)), kClipPropertyNames[static_cast<int>(index)], std::move(v));
       break;
     }
     case 0x24: {  // CloneSprite
