@@ -164,7 +164,10 @@ void Interpreter::execute(Frame& f) {
       const bool rethrow = b.rethrow && f.pc == b.finally_end;
       Value pending = b.pending;
       f.blocks.pop_back();
-      if (rethrow) throw_value(pending);
+      if (rethrow) {  // the enclosing blocks see the throw, not the end of their body
+        throw_value(pending);
+        break;
+      }
     }
     if (status_ == Status::Thrown) continue;
     if (f.pc >= f.size || f.returned) return;

@@ -200,6 +200,11 @@ const Case kCases[] = {
                           "finally { push \"finally\"; trace }; push \"after\"; trace", "boom|finally|after"},
     {"throw through a function into a register", "function f { push 1; throw }; try r:1 { push 0 \"f\"; callfunction } catch { push r:1; trace }",
      "1"},
+    {"a throw leaves the With it was in", "push \"o\" \"k\" 4 1; initobject; setvariable; push \"k\" 1; setvariable; "
+                                          "try e { push \"o\"; getvariable; with { push \"k\"; getvariable; trace; push \"x\"; throw } } "
+                                          "catch { push \"k\"; getvariable; trace }", "4|1"},
+    {"nested tries rethrow from finally", "try a { try b { push \"in\"; throw } finally { push \"f\"; trace } } "
+                                          "catch { push \"a\"; getvariable; trace }", "f|in"},
     {"finally runs without a throw", "try e { push \"body\"; trace } finally { push \"fin\"; trace }", "body|fin"},
     // Timeline through the host.
     {"frame labels in gotoAndStop", "push \"intro\"; gotoframe2 0; push \"_currentframe\"; getvariable; trace", "3"},
