@@ -8,54 +8,11 @@
 #include "frame.h"
 #include "interpreter.h"
 #include "names.h"
+#include "text.h"
 
 namespace player::script {
 
 namespace {
-
-
-// Bytes are characters here; a multi-byte action on UTF-8 text counts code points.
-std::size_t utf8_length(const std::string& s) {
-  std::size_t n = 0;
-  for (char c : s) n += (static_cast<unsigned char>(c) & 0xC0) != 0x80;
-  return n;
-}
-
-std::size_t utf8_offset(const std::string& s, std::size_t chars) {
-  std::size_t i = 0;
-  while (i < s.size() && chars > 0) {
-    ++i;
-    while (i < s.size() && (static_cast<unsigned char>(s[i]) & 0xC0) == 0x80) ++i;
-    --chars;
-  }
-  return i;
-}
-
-std::string utf8_encode(std::uint32_t c) {
-  std::string s;
-  if (c < 0x80) {
-    s += static_cast<char>(c);
-  } else if (c < 0x800) {
-    s += static_cast<char>(0xC0 | c >> 6);
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  } else {
-    if (c > 0xFFFF) c = 0xFFFD;
-    s += static_cast<char>(0xE0 | c >> 12);
-    s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-    s += static_cast<char>(0x80 | (c & 0x3F));
-  }
-  return s;
-}
-
-std::uint32_t utf8_first(const std::string& s) {
-  if (s.empty()) return 0;
-  const auto c0 = static_cast<unsigned char>(s[0]);
-  if (c0 < 0x80 || s.size() < 2) return c0;
-  const auto c1 = static_cast<unsigned char>(s[1]) & 0x3Fu;
-  if (c0 < 0xE0) return (c0 & 0x1Fu) << 6 | c1;
-  if (s.size() < 3) return c0;
-  return (c0 & 0x0Fu) << 12 | c1 << 6 | (static_cast<unsigned char>(s[2]) & 0x3Fu);
-}
 
 // Index (from 1) and count as StringExtract takes them, clamped to the text.
 std::string extract(const std::string& s, double index, double count, bool multibyte) {

@@ -1,8 +1,9 @@
-// String. Characters are bytes: the system's movies carry ANSI text.
+// String. Characters are bytes up to version 5, UTF-8 code points from 6 on.
 #include <algorithm>
 #include <cmath>
 
 #include "builtins.h"
+#include "text.h"
 
 namespace player::script {
 
@@ -37,58 +38,66 @@ Value string_to_string(Interpreter& in, const Value& self, std::vector<Value>&) 
 
 Value char_at(Interpreter& in, const Value& self, std::vector<Value>& args) {
   const std::string s = text_of(in, self);
+  const Chars chars(s, in.version() >= 6);
   const double i = position(in, arg(args, 0));
-  if (i < 0 || i >= static_cast<double>(s.size())) return Value::from("");
-  return Value::from(std::string(1, s[static_cast<std::size_t>(i)]));
+  if (i < 0 || i >= static_cast<double>(chars.size())) return Value::from("");
+  const auto at = static_cast<std::size_t>(i);
+  return Value::from(chars.sub(at, at + 1));
 }
 
 Value char_code_at(Interpreter& in, const Value& self, std::vector<Value>& args) {
   const std::string s = text_of(in, self);
+  const Chars chars(s, in.version() >= 6);
   const double i = position(in, arg(args, 0));
-  if (i < 0 || i >= static_cast<double>(s.size())) return Value::from(std::nan(""));
-  return Value::from(static_cast<double>(static_cast<unsigned char>(s[static_cast<std::size_t>(i)])));
+  if (i < 0 || i >= static_cast<double>(chars.size())) return Value::from(std::nan(""));
+  return Value::from(static_cast<double>(chars.code(static_cast<std::size_t>(i))));
 }
 
 Value index_of(Interpreter& in, const Value& self, std::vector<Value>& args) {
   const std::string s = text_of(in, self), what = in.to_string(arg(args, 0));
-  const std::size_t from = clamp_to(position(in, arg(args, 1)), s.size());
-  const std::size_t at = s.find(what, from);
-  return Value::from(at == std::string::npos ? -1.0 : static_cast<double>(at));
+  const Chars chars(s, in.version() >= 6);
+  const std::size_t from = clamp_to(position(in, arg(args, 1)), chars.size());
+  const std::size_t at = s.find(what, chars.byte(from));
+  return Value::from(at == std::string::npos ? -1.0 : static_cast<double>(chars.at_byte(at)));
 }
 
 Value last_index_of(Interpreter& in, const Value& self, std::vector<Value>& args) {
   const std::string s = text_of(in, self), what = in.to_string(arg(args, 0));
-  const std::size_t from = arg(args, 1).is_undefined() ? std::string::npos : clamp_to(position(in, args[1]), s.size());
+  const Chars chars(s, in.version() >= 6);
+  const std::size_t from =
+      arg(args, 1).is_undefined() ? std::string::npos : chars.byte(clamp_to(position(in, args[1]), chars.size()));
   const std::size_t at = s.rfind(what, from);
-  return Value::from(at == std::string::npos ? -1.0 : static_cast<double>(at));
+  return Value::from(at == std::string::npos ? -1.0 : static_cast<double>(chars.at_byte(at)));
 }
 
 Value substr(Interpreter& in, const Value& self, std::vector<Value>& args) {
   const std::string s = text_of(in, self);
+  const Chars chars(s, in.version() >= 6);
   double start = position(in, arg(args, 0));
-  if (start < 0) start += static_cast<double>(s.size());
-  const std::size_t from = clamp_to(start, s.size());
-  const double count = arg(args, 1).is_undefined() ? static_cast<double>(s.size()) : position(in, args[1]);
-  return Value::from(s.substr(from, clamp_to(count, s.size() - from)));
+  if (start < 0) start += static_cast<double>(chars.size());
+  const std::size_t from = clamp_to(start, chars.size());
+  const double count = arg(args, 1).is_undefined() ? static_cast<double>(chars.size()) : position(in, args[1]);
+  return Value::from(chars.sub(from, from + clamp_to(count, chars.size() - from)));
 }
 
 Value substring(Interpreter& in, const Value& self, std::vector<Value>& args) {
   const std::string s = text_of(in, self);
-  std::size_t a = clamp_to(position(in, arg(args, 0)), s.size());
-  std::size_t b = arg(args, 1).is_undefined() ? s.size() : clamp_to(position(in, args[1]), s.size());
+  const Chars chars(s, in.version() >= 6);
+  std::size_t a = clamp_to(position(in, arg(args, 0)), chars.size());
+  std::size_t b = arg(args, 1).is_undefined() ? chars.size() : clamp_to(position(in, args[1]), chars.size());
   if (a > b) std::swap(a, b);
-  return Value::from(s.substr(a, b - a));
+  return Value::from(chars.sub(a, b));
 }
 
 Value slice(Interpreter& in, const Value& self, std::vector<Value>& args) {
   const std::string s = text_of(in, self);
-  const auto length = static_cast<double>(s.size());
+  const Chars chars(s, in.version() >= 6);
+  const auto length = static_cast<double>(chars.size());
   double a = position(in, arg(args, 0));
   double b = arg(args, 1).is_undefined() ? length : position(in, args[1]);
   if (a < 0) a += length;
   if (b < 0) b += length;
-  const std::size_t from = clamp_to(a, s.size()), to = clamp_to(b, s.size());
-  return Value::from(from < to ? s.substr(from, to - from) : std::string());
+  return Value::from(chars.sub(clamp_to(a, chars.size()), clamp_to(b, chars.size())));
 }
 
 Value split(Interpreter& in, const Value& self, std::vector<Value>& args) {
@@ -102,8 +111,9 @@ Value split(Interpreter& in, const Value& self, std::vector<Value>& args) {
   } else {
     const std::string sep = in.to_string(sep_v);
     if (sep.empty()) {
-      if (!in.fits_array(s.size())) return {};
-      for (char c : s) parts.push_back(Value::from(std::string(1, c)));
+      const Chars chars(s, in.version() >= 6);
+      if (!in.fits_array(chars.size())) return {};
+      for (std::size_t i = 0; i < chars.size(); ++i) parts.push_back(Value::from(chars.sub(i, i + 1)));
     } else {
       std::size_t start = 0;
       for (;;) {
@@ -144,17 +154,8 @@ Value from_char_code(Interpreter& in, const Value&, std::vector<Value>& args) {
   std::string s;
   for (const Value& v : args) {
     const std::uint32_t c = to_uint32(in.to_number(v)) & 0xFFFF;
-    if (c < 0x100) {
-      s += static_cast<char>(c);
-    } else {  // beyond the byte range: UTF-8, as text fields of version 6 on read it
-      if (c < 0x800) {
-        s += static_cast<char>(0xC0 | c >> 6);
-      } else {
-        s += static_cast<char>(0xE0 | c >> 12);
-        s += static_cast<char>(0x80 | (c >> 6 & 0x3F));
-      }
-      s += static_cast<char>(0x80 | (c & 0x3F));
-    }
+    if (in.version() >= 6) s += utf8_encode(c);
+    else s += static_cast<char>(c & 0xFF);
   }
   return Value::from(std::move(s));
 }

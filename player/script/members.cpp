@@ -7,6 +7,7 @@
 #include "frame.h"
 #include "interpreter.h"
 #include "names.h"
+#include "text.h"
 
 namespace player::script {
 
@@ -84,7 +85,7 @@ Value Interpreter::get_member(const Value& object, std::string_view name) {
     case Type::Boolean: o = prototype_of("Boolean"); break;
     case Type::Number: o = prototype_of("Number"); break;
     case Type::String:
-      if (name == "length") return Value::from(static_cast<double>(object.string.size()));
+      if (name == "length") return Value::from(static_cast<double>(Chars(object.string, version_ >= 6).size()));
       o = prototype_of("String");
       break;
     case Type::Object: o = object.object; break;
@@ -99,7 +100,7 @@ Value Interpreter::get_member(const Value& object, std::string_view name) {
     }
   }
   if (o->kind == ObjectKind::String && name == "length")
-    return Value::from(static_cast<double>(o->primitive.string.size()));
+    return Value::from(static_cast<double>(Chars(o->primitive.string, version_ >= 6).size()));
   if (name == "__proto__") return Value::from(o->proto);
   if (o->kind == ObjectKind::Clip) {
     bool found = false;

@@ -92,6 +92,13 @@ const Case kCases[] = {
      "push 104 105 2 \"String\"; getvariable; push \"fromCharCode\"; callmethod; trace; "
      "push r:1 \"length\"; getmember; trace",
      "4|7|ell|ello|rld|HELLO WORLD|e|72|2|ih|11"},
+    {"characters are code points from 6", "push \"h\xc3\xa9llo\"; store 1; pop; push r:1 \"length\"; getmember; trace; "
+                                           "push 1 1 r:1 \"charAt\"; callmethod; trace; push 1 1 r:1 \"charCodeAt\"; callmethod; trace; "
+                                           "push \"l\" 1 r:1 \"indexOf\"; callmethod; trace; push 2 1 2 r:1 \"substr\"; callmethod; trace; "
+                                           "push 233 1 \"String\"; getvariable; push \"fromCharCode\"; callmethod; push \"length\"; getmember; trace",
+     "5|\xc3\xa9|233|2|\xc3\xa9l|1"},
+    {"characters are bytes in 5", "push \"h\xc3\xa9llo\"; store 1; pop; push r:1 \"length\"; getmember; trace; "
+                                  "push \"l\" 1 r:1 \"indexOf\"; callmethod; trace", "6|3", 5},
     // Variables, scopes and paths.
     {"variables and registers", "push \"x\" 5; setvariable; push \"x\"; getvariable; store 2; pop; push r:2; trace", "5"},
     {"names ignore case below 7", "push \"Abc\" 1; setvariable; push \"aBC\"; getvariable; trace", "1", 6},
