@@ -171,7 +171,7 @@ void Interpreter::remove_timer(int id) { timers_.erase(id); }
 
 // --- Entry points ------------------------------------------------------------------
 
-RunResult Interpreter::enter(ClipId clip, const std::function<void()>& body) {
+RunResult Interpreter::enter(const std::function<void()>& body) {
   if (in_entry_) {  // a nested entry (a constructor run from attachMovie): shares the budget
     body();
     return {};
@@ -182,7 +182,6 @@ RunResult Interpreter::enter(ClipId clip, const std::function<void()>& body) {
   depth_ = 0;
   status_ = Status::Running;
   error_.clear();
-  (void)clip;
   body();
   RunResult result;
   if (status_ == Status::Thrown) {
@@ -201,7 +200,7 @@ RunResult Interpreter::enter(ClipId clip, const std::function<void()>& body) {
 }
 
 RunResult Interpreter::run_actions(ClipId clip, ByteSpan actions) {
-  return enter(clip, [&] {
+  return enter([&] {
     Object* timeline = clip_object(clip);
     if (!timeline) return;
     Frame f;
@@ -234,7 +233,7 @@ bool Interpreter::has_clip_handler(ClipId clip, std::string_view name) {
 
 RunResult Interpreter::call_clip_handler(ClipId clip, std::string_view name) {
   if (!has_clip_handler(clip, name)) return {};
-  return enter(clip, [&] {
+  return enter([&] {
     Object* o = clip_object(clip);
     if (!o) return;
     call_method(Value::from(o), name, {});
@@ -245,7 +244,7 @@ RunResult Interpreter::clip_constructed(ClipId clip) {
   const auto it = registered_classes_.find(lower(host_.linkage_id(clip)));
   if (it == registered_classes_.end()) return {};
   Object* ctor = it->second;
-  return enter(clip, [&] {
+  return enter([&] {
     Object* o = clip_object(clip);
     if (!o) return;
     const Value proto = get_member(Value::from(ctor), "prototype");
@@ -268,7 +267,7 @@ RunResult Interpreter::tick_intervals() {
     Timer t = it->second;
     if (t.repeat) it->second.due_ms = now + std::max(t.interval_ms, 1.0);
     else timers_.erase(it);
-    RunResult r = enter(kNoClip, [&] {
+    RunResult r = enter([&] {
       if (t.method.empty()) call(t.function, t.self, t.args);
       else call_method(t.self, t.method, t.args);
     });

@@ -1,6 +1,15 @@
 // The ActionScript 1/2 interpreter. The movie owns one per running movie and
 // drives it through the entry points below; it reaches clips only through
-// the ClipHost it is given.
+// the ClipHost it is given, which must answer swf_version() and now_ms() as
+// soon as the interpreter is made.
+//
+// A frame, as the movie runs it: the new frame's DoAction blocks and clip
+// events through run_actions (a placed clip from a registered class first
+// through clip_constructed), onEnterFrame of each clip that has_clip_handler,
+// tick_intervals once; clip_removed for every clip that leaves. Entry points
+// do not nest (a host call made from a script may call clip_constructed,
+// which then shares the running script's budget); variable_text and
+// collect_garbage are for between entries.
 #pragma once
 
 #include <cstdint>
@@ -114,7 +123,8 @@ class Interpreter {
   struct Frame;
   struct Block;
 
-  RunResult enter(ClipId clip, const std::function<void()>& body);
+  // Runs `body` as one entry: a fresh budget, errors turned into the result.
+  RunResult enter(const std::function<void()>& body);
   void execute(Frame& f);
   bool step(Frame& f, std::uint8_t code, const std::uint8_t* data, std::size_t length, std::size_t next);
   Value get_variable(Frame& f, std::string_view name);
