@@ -80,7 +80,18 @@ double time_of(const Value& self) {
   return std::nan("");
 }
 
+Value date_to_string(Interpreter& in, const Value& self, std::vector<Value>&);
+
+// new Date(...) makes a date; Date() called as a function gives now as text.
 Value date_ctor(Interpreter& in, const Value& self, std::vector<Value>& args) {
+  const bool constructing = self.is_object() && self.object->proto == in.prototype_of("Date") &&
+                            self.object->kind == ObjectKind::Plain;
+  if (!constructing) {
+    Object* now = in.new_object(in.prototype_of("Date"), ObjectKind::Date);
+    now->primitive = Value::from(std::trunc(in.host().now_ms()));
+    std::vector<Value> none;
+    return date_to_string(in, Value::from(now), none);
+  }
   double t;
   if (args.empty()) {
     t = in.host().now_ms();
@@ -94,9 +105,7 @@ Value date_ctor(Interpreter& in, const Value& self, std::vector<Value>& args) {
     t = to_utc(in, join(x));
   }
   if (!std::isfinite(t) || std::fabs(t) > kMaxTime) t = std::nan("");
-  Object* o = self.is_object() && self.object->proto == in.prototype_of("Date")
-                  ? self.object
-                  : in.new_object(in.prototype_of("Date"));
+  Object* o = self.object;
   o->kind = ObjectKind::Date;
   o->primitive = Value::from(std::trunc(t));
   return Value::from(o);

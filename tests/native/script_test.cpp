@@ -224,8 +224,9 @@ const Case kCases[] = {
                                        "push \"Stage.width\"; getvariable; trace", "false|true|550"},
     {"date with the host clock", "push 0 \"Date\"; newobject; store 1; pop; push 0 r:1 \"getHours\"; callmethod; trace; "
                                  "push 0 r:1 \"getUTCHours\"; callmethod; trace; push 0 r:1 \"getDay\"; callmethod; trace; "
-                                 "push 0 r:1 \"getTimezoneOffset\"; callmethod; trace; push 0 r:1 \"toString\"; callmethod; trace",
-     "0|23|6|-60|Sat Feb 14 00:31:30 GMT+0100 2009"},
+                                 "push 0 r:1 \"getTimezoneOffset\"; callmethod; trace; push 0 r:1 \"toString\"; callmethod; trace; "
+                                 "push 0 \"Date\"; callfunction; trace",
+     "0|23|6|-60|Sat Feb 14 00:31:30 GMT+0100 2009|Sat Feb 14 00:31:30 GMT+0100 2009"},
     {"date fields roll over", "push 31 0 2000 3 \"Date\"; newobject; store 1; pop; push 1 1 r:1 \"setMonth\"; callmethod; pop; "
                               "push 0 r:1 \"getMonth\"; callmethod; trace; push 0 r:1 \"getDate\"; callmethod; trace; "
                               "push 1 0 1970 3 \"Date\"; getvariable; push \"UTC\"; callmethod; trace", "2|2|0"},
