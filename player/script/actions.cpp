@@ -72,6 +72,41 @@ void Interpreter::goto_frame(ClipId clip, const Value& frame, bool play, int sce
   host_.goto_frame(clip, static_cast<int>(n) + scene_bias, play);
 }
 
+// Call: a frame's action blocks run at once on the clip that frame belongs to.
+void Interpreter::call_frame(Frame& f, const Value& frame) {
+  ClipId clip = f.target;
+  std::string text = to_string(frame);
+  const std::size_t colon = text.rfind(':');
+  if (colon != std::string::npos) {
+    clip = resolve_target(std::string_view(text).substr(0, colon), clip);
+    text = text.substr(colon + 1);
+  }
+  if (clip == kNoClip) return;
+  const double n = string_to_number(text, version_);
+  const int number = std::isnan(n) ? host_.frame_of_label(clip, text) : static_cast<int>(n);
+  if (number <= 0) return;
+  for (const ByteSpan& span : host_.frame_actions(clip, number)) {
+    if (stopped()) return;
+    if (depth_ >= limits_.recursion_depth) {
+      abort("script stopped: calls nested deeper than " + std::to_string(limits_.recursion_depth) + " (recursion_depth)");
+      return;
+    }
+    ++depth_;
+    Frame g;
+    g.code = span.data;
+    g.size = span.data ? span.size : 0;
+    g.target = g.original_target = clip;
+    g.self = Value::from(clip_object(clip));
+    g.version = version_;
+    g.stack_base = stack_.size();
+    frames_.push_back(&g);
+    execute(g);
+    frames_.pop_back();
+    stack_.resize(std::min(stack_.size(), g.stack_base));
+    --depth_;
+  }
+}
+
 void Interpreter::execute(Frame& f) {
   while (!stopped() || status_ == Status::Thrown) {
     if (status_ == Status::Thrown) {
@@ -234,41 +269,7 @@ bool Interpreter::step(Frame& f, std::uint8_t code, const std::uint8_t* data, st
       f.target = t.is_object() ? clip_of(t) : path.empty() ? f.original_target : resolve_target(path, f.original_target);
       break;
     }
-    case 0x9E: {  // Call: the actions of a frame, run here and now
-      const Value frame = pop(f);
-      ClipId clip = f.target;
-      std::string text = to_string(frame);
-      const std::size_t colon = text.rfind(':');
-      if (colon != std::string::npos) {
-        clip = resolve_target(std::string_view(text).substr(0, colon), clip);
-        text = text.substr(colon + 1);
-      }
-      if (clip == kNoClip) break;
-      const double n = string_to_number(text, version_);
-      const int number = std::isnan(n) ? host_.frame_of_label(clip, text) : static_cast<int>(n);
-      if (number <= 0) break;
-      for (const ByteSpan& span : host_.frame_actions(clip, number)) {
-        if (stopped()) break;
-        if (depth_ >= limits_.recursion_depth) {
-          abort("script stopped: calls nested deeper than " + std::to_string(limits_.recursion_depth) + " (recursion_depth)");
-          break;
-        }
-        ++depth_;
-        Frame g;
-        g.code = span.data;
-        g.size = span.data ? span.size : 0;
-        g.target = g.original_target = clip;
-        g.self = Value::from(clip_object(clip));
-        g.version = version_;
-        g.stack_base = stack_.size();
-        frames_.push_back(&g);
-        execute(g);
-        frames_.pop_back();
-        stack_.resize(std::min(stack_.size(), g.stack_base));
-        --depth_;
-      }
-      break;
-    }
+    case 0x9E: call_frame(f, pop(f)); break;  // Call: the actions of a frame, run here and now
 
     // --- Arithmetic and comparison ---
     case 0x0A: { const double a = pop_num(); push_num(pop_num() + a); break; }

@@ -141,6 +141,7 @@ class Interpreter {
   bool equals2(const Value& a, const Value& b);
   Value less2(const Value& a, const Value& b);
   void goto_frame(ClipId clip, const Value& frame, bool play, int scene_bias);
+  void call_frame(Frame& f, const Value& frame);
 
   ClipHost& host_;
   Limits limits_;
