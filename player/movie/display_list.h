@@ -11,6 +11,7 @@
 #include "raster/composite.h"
 #include "raster/geometry.h"
 #include "raster/image.h"
+#include "shape_geometry.h"
 
 namespace player {
 
@@ -34,6 +35,7 @@ struct DisplayObject {
   std::vector<uint8_t> clipActions;
   int placedFrame = -1;  // the frame whose tag created it, for rebuilding on goto
   std::shared_ptr<Clip> clip;  // sprites: their own timeline
+  bool scripted = false;  // made or moved by a script: the timeline leaves it alone
 };
 
 using DisplayList = std::map<int, DisplayObject>;
@@ -44,6 +46,8 @@ struct Clip {
   int frame = -1;  // 0-based index of the frame shown; -1 before the first
   bool playing = true;
   DisplayList list;
+  uint32_t id = 0;  // scripts' handle, given on first sight, never reused
+  std::shared_ptr<ShapeGeometry> drawing;  // drawn by script, under the children
 };
 
 }  // namespace player

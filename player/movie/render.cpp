@@ -89,16 +89,33 @@ struct Box {
 // the clips inside is added.
 void AddBounds(const Dictionary& dictionary, uint16_t id, const DisplayObject* o, const Matrix& m, Box& box,
                int nesting, bool filterPixels = false) {
+  if (nesting > kMaxNesting) return;
+  if (o && o->clip && o->clip->drawing)
+    for (const StyleGroup& g : o->clip->drawing->groups) {
+      for (const FillSet& f : g.fills)
+        for (const Edge& edge : f.edges) box.Add(Apply(m, edge.to));
+      for (const LineRuns& l : g.lines)
+        for (const auto& run : l.runs)
+          for (const Edge& edge : run) {
+            box.Add(Apply(m, edge.from));
+            box.Add(Apply(m, edge.to));
+          }
+    }
   const CharacterEntry* e = dictionary.Find(id);
-  if (!e || nesting > kMaxNesting) return;
-  const Character& c = *e->def;
-  if (const auto* shape = std::get_if<ShapeDef>(&c)) box.Add(shape->shape.bounds, m);
-  else if (const auto* morph = std::get_if<MorphDef>(&c)) {
+  const Character* c = e ? e->def.get() : nullptr;
+  if (!c && o && o->clip) {
+    for (const auto& [depth, child] : o->clip->list)
+      AddBounds(dictionary, child.characterId, &child, m * child.matrix, box, nesting + 1, filterPixels);
+    return;
+  }
+  if (!c) return;
+  if (const auto* shape = std::get_if<ShapeDef>(c)) box.Add(shape->shape.bounds, m);
+  else if (const auto* morph = std::get_if<MorphDef>(c)) {
     box.Add(morph->startBounds, m);
     box.Add(morph->endBounds, m);
   }
-  else if (const auto* text = std::get_if<TextDef>(&c)) box.Add(text->bounds, m * ToMatrix(text->matrix));
-  else if (const auto* edit = std::get_if<EditTextDef>(&c)) box.Add(edit->bounds, m);
+  else if (const auto* text = std::get_if<TextDef>(c)) box.Add(text->bounds, m * ToMatrix(text->matrix));
+  else if (const auto* edit = std::get_if<EditTextDef>(c)) box.Add(edit->bounds, m);
   else if (o && o->clip)
     for (const auto& [depth, child] : o->clip->list) {
       if (!filterPixels || child.filters.empty()) {
@@ -114,6 +131,18 @@ void AddBounds(const Dictionary& dictionary, uint16_t id, const DisplayObject* o
       box.Add({own.x1 + reach, own.y1 + reach});
     }
 }
+
+}  // namespace
+
+bool ObjectBounds(const DisplayObject& o, const Dictionary& dictionary, const Matrix& m, double box[4]) {
+  Box b;
+  AddBounds(dictionary, o.characterId, &o, m, b, 0);
+  if (b.Empty()) return false;
+  box[0] = b.x0, box[1] = b.y0, box[2] = b.x1, box[3] = b.y1;
+  return true;
+}
+
+namespace {
 
 Image Crop(const Image& image, int x0, int y0, int w, int h) {
   Image out;
@@ -419,8 +448,13 @@ void Renderer::DrawEditText(const EditTextDef& text, const Matrix& m, const Colo
 
 void Renderer::DrawCharacter(uint16_t id, const DisplayObject* o, const Matrix& m, const ColorTransform& cx,
                              Image& target, const Image* clip, int nesting) {
+  if (nesting > kMaxNesting) return;
+  if (o && o->clip && o->clip->drawing) DrawGeometry(*o->clip->drawing, m, cx, target, clip);
   const CharacterEntry* e = dictionary_.Find(id);
-  if (!e || nesting > kMaxNesting) return;
+  if (!e) {
+    if (o && o->clip) DrawList(o->clip->list, m, cx, target, clip, nesting + 1);  // a script's empty clip
+    return;
+  }
   const Character& c = *e->def;
   if (std::holds_alternative<ShapeDef>(c)) {
     DrawGeometry(e->geometry, m, cx, target, clip);
