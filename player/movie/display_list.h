@@ -48,6 +48,8 @@ struct Clip {
   DisplayList list;
   uint32_t id = 0;  // scripts' handle, given on first sight, never reused
   std::shared_ptr<ShapeGeometry> drawing;  // drawn by script, under the children
+  std::weak_ptr<Clip> mask;  // a script's mask: what of this clip shows
+  bool isMask = false;       // serves as a script's mask, so is not drawn itself
 };
 
 }  // namespace player

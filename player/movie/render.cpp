@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 
 #include "raster/fill.h"
 #include "raster/filter.h"
@@ -171,7 +172,18 @@ class Renderer {
   void DrawList(const DisplayList& list, const Matrix& m, const ColorTransform& cx, Image& target,
                 const Image* clip, int nesting);
 
+  // Where each clip stands on the target, for the masks scripts set.
+  void Place(const DisplayList& list, const Matrix& m, int nesting) {
+    if (nesting > kMaxNesting) return;
+    for (const auto& [depth, o] : list) {
+      if (!o.clip) continue;
+      if (o.clip->isMask) placed_[o.clip.get()] = {&o, m * o.matrix};
+      Place(o.clip->list, m * o.matrix, nesting + 1);
+    }
+  }
+
  private:
+  std::map<const Clip*, std::pair<const DisplayObject*, Matrix>> placed_;
   void DrawObject(const DisplayObject& o, const Matrix& m, const ColorTransform& cx, Image& target,
                   const Image* clip, int nesting);
   void DrawCharacter(uint16_t id, const DisplayObject* o, const Matrix& m, const ColorTransform& cx,
@@ -556,7 +568,22 @@ void Renderer::DrawList(const DisplayList& list, const Matrix& m, const ColorTra
       masks.push_back(std::move(mask));
       continue;
     }
-    if (!o.visible) continue;
+    if (!o.visible || (o.clip && o.clip->isMask)) continue;
+    if (o.clip && !o.clip->mask.expired()) {
+      auto found = placed_.find(o.clip->mask.lock().get());
+      if (found != placed_.end() && layers_ < kMaxLayers) {
+        ++layers_;
+        Image mask = MakeImage(target.width, target.height, {0, 0, 0, 0});
+        ColorTransform opaque;
+        opaque.mul[3] = 0;
+        opaque.add[3] = 255;
+        DrawCharacter(found->second.first->characterId, found->second.first, found->second.second, opaque, mask,
+                      active, nesting);
+        DrawObject(o, om, cx * o.cxform, target, &mask, nesting);
+        --layers_;
+        continue;
+      }
+    }
     DrawObject(o, om, cx * o.cxform, target, active, nesting);
   }
   layers_ -= static_cast<int>(masks.size());
@@ -569,6 +596,7 @@ Image Render(const DisplayList& list, const Dictionary& dictionary, const Matrix
   Image target = MakeImage(width, height, background);
   RenderScratch own;
   Renderer renderer(dictionary, scratch ? *scratch : own);
+  renderer.Place(list, view, 0);
   renderer.DrawList(list, view, ColorTransform{}, target, nullptr, 0);
   return target;
 }

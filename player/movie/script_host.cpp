@@ -534,7 +534,16 @@ void ScriptHost::global_to_local(ClipId clip, double& x, double& y) {
   x = p.x / 20, y = p.y / 20;
 }
 
-void ScriptHost::set_mask(ClipId, ClipId) {}
+void ScriptHost::set_mask(ClipId clip, ClipId mask) {
+  const Where* w = Find(clip);
+  if (!w) return;
+  if (auto old = w->clip->mask.lock()) old->isMask = false;
+  w->clip->mask.reset();
+  const Where* m = Find(mask);
+  if (!m || !m->object || m->clip == w->clip) return;
+  w->clip->mask = m->object->clip;
+  m->clip->isMask = true;
+}
 
 // --- Drawing API -------------------------------------------------------------------
 
@@ -548,33 +557,51 @@ void ScriptHost::AddEdge(ClipId id, const Edge& edge) {
   if (!w) return;
   Pen& pen = pens_[id];
   ShapeGeometry& g = Drawing(*w->clip);
-  if (pen.filling && pen.group >= 0) g.groups[static_cast<size_t>(pen.group)].fills[0].edges.push_back(edge);
-  if (pen.lining) {
-    if (pen.lineGroup < 0) {
-      pen.lineGroup = pen.filling ? pen.group : static_cast<int>(g.groups.size());
-      if (!pen.filling) g.groups.emplace_back();
-      pen.lineIndex = -1;
-    }
-    StyleGroup& group = g.groups[static_cast<size_t>(pen.lineGroup)];
-    if (pen.lineIndex < 0) {
-      pen.lineIndex = static_cast<int>(group.lines.size());
-      group.lines.push_back({pen.line, {}});
-      pen.newRun = true;
-    }
-    LineRuns& runs = group.lines[static_cast<size_t>(pen.lineIndex)];
-    if (pen.newRun || runs.runs.empty()) runs.runs.emplace_back();
-    runs.runs.back().push_back(edge);
-    pen.newRun = false;
-  }
+  DropClosing(g, pen);
+  Append(g, pen, edge, true);
   pen.at = edge.to;
+  // An open fill shows closed, its outline too, until the next edge.
+  if (pen.filling && (pen.at.x != pen.start.x || pen.at.y != pen.start.y)) {
+    Append(g, pen, {pen.at, pen.at, pen.start, false}, pen.lining);
+    pen.closing = true;
+    pen.closingLine = pen.lining;
+  }
+}
+
+void ScriptHost::Append(ShapeGeometry& g, Pen& pen, const Edge& edge, bool line) {
+  if (pen.filling && pen.group >= 0) g.groups[static_cast<size_t>(pen.group)].fills[0].edges.push_back(edge);
+  if (!pen.lining || !line) return;
+  if (pen.lineGroup < 0) {
+    pen.lineGroup = pen.filling ? pen.group : static_cast<int>(g.groups.size());
+    if (!pen.filling) g.groups.emplace_back();
+    pen.lineIndex = -1;
+  }
+  StyleGroup& group = g.groups[static_cast<size_t>(pen.lineGroup)];
+  if (pen.lineIndex < 0) {
+    pen.lineIndex = static_cast<int>(group.lines.size());
+    group.lines.push_back({pen.line, {}});
+    pen.newRun = true;
+  }
+  LineRuns& runs = group.lines[static_cast<size_t>(pen.lineIndex)];
+  if (pen.newRun || runs.runs.empty()) runs.runs.emplace_back();
+  runs.runs.back().push_back(edge);
+  pen.newRun = false;
+}
+
+void ScriptHost::DropClosing(ShapeGeometry& g, Pen& pen) {
+  if (!pen.closing) return;
+  pen.closing = false;
+  if (pen.group >= 0) g.groups[static_cast<size_t>(pen.group)].fills[0].edges.pop_back();
+  if (pen.closingLine && pen.lineGroup >= 0 && pen.lineIndex >= 0) {
+    auto& runs = g.groups[static_cast<size_t>(pen.lineGroup)].lines[static_cast<size_t>(pen.lineIndex)].runs;
+    if (!runs.empty() && !runs.back().empty()) runs.back().pop_back();
+  }
 }
 
 void ScriptHost::CloseFill(ClipId id) {
   Pen& pen = pens_[id];
   if (!pen.filling) return;
-  const Where* w = Find(id);
-  if (w && pen.group >= 0 && (pen.at.x != pen.start.x || pen.at.y != pen.start.y))
-    Drawing(*w->clip).groups[static_cast<size_t>(pen.group)].fills[0].edges.push_back({pen.at, pen.at, pen.start});
+  pen.closing = false;  // the closing edge stays
   pen.at = pen.start;
   pen.filling = false;
   pen.group = pen.lineGroup = pen.lineIndex = -1;
@@ -631,13 +658,8 @@ void ScriptHost::line_style(ClipId clip, const script::LineStyle& style) {
 
 void ScriptHost::move_to(ClipId clip, double x, double y) {
   Pen& pen = pens_[clip];
-  const Point to{Finite(x) * 20, Finite(y) * 20};
-  if (pen.filling) {
-    const Where* w = Find(clip);
-    if (w && pen.group >= 0 && (pen.at.x != pen.start.x || pen.at.y != pen.start.y))
-      Drawing(*w->clip).groups[static_cast<size_t>(pen.group)].fills[0].edges.push_back({pen.at, pen.at, pen.start});
-  }
-  pen.at = pen.start = to;
+  pen.closing = false;  // a fill's subpath closes for good
+  pen.at = pen.start = {Finite(x) * 20, Finite(y) * 20};
   pen.newRun = true;
 }
 
@@ -651,7 +673,8 @@ void ScriptHost::curve_to(ClipId clip, double cx, double cy, double x, double y)
   AddEdge(clip, {from, {Finite(cx) * 20, Finite(cy) * 20}, {Finite(x) * 20, Finite(y) * 20}, true});
 }
 
-void ScriptHost::end_fill(ClipId clip) { CloseFill(clip); }
+void ScriptHost::end_fill(ClipId clip) {
+ CloseFill(clip); }
 
 void ScriptHost::clear(ClipId clip) {
   if (const Where* w = Find(clip)) w->clip->drawing.reset();

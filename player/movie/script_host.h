@@ -107,6 +107,7 @@ class ScriptHost final : public ActionRunner, public script::ClipHost {
     int group = -1;  // the group a fill in progress adds to
     int lineGroup = -1, lineIndex = -1;  // where the line in progress goes
     bool filling = false, lining = false, newRun = true;
+    bool closing = false, closingLine = false;  // the last edges close an open fill for now
     LineStyle line;
   };
 
@@ -118,6 +119,8 @@ class ScriptHost final : public ActionRunner, public script::ClipHost {
   ShapeGeometry& Drawing(Clip& clip);
   void AddEdge(script::ClipId id, const Edge& edge);
   void CloseFill(script::ClipId id);
+  void Append(ShapeGeometry& g, Pen& pen, const Edge& edge, bool line);
+  void DropClosing(ShapeGeometry& g, Pen& pen);
   DisplayObject* Place(script::ClipId parent, int depth, DisplayObject object);
   // Runs `event`'s onClipEvent actions (a flag of the clip actions record)
   // and then the handler `handler` when non-empty.
