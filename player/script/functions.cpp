@@ -45,7 +45,12 @@ Value Interpreter::call_function(Object* fn, const Value& self, std::vector<Valu
   f.self = self;
   f.callee = fn;
   f.version = code.swf_version;
-  f.target = f.original_target = fn->target != kNoClip && host_.alive(fn->target) ? fn->target
+  // A method called on a clip acts on that clip: its property setters with
+  // an empty target ("" as setProperty's target) reach it, not the timeline
+  // that defined the function.
+  const ClipId on = clip_of(self);
+  f.target = f.original_target = on != kNoClip                                  ? on
+                                 : fn->target != kNoClip && host_.alive(fn->target) ? fn->target
                                                                                   : current_target();
   f.locals = new_object(nullptr);
   f.scope.push_back(f.locals);

@@ -339,6 +339,11 @@ Value Interpreter::get_variable(Frame& f, std::string_view name) {
     bool found = false;
     Value v = get_clip_member(t, name, found);
     if (found) return v;
+    // The timeline is a scope object like any other: its class's methods
+    // (attachMovie called bare in a frame script) come through its prototypes.
+    for (Object* p = t->proto; p; p = p->proto)
+      if (const Property* prop = p->find(name))
+        return prop->getter ? call(Value::from(prop->getter), Value::from(t), {}) : prop->value;
   }
   return get_member(Value::from(global_), name);
 }
