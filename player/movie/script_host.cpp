@@ -142,7 +142,7 @@ void ScriptHost::Flush() {
     fresh.swap(fresh_);
     for (ClipId id : fresh) {
       if (!alive(id)) continue;
-      Note(interpreter_->clip_constructed(id));
+      if (!constructed_.erase(id)) Note(interpreter_->clip_constructed(id));
       ClipEvent(id, kEventInitialize | kEventConstruct, nullptr);
       ClipEvent(id, kEventLoad, "onLoad");
     }
@@ -407,7 +407,11 @@ ClipId ScriptHost::attach_movie(ClipId parent, std::string_view linkage_id, std:
   if (!placed) return kNoClip;
   dirty_ = true;
   Reindex();
-  return placed->clip->id;
+  // Its class is there for the very next action of the script that attached it.
+  const ClipId made = placed->clip->id;
+  constructed_.insert(made);
+  Note(interpreter_->clip_constructed(made));
+  return made;
 }
 
 ClipId ScriptHost::duplicate_movie_clip(ClipId clip, std::string_view name, int depth) {

@@ -140,6 +140,7 @@ class ScriptHost final : public ActionRunner, public script::ClipHost {
   std::vector<script::ClipId> fresh_;  // clips seen for the first time, awaiting their load event
   std::vector<script::ClipId> gone_;   // clips that left, for the interpreter to forget between entries
   std::set<uint16_t> initDone_;
+  std::set<script::ClipId> constructed_;  // attached clips whose class ran at once
   std::map<script::ClipId, Pen> pens_;
   std::vector<std::string> urls_, errors_;
   script::ClipId nextId_ = 1;

@@ -1,5 +1,6 @@
 #include "timeline.h"
 
+#include <algorithm>
 #include <set>
 
 namespace player {
@@ -212,6 +213,10 @@ void TimelinePlayer::RunPending(Clip& root, ActionRunner* runner) {
     std::vector<Pending> pending;
     pending.swap(pending_);
     if (!runner) return;
+    // A sprite's init actions come before any frame's actions, so that the
+    // class they register is there when a frame script attaches the sprite.
+    std::stable_partition(pending.begin(), pending.end(),
+                          [](const Pending& p) { return p.tag->kind == FrameTag::kInitAction; });
     // A clip whose frame queued actions may have been removed later in the
     // same tick, or by a script before them: its actions go with it.
     std::set<const Clip*> live;
