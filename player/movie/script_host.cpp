@@ -132,6 +132,13 @@ void ScriptHost::ClipEvent(ClipId id, uint32_t event, const char* handler) {
   }
 }
 
+void ScriptHost::Forget(ClipId id) {
+  auto it = pens_.find(id);
+  if (it == pens_.end()) return;
+  drawnEdges_ -= std::min(drawnEdges_, it->second.edges);
+  pens_.erase(it);
+}
+
 void ScriptHost::Flush() {
   for (int round = 0; round < kMaxFreshRounds; ++round) {
     timeline_.RunQueued(root_, this);
@@ -149,7 +156,7 @@ void ScriptHost::Flush() {
   }
   for (ClipId id : gone_) {
     interpreter_->clip_removed(id);
-    pens_.erase(id);
+    Forget(id);
   }
   gone_.clear();
 }
@@ -435,9 +442,21 @@ ClipId ScriptHost::duplicate_movie_clip(ClipId clip, std::string_view name, int 
   }
   DisplayObject* placed = Place(w->parentId, depth + kScriptDepthBase, std::move(o));
   if (!placed) return kNoClip;
-  if (drawing) placed->clip->drawing = std::make_shared<ShapeGeometry>(*drawing);
   dirty_ = true;
   Reindex();
+  if (drawing) {
+    size_t edges = 0;
+    for (const StyleGroup& g : drawing->groups) {
+      for (const FillSet& f : g.fills) edges += f.edges.size();
+      for (const LineRuns& l : g.lines)
+        for (const auto& run : l.runs) edges += run.size();
+    }
+    if (drawnEdges_ + edges <= kMaxDrawnEdges) {
+      drawnEdges_ += edges;
+      pens_[placed->clip->id].edges = edges;
+      placed->clip->drawing = std::make_shared<ShapeGeometry>(*drawing);
+    }
+  }
   return placed->clip->id;
 }
 
@@ -560,6 +579,13 @@ void ScriptHost::AddEdge(ClipId id, const Edge& edge) {
   const Where* w = Find(id);
   if (!w) return;
   Pen& pen = pens_[id];
+  if (drawnEdges_ >= kMaxDrawnEdges) {
+    if (!drawCapNoted_) errors_.push_back("drawing stopped at the cap of " + std::to_string(kMaxDrawnEdges) + " edges");
+    drawCapNoted_ = true;
+    return;
+  }
+  drawnEdges_ += 2;  // the edge and its outline
+  pen.edges += 2;
   ShapeGeometry& g = Drawing(*w->clip);
   DropClosing(g, pen);
   Append(g, pen, edge, true);
@@ -682,7 +708,7 @@ void ScriptHost::end_fill(ClipId clip) {
 
 void ScriptHost::clear(ClipId clip) {
   if (const Where* w = Find(clip)) w->clip->drawing.reset();
-  pens_.erase(clip);
+  Forget(clip);
 }
 
 // --- Colour ------------------------------------------------------------------------

@@ -19,6 +19,7 @@
 namespace player {
 
 constexpr int kScriptDepthBase = 16384;  // a script's depth 0 in the display list's depths
+constexpr size_t kMaxDrawnEdges = 1u << 20;  // edges drawn by scripts into all clips at once
 
 // Milliseconds since 1970 UTC; the movie's clock.
 using Clock = std::function<double()>;
@@ -107,7 +108,8 @@ class ScriptHost final : public ActionRunner, public script::ClipHost {
     int group = -1;  // the group a fill in progress adds to
     int lineGroup = -1, lineIndex = -1;  // where the line in progress goes
     bool filling = false, lining = false, newRun = true;
-    bool closing = false, closingLine = false;  // the last edges close an open fill for now
+    bool closing = false, closingLine = false;
+    size_t edges = 0;  // counted against kMaxDrawnEdges  // the last edges close an open fill for now
     LineStyle line;
   };
 
@@ -127,6 +129,7 @@ class ScriptHost final : public ActionRunner, public script::ClipHost {
   void ClipEvent(script::ClipId id, uint32_t event, const char* handler);
   void Note(const script::RunResult& result);
   void Flush();
+  void Forget(script::ClipId id);  // its pen, and its edges from the count
 
   const MovieData& data_;
   const Dictionary& dictionary_;
@@ -144,6 +147,8 @@ class ScriptHost final : public ActionRunner, public script::ClipHost {
   std::map<script::ClipId, Pen> pens_;
   std::vector<std::string> urls_, errors_;
   script::ClipId nextId_ = 1;
+  size_t drawnEdges_ = 0;
+  bool drawCapNoted_ = false;
   bool dirty_ = true;
   bool changed_ = false;
 };
