@@ -35,7 +35,9 @@ struct DisplayObject {
   std::vector<uint8_t> clipActions;
   int placedFrame = -1;  // the frame whose tag created it, for rebuilding on goto
   std::shared_ptr<Clip> clip;  // sprites: their own timeline
-  bool scripted = false;  // made or moved by a script: the timeline leaves it alone
+  bool scripted = false;
+  bool hasText = false;  // a text field's text set by script, in place of its own
+  std::string text;  // made or moved by a script: the timeline leaves it alone
 };
 
 using DisplayList = std::map<int, DisplayObject>;

@@ -475,7 +475,14 @@ void Renderer::DrawCharacter(uint16_t id, const DisplayObject* o, const Matrix& 
   } else if (const auto* text = std::get_if<TextDef>(&c)) {
     DrawText(*text, m, cx, target, clip);
   } else if (const auto* edit = std::get_if<EditTextDef>(&c)) {
-    DrawEditText(*edit, m, cx, target, clip);
+    if (o && o->hasText) {
+      EditTextDef set = *edit;
+      set.text = o->text;
+      set.html = false;
+      DrawEditText(set, m, cx, target, clip);
+    } else {
+      DrawEditText(*edit, m, cx, target, clip);
+    }
   } else if (std::holds_alternative<ButtonDef>(c) && o && o->clip) {
     DrawList(o->clip->list, m, cx, target, clip, nesting + 1);
   } else if (const auto* button = std::get_if<ButtonDef>(&c)) {

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstdio>
 #include <ctime>
 
 #include "render.h"
@@ -310,7 +311,11 @@ void ScriptHost::set_property(ClipId clip, ClipProperty property, const script::
 bool ScriptHost::get_display_property(ClipId clip, std::string_view name, script::PropertyValue& value) {
   const Where* w = Find(clip);
   if (!w || !w->object) return false;
-  if (name == "cacheAsBitmap") value.number = w->object->cacheAsBitmap;
+  if (name == "text" && is_text_field(clip)) {
+    const CharacterEntry* e = dictionary_.Find(w->object->characterId);
+    value.is_text = true;
+    value.text = w->object->hasText ? w->object->text : std::get<EditTextDef>(*e->def).text;
+  } else if (name == "cacheAsBitmap") value.number = w->object->cacheAsBitmap;
   else if (name == "opaqueBackground" && w->object->opaqueBackground) {
     const Color& c = w->object->background;
     value.number = (c.r << 16) | (c.g << 8) | c.b;
@@ -321,7 +326,12 @@ bool ScriptHost::get_display_property(ClipId clip, std::string_view name, script
 bool ScriptHost::set_display_property(ClipId clip, std::string_view name, const script::PropertyValue& value) {
   const Where* w = Find(clip);
   if (!w || !w->object) return false;
-  if (name == "cacheAsBitmap") {
+  if (name == "text" && is_text_field(clip)) {
+    w->object->hasText = true;
+    char number[32];
+    std::snprintf(number, sizeof number, "%.15g", value.number);
+    w->object->text = value.is_text ? value.text : number;
+  } else if (name == "cacheAsBitmap") {
     w->object->cacheAsBitmap = value.number != 0;
   } else if (name == "opaqueBackground") {
     w->object->opaqueBackground = !value.is_text && std::isfinite(value.number);
@@ -331,6 +341,13 @@ bool ScriptHost::set_display_property(ClipId clip, std::string_view name, const 
     return false;
   }
   return true;
+}
+
+bool ScriptHost::is_text_field(ClipId clip) {
+  const Where* w = Find(clip);
+  if (!w || !w->object) return false;
+  const CharacterEntry* e = dictionary_.Find(w->object->characterId);
+  return e && std::holds_alternative<EditTextDef>(*e->def);
 }
 
 std::string ScriptHost::linkage_id(ClipId clip) {

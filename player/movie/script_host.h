@@ -53,7 +53,7 @@ class ScriptHost final : public ActionRunner, public script::ClipHost {
   bool get_display_property(script::ClipId clip, std::string_view name, script::PropertyValue& value) override;
   bool set_display_property(script::ClipId clip, std::string_view name, const script::PropertyValue& value) override;
   std::string linkage_id(script::ClipId clip) override;
-  bool is_text_field(script::ClipId) override { return false; }
+  bool is_text_field(script::ClipId clip) override;
   void play(script::ClipId clip) override;
   void stop(script::ClipId clip) override;
   void goto_frame(script::ClipId clip, int frame, bool and_play) override;

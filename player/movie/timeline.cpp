@@ -77,6 +77,10 @@ void TimelinePlayer::MakeClip(DisplayObject& object, int nesting) {
     }
     return;
   }
+  if (std::holds_alternative<EditTextDef>(*entry->def)) {
+    object.clip = std::make_shared<Clip>();  // no timeline: a handle for scripts
+    return;
+  }
   const auto* sprite = std::get_if<SpriteDef>(entry->def.get());
   if (!sprite) return;
   object.clip = std::make_shared<Clip>();
