@@ -52,6 +52,8 @@ struct Clip {
   std::shared_ptr<ShapeGeometry> drawing;  // drawn by script, under the children
   std::weak_ptr<Clip> mask;  // a script's mask: what of this clip shows
   bool isMask = false;       // serves as a script's mask, so is not drawn itself
+  std::shared_ptr<const Image> bitmap;  // a script's bitmap shown as this clip, pixel for pixel
+  bool smoothBitmap = false;
 };
 
 }  // namespace player

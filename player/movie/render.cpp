@@ -102,6 +102,10 @@ void AddBounds(const Dictionary& dictionary, uint16_t id, const DisplayObject* o
             box.Add(Apply(m, edge.to));
           }
     }
+  if (o && o->clip && o->clip->bitmap) {
+    box.Add(Apply(m, {0, 0}));
+    box.Add(Apply(m, {o->clip->bitmap->width * 20.0, o->clip->bitmap->height * 20.0}));
+  }
   const CharacterEntry* e = dictionary.Find(id);
   const Character* c = e ? e->def.get() : nullptr;
   if (!c && o && o->clip) {
@@ -462,6 +466,19 @@ void Renderer::DrawCharacter(uint16_t id, const DisplayObject* o, const Matrix& 
                              Image& target, const Image* clip, int nesting) {
   if (nesting > kMaxNesting) return;
   if (o && o->clip && o->clip->drawing) DrawGeometry(*o->clip->drawing, m, cx, target, clip);
+  if (o && o->clip && o->clip->bitmap) {
+    const Image& image = *o->clip->bitmap;
+    const double w = image.width * 20.0, h = image.height * 20.0;
+    const std::vector<Edge> quad{{{0, 0}, {0, 0}, {w, 0}}, {{w, 0}, {w, 0}, {w, h}},
+                                 {{w, h}, {w, h}, {0, h}}, {{0, h}, {0, h}, {0, 0}}};
+    Paint paint;
+    paint.kind = Paint::Kind::Bitmap;
+    paint.bitmap = &image;
+    paint.repeat = false;
+    paint.smooth = o->clip->smoothBitmap;
+    paint.matrix = m * Matrix{20, 0, 0, 20, 0, 0};
+    FillEdges(target, Transform(quad, m), FillRule::NonZero, paint, cx, clip);
+  }
   const CharacterEntry* e = dictionary_.Find(id);
   if (!e) {
     if (o && o->clip) DrawList(o->clip->list, m, cx, target, clip, nesting + 1);  // a script's empty clip

@@ -176,6 +176,64 @@ void ScriptHost::AfterAdvance() {
   Flush();
   Note(interpreter_->tick_intervals());
   Flush();
+  RefreshBitmaps();
+}
+
+namespace {
+
+std::shared_ptr<const Image> ToImage(const script::BitmapPixels& pixels) {
+  auto image = std::make_shared<Image>();
+  const size_t n = static_cast<size_t>(pixels.width) * static_cast<size_t>(pixels.height);
+  if (pixels.width <= 0 || pixels.height <= 0 || pixels.argb.size() < n) return image;
+  image->width = pixels.width;
+  image->height = pixels.height;
+  image->rgba.resize(n * 4);
+  for (size_t i = 0; i < n; ++i) {
+    const uint32_t p = pixels.argb[i];
+    const uint32_t a = pixels.transparent ? p >> 24 : 255;
+    uint8_t* to = &image->rgba[i * 4];
+    for (int k = 0; k < 3; ++k) to[k] = static_cast<uint8_t>(((p >> (16 - 8 * k)) & 255) * a / 255);
+    to[3] = static_cast<uint8_t>(a);
+  }
+  return image;
+}
+
+}  // namespace
+
+void ScriptHost::RefreshBitmaps() {
+  // One image per bitmap however many clips show it.
+  std::map<const script::BitmapPixels*, std::shared_ptr<const Image>> made;
+  std::vector<Shown> kept;
+  for (Shown& s : bitmaps_) {
+    auto clip = s.clip.lock();
+    if (!clip) continue;
+    if (!clip->bitmap || s.version != s.pixels->version) {
+      auto& image = made[s.pixels.get()];
+      if (!image) image = ToImage(*s.pixels);
+      clip->bitmap = image;
+      s.version = s.pixels->version;
+    }
+    kept.push_back(std::move(s));
+  }
+  bitmaps_ = std::move(kept);
+}
+
+void ScriptHost::attach_bitmap(ClipId clip, std::shared_ptr<const script::BitmapPixels> pixels, int depth,
+                               bool smoothing) {
+  if (!pixels) return;
+  DisplayObject o;
+  o.clip = std::make_shared<Clip>();
+  o.clip->frame = 0;
+  o.clip->smoothBitmap = smoothing;
+  DisplayObject* placed = Place(clip, depth + kScriptDepthBase, std::move(o));
+  if (!placed) return;
+  if (!bitmaps_.empty()) {  // the same bitmap attached again and again shares one image
+    const Shown& last = bitmaps_.back();
+    auto other = last.clip.lock();
+    if (other && last.pixels == pixels && last.version == pixels->version) placed->clip->bitmap = other->bitmap;
+  }
+  if (!placed->clip->bitmap) placed->clip->bitmap = ToImage(*pixels);
+  bitmaps_.push_back({placed->clip, pixels, pixels->version});
 }
 
 bool ScriptHost::RunInitActions(uint16_t spriteId, const std::vector<uint8_t>& actions) {

@@ -74,6 +74,8 @@ class ScriptHost final : public ActionRunner, public script::ClipHost {
   void local_to_global(script::ClipId clip, double& x, double& y) override;
   void global_to_local(script::ClipId clip, double& x, double& y) override;
   void set_mask(script::ClipId clip, script::ClipId mask) override;
+  void attach_bitmap(script::ClipId clip, std::shared_ptr<const script::BitmapPixels> pixels, int depth,
+                     bool smoothing) override;
   void begin_fill(script::ClipId clip, std::uint32_t rgb, double alpha) override;
   void begin_gradient_fill(script::ClipId clip, const script::GradientFill& fill) override;
   void line_style(script::ClipId clip, const script::LineStyle& style) override;
@@ -131,6 +133,15 @@ class ScriptHost final : public ActionRunner, public script::ClipHost {
   void Flush();
   void Forget(script::ClipId id);  // its pen, and its edges from the count
 
+  // Bitmaps scripts attached, turned into images again when their pixels change.
+  struct Shown {
+    std::weak_ptr<Clip> clip;
+    std::shared_ptr<const script::BitmapPixels> pixels;
+    std::uint32_t version = 0;
+  };
+  void RefreshBitmaps();
+
+  std::vector<Shown> bitmaps_;
   const MovieData& data_;
   const Dictionary& dictionary_;
   TimelinePlayer& timeline_;
