@@ -6,6 +6,27 @@
 #include "render.h"
 
 namespace player {
+namespace {
+
+// Whether any timeline holds actions: a movie without them runs no interpreter.
+bool HasActions(const Timeline& timeline) {
+  for (const auto& frame : timeline.frames)
+    for (const FrameTag& tag : frame)
+      if (tag.kind == FrameTag::kAction || tag.kind == FrameTag::kInitAction ||
+          (tag.kind == FrameTag::kPlace && tag.place.hasClipActions))
+        return true;
+  return false;
+}
+
+bool HasActions(const MovieData& data) {
+  if (HasActions(data.root)) return true;
+  for (const auto& [id, character] : data.characters)
+    if (const auto* sprite = std::get_if<SpriteDef>(character.get()); sprite && HasActions(sprite->timeline))
+      return true;
+  return false;
+}
+
+}  // namespace
 
 std::unique_ptr<Movie> Movie::Load(const std::vector<uint8_t>& bytes, std::string& error) {
   return Load(bytes, error, Options{});
@@ -24,7 +45,7 @@ std::unique_ptr<Movie> Movie::Load(const std::vector<uint8_t>& bytes, std::strin
   movie->dictionary_ = std::make_unique<Dictionary>(movie->data_);
   movie->timeline_ = std::make_unique<TimelinePlayer>(*movie->dictionary_);
   movie->root_.timeline = &movie->data_.root;
-  if (options.scripts) {
+  if (options.scripts && HasActions(movie->data_)) {
     Clock clock = options.clock;
     if (!clock)
       clock = [] {
