@@ -123,11 +123,11 @@ void ScriptHost::ClipEvent(ClipId id, uint32_t event, const char* handler) {
   if (w->object && !w->object->clipActions.empty()) {
     // Copied: a handler may remove its own clip and the bytes with it.
     for (const auto& actions : EventActions(w->object->clipActions, data_.version, event)) {
-      Note(interpreter_->run_actions(id, {actions.data(), actions.size()}));
+      if (Spend()) Note(interpreter_->run_actions(id, {actions.data(), actions.size()}));
       dirty_ = true;
     }
   }
-  if (handler && alive(id) && interpreter_->has_clip_handler(id, handler)) {
+  if (handler && alive(id) && interpreter_->has_clip_handler(id, handler) && Spend()) {
     Note(interpreter_->call_clip_handler(id, handler));
     dirty_ = true;
   }
@@ -150,7 +150,7 @@ void ScriptHost::Flush() {
     fresh.swap(fresh_);
     for (ClipId id : fresh) {
       if (!alive(id)) continue;
-      if (!constructed_.erase(id)) Note(interpreter_->clip_constructed(id));
+      if (!constructed_.erase(id) && Spend()) Note(interpreter_->clip_constructed(id));
       ClipEvent(id, kEventInitialize | kEventConstruct, nullptr);
       ClipEvent(id, kEventLoad, "onLoad");
     }
@@ -162,7 +162,20 @@ void ScriptHost::Flush() {
   gone_.clear();
 }
 
+bool ScriptHost::Spend() {
+  if (runs_ < kMaxScriptRunsPerFrame) {
+    ++runs_;
+    return true;
+  }
+  if (!runCapNoted_)
+    errors_.push_back("scripts stopped for the frame at the cap of " + std::to_string(kMaxScriptRunsPerFrame) +
+                      " runs a frame");
+  runCapNoted_ = true;
+  return false;
+}
+
 void ScriptHost::BeforeAdvance() {
+  runs_ = 0;
   dirty_ = true;
   Reindex();
   const std::vector<ClipId> order = order_;
@@ -174,7 +187,7 @@ void ScriptHost::BeforeAdvance() {
 void ScriptHost::AfterAdvance() {
   dirty_ = true;
   Flush();
-  Note(interpreter_->tick_intervals());
+  if (Spend()) Note(interpreter_->tick_intervals());
   Flush();
   RefreshBitmaps();
 }
@@ -239,7 +252,7 @@ void ScriptHost::attach_bitmap(ClipId clip, std::shared_ptr<const script::Bitmap
 bool ScriptHost::RunInitActions(uint16_t spriteId, const std::vector<uint8_t>& actions) {
   if (!initDone_.insert(spriteId).second) return false;
   changed_ = false;
-  Note(interpreter_->run_actions(root_.id, {actions.data(), actions.size()}));
+  if (Spend()) Note(interpreter_->run_actions(root_.id, {actions.data(), actions.size()}));
   dirty_ = true;
   return true;
 }
@@ -249,7 +262,7 @@ bool ScriptHost::RunFrameActions(Clip& clip, const std::vector<uint8_t>& actions
   Reindex();
   if (clip.id == 0) return false;
   changed_ = false;
-  Note(interpreter_->run_actions(clip.id, {actions.data(), actions.size()}));
+  if (Spend()) Note(interpreter_->run_actions(clip.id, {actions.data(), actions.size()}));
   dirty_ = true;
   return changed_;
 }

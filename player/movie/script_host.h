@@ -19,6 +19,9 @@
 namespace player {
 
 constexpr int kScriptDepthBase = 16384;  // a script's depth 0 in the display list's depths
+// Scripts run in one frame (frame actions, handlers, timers), each within the
+// interpreter's own budget of actions: together they bound a frame's work.
+constexpr int kMaxScriptRunsPerFrame = 4096;
 constexpr size_t kMaxDrawnEdges = 1u << 20;  // edges drawn by scripts into all clips at once
 
 // Milliseconds since 1970 UTC; the movie's clock.
@@ -131,6 +134,7 @@ class ScriptHost final : public ActionRunner, public script::ClipHost {
   void ClipEvent(script::ClipId id, uint32_t event, const char* handler);
   void Note(const script::RunResult& result);
   void Flush();
+  bool Spend();  // one more script run this frame, unless the cap is met
   void Forget(script::ClipId id);  // its pen, and its edges from the count
 
   // Bitmaps scripts attached, turned into images again when their pixels change.
@@ -160,6 +164,8 @@ class ScriptHost final : public ActionRunner, public script::ClipHost {
   script::ClipId nextId_ = 1;
   size_t drawnEdges_ = 0;
   bool drawCapNoted_ = false;
+  int runs_ = 0;  // scripts run this frame
+  bool runCapNoted_ = false;
   bool dirty_ = true;
   bool changed_ = false;
 };
