@@ -11,6 +11,7 @@
 #include "raster/composite.h"
 #include "raster/geometry.h"
 #include "raster/image.h"
+#include "shape_geometry.h"
 
 namespace player {
 
@@ -34,6 +35,9 @@ struct DisplayObject {
   std::vector<uint8_t> clipActions;
   int placedFrame = -1;  // the frame whose tag created it, for rebuilding on goto
   std::shared_ptr<Clip> clip;  // sprites: their own timeline
+  bool scripted = false;
+  bool hasText = false;  // a text field's text set by script, in place of its own
+  std::string text;  // made or moved by a script: the timeline leaves it alone
 };
 
 using DisplayList = std::map<int, DisplayObject>;
@@ -44,6 +48,12 @@ struct Clip {
   int frame = -1;  // 0-based index of the frame shown; -1 before the first
   bool playing = true;
   DisplayList list;
+  uint32_t id = 0;  // scripts' handle, given on first sight, never reused
+  std::shared_ptr<ShapeGeometry> drawing;  // drawn by script, under the children
+  std::weak_ptr<Clip> mask;  // a script's mask: what of this clip shows
+  bool isMask = false;       // serves as a script's mask, so is not drawn itself
+  std::shared_ptr<const Image> bitmap;  // a script's bitmap shown as this clip, pixel for pixel
+  bool smoothBitmap = false;
 };
 
 }  // namespace player

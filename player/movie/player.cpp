@@ -1,12 +1,38 @@
 #include "player.h"
 
 #include <algorithm>
+#include <chrono>
 
 #include "render.h"
 
 namespace player {
+namespace {
 
-std::unique_ptr<Movie> Movie::Load(const std::vector<uint8_t>& bytes, std::string& error, ActionRunner* runner) {
+// Whether any timeline holds actions: a movie without them runs no interpreter.
+bool HasActions(const Timeline& timeline) {
+  for (const auto& frame : timeline.frames)
+    for (const FrameTag& tag : frame)
+      if (tag.kind == FrameTag::kAction || tag.kind == FrameTag::kInitAction ||
+          (tag.kind == FrameTag::kPlace && tag.place.hasClipActions))
+        return true;
+  return false;
+}
+
+bool HasActions(const MovieData& data) {
+  if (HasActions(data.root)) return true;
+  for (const auto& [id, character] : data.characters)
+    if (const auto* sprite = std::get_if<SpriteDef>(character.get()); sprite && HasActions(sprite->timeline))
+      return true;
+  return false;
+}
+
+}  // namespace
+
+std::unique_ptr<Movie> Movie::Load(const std::vector<uint8_t>& bytes, std::string& error) {
+  return Load(bytes, error, Options{});
+}
+
+std::unique_ptr<Movie> Movie::Load(const std::vector<uint8_t>& bytes, std::string& error, const Options& options) {
   std::unique_ptr<Movie> movie(new Movie());
   error = ReadMovie(bytes, movie->data_);
   if (!error.empty()) return nullptr;
@@ -18,14 +44,28 @@ std::unique_ptr<Movie> Movie::Load(const std::vector<uint8_t>& bytes, std::strin
   }
   movie->dictionary_ = std::make_unique<Dictionary>(movie->data_);
   movie->timeline_ = std::make_unique<TimelinePlayer>(*movie->dictionary_);
-  movie->runner_ = runner;
   movie->root_.timeline = &movie->data_.root;
-  movie->timeline_->Start(movie->root_, runner);
+  if (options.scripts && HasActions(movie->data_)) {
+    Clock clock = options.clock;
+    if (!clock)
+      clock = [] {
+        using namespace std::chrono;
+        return static_cast<double>(duration_cast<milliseconds>(system_clock::now().time_since_epoch()).count());
+      };
+    movie->scripts_ = std::make_unique<ScriptHost>(movie->data_, *movie->dictionary_, *movie->timeline_,
+                                                   movie->root_, std::move(clock), static_cast<bool>(options.clock));
+  }
+  movie->timeline_->Start(movie->root_, movie->scripts_.get());
+  if (movie->scripts_) movie->scripts_->AfterAdvance();
   return movie;
 }
 
 void Movie::Advance(int frames) {
-  for (int i = 0; i < frames; ++i) timeline_->Advance(root_, runner_);
+  for (int i = 0; i < frames; ++i) {
+    if (scripts_) scripts_->BeforeAdvance();
+    timeline_->Advance(root_, scripts_.get());
+    if (scripts_) scripts_->AfterAdvance();
+  }
 }
 
 int Movie::StageWidth() const {

@@ -10,16 +10,24 @@
 #include "display_list.h"
 #include "raster/image.h"
 #include "render.h"
+#include "script_host.h"
 #include "timeline.h"
 
 namespace player {
 
 class Movie {
  public:
+  struct Options {
+    bool scripts = true;
+    // The scripts' clock; the real time when empty. A fixed clock also
+    // fixes the time zone at UTC.
+    Clock clock;
+  };
   // Reads `bytes` and shows the first frame. Null and `error` set when the
   // movie cannot be played.
+  static std::unique_ptr<Movie> Load(const std::vector<uint8_t>& bytes, std::string& error);
   static std::unique_ptr<Movie> Load(const std::vector<uint8_t>& bytes, std::string& error,
-                                     ActionRunner* runner = nullptr);
+                                     const Options& options);
 
   void Advance(int frames);
   // The stage scaled to fit width x height (kept in proportion, centred, the
@@ -36,6 +44,7 @@ class Movie {
   double FrameRate() const { return data_.frameRate; }
   const MovieData& data() const { return data_; }
   Clip& root() { return root_; }
+  const ScriptHost* scripts() const { return scripts_.get(); }
 
  private:
   Movie() = default;
@@ -43,7 +52,7 @@ class Movie {
   std::unique_ptr<Dictionary> dictionary_;
   std::unique_ptr<TimelinePlayer> timeline_;
   Clip root_;
-  ActionRunner* runner_ = nullptr;
+  std::unique_ptr<ScriptHost> scripts_;
   mutable RenderScratch scratch_;
 };
 

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+#include <map>
 
 #include "raster/fill.h"
 #include "raster/filter.h"
@@ -89,16 +90,37 @@ struct Box {
 // the clips inside is added.
 void AddBounds(const Dictionary& dictionary, uint16_t id, const DisplayObject* o, const Matrix& m, Box& box,
                int nesting, bool filterPixels = false) {
+  if (nesting > kMaxNesting) return;
+  if (o && o->clip && o->clip->drawing)
+    for (const StyleGroup& g : o->clip->drawing->groups) {
+      for (const FillSet& f : g.fills)
+        for (const Edge& edge : f.edges) box.Add(Apply(m, edge.to));
+      for (const LineRuns& l : g.lines)
+        for (const auto& run : l.runs)
+          for (const Edge& edge : run) {
+            box.Add(Apply(m, edge.from));
+            box.Add(Apply(m, edge.to));
+          }
+    }
+  if (o && o->clip && o->clip->bitmap) {
+    box.Add(Apply(m, {0, 0}));
+    box.Add(Apply(m, {o->clip->bitmap->width * 20.0, o->clip->bitmap->height * 20.0}));
+  }
   const CharacterEntry* e = dictionary.Find(id);
-  if (!e || nesting > kMaxNesting) return;
-  const Character& c = *e->def;
-  if (const auto* shape = std::get_if<ShapeDef>(&c)) box.Add(shape->shape.bounds, m);
-  else if (const auto* morph = std::get_if<MorphDef>(&c)) {
+  const Character* c = e ? e->def.get() : nullptr;
+  if (!c && o && o->clip) {
+    for (const auto& [depth, child] : o->clip->list)
+      AddBounds(dictionary, child.characterId, &child, m * child.matrix, box, nesting + 1, filterPixels);
+    return;
+  }
+  if (!c) return;
+  if (const auto* shape = std::get_if<ShapeDef>(c)) box.Add(shape->shape.bounds, m);
+  else if (const auto* morph = std::get_if<MorphDef>(c)) {
     box.Add(morph->startBounds, m);
     box.Add(morph->endBounds, m);
   }
-  else if (const auto* text = std::get_if<TextDef>(&c)) box.Add(text->bounds, m * ToMatrix(text->matrix));
-  else if (const auto* edit = std::get_if<EditTextDef>(&c)) box.Add(edit->bounds, m);
+  else if (const auto* text = std::get_if<TextDef>(c)) box.Add(text->bounds, m * ToMatrix(text->matrix));
+  else if (const auto* edit = std::get_if<EditTextDef>(c)) box.Add(edit->bounds, m);
   else if (o && o->clip)
     for (const auto& [depth, child] : o->clip->list) {
       if (!filterPixels || child.filters.empty()) {
@@ -114,6 +136,18 @@ void AddBounds(const Dictionary& dictionary, uint16_t id, const DisplayObject* o
       box.Add({own.x1 + reach, own.y1 + reach});
     }
 }
+
+}  // namespace
+
+bool ObjectBounds(const DisplayObject& o, const Dictionary& dictionary, const Matrix& m, double box[4]) {
+  Box b;
+  AddBounds(dictionary, o.characterId, &o, m, b, 0);
+  if (b.Empty()) return false;
+  box[0] = b.x0, box[1] = b.y0, box[2] = b.x1, box[3] = b.y1;
+  return true;
+}
+
+namespace {
 
 Image Crop(const Image& image, int x0, int y0, int w, int h) {
   Image out;
@@ -142,7 +176,18 @@ class Renderer {
   void DrawList(const DisplayList& list, const Matrix& m, const ColorTransform& cx, Image& target,
                 const Image* clip, int nesting);
 
+  // Where each clip stands on the target, for the masks scripts set.
+  void Place(const DisplayList& list, const Matrix& m, int nesting) {
+    if (nesting > kMaxNesting) return;
+    for (const auto& [depth, o] : list) {
+      if (!o.clip) continue;
+      if (o.clip->isMask) placed_[o.clip.get()] = {&o, m * o.matrix};
+      Place(o.clip->list, m * o.matrix, nesting + 1);
+    }
+  }
+
  private:
+  std::map<const Clip*, std::pair<const DisplayObject*, Matrix>> placed_;
   void DrawObject(const DisplayObject& o, const Matrix& m, const ColorTransform& cx, Image& target,
                   const Image* clip, int nesting);
   void DrawCharacter(uint16_t id, const DisplayObject* o, const Matrix& m, const ColorTransform& cx,
@@ -419,8 +464,26 @@ void Renderer::DrawEditText(const EditTextDef& text, const Matrix& m, const Colo
 
 void Renderer::DrawCharacter(uint16_t id, const DisplayObject* o, const Matrix& m, const ColorTransform& cx,
                              Image& target, const Image* clip, int nesting) {
+  if (nesting > kMaxNesting) return;
+  if (o && o->clip && o->clip->drawing) DrawGeometry(*o->clip->drawing, m, cx, target, clip);
+  if (o && o->clip && o->clip->bitmap) {
+    const Image& image = *o->clip->bitmap;
+    const double w = image.width * 20.0, h = image.height * 20.0;
+    const std::vector<Edge> quad{{{0, 0}, {0, 0}, {w, 0}}, {{w, 0}, {w, 0}, {w, h}},
+                                 {{w, h}, {w, h}, {0, h}}, {{0, h}, {0, h}, {0, 0}}};
+    Paint paint;
+    paint.kind = Paint::Kind::Bitmap;
+    paint.bitmap = &image;
+    paint.repeat = false;
+    paint.smooth = o->clip->smoothBitmap;
+    paint.matrix = m * Matrix{20, 0, 0, 20, 0, 0};
+    FillEdges(target, Transform(quad, m), FillRule::NonZero, paint, cx, clip);
+  }
   const CharacterEntry* e = dictionary_.Find(id);
-  if (!e || nesting > kMaxNesting) return;
+  if (!e) {
+    if (o && o->clip) DrawList(o->clip->list, m, cx, target, clip, nesting + 1);  // a script's empty clip
+    return;
+  }
   const Character& c = *e->def;
   if (std::holds_alternative<ShapeDef>(c)) {
     DrawGeometry(e->geometry, m, cx, target, clip);
@@ -429,7 +492,14 @@ void Renderer::DrawCharacter(uint16_t id, const DisplayObject* o, const Matrix& 
   } else if (const auto* text = std::get_if<TextDef>(&c)) {
     DrawText(*text, m, cx, target, clip);
   } else if (const auto* edit = std::get_if<EditTextDef>(&c)) {
-    DrawEditText(*edit, m, cx, target, clip);
+    if (o && o->hasText) {
+      EditTextDef set = *edit;
+      set.text = o->text;
+      set.html = false;
+      DrawEditText(set, m, cx, target, clip);
+    } else {
+      DrawEditText(*edit, m, cx, target, clip);
+    }
   } else if (std::holds_alternative<ButtonDef>(c) && o && o->clip) {
     DrawList(o->clip->list, m, cx, target, clip, nesting + 1);
   } else if (const auto* button = std::get_if<ButtonDef>(&c)) {
@@ -522,7 +592,22 @@ void Renderer::DrawList(const DisplayList& list, const Matrix& m, const ColorTra
       masks.push_back(std::move(mask));
       continue;
     }
-    if (!o.visible) continue;
+    if (!o.visible || (o.clip && o.clip->isMask)) continue;
+    if (o.clip && !o.clip->mask.expired()) {
+      auto found = placed_.find(o.clip->mask.lock().get());
+      if (found != placed_.end() && layers_ < kMaxLayers) {
+        ++layers_;
+        Image mask = MakeImage(target.width, target.height, {0, 0, 0, 0});
+        ColorTransform opaque;
+        opaque.mul[3] = 0;
+        opaque.add[3] = 255;
+        DrawCharacter(found->second.first->characterId, found->second.first, found->second.second, opaque, mask,
+                      active, nesting);
+        DrawObject(o, om, cx * o.cxform, target, &mask, nesting);
+        --layers_;
+        continue;
+      }
+    }
     DrawObject(o, om, cx * o.cxform, target, active, nesting);
   }
   layers_ -= static_cast<int>(masks.size());
@@ -535,6 +620,7 @@ Image Render(const DisplayList& list, const Dictionary& dictionary, const Matrix
   Image target = MakeImage(width, height, background);
   RenderScratch own;
   Renderer renderer(dictionary, scratch ? *scratch : own);
+  renderer.Place(list, view, 0);
   renderer.DrawList(list, view, ColorTransform{}, target, nullptr, 0);
   return target;
 }

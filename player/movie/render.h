@@ -15,6 +15,10 @@ struct RenderScratch {
   Image sum, part;
 };
 
+// What `o` draws under `m`, axis-aligned: x0, y0, x1, y1. False when it
+// draws nothing.
+bool ObjectBounds(const DisplayObject& o, const Dictionary& dictionary, const Matrix& m, double box[4]);
+
 // `view` maps the root's twips to pixels of a width x height image that
 // starts filled with `background`.
 Image Render(const DisplayList& list, const Dictionary& dictionary, const Matrix& view, int width, int height,

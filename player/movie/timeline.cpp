@@ -1,5 +1,6 @@
 #include "timeline.h"
 
+#include <algorithm>
 #include <set>
 
 namespace player {
@@ -74,6 +75,10 @@ void TimelinePlayer::MakeClip(DisplayObject& object, int nesting) {
       DisplayObject& placed = object.clip->list[r.depth] = std::move(o);
       MakeClip(placed, nesting + 1);
     }
+    return;
+  }
+  if (std::holds_alternative<EditTextDef>(*entry->def)) {
+    object.clip = std::make_shared<Clip>();  // no timeline: a handle for scripts
     return;
   }
   const auto* sprite = std::get_if<SpriteDef>(entry->def.get());
@@ -174,6 +179,8 @@ void TimelinePlayer::GotoFrame(Clip& clip, int frame, int nesting) {
     }
     rebuilt[depth] = std::move(object);
   }
+  for (auto& [depth, object] : clip.list)
+    if (object.scripted && !rebuilt.count(depth)) rebuilt[depth] = std::move(object);
   clip.list = std::move(rebuilt);
   clip.frame = frame;
   for (const FrameTag& tag : clip.timeline->frames[static_cast<size_t>(frame)])
@@ -206,18 +213,37 @@ void CollectClips(const Clip& clip, std::set<const Clip*>& live) {
 }  // namespace
 
 void TimelinePlayer::RunPending(Clip& root, ActionRunner* runner) {
-  std::vector<Pending> pending;
-  pending.swap(pending_);
-  if (!runner) return;
-  // A clip whose frame queued actions may have been removed later in the
-  // same tick: its actions go with it.
-  std::set<const Clip*> live;
-  CollectClips(root, live);
-  for (const Pending& p : pending) {
-    if (!live.count(p.clip)) continue;
-    if (p.tag->kind == FrameTag::kInitAction) runner->RunInitActions(p.tag->spriteId, p.tag->actions);
-    else runner->RunFrameActions(*p.clip, p.tag->actions);
+  for (int round = 0; round < kMaxActionRounds && !pending_.empty(); ++round) {
+    std::vector<Pending> pending;
+    pending.swap(pending_);
+    if (!runner) return;
+    // A sprite's init actions come before any frame's actions, so that the
+    // class they register is there when a frame script attaches the sprite.
+    std::stable_partition(pending.begin(), pending.end(),
+                          [](const Pending& p) { return p.tag->kind == FrameTag::kInitAction; });
+    // A clip whose frame queued actions may have been removed later in the
+    // same tick, or by a script before them: its actions go with it.
+    std::set<const Clip*> live;
+    CollectClips(root, live);
+    for (const Pending& p : pending) {
+      if (!live.count(p.clip)) continue;
+      const bool changed = p.tag->kind == FrameTag::kInitAction
+                               ? runner->RunInitActions(p.tag->spriteId, p.tag->actions)
+                               : runner->RunFrameActions(*p.clip, p.tag->actions);
+      if (changed) {
+        live.clear();
+        CollectClips(root, live);
+      }
+    }
   }
+  pending_.clear();
+}
+
+bool TimelinePlayer::Instantiate(DisplayObject& object, int nesting) {
+  if (alive_ >= kMaxDisplayObjects) return false;
+  ++alive_;
+  MakeClip(object, nesting);
+  return true;
 }
 
 void TimelinePlayer::Start(Clip& root, ActionRunner* runner) {

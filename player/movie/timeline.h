@@ -9,6 +9,7 @@
 namespace player {
 
 constexpr size_t kMaxDisplayObjects = 200000;    // objects alive in all display lists
+constexpr int kMaxActionRounds = 64;             // gotos that queue more actions, within one tick
 
 // Runs a frame's action bytes. The timeline calls it once a tick's display
 // list changes are all done, in the order the frames' tags came, so a script
@@ -16,8 +17,9 @@ constexpr size_t kMaxDisplayObjects = 200000;    // objects alive in all display
 class ActionRunner {
  public:
   virtual ~ActionRunner() = default;
-  virtual void RunInitActions(uint16_t spriteId, const std::vector<uint8_t>& actions) = 0;
-  virtual void RunFrameActions(Clip& clip, const std::vector<uint8_t>& actions) = 0;
+  // Both return true when the script may have changed the display lists.
+  virtual bool RunInitActions(uint16_t spriteId, const std::vector<uint8_t>& actions) = 0;
+  virtual bool RunFrameActions(Clip& clip, const std::vector<uint8_t>& actions) = 0;
 };
 
 class TimelinePlayer {
@@ -31,6 +33,12 @@ class TimelinePlayer {
   // Rebuilds `clip` as it stands at `frame` (0-based), keeping the instances
   // that were placed by the same tag.
   void GotoFrame(Clip& clip, int frame, int nesting);
+  // Gives a new object its own timeline (sprites) as the timeline's own
+  // placements do; false when a cap forbids it.
+  bool Instantiate(DisplayObject& object, int nesting);
+  // Runs the actions queued since the last run (a script's goto queues its
+  // target frame's), until no more come or the cap of rounds is met.
+  void RunQueued(Clip& root, ActionRunner* runner) { RunPending(root, runner); }
 
  private:
   struct Pending {

@@ -13,7 +13,10 @@
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> bytes(data, data + size);
   std::string error;
-  std::unique_ptr<player::Movie> movie = player::Movie::Load(bytes, error);
+  // Scripts run too, on a fixed clock so that a crash replays.
+  player::Movie::Options options;
+  options.clock = [] { return 0.0; };
+  std::unique_ptr<player::Movie> movie = player::Movie::Load(bytes, error, options);
   if (!movie) {
     FUZZ_CHECK(!error.empty() && error.find('\n') == std::string::npos);
     return 0;

@@ -365,3 +365,88 @@ TEST(PlayerRender, FillsMeetingOnAnEdgeLeaveNoSeam) {
 }
 
 }  // namespace
+
+namespace {
+
+// Hand-assembled AVM1: just the few actions the join below needs.
+struct Asm {
+  Bytes b;
+  void Op(uint8_t code) { b.push_back(code); }
+  void Op(uint8_t code, const Bytes& data) {
+    b.push_back(code);
+    b.push_back(static_cast<uint8_t>(data.size()));
+    b.push_back(static_cast<uint8_t>(data.size() >> 8));
+    b.insert(b.end(), data.begin(), data.end());
+  }
+  void Str(const std::string& s) {
+    Bytes d{0};
+    d.insert(d.end(), s.begin(), s.end());
+    d.push_back(0);
+    Op(0x96, d);
+  }
+  void Int(uint32_t v) { Op(0x96, {7, uint8_t(v), uint8_t(v >> 8), uint8_t(v >> 16), uint8_t(v >> 24)}); }
+  void Var(const std::string& name) { Str(name); Op(0x1c); }
+  // object.method(args), the result dropped; args pushed last to first.
+  void Call(const std::string& object, const std::string& method, const std::vector<uint32_t>& ints,
+            const std::vector<std::string>& strings = {}) {
+    for (auto it = ints.rbegin(); it != ints.rend(); ++it) Int(*it);
+    for (auto it = strings.rbegin(); it != strings.rend(); ++it) Str(*it);
+    Int(static_cast<uint32_t>(ints.size() + strings.size()));
+    Var(object);
+    Str(method);
+    Op(0x52);
+    Op(0x17);
+  }
+};
+
+}  // namespace
+
+TEST(PlayerScript, FrameScriptAttachesMovesAndDrawsOnTheDisplayList) {
+  // Sprite 2 (a red 20-pixel square) is exported as "sq". The root's script
+  // attaches it at x 20, gives it an onEnterFrame that moves it 20 pixels
+  // right each frame, draws a blue square at x 60 in an empty clip above it,
+  // and asks for an fscommand, which is only recorded.
+  Asm move;
+  move.Var("this");
+  move.Str("_x");
+  move.Var("this");
+  move.Str("_x");
+  move.Op(0x4e);
+  move.Int(20);
+  move.Op(0x47);
+  move.Op(0x4f);
+  Bytes function{0, 0, 0, uint8_t(move.b.size()), uint8_t(move.b.size() >> 8)};  // no name, no parameters
+
+  Asm s;
+  s.Int(1), s.Str("a"), s.Str("sq"), s.Int(3), s.Var("this"), s.Str("attachMovie"), s.Op(0x52), s.Op(0x17);
+  s.Var("a"), s.Str("_x"), s.Int(20), s.Op(0x4f);
+  s.Var("a"), s.Str("onEnterFrame"), s.Op(0x9b, function);
+  s.b.insert(s.b.end(), move.b.begin(), move.b.end());
+  s.Op(0x4f);
+  s.Call("this", "createEmptyMovieClip", {2}, {"d"});
+  s.Call("d", "beginFill", {0x0000ff, 100});
+  s.Call("d", "moveTo", {60, 0});
+  s.Call("d", "lineTo", {80, 0});
+  s.Call("d", "lineTo", {80, 20});
+  s.Call("d", "lineTo", {60, 20});
+  s.Call("d", "endFill", {});
+  s.Op(0x83, {'F', 'S', 'C', 'o', 'm', 'm', 'a', 'n', 'd', ':', 'q', 'u', 'i', 't', 0, 0});
+  s.Op(0);
+
+  Bits exports;
+  exports.U16(1), exports.U16(2), exports.Str("sq");
+  const Bytes bytes = Movie(100, 20, 1,
+                            {RectShape(1, 0, 0, 400, 400, 0xff0000ff), Sprite(2, 1, {PlaceObject2({1, 1}), ShowFrame()}),
+                             Tag(56, exports.bytes), Tag(12, s.b), ShowFrame()});
+  std::string error;
+  auto movie = player::Movie::Load(bytes, error, {true, [] { return 0.0; }});
+  ASSERT_TRUE(movie) << error;
+  const char* rows[] = {".R.B", "..RB", "...B"};  // at x 60 the drawn clip, one depth up, covers it
+  for (int frame = 0; frame < 3; ++frame) {
+    if (frame > 0) movie->Advance(1);
+    EXPECT_EQ(Row(*movie), rows[frame]) << "frame " << frame + 1;
+  }
+  ASSERT_NE(movie->scripts(), nullptr);
+  EXPECT_TRUE(movie->scripts()->scriptErrors().empty());
+  EXPECT_EQ(movie->scripts()->urlRequests(), std::vector<std::string>{"FSCommand:quit "});
+}
