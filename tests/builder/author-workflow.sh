@@ -130,13 +130,18 @@ check "and its DisplayVersion 1.0 «beta»" \
 # Ctrl-C while ssbuild.exe packs (Wine turns SIGINT into the console's
 # Ctrl-C event): the console handler deletes the .part file, and no output
 # appears.
-base64 -w 76 /dev/urandom | head -c 40000000 >noise.bin  # implodes, slowly at best
+# Random lines of four letters: full of short matches, so that imploding them
+# at the best level takes tens of seconds (random base64 has no matches, and
+# the builder sees at once that it does not shrink and stores it).
+head -c 40000000 /dev/urandom | tr '\000-\377' '[a*64][b*64][c*64][d*64]' | fold -w 76 |
+  head -c 40000000 >noise.bin
 wine "$ssbuild" build ex/project.ini -o "Über.exe" --further noise.bin --level best \
   >cut.txt 2>&1 </dev/null &
 builder=$!
 for _ in $(seq 120); do [ -e "Über.exe.part" ] && break; sleep 0.5; done
 check "the build is writing Über.exe.part" test -e "Über.exe.part"
 sleep 1
+check "ssbuild.exe is still packing when Ctrl-C comes" kill -0 "$builder"
 kill -INT "$builder"
 wait "$builder"
 check "an interrupted ssbuild.exe leaves neither the .part file nor an output" \
